@@ -1,0 +1,51 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "parameter_set.h"
+
+namespace tvx {
+
+inline constexpr int kFrameBytes = 2 * anzframe;  // 36
+inline constexpr int kBufferBytes = 1024;
+inline constexpr int kPpWords = 204;
+
+// The transmit and receive buffers and the unpacked images. szWriteBuf is never cleared: bytes a
+// frame does not fill keep what the previous frame left there.
+struct FrameBuffers {
+    std::array<std::uint8_t, kBufferBytes> szWriteBuf{};
+    std::array<std::uint8_t, kBufferBytes> szReadBuf{};
+    std::array<std::uint16_t, anzframe> databuf{};
+    std::array<std::uint16_t, kPpWords> pp{};
+};
+
+// A word travels high byte first.
+inline void PackWord(std::uint8_t* bytes, std::uint16_t value) {
+    bytes[0] = static_cast<std::uint8_t>(value >> 8);
+    bytes[1] = static_cast<std::uint8_t>(value & 0xFF);
+}
+inline std::uint16_t UnpackWord(const std::uint8_t* bytes) {
+    return static_cast<std::uint16_t>((static_cast<unsigned>(bytes[0]) << 8) | bytes[1]);
+}
+
+// Image word of teach row `row`, column `column` (column 5 is the row's colour group).
+constexpr int TeachRowWord(int row, int column) { return 16 + 6 * row + column; }
+
+// Builds the transmit frame for `order` in the first 36 bytes of szWriteBuf.
+void FillTxBuf(FrameBuffers& buffers, std::uint16_t order, std::uint16_t row);
+// Unpacks the first 36 received bytes into pp words 0-17.
+void GetRxBufPara(FrameBuffers& buffers);
+// Unpacks the first 36 received bytes into databuf.
+void GetRxBufData(FrameBuffers& buffers);
+// Builds the 106-word parameter image in pp.
+void CopyVarsToPP(const ParameterSet& vars, FrameBuffers& buffers);
+// Takes an order-3 or order-4 reply left in pp by GetRxBufPara into the variables.
+void CopyPPtoVars(const FrameBuffers& buffers, ParameterSet& vars);
+// Takes the whole 106-word image in pp into the variables (the inverse of CopyVarsToPP).
+void CopyFileParatoVars(const FrameBuffers& buffers, ParameterSet& vars);
+// Copies the live values out of databuf.
+void CopyDatatoVars(const FrameBuffers& buffers, LiveValues& live);
+
+}  // namespace tvx

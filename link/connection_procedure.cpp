@@ -1,0 +1,137 @@
+#include "connection_procedure.h"
+
+#include <limits>
+
+#include "serial_port_names.h"
+
+namespace tvx {
+
+ConnectionProcedure::ConnectionProcedure(InterfacePanel& panel, Com232& com, LinkState& link,
+                                         std::function<void()> checkComLine,
+                                         MainPanelLinkDisplays mainDisplays, QObject* parent)
+    : QObject(parent),
+      panel_(panel),
+      com_(com),
+      link_(link),
+      checkComLine_(std::move(checkComLine)),
+      mainDisplays_(std::move(mainDisplays)) {
+    connect(panel_.editCommunicationProtocol, &QComboBox::activated, this,
+            &ConnectionProcedure::CBF_EditCommunicationProtocol);
+    connect(panel_.editSelectComPort, &QComboBox::activated, this,
+            &ConnectionProcedure::CBF_EditSelectComPort);
+    connect(panel_.editSelectComPort->lineEdit(), &QLineEdit::editingFinished, this,
+            &ConnectionProcedure::CBF_EditSelectComPort);
+    connect(panel_.stringPortNumber, &QLineEdit::editingFinished, this,
+            &ConnectionProcedure::CBF_StringPortNumber);
+    connect(panel_.buttonTryToConnect, &QPushButton::clicked, this,
+            &ConnectionProcedure::CBF_ButtonTryToConnect);
+    connect(panel_.buttonAccept, &QPushButton::clicked, this,
+            &ConnectionProcedure::CBF_ButtonAccept);
+    connect(panel_.buttonDiscard, &QPushButton::clicked, this,
+            &ConnectionProcedure::CBF_ButtonDiscard);
+    connect(&panel_, &Panel::closeRequested, this, &ConnectionProcedure::CBF_INTERFACEP);
+}
+
+int ConnectionProcedure::PortNumberFromText(const QString& text) {
+    long long value = 0;
+    for (const QChar c : text) {
+        if (!c.isDigit() || c.unicode() > '9') break;
+        value = value * 10 + (c.unicode() - '0');
+        // A number too large for a port is still passed on; the connect call refuses it.
+        if (value > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+    }
+    return static_cast<int>(value);
+}
+
+void ConnectionProcedure::InitConnectPanel() {
+    const int protocol = panel_.editCommunicationProtocol->currentIndex();
+    if (protocol != kRs232 && protocol != kTcpIp) return;
+    link_.comprotocol = static_cast<std::uint16_t>(protocol);
+    const bool rs232 = protocol == kRs232;
+    panel_.editSelectComPort->setVisible(rs232);
+    panel_.stringIpAdress->setVisible(!rs232);
+    panel_.stringPortNumber->setVisible(!rs232);
+}
+
+void ConnectionProcedure::TryToConnect() {
+    com_.CloseCom();
+    panel_.dispConnectStatus->setText(QStringLiteral("TRY"));
+
+    const int protocol = panel_.editCommunicationProtocol->currentIndex();
+    if (protocol == kRs232 || protocol == kTcpIp)
+        link_.comprotocol = static_cast<std::uint16_t>(protocol);
+    if (const auto serial =
+            ParseSerialArgument(panel_.editSelectComPort->currentText().trimmed())) {
+        link_.comport = serial->comport;
+        link_.comdevice = serial->device;
+    } else {
+        // No usable port: the open fails and reports it.
+        link_.comport = 0;
+        link_.comdevice.clear();
+    }
+    link_.ipBuf = panel_.stringIpAdress->currentText().left(255);
+    link_.portNumStr = panel_.stringPortNumber->text().left(31);
+
+    const bool rs232 = link_.comprotocol == kRs232;
+    if (mainDisplays_.showLink) {
+        const QString port =
+            link_.comdevice.isEmpty() ? QString::number(link_.comport) : link_.comdevice;
+        mainDisplays_.showLink(port, link_.ipBuf);
+    }
+    link_.portNum = PortNumberFromText(link_.portNumStr);
+    if (mainDisplays_.showLinkKind) mainDisplays_.showLinkKind(rs232);
+    if (rs232)
+        com_.InitRS232();
+    else
+        com_.InitTCP_IP();
+    checkComLine_();
+}
+
+void ConnectionProcedure::CBF_EditCommunicationProtocol() {
+    InitConnectPanel();
+    panel_.buttonAccept->setEnabled(false);
+}
+
+void ConnectionProcedure::CBF_EditSelectComPort() {
+    panel_.buttonAccept->setEnabled(false);
+}
+
+void ConnectionProcedure::CBF_StringPortNumber() {
+    panel_.buttonAccept->setEnabled(false);
+}
+
+void ConnectionProcedure::CBF_ButtonTryToConnect() {
+    panel_.buttonTryToConnect->setEnabled(false);
+    TryToConnect();
+    panel_.buttonTryToConnect->setEnabled(true);
+}
+
+void ConnectionProcedure::CBF_ButtonAccept() {
+    panel_.hide();
+}
+
+void ConnectionProcedure::OpenInterfacePanel() {
+    comprotocolold = panel_.editCommunicationProtocol->currentIndex();
+    comportold = panel_.editSelectComPort->currentText();
+    ipBufOld = panel_.stringIpAdress->currentText();
+    portNumStrOld = panel_.stringPortNumber->text();
+    panel_.buttonAccept->setEnabled(false);
+    panel_.show();
+    panel_.raise();
+}
+
+void ConnectionProcedure::CBF_ButtonDiscard() {
+    panel_.editCommunicationProtocol->setCurrentIndex(comprotocolold);
+    panel_.editSelectComPort->setEditText(comportold);
+    panel_.stringIpAdress->setEditText(ipBufOld);
+    panel_.stringPortNumber->setText(portNumStrOld);
+    InitConnectPanel();
+    TryToConnect();
+    panel_.hide();
+}
+
+void ConnectionProcedure::CBF_INTERFACEP() {
+    panel_.hide();
+}
+
+}  // namespace tvx

@@ -1,0 +1,66 @@
+#include "interface_panel.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "serial_port_names.h"
+
+namespace tvx {
+
+InterfacePanel::InterfacePanel(const QString& title) : Panel(title) {
+    editCommunicationProtocol = new QComboBox(this);
+    editCommunicationProtocol->addItem(QStringLiteral("RS232"), 0);
+    editCommunicationProtocol->addItem(QStringLiteral("TCP/IP"), 1);
+
+    editSelectComPort = new QComboBox(this);
+    editSelectComPort->setEditable(true);
+    for (int port = 1; port <= 16; ++port) {
+        editSelectComPort->addItem(QString::number(port));
+        editSelectComPort->setItemData(port - 1, SerialPortName(port), Qt::ToolTipRole);
+    }
+    // Adapters the system has found (USB to RS-232 and the like) can be picked by their path.
+    for (const DetectedSerialPort& detected : DetectedSerialPorts()) {
+        if (editSelectComPort->findText(detected.device) >= 0) continue;
+        editSelectComPort->addItem(detected.device);
+        editSelectComPort->setItemData(editSelectComPort->count() - 1, detected.description,
+                                       Qt::ToolTipRole);
+    }
+
+    stringIpAdress = new QComboBox(this);
+    stringIpAdress->setEditable(true);
+    stringIpAdress->setInsertPolicy(QComboBox::NoInsert);
+    stringIpAdress->setMinimumWidth(180);
+    stringPortNumber = new QLineEdit(this);
+    stringPortNumber->setMaxLength(31);
+
+    buttonTryToConnect = new QPushButton(QStringLiteral("TRY TO CONNECT"), this);
+    buttonAccept = new QPushButton(QStringLiteral("ACCEPT"), this);
+    buttonDiscard = new QPushButton(QStringLiteral("DISCARD"), this);
+    // Only a successful handshake lets the user keep new settings.
+    buttonAccept->setEnabled(false);
+    dispConnectStatus = new QLineEdit(this);
+    dispConnectStatus->setReadOnly(true);
+    dispConnectStatus->setFocusPolicy(Qt::NoFocus);
+    dispConnectStatus->setMinimumWidth(300);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("INTERFACE"), editCommunicationProtocol);
+    form->addRow(QStringLiteral("COM-PORT"), editSelectComPort);
+    form->addRow(QStringLiteral("IP ADDRESS"), stringIpAdress);
+    form->addRow(QStringLiteral("PORT"), stringPortNumber);
+    form->addRow(QStringLiteral("STATUS"), dispConnectStatus);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(buttonTryToConnect);
+    buttons->addStretch(1);
+    buttons->addWidget(buttonAccept);
+    buttons->addWidget(buttonDiscard);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+}
+
+}  // namespace tvx

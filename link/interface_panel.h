@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "panel.h"
+
+namespace tvx {
+
+// The interface settings panel: how the sensor is reached (RS232 port or TCP/IP address and
+// port), the try, Accept and Discard buttons and the connection status.
+class InterfacePanel : public Panel {
+    Q_OBJECT
+  public:
+    explicit InterfacePanel(const QString& title);
+
+    QComboBox* editCommunicationProtocol;  // item n has value n: 0 = RS232, 1 = TCP/IP
+    QComboBox* editSelectComPort;          // a port number, or a device path typed or detected
+    QComboBox* stringIpAdress;             // editable: the address text and its history list
+    QLineEdit* stringPortNumber;
+    QPushButton* buttonTryToConnect;
+    QPushButton* buttonAccept;
+    QPushButton* buttonDiscard;
+    QLineEdit* dispConnectStatus;
+};
+
+}  // namespace tvx

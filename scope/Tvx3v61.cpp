@@ -1,0 +1,200 @@
+#include "Tvx3v61.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include "help.h"
+#include "info_texts.h"
+#include "serial_port_names.h"
+
+namespace tvx {
+
+namespace {
+
+QString HelpText(const char* text) { return QString::fromUtf8(text); }
+
+// The program's own directory, or a per-user data folder when the program may not write there
+// (the address history and the row-colour pointer file are kept in it).
+QString ProgramDirectory() {
+    const QString dir = QCoreApplication::applicationDirPath();
+    if (QFileInfo(dir).isWritable()) return dir;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(data);
+    return data;
+}
+
+}  // namespace
+
+Tvx3v61::Tvx3v61(Popups& popups, StartOptions options)
+    : popups_(popups), options_(std::move(options)) {}
+
+Tvx3v61::~Tvx3v61() = default;
+
+bool Tvx3v61::LoadPanels() {
+    const QString title = QString::fromLatin1(kScopeTitle);
+    panel = std::make_unique<MainPanel>(title);
+    recpanel = std::make_unique<Panel>(QStringLiteral("DATA RECORDER"));
+    srcpanel = std::make_unique<Panel>(QStringLiteral("ROW COLORS"));
+    graphpanel = std::make_unique<Panel>(QStringLiteral("SIGNAL GRAPH"));
+    teachpanel = std::make_unique<Panel>(QStringLiteral("TEACH MEAN VALUE"));
+    interfacepanel = std::make_unique<InterfacePanel>(QStringLiteral("INTERFACE"));
+    grouppanel = std::make_unique<Panel>(QStringLiteral("COLOR GROUPS"));
+
+    com_ = std::make_unique<Com232>(state_.link, state_.buffers, state_.flags, popups_, LinkVariant::Scope());
+    com_->SetStatusDisplay([this](const QString& text) { panel->dispStatus->setText(text); });
+    ExchangePanelHooks hooks;
+    hooks.showMainStatus = [this](const QString& text) { panel->dispStatus->setText(text); };
+    hooks.showInterfaceStatus = [this](const QString& text) { interfacepanel->dispConnectStatus->setText(text); };
+    hooks.enableAccept = [this] { connection_->EnableAccept(); };
+    hooks.setButtonsDimmed = [](bool) {};
+    commands_ = std::make_unique<ScopeCommands>(*com_, state_.exchange, state_.buffers, state_.flags,
+                                                popups_, std::move(hooks));
+    MainPanelLinkDisplays displays;
+    displays.showLink = [this](const QString& comport, const QString& address) {
+        panel->dispComPort->setText(comport);
+        panel->dispIpAddress->setText(address);
+    };
+    displays.showLinkKind = [this](bool rs232) {
+        panel->dispComPort->setVisible(rs232);
+        panel->labelComPort->setVisible(rs232);
+        panel->dispIpAddress->setVisible(!rs232);
+        panel->labelIpAddress->setVisible(!rs232);
+    };
+    connection_ = std::make_unique<ConnectionProcedure>(
+        *interfacepanel, *com_, state_.link, [this] { commands_->CheckComLine(); }, std::move(displays));
+
+    ConnectCallbacks();
+    AttachHelpTexts();
+    ApplyStartOptions();
+    return true;
+}
+
+void Tvx3v61::ConnectCallbacks() {
+    connect(panel.get(), &Panel::closeRequested, this, &Tvx3v61::CBF_P);
+    connect(recpanel.get(), &Panel::closeRequested, this, &Tvx3v61::CBF_RECP);
+    connect(srcpanel.get(), &Panel::closeRequested, this, &Tvx3v61::CBF_SRCP);
+    connect(graphpanel.get(), &Panel::closeRequested, this, &Tvx3v61::CBF_GRAPHP);
+    connect(teachpanel.get(), &Panel::closeRequested, this, &Tvx3v61::CBF_TEACHP);
+    connect(grouppanel.get(), &Panel::closeRequested, this, &Tvx3v61::CBF_PGROUP);
+    connect(panel->buttonStop, &QPushButton::clicked, this, &Tvx3v61::CBF_ButtonStop);
+    connect(panel->buttonConnect, &QPushButton::clicked, this, &Tvx3v61::CBF_ButtonConnect);
+    connect(panel->switchPara, &QCheckBox::clicked, this, &Tvx3v61::CBF_ParaVisible);
+}
+
+void Tvx3v61::AttachHelpTexts() {
+    using namespace info;
+    AttachHelp(panel->buttonSend, popups_, HelpText(InfoButtonSend));
+    AttachHelp(panel->buttonGet, popups_, HelpText(InfoButtonGet));
+    AttachHelp(panel->buttonGo, popups_, HelpText(InfoButtonGo));
+    AttachHelp(panel->buttonStop, popups_, HelpText(InfoButtonStop));
+    AttachHelp(panel->buttonConnect, popups_, HelpText(InfoButtonConnect));
+    AttachHelp(panel->dispStatus, popups_, HelpText(InfoStatus));
+    AttachHelp(panel->switchPara, popups_, HelpText(InfoSwitchPara));
+
+    InterfacePanel& ip = *interfacepanel;
+    AttachHelp(ip.editCommunicationProtocol, popups_, HelpText(InfoEditCommunicationProtocol));
+    AttachHelp(ip.editSelectComPort, popups_, HelpText(InfoEditConnect));
+    AttachHelp(ip.stringIpAdress, popups_, HelpText(InfoStringIpAdress));
+    AttachHelp(ip.stringPortNumber, popups_, HelpText(InfoStringPortNumber));
+    AttachHelp(ip.buttonTryToConnect, popups_, HelpText(InfoButtonTryToConnect));
+    AttachHelp(ip.buttonAccept, popups_, HelpText(InfoButtonAccept));
+    AttachHelp(ip.buttonDiscard, popups_, HelpText(InfoButtonDiscard));
+}
+
+// The command line presets the interface panel's start values.
+void Tvx3v61::ApplyStartOptions() {
+    InterfacePanel& ip = *interfacepanel;
+    if (options_.comprotocol) ip.editCommunicationProtocol->setCurrentIndex(*options_.comprotocol);
+    if (!options_.serialDevice.isEmpty()) ip.editSelectComPort->setEditText(options_.serialDevice);
+    if (!options_.tcpHost.isEmpty()) ip.stringIpAdress->setEditText(options_.tcpHost);
+    if (!options_.tcpPort.isEmpty()) ip.stringPortNumber->setText(options_.tcpPort);
+}
+
+void Tvx3v61::InitVars() {
+    state_.link.comport = 1;
+    state_.link.tcpcon = 0;
+    state_.exchange.order = 1;
+    state_.exchange.target = RAM;
+    state_.flags.poll = 0;
+    state_.flags.pollrecord = 0;
+
+    state_.proj_dir = ProgramDirectory();
+    const QDir dir(state_.proj_dir);
+    state_.ipComboBoxFileName = dir.filePath(QStringLiteral("IPComboBoxTvx3v61.ipa"));
+    state_.colorArrayStartupFileName = dir.filePath(QStringLiteral("StartupPath.sup"));
+
+    for (int i = 0; i < kRampPoints; ++i) {
+        state_.xramp[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(i);
+        state_.yramp[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(4095 - i);
+    }
+
+    panel->switchPara->setChecked(true);
+    ParaVis();
+
+    panel->logoText->setText(QStringLiteral("<b>%1</b><br>Colour sensor set-up and monitoring").arg(kScopeTitle));
+
+    connection_->InitConnectPanel();
+    connection_->TryToConnect();
+}
+
+int Tvx3v61::Run() {
+    panel->show();
+    InitVars();
+    // Closing the main panel during the start-up sequence ends the program as soon as it is over.
+    if (!quitRequested_) QApplication::exec();
+    com_->CloseCom();
+    if (state_.link.tcpcon > 0) com_->DisconnectTCP();
+    panel.reset();
+    return 0;
+}
+
+void Tvx3v61::ChangePanel() {
+    state_.flags.pollrecord = 0;
+    recpanel->hide();
+    panel->show();
+}
+
+void Tvx3v61::ParaVis() {
+    panel->teachPage->hide();
+    panel->parameterPage->show();
+}
+
+void Tvx3v61::ParaInVis() {
+    panel->parameterPage->hide();
+    panel->teachPage->show();
+}
+
+void Tvx3v61::CBF_P() {
+    state_.flags.poll = 0;
+    state_.flags.pollrecord = 0;
+    quitRequested_ = true;
+    panel->hide();
+    // exit() rather than quit(): it also ends the loops of waits and pop-ups that are running
+    // now, including those of the start-up sequence before the main event loop runs.
+    QCoreApplication::exit(0);
+}
+
+void Tvx3v61::CBF_RECP() { ChangePanel(); }
+void Tvx3v61::CBF_SRCP() { srcpanel->hide(); }
+void Tvx3v61::CBF_GRAPHP() { graphpanel->hide(); }
+void Tvx3v61::CBF_TEACHP() { teachpanel->hide(); }
+void Tvx3v61::CBF_INTERFACEP() { interfacepanel->hide(); }
+void Tvx3v61::CBF_PGROUP() { grouppanel->hide(); }
+
+void Tvx3v61::CBF_ButtonStop() { state_.flags.poll = 0; }
+
+void Tvx3v61::CBF_ButtonConnect() {
+    state_.flags.poll = 0;
+    connection_->OpenInterfacePanel();
+}
+
+void Tvx3v61::CBF_ParaVisible() {
+    if (panel->switchPara->isChecked())
+        ParaVis();
+    else
+        ParaInVis();
+}
+
+}  // namespace tvx

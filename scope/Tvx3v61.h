@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+#include "com232.h"
+#include "command_line.h"
+#include "connection_procedure.h"
+#include "gui/main_panel.h"
+#include "interface_panel.h"
+#include "panel.h"
+#include "popups.h"
+#include "scope_commands.h"
+#include "scope_state.h"
+
+namespace tvx {
+
+inline constexpr const char* kScopeTitle = "TRIVEX-Scope V6.1";
+
+// The scope's main module: start-up, the panels, the callbacks, the end.
+class Tvx3v61 : public QObject {
+    Q_OBJECT
+public:
+    Tvx3v61(Popups& popups, StartOptions options);
+    ~Tvx3v61() override;
+
+    // Creates the seven panels in their order; false when one cannot be made.
+    bool LoadPanels();
+    // Shows the main panel, runs the start-up sequence and the event loop until the main panel is
+    // closed, then closes the link. Returns the exit code.
+    int Run();
+    // The start-up sequence: start values, file paths, pages, logo, the first connection attempt.
+    void InitVars();
+
+    ScopeState& State() { return state_; }
+    MainPanel& Main() { return *panel; }
+    InterfacePanel& Interface() { return *interfacepanel; }
+    Panel& Recorder() { return *recpanel; }
+    Panel& RowColours() { return *srcpanel; }
+    Panel& SignalGraph() { return *graphpanel; }
+    Panel& MeanValueTeach() { return *teachpanel; }
+    Panel& ColourGroups() { return *grouppanel; }
+    Com232& Link() { return *com_; }
+    ConnectionProcedure& Connection() { return *connection_; }
+    // True once the main panel was closed.
+    bool QuitRequested() const { return quitRequested_; }
+
+    // Back from the recorder to the main panel.
+    void ChangePanel();
+    // Shows the parameter page / the teach page.
+    void ParaVis();
+    void ParaInVis();
+
+public slots:
+    void CBF_P();
+    void CBF_RECP();
+    void CBF_SRCP();
+    void CBF_GRAPHP();
+    void CBF_TEACHP();
+    void CBF_INTERFACEP();
+    void CBF_PGROUP();
+    void CBF_ButtonStop();
+    void CBF_ButtonConnect();
+    void CBF_ParaVisible();
+
+private:
+    void ConnectCallbacks();
+    void AttachHelpTexts();
+    void ApplyStartOptions();
+
+    Popups& popups_;
+    StartOptions options_;
+    ScopeState state_;
+    bool quitRequested_ = false;
+
+    std::unique_ptr<MainPanel> panel;
+    std::unique_ptr<Panel> recpanel;
+    std::unique_ptr<Panel> srcpanel;
+    std::unique_ptr<Panel> graphpanel;
+    std::unique_ptr<Panel> teachpanel;
+    std::unique_ptr<InterfacePanel> interfacepanel;
+    std::unique_ptr<Panel> grouppanel;
+
+    std::unique_ptr<Com232> com_;
+    std::unique_ptr<ScopeCommands> commands_;
+    std::unique_ptr<ConnectionProcedure> connection_;
+};
+
+}  // namespace tvx

@@ -1,0 +1,89 @@
+// tvx-sensor-sim: a simulated TRIVEX colour sensor for tests and demonstrations.
+
+#include <sys/socket.h>
+#include <unistd.h>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+
+#include "sim_options.h"
+#include "sim_server.h"
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+}
+
+// Lines that scripts parse: written whole and flushed at once.
+void PrintLine(const QString& line) {
+    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QString error;
+    const auto options = tvx::sim::ParseSimOptions(app.arguments().mid(1), &error);
+    if (!options) {
+        std::fprintf(stderr, "tvx-sensor-sim: %s\nTry --help.\n", qPrintable(error));
+        return 2;
+    }
+    if (options->help) {
+        std::fputs(qPrintable(tvx::sim::SimUsage()), stdout);
+        return 0;
+    }
+
+    // SIGTERM and SIGINT end the event loop through a socket pair, so shut-down runs normally.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
+        std::perror("tvx-sensor-sim: socketpair");
+        return 1;
+    }
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+
+    tvx::sim::SimServer server;
+    if (!options->version.isEmpty()) server.SetVersion(options->version);
+    if (options->scenario) server.SetScenario(*options->scenario);
+    if (options->sample) server.SetSample(*options->sample);
+    server.SetNoise(options->noise, options->noiseSeed);
+    server.SetFaults(options->faults);
+    server.SetBaud(options->baud);
+
+    if (options->tcp) {
+        if (!server.ListenTcp(options->tcpPort)) {
+            std::fprintf(stderr, "tvx-sensor-sim: %s\n", qPrintable(server.LastError()));
+            return 1;
+        }
+        PrintLine(QStringLiteral("tcp 127.0.0.1:%1").arg(server.TcpPort()));
+    }
+    if (options->pty) {
+        if (!server.OpenPty(options->ptyLink)) {
+            std::fprintf(stderr, "tvx-sensor-sim: %s\n", qPrintable(server.LastError()));
+            return 1;
+        }
+        PrintLine(QStringLiteral("pty %1").arg(server.PtyPath()));
+        QObject::connect(&server, &tvx::sim::SimServer::ptyReopened, &app, [](const QString& path) {
+            PrintLine(QStringLiteral("pty %1").arg(path));
+        });
+    }
+    PrintLine(QStringLiteral("ready"));
+    const int code = app.exec();
+    return code;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <cstdint>
+#include <optional>
+
+#include "measurement.h"
+#include "scenario.h"
+#include "sensor_state.h"
+
+namespace tvx::sim {
+
+// The sensor without its line: one 36-byte request in, the reply bytes out (empty when the
+// order has no reply). Orders of the scope (1-8, 19), of the calibration tool (30, 31, and its
+// echo to 6) and of the temperature-compensation tool (40-46, 50, 51) are understood; any
+// other order is taken and not answered. Not thread-safe; SimServer guards it.
+class SensorModel {
+  public:
+    SensorModel();
+
+    // `nowMs`: milliseconds since the simulator started (the scenario's time base).
+    QByteArray HandleRequest(const QByteArray& request, std::int64_t nowMs);
+
+    SensorState& state() { return state_; }
+    const SensorState& state() const { return state_; }
+    void SetVersion(const QByteArray& text);
+
+    // What the sensor sees: a scenario, or (when none is set) one constant sample.
+    void SetScenario(const Scenario& scenario);
+    void SetSample(const Sample& sample);  // drops the scenario
+    Sample CurrentSample(std::int64_t nowMs) const;
+
+    // Seeded noise: each raw channel gets an offset in [-amplitude, amplitude], the same
+    // sequence for the same seed. amplitude 0 (the default) switches it off.
+    void SetNoise(int amplitude, std::uint32_t seed = 1);
+
+    // The measurement the next data frame would carry (does not advance frames or noise).
+    Measurement Peek(std::int64_t nowMs) const;
+    std::int64_t DataFramesAnswered() const { return dataFrames_; }
+
+  private:
+    QByteArray DataReply(std::uint16_t order, std::int64_t nowMs);
+    std::uint32_t NextRandom();
+
+    SensorState state_;
+    std::optional<Scenario> scenario_;
+    Sample sample_;
+    int noise_ = 0;
+    std::uint32_t rng_ = 1;
+    std::int64_t dataFrames_ = 0;
+};
+
+}  // namespace tvx::sim

@@ -1,0 +1,126 @@
+#include "sim_options.h"
+
+namespace tvx::sim {
+
+QString SimUsage() {
+    return QStringLiteral(
+        "Usage: tvx-sensor-sim [options]\n"
+        "A simulated TRIVEX colour sensor on a TCP port and/or a pseudo-terminal.\n"
+        "\n"
+        "  --tcp PORT         listen on 127.0.0.1:PORT (0 = any free port)\n"
+        "  --pty LINK         open a pseudo-terminal and link its device at LINK\n"
+        "                     (\"-\" for no link)\n"
+        "  --baud N           pace replies as on an N baud 8N1 line (e.g. 19200; 0 = off)\n"
+        "  --scenario FILE    measured targets over time (see sim/README.md)\n"
+        "  --sample \"R G B [TEMP]\"  one constant target instead (default 2000 1200 800 25)\n"
+        "  --noise A[:SEED]   add seeded noise of +-A to the raw signals\n"
+        "  --version TEXT     the version text (36 bytes at most; default TRIVEX-SIM V6.1)\n"
+        "  --fault SPEC       misbehave (repeatable); SPEC is\n"
+        "                       KIND[:A[:B]][,order=N|all][,times=N|once|always][,skip=N]\n"
+        "                     KIND  A / B (defaults)\n"
+        "                     noreply             the request is not answered\n"
+        "                     short:N             only N bytes of the reply (35)\n"
+        "                     long:N              N extra bytes 0xEE after the reply (1)\n"
+        "                     split:N:MS          reply in parts of N bytes, MS apart (18, 100)\n"
+        "                     delay:MS            reply MS late (1000)\n"
+        "                     badsync:V           reply word 0 is V (0x56)\n"
+        "                     badorder:V          reply word 1 is V (the order + 1)\n"
+        "                     disconnect:N        close the line after the N-th matching\n"
+        "                                         request's reply (0: at once, no reply)\n"
+        "                     unsolicited:N:MS    N bytes 0xCC sent MS after the reply (36, 100)\n"
+        "                     order: which order code (default all); times: how often\n"
+        "                     (default always); skip: matching requests let pass first.\n"
+        "                     Reply faults count only requests that have a reply.\n"
+        "  --help             this text\n"
+        "\n"
+        "Without --tcp and --pty it listens on a free TCP port. It prints one line per\n"
+        "endpoint, \"tcp 127.0.0.1:PORT\" and \"pty DEVICE\", then \"ready\", and runs until\n"
+        "SIGTERM or SIGINT. Exit code 2 on bad arguments, 1 when an endpoint fails.\n");
+}
+
+std::optional<SimOptions> ParseSimOptions(const QStringList& args, QString* error) {
+    SimOptions options;
+    auto fail = [&](const QString& text) {
+        if (error) *error = text;
+        return std::nullopt;
+    };
+    for (int i = 0; i < args.size(); ++i) {
+        QString name = args[i];
+        QString value;
+        bool hasValue = false;
+        const int eq = name.indexOf(QLatin1Char('='));
+        if (name.startsWith(QLatin1String("--")) && eq > 0) {
+            value = name.mid(eq + 1);
+            name = name.left(eq);
+            hasValue = true;
+        }
+        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+            options.help = true;
+            continue;
+        }
+        static const QStringList kWithValue = {
+            QStringLiteral("--tcp"),      QStringLiteral("--pty"),    QStringLiteral("--baud"),
+            QStringLiteral("--scenario"), QStringLiteral("--sample"), QStringLiteral("--noise"),
+            QStringLiteral("--version"),  QStringLiteral("--fault")};
+        if (!kWithValue.contains(name))
+            return fail(QStringLiteral("unknown option \"%1\"").arg(args[i]));
+        if (!hasValue) {
+            if (i + 1 >= args.size()) return fail(QStringLiteral("%1 needs a value").arg(name));
+            value = args[++i];
+        }
+        bool ok = false;
+        if (name == QLatin1String("--tcp")) {
+            const uint port = value.toUInt(&ok);
+            if (!ok || port > 65535) return fail(QStringLiteral("bad TCP port \"%1\"").arg(value));
+            options.tcp = true;
+            options.tcpPort = static_cast<quint16>(port);
+        } else if (name == QLatin1String("--pty")) {
+            if (value.isEmpty()) return fail(QStringLiteral("--pty needs a LINK path or \"-\""));
+            options.pty = true;
+            options.ptyLink = value == QLatin1String("-") ? QString() : value;
+        } else if (name == QLatin1String("--baud")) {
+            options.baud = value.toInt(&ok);
+            if (!ok || options.baud < 0)
+                return fail(QStringLiteral("bad baud rate \"%1\"").arg(value));
+        } else if (name == QLatin1String("--scenario")) {
+            QString why;
+            options.scenario = Scenario::Load(value, &why);
+            if (!options.scenario) return fail(QStringLiteral("scenario %1").arg(why));
+        } else if (name == QLatin1String("--sample")) {
+            QString why;
+            auto parsed = Scenario::Parse(QStringLiteral("0 ") + value, &why);
+            if (!parsed || parsed->entries().size() != 1) {
+                return fail(
+                    QStringLiteral("bad sample \"%1\": expected \"R G B [TEMP]\"").arg(value));
+            }
+            options.sample = parsed->entries().front().sample;
+        } else if (name == QLatin1String("--noise")) {
+            const QStringList parts = value.split(QLatin1Char(':'));
+            options.noise = parts[0].toInt(&ok);
+            if (!ok || options.noise < 0 || parts.size() > 2) {
+                return fail(QStringLiteral("bad noise \"%1\": expected A[:SEED]").arg(value));
+            }
+            if (parts.size() == 2) {
+                options.noiseSeed = parts[1].toUInt(&ok);
+                if (!ok) return fail(QStringLiteral("bad noise seed \"%1\"").arg(parts[1]));
+            }
+        } else if (name == QLatin1String("--version")) {
+            options.version = value.toLatin1();
+            if (options.version.isEmpty() || options.version.size() > 36) {
+                return fail(QStringLiteral("the version text must have 1 to 36 characters"));
+            }
+        } else if (name == QLatin1String("--fault")) {
+            QString why;
+            auto fault = Fault::Parse(value, &why);
+            if (!fault) return fail(why);
+            options.faults.push_back(*fault);
+        }
+    }
+    if (options.scenario && options.sample) {
+        return fail(QStringLiteral("--scenario and --sample exclude each other"));
+    }
+    if (!options.tcp && !options.pty) options.tcp = true;
+    return options;
+}
+
+}  // namespace tvx::sim

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+#include "fault_plan.h"
+#include "measurement.h"
+#include "scenario.h"
+
+namespace tvx::sim {
+
+// The command line of tvx-sensor-sim.
+struct SimOptions {
+    bool help = false;
+    bool tcp = false;
+    quint16 tcpPort = 0;
+    bool pty = false;
+    QString ptyLink;
+    int baud = 0;
+    std::optional<Scenario> scenario;
+    std::optional<Sample> sample;
+    std::vector<Fault> faults;
+    QByteArray version;
+    int noise = 0;
+    std::uint32_t noiseSeed = 1;
+};
+
+// Parses the arguments (without the program name). On a bad argument returns nothing and
+// sets *error. Without --tcp and --pty the simulator listens on an ephemeral TCP port.
+std::optional<SimOptions> ParseSimOptions(const QStringList& args, QString* error);
+
+QString SimUsage();
+
+}  // namespace tvx::sim

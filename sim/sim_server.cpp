@@ -1,0 +1,246 @@
+#include "sim_server.h"
+
+#include <QEventLoop>
+#include <QMutexLocker>
+#include <QThread>
+#include <QTimer>
+
+#include "pty_endpoint.h"
+#include "tcp_endpoint.h"
+
+namespace tvx::sim {
+
+SimServer::SimServer(QObject* parent) : QObject(parent) {
+    clock_.start();
+    model_.SetVersion(kDefaultVersion);
+}
+
+SimServer::~SimServer() = default;
+
+bool SimServer::ListenTcp(quint16 port) {
+    if (!tcp_) {
+        tcp_ = std::make_unique<TcpEndpoint>(
+            [this](const QByteArray& frame) { return HandleFrame(frame, QStringLiteral("tcp")); });
+        tcp_->SetBaud(baud_);
+        connect(tcp_.get(), &TcpEndpoint::clientConnected, this, [this] {
+            {
+                QMutexLocker lock(&infoMutex_);
+                tcpClient_ = true;
+            }
+            emit clientConnected();
+        });
+        connect(tcp_.get(), &TcpEndpoint::clientDisconnected, this, [this] {
+            {
+                QMutexLocker lock(&infoMutex_);
+                tcpClient_ = false;
+            }
+            emit clientDisconnected();
+        });
+    }
+    QString error;
+    const bool ok = tcp_->Listen(port, &error);
+    QMutexLocker lock(&infoMutex_);
+    if (ok) {
+        tcpPort_ = tcp_->Port();
+    } else {
+        lastError_ = error;
+    }
+    return ok;
+}
+
+bool SimServer::OpenPty(const QString& link) {
+    if (!pty_) {
+        pty_ = std::make_unique<PtyEndpoint>(
+            [this](const QByteArray& frame) { return HandleFrame(frame, QStringLiteral("pty")); });
+        pty_->SetBaud(baud_);
+        connect(pty_.get(), &PtyEndpoint::reopened, this, [this](const QString& path) {
+            {
+                QMutexLocker lock(&infoMutex_);
+                ptyPath_ = path;
+            }
+            emit ptyReopened(path);
+        });
+    }
+    QString error;
+    const bool ok = pty_->Open(link, &error);
+    QMutexLocker lock(&infoMutex_);
+    if (ok) {
+        ptyPath_ = pty_->SlavePath();
+        ptyLink_ = pty_->Link();
+    } else {
+        lastError_ = error;
+    }
+    return ok;
+}
+
+void SimServer::SetBaud(int baud) {
+    RunInOwnThread([this, baud] {
+        {
+            QMutexLocker lock(&infoMutex_);
+            baud_ = baud;
+        }
+        if (tcp_) tcp_->SetBaud(baud);
+        if (pty_) pty_->SetBaud(baud);
+    });
+}
+
+quint16 SimServer::TcpPort() const {
+    QMutexLocker lock(&infoMutex_);
+    return tcpPort_;
+}
+
+QString SimServer::PtyPath() const {
+    QMutexLocker lock(&infoMutex_);
+    return ptyPath_;
+}
+
+QString SimServer::PtyLink() const {
+    QMutexLocker lock(&infoMutex_);
+    return ptyLink_;
+}
+
+int SimServer::Baud() const {
+    QMutexLocker lock(&infoMutex_);
+    return baud_;
+}
+
+QString SimServer::LastError() const {
+    QMutexLocker lock(&infoMutex_);
+    return lastError_;
+}
+
+bool SimServer::HasTcpClient() const {
+    QMutexLocker lock(&infoMutex_);
+    return tcpClient_;
+}
+
+void SimServer::SetVersion(const QByteArray& text) {
+    QMutexLocker lock(&mutex_);
+    model_.SetVersion(text);
+}
+
+void SimServer::SetScenario(const Scenario& scenario) {
+    QMutexLocker lock(&mutex_);
+    model_.SetScenario(scenario);
+}
+
+void SimServer::SetSample(const Sample& sample) {
+    QMutexLocker lock(&mutex_);
+    model_.SetSample(sample);
+}
+
+void SimServer::SetNoise(int amplitude, std::uint32_t seed) {
+    QMutexLocker lock(&mutex_);
+    model_.SetNoise(amplitude, seed);
+}
+
+SensorState SimServer::State() const {
+    QMutexLocker lock(&mutex_);
+    return model_.state();
+}
+
+void SimServer::SetState(const SensorState& state) {
+    QMutexLocker lock(&mutex_);
+    model_.state() = state;
+}
+
+void SimServer::WithModel(const std::function<void(SensorModel&)>& fn) {
+    QMutexLocker lock(&mutex_);
+    fn(model_);
+}
+
+void SimServer::AddFault(const Fault& fault) {
+    QMutexLocker lock(&mutex_);
+    faults_.Add(fault);
+}
+
+void SimServer::SetFaults(const std::vector<Fault>& faults) {
+    QMutexLocker lock(&mutex_);
+    faults_.Clear();
+    for (const Fault& f : faults) faults_.Add(f);
+}
+
+void SimServer::ClearFaults() {
+    QMutexLocker lock(&mutex_);
+    faults_.Clear();
+}
+
+std::vector<Fault> SimServer::Faults() const {
+    QMutexLocker lock(&mutex_);
+    return faults_.Faults();
+}
+
+std::vector<LoggedRequest> SimServer::Requests() const {
+    return log_.All();
+}
+
+std::size_t SimServer::RequestCount() const {
+    return log_.Size();
+}
+
+void SimServer::ClearRequests() {
+    log_.Clear();
+}
+
+std::int64_t SimServer::ElapsedMs() const {
+    return clock_.elapsed();
+}
+
+bool SimServer::WaitForRequests(std::size_t count, int timeoutMs) {
+    if (log_.Size() >= count) return true;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    // The loop lives in the calling thread, so the signal reaches it queued when the server
+    // runs in a thread of its own.
+    QObject::connect(this, &SimServer::requestReceived, &loop, [&] {
+        if (log_.Size() >= count) loop.quit();
+    });
+    if (log_.Size() >= count) return true;  // arrived while connecting
+    timer.start(timeoutMs);
+    loop.exec();
+    return log_.Size() >= count;
+}
+
+void SimServer::CloseConversation() {
+    RunInOwnThread([this] {
+        if (tcp_) tcp_->CloseConversation();
+        if (pty_) pty_->Reopen(nullptr);
+    });
+}
+
+void SimServer::SendUnsolicited(const QByteArray& bytes) {
+    RunInOwnThread([this, bytes] {
+        if (tcp_) tcp_->SendUnsolicited(bytes);
+        if (pty_) pty_->SendUnsolicited(bytes);
+    });
+}
+
+ReplyPlan SimServer::HandleFrame(const QByteArray& frame, const QString& endpoint) {
+    ReplyPlan plan;
+    LoggedRequest logged;
+    {
+        QMutexLocker lock(&mutex_);
+        const std::int64_t now = clock_.elapsed();
+        logged.ms = now;
+        logged.bytes = frame;
+        logged.endpoint = endpoint;
+        const QByteArray reply = model_.HandleRequest(frame, now);
+        plan = faults_.Apply(logged.Order(), reply);
+    }
+    const quint16 order = logged.Order();
+    log_.Append(std::move(logged));
+    emit requestReceived(order);
+    return plan;
+}
+
+void SimServer::RunInOwnThread(const std::function<void()>& fn) {
+    if (QThread::currentThread() == thread()) {
+        fn();
+    } else {
+        QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
+    }
+}
+
+}  // namespace tvx::sim

@@ -1,0 +1,89 @@
+// The scope as a program: started as a process against a simulator, ended as a user or the system
+// ends it.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTcpServer>
+#include <csignal>
+
+#include "sim_thread.h"
+
+namespace tvx {
+namespace {
+
+QProcessEnvironment Offscreen() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return env;
+}
+
+void StartScope(QProcess& scope, const QStringList& arguments) {
+    scope.setProcessEnvironment(Offscreen());
+    scope.start(QStringLiteral(TVX_SCOPE_EXE), arguments);
+    ASSERT_TRUE(scope.waitForStarted(10000));
+}
+
+int Terminate(QProcess& scope) {
+    ::kill(static_cast<pid_t>(scope.processId()), SIGTERM);
+    EXPECT_TRUE(scope.waitForFinished(30000));
+    EXPECT_EQ(scope.exitStatus(), QProcess::NormalExit);
+    return scope.exitCode();
+}
+
+TEST(ScopeProgram, ConnectsToTheSensorAndEndsWithExitCodeZero) {
+    sim::SimThread sensor;
+    ASSERT_TRUE(sensor.Start());
+    QProcess scope;
+    StartScope(scope, {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(sensor.TcpPort())});
+    ASSERT_TRUE(sensor.Server().WaitForRequests(1, 20000));
+    EXPECT_EQ(sensor.Server().Requests().front().Order(), 7);
+    EXPECT_EQ(Terminate(scope), 0);
+}
+
+TEST(ScopeProgram, ClosingWhileTheHandshakeWaitsEndsWithExitCodeZero) {
+    sim::SimConfig config;
+    sim::Fault silent;
+    silent.kind = sim::FaultKind::NoReply;
+    config.faults = {silent};
+    sim::SimThread sensor;
+    ASSERT_TRUE(sensor.Start(config));
+    QProcess scope;
+    StartScope(scope, {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(sensor.TcpPort())});
+    ASSERT_TRUE(sensor.Server().WaitForRequests(1, 20000));  // the handshake is waiting now
+    EXPECT_EQ(Terminate(scope), 0);
+}
+
+TEST(ScopeProgram, StartsAndEndsWithNothingListening) {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    QProcess scope;
+    StartScope(scope, {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(port)});
+    // Give the failed connection attempt time to be made before the program is asked to end.
+    scope.waitForFinished(1500);
+    ASSERT_EQ(scope.state(), QProcess::Running) << scope.readAllStandardError().toStdString();
+    EXPECT_EQ(Terminate(scope), 0);
+}
+
+TEST(ScopeProgram, CommandLine) {
+    QProcess help;
+    StartScope(help, {QStringLiteral("--help")});
+    ASSERT_TRUE(help.waitForFinished(10000));
+    EXPECT_EQ(help.exitCode(), 0);
+    EXPECT_TRUE(help.readAllStandardOutput().contains("--tcp HOST:PORT"));
+
+    for (const QStringList& bad : {QStringList{QStringLiteral("--tcp"), QStringLiteral("localhost")},
+                                   QStringList{QStringLiteral("--serial")},
+                                   QStringList{QStringLiteral("--colour")}}) {
+        QProcess scope;
+        StartScope(scope, bad);
+        ASSERT_TRUE(scope.waitForFinished(10000));
+        EXPECT_EQ(scope.exitCode(), 2) << bad.join(' ').toStdString();
+        EXPECT_FALSE(scope.readAllStandardError().isEmpty());
+    }
+}
+
+}  // namespace
+}  // namespace tvx

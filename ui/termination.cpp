@@ -1,0 +1,41 @@
+#include "termination.h"
+
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QWidget>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tvx {
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void WriteSignal(int) {
+    const char byte = 1;
+    // Only an async-signal-safe write here; the event loop does the rest.
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+}  // namespace
+
+void CloseOnTerminationSignal(QWidget* window) {
+    if (signalPipe[0] >= 0) return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, window);
+    QPointer<QWidget> target(window);
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [target] {
+        char byte = 0;
+        [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
+        if (target) target->close();
+    });
+    struct sigaction action {};
+    action.sa_handler = WriteSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+}
+
+}  // namespace tvx

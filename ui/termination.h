@@ -1,0 +1,11 @@
+#pragma once
+
+class QWidget;
+
+namespace tvx {
+
+// On SIGTERM, SIGINT or SIGHUP the window is closed as if the user closed it, so the program
+// ends through its normal path (loops stopped, link closed, exit code 0). Call once per program.
+void CloseOnTerminationSignal(QWidget* window);
+
+}  // namespace tvx

@@ -19,10 +19,16 @@ ConnectionProcedure::ConnectionProcedure(InterfacePanel& panel, Com232& com, Lin
             &ConnectionProcedure::CBF_EditCommunicationProtocol);
     connect(panel_.editSelectComPort, &QComboBox::activated, this,
             &ConnectionProcedure::CBF_EditSelectComPort);
-    connect(panel_.editSelectComPort->lineEdit(), &QLineEdit::editingFinished, this,
-            &ConnectionProcedure::CBF_EditSelectComPort);
-    connect(panel_.stringPortNumber, &QLineEdit::editingFinished, this,
-            &ConnectionProcedure::CBF_StringPortNumber);
+    // A text field commits when the user changed it and then pressed Enter or left it.
+    auto onCommit = [this](QLineEdit* field, void (ConnectionProcedure::*callback)()) {
+        connect(field, &QLineEdit::editingFinished, this, [this, field, callback] {
+            if (!field->isModified()) return;
+            field->setModified(false);
+            (this->*callback)();
+        });
+    };
+    onCommit(panel_.editSelectComPort->lineEdit(), &ConnectionProcedure::CBF_EditSelectComPort);
+    onCommit(panel_.stringPortNumber, &ConnectionProcedure::CBF_StringPortNumber);
     connect(panel_.buttonTryToConnect, &QPushButton::clicked, this,
             &ConnectionProcedure::CBF_ButtonTryToConnect);
     connect(panel_.buttonAccept, &QPushButton::clicked, this,

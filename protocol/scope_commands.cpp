@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "info_texts.h"
+#include "wait.h"
 
 namespace tvx {
 
@@ -12,11 +13,15 @@ QString VersionText::Text() const {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(end - bytes.begin()));
 }
 
-ScopeCommands::ScopeCommands(Com232& com, ExchangeState& exchange, FrameBuffers& buffers,
+ScopeCommands::ScopeCommands(Com232& com, LinkState& link, ExchangeState& exchange,
+                             FrameBuffers& buffers, ParameterSet& params, LiveValues& live,
                              LoopFlags& flags, Popups& popups, ExchangePanelHooks hooks)
     : com_(com),
+      link_(link),
       exchange_(exchange),
       buffers_(buffers),
+      params_(params),
+      live_(live),
       flags_(flags),
       popups_(popups),
       hooks_(std::move(hooks)) {}
@@ -34,6 +39,100 @@ void ScopeCommands::CheckComLine() {
     hooks_.showMainStatus(version);
     hooks_.showInterfaceStatus(version);
     hooks_.enableAccept();
+    hooks_.setButtonsDimmed(true);
+    GetPara();
+    hooks_.setButtonsDimmed(false);
+}
+
+void ScopeCommands::FlushSerialQueues() {
+    if (link_.comprotocol != kTcpIp) com_.FlushComQueues();
+}
+
+bool ScopeCommands::SendFrameOrReport() {
+    if (com_.SendFrame()) return true;
+    FailureReport();
+    return false;
+}
+
+void ScopeCommands::SendPara() {
+    hooks_.getPanelValues();
+    CopyVarsToPP(params_, buffers_);
+    FlushSerialQueues();
+    exchange_.order = 1;
+    FillTxBuf(buffers_, 1, 0);
+    if (!SendFrameOrReport()) return;
+    exchange_.order = 2;
+    for (std::uint16_t row = 0; row < kTeachRows; ++row) {
+        FillTxBuf(buffers_, 2, row);
+        if (!SendFrameOrReport()) return;
+    }
+    if (exchange_.target == EEPROM) {
+        exchange_.order = 6;
+        FillTxBuf(buffers_, 6, 0);
+        SendFrameOrReport();
+    }
+}
+
+void ScopeCommands::GetPara() {
+    flags_.poll = 0;
+    exchange_.comecho = 1;
+    if (exchange_.target == EEPROM) {
+        exchange_.order = 8;
+        Befehl6plus8();
+    }
+    if (exchange_.comecho != 1) return;
+    exchange_.order = 3;
+    FillTxBuf(buffers_, 3, 0);
+    // A missing reply to order 3 is reported; row 0 is still asked for before the read stops.
+    Befehl3plus4();
+    exchange_.order = 4;
+    for (std::uint16_t row = 0; row < kTeachRows; ++row) {
+        FillTxBuf(buffers_, 4, row);
+        Befehl3plus4();
+        if (exchange_.comecho == 0) return;
+    }
+    hooks_.showParameters();
+}
+
+void ScopeCommands::Befehl3plus4() {
+    if (com_.ExchangeFrame(ScopeReply())) {
+        GetRxBufPara(buffers_);
+        CopyPPtoVars(buffers_, params_);
+    } else {
+        FailureReport();
+        exchange_.comecho = 0;
+    }
+}
+
+void ScopeCommands::Befehl6plus8() {
+    FillTxBuf(buffers_, exchange_.order, 0);
+    if (com_.ExchangeFrame(ScopeReply())) {
+        GetRxBufPara(buffers_);
+        exchange_.comecho = buffers_.pp[0] == sync && buffers_.pp[1] == exchange_.order ? 1 : 0;
+    } else {
+        FailureReport();
+        exchange_.comecho = 0;
+    }
+}
+
+bool ScopeCommands::GetDataFrame() { return com_.ExchangeFrame(ScopeReply()); }
+
+void ScopeCommands::GetData() {
+    flags_.poll = 1;
+    FlushSerialQueues();
+    while (flags_.poll == 1) {
+        exchange_.order = 5;
+        FillTxBuf(buffers_, 5, 0);
+        if (GetDataFrame()) {
+            GetRxBufData(buffers_);
+            CopyDatatoVars(buffers_, live_);
+            hooks_.showLiveFrame();
+        } else {
+            FailureReport();
+            flags_.poll = 0;
+        }
+        Pause(0.05, WaitMode::ServeUserInput);
+    }
 }
 
 void ScopeCommands::FailureReport() {

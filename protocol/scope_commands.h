@@ -30,32 +30,56 @@ struct ExchangeState {
     VersionText version;
 };
 
-// What the exchanges show on the panels.
+// What the exchanges read from and show on the panels.
 struct ExchangePanelHooks {
     std::function<void(const QString&)> showMainStatus;
     std::function<void(const QString&)> showInterfaceStatus;
     std::function<void()> enableAccept;                // the interface panel's Accept button
     std::function<void(bool dimmed)> setButtonsDimmed;  // the main panel's command buttons
+    std::function<void()> getPanelValues;   // the parameter controls into the parameter set
+    std::function<void()> showParameters;   // the parameter set onto the panels, mode rules applied
+    std::function<void()> showLiveFrame;    // the live values onto the displays and the graph
 };
 
 // The scope's command exchanges with the sensor.
 class ScopeCommands {
 public:
-    ScopeCommands(Com232& com, ExchangeState& exchange, FrameBuffers& buffers, LoopFlags& flags,
-                  Popups& popups, ExchangePanelHooks hooks);
+    ScopeCommands(Com232& com, LinkState& link, ExchangeState& exchange, FrameBuffers& buffers,
+                  ParameterSet& params, LiveValues& live, LoopFlags& flags, Popups& popups,
+                  ExchangePanelHooks hooks);
 
     // The handshake after every connection attempt: order 7, whose 36-byte reply is the
-    // sensor's version text, shown in both status displays.
+    // sensor's version text, shown in both status displays; then the sensor's parameters are
+    // read into the panels.
     void CheckComLine();
+    // Writes the panel's parameter set: order 1 with the mode words, order 2 for each teach row,
+    // and order 6 when the target is the EEPROM. No reply is awaited.
+    void SendPara();
+    // Reads the parameter set from the memory `target` selects and shows it once it is complete.
+    void GetPara();
+    // One order-3 or order-4 exchange on the frame in szWriteBuf.
+    void Befehl3plus4();
+    // One exchange for `order` whose reply must echo sync and order.
+    void Befehl6plus8();
+    // The live loop: one data frame after another until poll is cleared.
+    void GetData();
+    // One data exchange on the frame in szWriteBuf; true when the reply is complete.
+    bool GetDataFrame();
 
     // The report of an exchange the sensor did not answer: "TIMEOUT" in the status display and a
     // message box titled with the version text.
     void FailureReport();
 
 private:
+    void FlushSerialQueues();
+    bool SendFrameOrReport();
+
     Com232& com_;
+    LinkState& link_;
     ExchangeState& exchange_;
     FrameBuffers& buffers_;
+    ParameterSet& params_;
+    LiveValues& live_;
     LoopFlags& flags_;
     Popups& popups_;
     ExchangePanelHooks hooks_;

@@ -49,8 +49,12 @@ bool Tvx3v61::LoadPanels() {
     hooks.showInterfaceStatus = [this](const QString& text) { interfacepanel->dispConnectStatus->setText(text); };
     hooks.enableAccept = [this] { connection_->EnableAccept(); };
     hooks.setButtonsDimmed = [](bool) {};
-    commands_ = std::make_unique<ScopeCommands>(*com_, state_.exchange, state_.buffers, state_.flags,
-                                                popups_, std::move(hooks));
+    hooks.getPanelValues = [] {};
+    hooks.showParameters = [] {};
+    hooks.showLiveFrame = [] {};
+    commands_ = std::make_unique<ScopeCommands>(*com_, state_.link, state_.exchange, state_.buffers,
+                                                state_.params, state_.live, state_.flags, popups_,
+                                                std::move(hooks));
     MainPanelLinkDisplays displays;
     displays.showLink = [this](const QString& comport, const QString& address) {
         panel->dispComPort->setText(comport);

@@ -26,6 +26,7 @@ double SecondsTimer();
 
 // A signal that makes a waiting routine look at its condition again at once instead of at its
 // time limit. Build one from a sender and its signal: WakeSource(&port, &QSerialPort::readyRead).
+// A sender living in another thread wakes the wait too (the signal arrives queued).
 class WakeSource {
   public:
     template <typename Sender, typename Signal>
@@ -52,8 +53,9 @@ struct WaitResult {
 // after each wake-up; between checks the thread sleeps in a local event loop that the wake-up
 // signals and a single-shot timer end, so a wait uses no CPU while nothing arrives. Events are
 // processed as `mode` says; a callback started by one of them runs to its end before the wait
-// goes on, even when that takes longer than the limit. An application that is quitting refuses
-// to run event loops: the wait then returns at once with the condition as it is.
+// goes on, even when that takes longer than the limit. With NoEvents nothing can wake the thread:
+// it sleeps to the limit and looks once more. An application that is quitting refuses to run
+// event loops: the wait then returns at once with the condition as it is.
 WaitResult WaitUntil(const std::function<bool()>& done, double limitSeconds, WaitMode mode,
                      std::initializer_list<WakeSource> wakeUps = {},
                      std::optional<double> startSeconds = std::nullopt);

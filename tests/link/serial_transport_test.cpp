@@ -42,12 +42,13 @@ class SerialTransport : public ::testing::Test {
     sim::SimThread sim_;
 };
 
-// A callback queued now; tells whether it ran.
+// A callback queued now; tells whether it ran. It is dropped unrun when it goes out of scope.
 struct QueuedCallback {
     QueuedCallback() {
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [this] { ran = true; }, Qt::QueuedConnection);
+            &context, [this] { ran = true; }, Qt::QueuedConnection);
     }
+    QObject context;
     bool ran = false;
 };
 

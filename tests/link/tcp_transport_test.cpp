@@ -118,7 +118,8 @@ TEST_F(TcpTransport, AWaitingExchangeServesOtherCallbacks) {
     Connect(h);
     Sim().AddFault(MakeFault(FaultKind::DelayedReply, 5, 300));
     h.flags.poll = 1;
-    QTimer::singleShot(20, [&] { h.flags.poll = 0; });
+    QObject scope;  // drops the timer with the test's locals
+    QTimer::singleShot(20, &scope, [&] { h.flags.poll = 0; });
     FillTxBuf(h.buffers, 5, 0);
     EXPECT_TRUE(h.com.ExchangeFrame(ScopeReply()));
     EXPECT_EQ(h.flags.poll, 0);
@@ -297,7 +298,8 @@ TEST_F(TcpTransport, AConnectThatGetsNoAnswerRunsOutAfterFiveSecondsUnderTheWait
     PointAtSim(h);
     h.link.portNum = ntohs(address.sin_port);
     Qt::CursorShape shapeWhileConnecting = Qt::ArrowCursor;
-    QTimer::singleShot(100, [&] {
+    QObject scope;
+    QTimer::singleShot(100, &scope, [&] {
         if (const QCursor* cursor = QGuiApplication::overrideCursor())
             shapeWhileConnecting = cursor->shape();
     });

@@ -87,8 +87,9 @@ TEST(WaitUntil, CountsFromTheGivenStart) {
 
 TEST(WaitUntil, AConditionAlreadyTrueEndsItBeforeAnyEventIsProcessed) {
     bool served = false;
+    QObject scope;
     QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [&] { served = true; }, Qt::QueuedConnection);
+        &scope, [&] { served = true; }, Qt::QueuedConnection);
     const WaitResult result = WaitUntil([] { return true; }, 5.0, WaitMode::ServeUserInput);
     EXPECT_TRUE(result.done);
     EXPECT_FALSE(served);
@@ -100,7 +101,8 @@ TEST(WaitUntil, AConditionMetWithoutWakeUpCountsAtTheLimit) {
     // Nothing wakes the wait; the check after its last sleep still sees the condition, as an
     // exchange sees the last bytes that came in during its final event processing.
     bool arrived = false;
-    QTimer::singleShot(20, [&] { arrived = true; });
+    QObject scope;
+    QTimer::singleShot(20, &scope, [&] { arrived = true; });
     const WaitResult result = WaitUntil([&] { return arrived; }, 0.3, WaitMode::ServeUserInput);
     EXPECT_TRUE(result.done);
     EXPECT_GT(result.elapsedSeconds, 0.3);
@@ -110,7 +112,8 @@ TEST(WaitUntil, EndsAtOnceWhenTheApplicationQuits) {
     WaitResult result;
     double spent = 0.0;
     // The wait runs inside the application's own loop, which the quit ends as well.
-    QTimer::singleShot(0, [&] {
+    QObject scope;
+    QTimer::singleShot(0, &scope, [&] {
         QTimer::singleShot(50, [] { QCoreApplication::exit(0); });
         const double start = SecondsTimer();
         result = WaitUntil([] { return false; }, 10.0, WaitMode::ServeUserInput);
@@ -135,7 +138,8 @@ TEST(WaitModes, ServeUserInputDeliversAKeyPressDuringTheWait) {
 TEST(WaitModes, ExcludeUserInputHoldsTheKeyPressBackButRepaints) {
     FocusedWindow window;
     bool timerRan = false;
-    QTimer::singleShot(10, [&] { timerRan = true; });
+    QObject scope;
+    QTimer::singleShot(10, &scope, [&] { timerRan = true; });
     window.widget.update();
     test::QueueUserKeyPress(window.Window(), Qt::Key_A);
 
@@ -152,8 +156,9 @@ TEST(WaitModes, ExcludeUserInputHoldsTheKeyPressBackButRepaints) {
 TEST(WaitModes, NoEventsRunsNothingUntilTheWaitIsOver) {
     FocusedWindow window;
     bool served = false;
+    QObject scope;
     QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [&] { served = true; }, Qt::QueuedConnection);
+        &scope, [&] { served = true; }, Qt::QueuedConnection);
     test::QueueUserKeyPress(window.Window(), Qt::Key_A);
 
     const double start = SecondsTimer();
@@ -186,7 +191,8 @@ TEST(WaitModes, ACallbackStartedFromAWaitRunsToItsEndFirst) {
     // the inner wait is not cut short, and the outer one ends only after the callback returned.
     bool innerFinished = false;
     double innerSpent = 0.0;
-    QTimer::singleShot(10, [&] {
+    QObject scope;
+    QTimer::singleShot(10, &scope, [&] {
         const double start = SecondsTimer();
         Pause(0.4, WaitMode::ServeUserInput);
         innerSpent = SecondsTimer() - start;

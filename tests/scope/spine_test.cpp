@@ -259,7 +259,7 @@ TEST_F(ScopeSpine, RightClickShowsTheHelpOfEveryControl) {
         {ip.stringIpAdress, info::InfoStringIpAdress},
         {ip.stringPortNumber, info::InfoStringPortNumber},
         {ip.buttonTryToConnect, info::InfoButtonTryToConnect},
-        {ip.buttonAccept, info::InfoButtonAccept},
+        {ip.buttonAccept, info::InfoButtonAccept},  // dimmed until a handshake succeeds
         {ip.buttonDiscard, info::InfoButtonDiscard},
     };
     ip.show();

@@ -197,6 +197,48 @@ TEST_F(HelpTest, DimmedControlAndControlWithinADimmedPanelStillShowHelp) {
     ExpectOneHelp("INFO!", info::InfoEditIntlim);
 }
 
+TEST_F(HelpTest, DimmedControlsShowHelpOncePerClickWhateverWasClickedBefore) {
+    MenuGuard guard;
+    auto* go = Add(new QPushButton("GO"));
+    auto* accept = Add(new QPushButton("ACCEPT"));
+    auto* send = Add(new QPushButton("SEND"));
+    AttachHelp(go, popups_, info::InfoButtonGo);
+    AttachHelp(accept, popups_, info::InfoButtonAccept);
+    AttachHelp(send, popups_, info::InfoButtonSend);
+    accept->setEnabled(false);
+    send->setEnabled(false);
+    Show();
+
+    // An enabled control, then a dimmed one, then another dimmed one, then back.
+    const std::pair<QWidget*, const char*> sequence[] = {
+        {go, info::InfoButtonGo},       {accept, info::InfoButtonAccept},
+        {send, info::InfoButtonSend},   {accept, info::InfoButtonAccept},
+        {go, info::InfoButtonGo},       {send, info::InfoButtonSend},
+    };
+    for (const auto& [control, text] : sequence) {
+        SCOPED_TRACE(qobject_cast<QPushButton*>(control)->text().toStdString());
+        popups_.Clear();
+        RightClick(control);
+        ExpectOneHelp("INFO!", text);
+    }
+
+    // The keyboard's menu key on a dimmed control.
+    popups_.Clear();
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(2, 2),
+                          accept->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(accept, &key);
+    ExpectOneHelp("INFO!", info::InfoButtonAccept);
+
+    // A left click on a dimmed control shows nothing and does not act.
+    int clicks = 0;
+    QObject::connect(send, &QPushButton::clicked, [&] { ++clicks; });
+    popups_.Clear();
+    QTest::mouseClick(window_->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      send->mapTo(window_.get(), send->rect().center()));
+    EXPECT_EQ(popups_.Count(), 0);
+    EXPECT_EQ(clicks, 0);
+}
+
 TEST_F(HelpTest, RowColourButtonUsesItsOwnTitle) {
     auto* color = Add(new QPushButton("COLOR"));
     AttachHelp(color, popups_, info::InfoButtonColor, kInfoTitleRowColor);

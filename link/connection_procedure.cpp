@@ -2,19 +2,22 @@
 
 #include <limits>
 
+#include "address_history.h"
 #include "serial_port_names.h"
 
 namespace tvx {
 
 ConnectionProcedure::ConnectionProcedure(InterfacePanel& panel, Com232& com, LinkState& link,
                                          std::function<void()> checkComLine,
-                                         MainPanelLinkDisplays mainDisplays, QObject* parent)
+                                         MainPanelLinkDisplays mainDisplays, Popups& popups,
+                                         QObject* parent)
     : QObject(parent),
       panel_(panel),
       com_(com),
       link_(link),
       checkComLine_(std::move(checkComLine)),
-      mainDisplays_(std::move(mainDisplays)) {
+      mainDisplays_(std::move(mainDisplays)),
+      popups_(popups) {
     connect(panel_.editCommunicationProtocol, &QComboBox::activated, this,
             &ConnectionProcedure::CBF_EditCommunicationProtocol);
     connect(panel_.editSelectComPort, &QComboBox::activated, this,
@@ -29,6 +32,8 @@ ConnectionProcedure::ConnectionProcedure(InterfacePanel& panel, Com232& com, Lin
     };
     onCommit(panel_.editSelectComPort->lineEdit(), &ConnectionProcedure::CBF_EditSelectComPort);
     onCommit(panel_.stringPortNumber, &ConnectionProcedure::CBF_StringPortNumber);
+    onCommit(panel_.stringIpAdress->lineEdit(), &ConnectionProcedure::CBF_StringIpAdress);
+    connect(panel_.stringIpAdress, &QComboBox::activated, this, &ConnectionProcedure::CBF_StringIpAdress);
     connect(panel_.buttonTryToConnect, &QPushButton::clicked, this,
             &ConnectionProcedure::CBF_ButtonTryToConnect);
     connect(panel_.buttonAccept, &QPushButton::clicked, this,
@@ -96,6 +101,33 @@ void ConnectionProcedure::TryToConnect() {
 void ConnectionProcedure::CBF_EditCommunicationProtocol() {
     InitConnectPanel();
     panel_.buttonAccept->setEnabled(false);
+}
+
+void ConnectionProcedure::LoadIpHistory(const QString& historyFile) {
+    historyFile_ = historyFile;
+    QPalette palette = panel_.stringIpAdress->palette();
+    palette.setColor(QPalette::Base, QColor(0xE0, 0xE0, 0xE0));
+    panel_.stringIpAdress->setPalette(palette);
+    const QString typed = panel_.stringIpAdress->currentText();
+    for (const QString& address : LoadAddressHistory(historyFile)) panel_.stringIpAdress->addItem(address);
+    // The list does not replace an address the program was started with.
+    panel_.stringIpAdress->setEditText(typed);
+}
+
+void ConnectionProcedure::CBF_StringIpAdress() {
+    panel_.buttonAccept->setEnabled(false);
+    QComboBox& box = *panel_.stringIpAdress;
+    const QString text = box.currentText();
+    link_.ipBuf = text.left(255);
+    const int old = box.findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (old >= 0) box.removeItem(old);
+    box.insertItem(0, text);
+    while (box.count() > kHistoryMaxEntries) box.removeItem(kHistoryMaxEntries);
+    box.setCurrentIndex(0);
+    std::vector<QString> entries;
+    for (int i = 0; i < box.count(); ++i) entries.push_back(box.itemText(i));
+    const HistoryWriteResult written = SaveAddressHistory(historyFile_, entries);
+    if (!written.ok) popups_.MessagePopup(QString::fromLatin1(kFileErrorTitle), written.message);
 }
 
 void ConnectionProcedure::CBF_EditSelectComPort() {

@@ -8,6 +8,7 @@
 #include "interface_panel.h"
 #include "link_state.h"
 #include "loop_flags.h"
+#include "popups.h"
 
 namespace tvx {
 
@@ -25,8 +26,11 @@ class ConnectionProcedure : public QObject {
   public:
     ConnectionProcedure(InterfacePanel& panel, Com232& com, LinkState& link,
                         std::function<void()> checkComLine, MainPanelLinkDisplays mainDisplays,
-                        QObject* parent = nullptr);
+                        Popups& popups, QObject* parent = nullptr);
 
+    // Fills the address list from the history file, newest first; start-up does this once,
+    // before the first connection attempt.
+    void LoadIpHistory(const QString& historyFile);
     // Reads the protocol selector into comprotocol and shows the controls that belong to it.
     void InitConnectPanel();
     // Closes the serial port, reads the panel into the link state, opens the chosen link and runs
@@ -44,6 +48,7 @@ class ConnectionProcedure : public QObject {
   public slots:
     void CBF_EditCommunicationProtocol();
     void CBF_EditSelectComPort();
+    void CBF_StringIpAdress();
     void CBF_StringPortNumber();
     void CBF_ButtonTryToConnect();
     void CBF_ButtonAccept();
@@ -56,6 +61,8 @@ class ConnectionProcedure : public QObject {
     LinkState& link_;
     std::function<void()> checkComLine_;
     MainPanelLinkDisplays mainDisplays_;
+    Popups& popups_;
+    QString historyFile_;
 
     // The panel's values when it was opened, put back by Discard.
     int comprotocolold = kRs232;

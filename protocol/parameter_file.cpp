@@ -22,7 +22,9 @@ ParameterFileRead Rejected(const QString& path, const QString& reason) {
             QStringLiteral("The parameter file could not be loaded:\n%1\n%2").arg(path, reason)};
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // The line without its line end and without the blanks around its content.
 QByteArray TrimLine(QByteArray line) {
@@ -112,10 +114,10 @@ ParameterFileRead ReadParameterFile(const QString& path) {
                                       .arg(QString::number(anzpara), QString::number(lineNumber)));
         }
         if (firstEmptyLine != 0) {
-            return Rejected(path, QStringLiteral("Line %1 is empty; each of the %2 lines of a "
-                                                 "parameter file holds one value.")
-                                      .arg(QString::number(firstEmptyLine),
-                                           QString::number(anzpara)));
+            return Rejected(path,
+                            QStringLiteral("Line %1 is empty; each of the %2 lines of a "
+                                           "parameter file holds one value.")
+                                .arg(QString::number(firstEmptyLine), QString::number(anzpara)));
         }
         switch (ParseWord(text, image[values])) {
             case Parsed::kValue:

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "info_texts.h"
+#include "parameter_file.h"
 #include "wait.h"
 
 namespace tvx {
@@ -15,7 +16,8 @@ QString VersionText::Text() const {
 
 ScopeCommands::ScopeCommands(Com232& com, LinkState& link, ExchangeState& exchange,
                              FrameBuffers& buffers, ParameterSet& params, LiveValues& live,
-                             LoopFlags& flags, Popups& popups, ExchangePanelHooks hooks)
+                             LoopFlags& flags, ProgramFiles& files, Popups& popups,
+                             ExchangePanelHooks hooks)
     : com_(com),
       link_(link),
       exchange_(exchange),
@@ -23,6 +25,7 @@ ScopeCommands::ScopeCommands(Com232& com, LinkState& link, ExchangeState& exchan
       params_(params),
       live_(live),
       flags_(flags),
+      files_(files),
       popups_(popups),
       hooks_(std::move(hooks)) {}
 
@@ -138,6 +141,44 @@ void ScopeCommands::GetData() {
 void ScopeCommands::FailureReport() {
     hooks_.showMainStatus(QStringLiteral("TIMEOUT"));
     popups_.MessagePopup(exchange_.version.Text(), QString::fromUtf8(info::InfoTimeoutVer));
+}
+
+}  // namespace tvx
+
+namespace tvx {
+
+std::optional<QString> ScopeCommands::SelectParameterFile(bool forSaving) {
+    FileSelectRequest request;
+    request.startDirectory = files_.proj_dir;
+    request.defaultFileName = QStringLiteral("init.dat");
+    request.fileTypeList = QStringLiteral("*.dat");
+    request.title = QStringLiteral("init");
+    request.forSaving = forSaving;
+    auto path = popups_.FileSelectPopup(request);
+    if (path) files_.file_name = *path;
+    return path;
+}
+
+void ScopeCommands::SendParaToFile() {
+    const auto path = SelectParameterFile(true);
+    if (!path) return;
+    hooks_.getPanelValues();
+    CopyVarsToPP(params_, buffers_);
+    const ParameterFileResult result = WriteParameterFile(*path, TakeImageFromPp(buffers_));
+    if (!result.ok) popups_.MessagePopup(QString::fromLatin1(kFileErrorTitle), result.message);
+}
+
+void ScopeCommands::ReadParaFromFile() {
+    const auto path = SelectParameterFile(false);
+    if (!path) return;
+    const ParameterFileRead read = ReadParameterFile(*path);
+    if (!read.ok()) {
+        popups_.MessagePopup(QString::fromLatin1(kFileErrorTitle), read.message);
+        return;
+    }
+    PutImageIntoPp(*read.image, buffers_);
+    CopyFileParatoVars(buffers_, params_);
+    hooks_.showParameters();
 }
 
 }  // namespace tvx

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "com232.h"
 #include "frames.h"
@@ -30,6 +31,13 @@ struct ExchangeState {
     VersionText version;
 };
 
+// The program's directory and the path of the last file selection (shared by every file
+// selection of the program).
+struct ProgramFiles {
+    QString proj_dir;
+    QString file_name;
+};
+
 // What the exchanges read from and show on the panels.
 struct ExchangePanelHooks {
     std::function<void(const QString&)> showMainStatus;
@@ -45,8 +53,8 @@ struct ExchangePanelHooks {
 class ScopeCommands {
 public:
     ScopeCommands(Com232& com, LinkState& link, ExchangeState& exchange, FrameBuffers& buffers,
-                  ParameterSet& params, LiveValues& live, LoopFlags& flags, Popups& popups,
-                  ExchangePanelHooks hooks);
+                  ParameterSet& params, LiveValues& live, LoopFlags& flags, ProgramFiles& files,
+                  Popups& popups, ExchangePanelHooks hooks);
 
     // The handshake after every connection attempt: order 7, whose 36-byte reply is the
     // sensor's version text, shown in both status displays; then the sensor's parameters are
@@ -65,12 +73,18 @@ public:
     void GetData();
     // One data exchange on the frame in szWriteBuf; true when the reply is complete.
     bool GetDataFrame();
+    // Saves the panel's parameter set to a parameter file the user selects.
+    void SendParaToFile();
+    // Loads a parameter file the user selects into the panels; a file that is not a complete
+    // parameter set is refused with a message and changes nothing.
+    void ReadParaFromFile();
 
     // The report of an exchange the sensor did not answer: "TIMEOUT" in the status display and a
     // message box titled with the version text.
     void FailureReport();
 
 private:
+    std::optional<QString> SelectParameterFile(bool forSaving);
     void FlushSerialQueues();
     bool SendFrameOrReport();
 
@@ -81,6 +95,7 @@ private:
     ParameterSet& params_;
     LiveValues& live_;
     LoopFlags& flags_;
+    ProgramFiles& files_;
     Popups& popups_;
     ExchangePanelHooks hooks_;
 };

@@ -53,8 +53,8 @@ bool Tvx3v61::LoadPanels() {
     hooks.showParameters = [] {};
     hooks.showLiveFrame = [] {};
     commands_ = std::make_unique<ScopeCommands>(*com_, state_.link, state_.exchange, state_.buffers,
-                                                state_.params, state_.live, state_.flags, popups_,
-                                                std::move(hooks));
+                                                state_.params, state_.live, state_.flags, state_.files,
+                                                popups_, std::move(hooks));
     MainPanelLinkDisplays displays;
     displays.showLink = [this](const QString& comport, const QString& address) {
         panel->dispComPort->setText(comport);
@@ -67,7 +67,8 @@ bool Tvx3v61::LoadPanels() {
         panel->labelIpAddress->setVisible(!rs232);
     };
     connection_ = std::make_unique<ConnectionProcedure>(
-        *interfacepanel, *com_, state_.link, [this] { commands_->CheckComLine(); }, std::move(displays));
+        *interfacepanel, *com_, state_.link, [this] { commands_->CheckComLine(); }, std::move(displays),
+        popups_);
 
     ConnectCallbacks();
     AttachHelpTexts();
@@ -124,8 +125,8 @@ void Tvx3v61::InitVars() {
     state_.flags.poll = 0;
     state_.flags.pollrecord = 0;
 
-    state_.proj_dir = ProgramDirectory();
-    const QDir dir(state_.proj_dir);
+    state_.files.proj_dir = options_.programDirectory.isEmpty() ? ProgramDirectory() : options_.programDirectory;
+    const QDir dir(state_.files.proj_dir);
     state_.ipComboBoxFileName = dir.filePath(QStringLiteral("IPComboBoxTvx3v61.ipa"));
     state_.colorArrayStartupFileName = dir.filePath(QStringLiteral("StartupPath.sup"));
 
@@ -139,6 +140,7 @@ void Tvx3v61::InitVars() {
 
     panel->logoText->setText(QStringLiteral("<b>%1</b><br>Colour sensor set-up and monitoring").arg(kScopeTitle));
 
+    connection_->LoadIpHistory(state_.ipComboBoxFileName);
     connection_->InitConnectPanel();
     connection_->TryToConnect();
 }

@@ -14,6 +14,8 @@ struct StartOptions {
     QString tcpHost;
     QString tcpPort;
     bool showHelp = false;
+    // Where the program keeps its files; empty: the executable's directory. Set by tests only.
+    QString programDirectory;
 };
 
 struct ParsedStartOptions {

@@ -23,7 +23,7 @@ struct ScopeState {
     LoopFlags flags;
     ExchangeState exchange;
 
-    QString proj_dir;
+    ProgramFiles files;  // proj_dir and the last selected file
     QString ipComboBoxFileName;
     QString colorArrayStartupFileName;
 

@@ -5,6 +5,9 @@
 
 namespace tvx {
 
+// Title of the box that reports a file that cannot be written or read.
+inline constexpr const char* kFileErrorTitle = "FILE ERROR!";
+
 // What a file-selection pop-up is asked for.
 struct FileSelectRequest {
     QString startDirectory;   // directory the dialog opens in

@@ -26,6 +26,13 @@ QPushButton* MakeCommandButton(const QString& text, const QKeySequence& key, QWi
     return button;
 }
 
+QPushButton* MakeToggle(const QString& text, QWidget* parent) {
+    auto* toggle = new QPushButton(text, parent);
+    toggle->setCheckable(true);
+    toggle->setMinimumWidth(64);
+    return toggle;
+}
+
 QPixmap BrandLogo() {
     QPixmap pixmap(132, 44);
     pixmap.fill(Qt::transparent);
@@ -58,6 +65,10 @@ MainPanel::MainPanel(const QString& title) : Panel(title) {
     buttonGo = MakeCommandButton(QStringLiteral("GO"), QKeySequence(Qt::Key_F11), this);
     buttonStop = MakeCommandButton(QStringLiteral("STOP"), QKeySequence(Qt::Key_F12), this);
     buttonConnect = new QPushButton(QStringLiteral("CONNECT"), this);
+    selectRAM = MakeToggle(QStringLiteral("RAM"), this);
+    selectEEPROM = MakeToggle(QStringLiteral("EEPROM"), this);
+    selectFILE = MakeToggle(QStringLiteral("FILE"), this);
+    selectRAM->setChecked(true);
 
     dispStatus = MakeDisplay(this, 300);
     dispComPort = MakeDisplay(this, 60);
@@ -94,6 +105,10 @@ MainPanel::MainPanel(const QString& title) : Panel(title) {
     auto* commands = new QHBoxLayout;
     commands->addWidget(buttonSend);
     commands->addWidget(buttonGet);
+    commands->addSpacing(12);
+    commands->addWidget(selectRAM);
+    commands->addWidget(selectEEPROM);
+    commands->addWidget(selectFILE);
     commands->addStretch(1);
     commands->addWidget(switchPara);
     commands->addStretch(1);

@@ -22,6 +22,10 @@ public:
     QPushButton* buttonGo;
     QPushButton* buttonStop;
     QPushButton* buttonConnect;
+    // The memory selector: three toggles that act as one (source and target of SEND and GET).
+    QPushButton* selectRAM;
+    QPushButton* selectEEPROM;
+    QPushButton* selectFILE;
     QLineEdit* dispStatus;
     QLineEdit* dispComPort;
     QLineEdit* dispIpAddress;

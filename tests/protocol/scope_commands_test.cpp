@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "info_texts.h"
@@ -115,7 +118,8 @@ protected:
     int frames = 0;
     int stopAfterFrames = 3;
     Com232 com{link, buffers, flags, popups};
-    ScopeCommands commands{com, link, exchange, buffers, params, live, flags, popups, Hooks()};
+    ProgramFiles files;
+    ScopeCommands commands{com, link, exchange, buffers, params, live, flags, files, popups, Hooks()};
 };
 
 TEST_F(ScopeCommandsTest, HandshakeThenReadsTheParametersOnce) {
@@ -291,6 +295,58 @@ TEST_F(ScopeCommandsTest, WriteStopsAtTheFirstFailedFrame) {
     commands.SendPara();
     EXPECT_EQ(FailureReports(), 1);
     EXPECT_EQ(sensor.Server().RequestCount(), 0u);
+}
+
+TEST_F(ScopeCommandsTest, ParameterFileRoundTripAndTheDialogItAsks) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("set.dat"));
+    files.proj_dir = dir.path();
+    popups.QueueFileSelection(path);
+    commands.SendParaToFile();
+    ASSERT_EQ(popups.Count(), 1);
+    const FileSelectRequest& asked = popups.Records()[0].request;
+    EXPECT_EQ(asked.startDirectory, dir.path());
+    EXPECT_EQ(asked.defaultFileName, QStringLiteral("init.dat"));
+    EXPECT_EQ(asked.fileTypeList, QStringLiteral("*.dat"));
+    EXPECT_EQ(asked.title, QStringLiteral("init"));
+    EXPECT_TRUE(asked.forSaving);
+    EXPECT_EQ(files.file_name, path);
+    EXPECT_EQ(QFileInfo(path).size(), 106 * 11);
+    EXPECT_EQ(sensor.Server().RequestCount(), 0u);  // nothing goes to the sensor
+
+    params = ParameterSet{};
+    popups.QueueFileSelection(path);
+    commands.ReadParaFromFile();
+    EXPECT_FALSE(popups.Records().back().request.forSaving);
+    EXPECT_EQ(params, panel);
+    EXPECT_EQ(refreshed, 1);
+}
+
+TEST_F(ScopeCommandsTest, CancelledOrBadParameterFileChangesNothing) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("short.dat"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("      1000\n         0\n");
+    file.close();
+    const QByteArray before = "      1000\n         0\n";
+
+    popups.QueueFileCancel();
+    commands.ReadParaFromFile();
+    popups.QueueFileCancel();
+    commands.SendParaToFile();
+    EXPECT_EQ(popups.Count(), 2);
+    EXPECT_EQ(params, ParameterSet{});
+
+    popups.QueueFileSelection(path);
+    commands.ReadParaFromFile();
+    EXPECT_EQ(popups.Count(), 4);
+    EXPECT_EQ(popups.LastTitle(), QStringLiteral("FILE ERROR!"));
+    EXPECT_TRUE(popups.LastText().contains(path));
+    EXPECT_EQ(params, ParameterSet{});
+    EXPECT_EQ(refreshed, 0);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
 }
 
 }  // namespace

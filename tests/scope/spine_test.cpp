@@ -5,6 +5,9 @@
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
+#include <QTemporaryDir>
+#include <QFile>
+#include <QLineEdit>
 
 #include "Tvx3v61.h"
 #include "info_texts.h"
@@ -50,6 +53,7 @@ StartOptions TcpOptions(quint16 port) {
 class ScopeSpine : public ::testing::Test {
 protected:
     void Start(StartOptions options) {
+        options.programDirectory = programDir.path();
         scope = std::make_unique<Tvx3v61>(popups, std::move(options));
         ASSERT_TRUE(scope->LoadPanels());
         scope->Main().show();
@@ -67,6 +71,7 @@ protected:
         }
     }
 
+    QTemporaryDir programDir;
     ScriptedPopups popups;
     sim::SimThread sensor;
     std::unique_ptr<Tvx3v61> scope;
@@ -259,7 +264,7 @@ TEST_F(ScopeSpine, RightClickShowsTheHelpOfEveryControl) {
         {ip.stringIpAdress, info::InfoStringIpAdress},
         {ip.stringPortNumber, info::InfoStringPortNumber},
         {ip.buttonTryToConnect, info::InfoButtonTryToConnect},
-        {ip.buttonAccept, info::InfoButtonAccept},  // dimmed until a handshake succeeds
+        {ip.buttonAccept, info::InfoButtonAccept},
         {ip.buttonDiscard, info::InfoButtonDiscard},
     };
     ip.show();
@@ -339,6 +344,79 @@ TEST_F(ScopeSpine, SwitchingTheProtocolShowsItsControlsAtOnce) {
     EXPECT_TRUE(ip.stringIpAdress->isVisible());
     EXPECT_TRUE(ip.stringPortNumber->isVisible());
     EXPECT_EQ(scope->State().link.comprotocol, 1);
+}
+
+QByteArray Record(const QByteArray& text) {
+    QByteArray record = text.left(20);
+    record.append(QByteArray(20 - record.size(), '\0'));
+    record.append('\n');
+    return record;
+}
+
+class AddressHistory : public ScopeSpine {
+protected:
+    QString HistoryPath() const { return programDir.filePath(QStringLiteral("IPComboBoxTvx3v61.ipa")); }
+    void WriteHistory(const QByteArray& bytes) {
+        QFile file(HistoryPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QByteArray ReadHistory() const {
+        QFile file(HistoryPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QStringList Entries() const {
+        QStringList list;
+        for (int i = 0; i < scope->Interface().stringIpAdress->count(); ++i)
+            list << scope->Interface().stringIpAdress->itemText(i);
+        return list;
+    }
+    // The user types an address and presses Return.
+    void Enter(const QString& address) {
+        QLineEdit* field = scope->Interface().stringIpAdress->lineEdit();
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QTest::keyClicks(field, address);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+};
+
+TEST_F(AddressHistory, LoadedAtStartNewestFirstWithoutEmptyRecords) {
+    WriteHistory(Record("10.0.0.7") + Record("") + Record("12345678901234567890") + Record("sensor-b") + "xyz");
+    StartWithSensor();
+    EXPECT_EQ(Entries(), (QStringList{"10.0.0.7", "12345678901234567890", "sensor-b"}));
+    // The address given on the command line stays in the field.
+    EXPECT_EQ(scope->Interface().stringIpAdress->currentText(), QStringLiteral("127.0.0.1"));
+}
+
+TEST_F(AddressHistory, FiftyByteFileHoldsTwoEntries) {
+    WriteHistory(Record("a") + Record("b") + QByteArray(8, 'c'));
+    StartWithSensor();
+    EXPECT_EQ(Entries(), (QStringList{"a", "b"}));
+}
+
+TEST_F(AddressHistory, CommittedAddressGoesToTheTopOfListAndFile) {
+    WriteHistory(Record("first") + Record("second"));
+    StartWithSensor();
+    scope->Interface().show();
+    Enter(QStringLiteral("second"));
+    EXPECT_EQ(Entries(), (QStringList{"second", "first"}));
+    EXPECT_EQ(ReadHistory(), Record("second") + Record("first"));
+    EXPECT_EQ(scope->State().link.ipBuf, QStringLiteral("second"));
+    EXPECT_FALSE(scope->Interface().buttonAccept->isEnabled());
+
+    for (int i = 0; i < 10; ++i) Enter(QStringLiteral("192.168.7.%1").arg(i));
+    const QByteArray file = ReadHistory();
+    ASSERT_EQ(file.size(), 210);
+    EXPECT_EQ(file.left(21), Record("192.168.7.9"));
+    EXPECT_EQ(file.right(21), Record("192.168.7.0"));
+    EXPECT_EQ(Entries().size(), 10);
+
+    Enter(QStringLiteral("an-address-of-25-chars-xx"));
+    EXPECT_EQ(ReadHistory().left(21), Record("an-address-of-25-cha"));
+
+    Enter(QString());
+    EXPECT_EQ(ReadHistory().left(21), QByteArray(20, '\0') + '\n');
 }
 
 TEST(ConnectionProcedure, PortNumberIsTheValueOfTheLeadingDigits) {

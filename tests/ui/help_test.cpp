@@ -197,39 +197,62 @@ TEST_F(HelpTest, DimmedControlAndControlWithinADimmedPanelStillShowHelp) {
     ExpectOneHelp("INFO!", info::InfoEditIntlim);
 }
 
-TEST_F(HelpTest, DimmedControlsShowHelpOncePerClickWhateverWasClickedBefore) {
+TEST_F(HelpTest, EachRightClickGivesOneHelpWhateverWasClickedBefore) {
+    // Enabled and dimmed controls of every kind, in one window and in a second one, clicked in an
+    // order that goes from enabled to dimmed, from dimmed to dimmed, and back.
     MenuGuard guard;
     auto* go = Add(new QPushButton("GO"));
     auto* accept = Add(new QPushButton("ACCEPT"));
     auto* send = Add(new QPushButton("SEND"));
+    auto* spin = Add(new QSpinBox);
+    auto* address = Add(new QComboBox);
+    address->setEditable(true);
+    auto* table = Add(new QTableWidget(3, 3));
     AttachHelp(go, popups_, info::InfoButtonGo);
     AttachHelp(accept, popups_, info::InfoButtonAccept);
     AttachHelp(send, popups_, info::InfoButtonSend);
-    accept->setEnabled(false);
-    send->setEnabled(false);
+    AttachHelp(spin, popups_, info::InfoEditHold);
+    AttachHelp(address, popups_, info::InfoStringIpAdress);
+    AttachHelp(table, popups_, info::InfoGridTpValues);
+    for (QWidget* dimmed : {static_cast<QWidget*>(accept), static_cast<QWidget*>(send),
+                            static_cast<QWidget*>(spin), static_cast<QWidget*>(address)})
+        dimmed->setEnabled(false);
     Show();
 
-    // An enabled control, then a dimmed one, then another dimmed one, then back.
+    QWidget other;
+    auto* otherLayout = new QVBoxLayout(&other);
+    auto* discard = new QPushButton("DISCARD");
+    auto* tryConnect = new QPushButton("TRY TO CONNECT");
+    otherLayout->addWidget(discard);
+    otherLayout->addWidget(tryConnect);
+    AttachHelp(discard, popups_, info::InfoButtonDiscard);
+    AttachHelp(tryConnect, popups_, info::InfoButtonTryToConnect);
+    tryConnect->setEnabled(false);
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+
     const std::pair<QWidget*, const char*> sequence[] = {
-        {go, info::InfoButtonGo},       {accept, info::InfoButtonAccept},
-        {send, info::InfoButtonSend},   {accept, info::InfoButtonAccept},
-        {go, info::InfoButtonGo},       {send, info::InfoButtonSend},
+        {go, info::InfoButtonGo},
+        {accept, info::InfoButtonAccept},
+        {send, info::InfoButtonSend},
+        {spin, info::InfoEditHold},
+        {address, info::InfoStringIpAdress},
+        {table, info::InfoGridTpValues},
+        {accept, info::InfoButtonAccept},
+        {accept, info::InfoButtonAccept},
+        {discard, info::InfoButtonDiscard},
+        {tryConnect, info::InfoButtonTryToConnect},
+        {send, info::InfoButtonSend},
+        {go, info::InfoButtonGo},
     };
     for (const auto& [control, text] : sequence) {
-        SCOPED_TRACE(qobject_cast<QPushButton*>(control)->text().toStdString());
+        SCOPED_TRACE(QString::fromUtf8(text).left(40).toStdString());
         popups_.Clear();
         RightClick(control);
         ExpectOneHelp("INFO!", text);
     }
 
-    // The keyboard's menu key on a dimmed control.
-    popups_.Clear();
-    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(2, 2),
-                          accept->mapToGlobal(QPoint(2, 2)));
-    QApplication::sendEvent(accept, &key);
-    ExpectOneHelp("INFO!", info::InfoButtonAccept);
-
-    // A left click on a dimmed control shows nothing and does not act.
+    // A left click on a dimmed control neither acts nor shows help.
     int clicks = 0;
     QObject::connect(send, &QPushButton::clicked, [&] { ++clicks; });
     popups_.Clear();
@@ -237,6 +260,113 @@ TEST_F(HelpTest, DimmedControlsShowHelpOncePerClickWhateverWasClickedBefore) {
                       send->mapTo(window_.get(), send->rect().center()));
     EXPECT_EQ(popups_.Count(), 0);
     EXPECT_EQ(clicks, 0);
+}
+
+TEST_F(HelpTest, ControlDimmedByTheClickOnAnotherStillShowsHelp) {
+    // As on the interface panel: leaving a changed text field dims ACCEPT. The right click on the
+    // next control takes the focus, so ACCEPT gets dimmed while that click is being handled.
+    MenuGuard guard;
+    auto* port = Add(new QLineEdit("4001"));
+    auto* tryConnect = Add(new QPushButton("TRY TO CONNECT"));
+    auto* accept = Add(new QPushButton("ACCEPT"));
+    AttachHelp(port, popups_, info::InfoStringPortNumber);
+    AttachHelp(tryConnect, popups_, info::InfoButtonTryToConnect);
+    AttachHelp(accept, popups_, info::InfoButtonAccept);
+    QObject::connect(port, &QLineEdit::editingFinished, [accept] { accept->setEnabled(false); });
+    Show();
+
+    RightClick(port);
+    ExpectOneHelp("INFO!", info::InfoStringPortNumber);
+    ASSERT_TRUE(port->hasFocus());
+    port->setText("4002");
+
+    popups_.Clear();
+    RightClick(tryConnect);
+    ExpectOneHelp("INFO!", info::InfoButtonTryToConnect);
+    ASSERT_FALSE(accept->isEnabled());
+
+    popups_.Clear();
+    RightClick(accept);
+    ExpectOneHelp("INFO!", info::InfoButtonAccept);
+}
+
+TEST_F(HelpTest, ReleaseWhileTheHelpBoxIsOpenDoesNotHoldTheNextClick) {
+    // In the program the box is modal and the mouse button comes up while it is open: that
+    // release never reaches the window. The next right click, on a dimmed control too, still works.
+    MenuGuard guard;
+    auto* go = Add(new QPushButton("GO"));
+    auto* accept = Add(new QPushButton("ACCEPT"));
+    auto* spin = Add(new QSpinBox);
+    AttachHelp(go, popups_, info::InfoButtonGo);
+    AttachHelp(accept, popups_, info::InfoButtonAccept);
+    AttachHelp(spin, popups_, info::InfoEditHold);
+    accept->setEnabled(false);
+    spin->setEnabled(false);
+    Show();
+
+    QPoint at;
+    popups_.SetHook([&](const PopupRecord&) {
+        QWidget box;
+        box.setWindowModality(Qt::ApplicationModal);
+        box.show();
+        QTest::mouseRelease(window_->windowHandle(), Qt::RightButton, Qt::NoModifier, at);
+        box.close();
+    });
+    const std::pair<QWidget*, const char*> sequence[] = {
+        {go, info::InfoButtonGo}, {accept, info::InfoButtonAccept}, {spin, info::InfoEditHold},
+        {go, info::InfoButtonGo}, {accept, info::InfoButtonAccept},
+    };
+    for (const auto& [control, text] : sequence) {
+        SCOPED_TRACE(QString::fromUtf8(text).left(40).toStdString());
+        popups_.Clear();
+        at = control->mapTo(window_.get(), control->rect().center());
+        QTest::mousePress(window_->windowHandle(), Qt::RightButton, Qt::NoModifier, at);
+        ExpectOneHelp("INFO!", text);
+    }
+}
+
+TEST_F(HelpTest, MenuKeyShowsTheHelpOfTheControlWithTheFocus) {
+    MenuGuard guard;
+    auto* go = Add(new QPushButton("GO"));
+    auto* spin = Add(new QSpinBox);
+    auto* accept = Add(new QPushButton("ACCEPT"));
+    AttachHelp(go, popups_, info::InfoButtonGo);
+    AttachHelp(spin, popups_, info::InfoEditHold);
+    AttachHelp(accept, popups_, info::InfoButtonAccept);
+    Show();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+
+    // The window system reports the key to the window, which hands it to the focus widget.
+    auto pressMenuKey = [this] {
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        QApplication::sendEvent(window_->windowHandle(), &key);
+    };
+    go->setFocus();
+    ASSERT_TRUE(go->hasFocus());
+    pressMenuKey();
+    ExpectOneHelp("INFO!", info::InfoButtonGo);
+
+    popups_.Clear();
+    spin->setFocus();
+    ASSERT_TRUE(spin->findChild<QLineEdit*>()->hasFocus());
+    pressMenuKey();
+    ExpectOneHelp("INFO!", info::InfoEditHold);
+
+    // A dimmed control cannot hold the focus; a menu-key event sent to it still gives its help,
+    // once, and so does a second dimmed control right after.
+    accept->setEnabled(false);
+    spin->setEnabled(false);
+    for (const auto& [control, text] :
+         {std::pair<QWidget*, const char*>{accept, info::InfoButtonAccept},
+          {spin, info::InfoEditHold}}) {
+        SCOPED_TRACE(QString::fromUtf8(text).left(40).toStdString());
+        popups_.Clear();
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(2, 2),
+                              control->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(control, &key);
+        ExpectOneHelp("INFO!", text);
+    }
 }
 
 TEST_F(HelpTest, RowColourButtonUsesItsOwnTitle) {

@@ -1,0 +1,602 @@
+#include "parameter_controls.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QSignalBlocker>
+#include <utility>
+
+#include "help.h"
+#include "info_texts.h"
+
+namespace tvx {
+
+namespace {
+
+constexpr int kWordMax = 0xFFFF;
+constexpr int kRowsCheckedByDirectModes = 4;
+constexpr std::uint16_t kLargestDirectGroup = 3;
+
+QString Text(const char* text) { return QString::fromUtf8(text); }
+
+// A ring's value is the code of its current item (item data), so items may be listed in any
+// order.
+QComboBox* MakeRing(QWidget* parent, const std::vector<std::pair<QString, int>>& items) {
+    auto* ring = new QComboBox(parent);
+    for (const auto& [label, code] : items) ring->addItem(label, code);
+    return ring;
+}
+
+std::uint16_t RingValue(const QComboBox* ring) {
+    return static_cast<std::uint16_t>(ring->currentData().toUInt());
+}
+
+// A code the ring does not offer leaves the ring as it is, as a ring of the panel library does.
+void SetRingValue(QComboBox* ring, std::uint16_t value) {
+    const int index = ring->findData(static_cast<int>(value));
+    if (index < 0) return;
+    const QSignalBlocker blocker(ring);
+    ring->setCurrentIndex(index);
+}
+
+QSpinBox* MakeNumeric(QWidget* parent, int minimum, int maximum, int value) {
+    auto* numeric = new QSpinBox(parent);
+    numeric->setRange(minimum, maximum);
+    numeric->setValue(value);
+    // A typed number commits on Enter or when the field is left, not with every digit.
+    numeric->setKeyboardTracking(false);
+    numeric->setAccelerated(true);
+    return numeric;
+}
+
+std::uint16_t NumericValue(const QSpinBox* numeric) {
+    return static_cast<std::uint16_t>(numeric->value());
+}
+
+void SetNumericValue(QSpinBox* numeric, std::uint32_t value) {
+    const QSignalBlocker blocker(numeric);
+    numeric->setValue(static_cast<std::uint16_t>(value));
+}
+
+// Column labels of the teach table's five value columns, by calculation mode.
+const QStringList& TeachColumnLabels(int calcmode) {
+    static const QStringList xy = {"X", "Y", "CTO", "INT", "ITO"};
+    static const QStringList si = {"s", "i", "siTO", "M", "MTO"};
+    return calcmode == 0 ? xy : si;
+}
+
+}  // namespace
+
+ParameterControls::ParameterControls(MainPanel& panel, GroupPanel& grouppanel, ScopeState& state,
+                                     Popups& popups, std::function<void()> sendPara)
+    : QObject(nullptr),
+      panel_(panel),
+      grouppanel_(grouppanel),
+      state_(state),
+      popups_(popups),
+      sendPara_(std::move(sendPara)) {
+    BuildParameterPage();
+    BuildTeachPage();
+    dimmedCommands_ = {panel_.buttonSend, panel_.buttonGet, panel_.buttonGo, editCalcmode,
+                       panel_.buttonConnect};
+    ConnectCallbacks();
+    AttachHelpTexts();
+
+    // The dimmed states that belong to the default values, as the panel starts with them.
+    InitExteach();
+    InitTrigger();
+    InitEvalMode();
+    InitCalcMode();
+    MarkActiveRows(editMaxcolNo->value());
+}
+
+void ParameterControls::BuildParameterPage() {
+    QWidget* page = panel_.parameterPage;
+
+    slidePower = new QSlider(Qt::Horizontal, page);
+    slidePower->setRange(0, 1000);
+    slidePower->setSingleStep(1);
+    slidePower->setPageStep(50);
+    slidePower->setValue(500);
+    dispPower = new QLabel(page);
+    dispPower->setMinimumWidth(40);
+    dispPower->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    dispPower->setNum(slidePower->value());
+    // The readout follows the slider whoever moves it.
+    connect(slidePower, &QSlider::valueChanged, dispPower, qOverload<int>(&QLabel::setNum));
+
+    editPmode = MakeRing(page, {{"STAT", 0}, {"DYN", 1}});
+    editAverage = MakeNumeric(page, 0, kWordMax, 16);
+    // The evaluation modes are explained in the sensor's manual; the ring shows their numbers.
+    editEvalmode = MakeRing(page, {{"0", 0}, {"1", 1}, {"2", 2}, {"3", 3}});
+    editHold = MakeNumeric(page, 0, kWordMax, 10);
+    editIntlim = MakeNumeric(page, 0, kWordMax, 50);
+    editMaxcolNo = MakeNumeric(page, 1, kTeachRows, 4);
+    editOutmode = MakeRing(page, {{"BINARY", kOutmodeBinary},
+                                  {"DIRECT LO", kOutmodeDirectLo},
+                                  {"DIRECT HI", kOutmodeDirectHi}});
+    editTrigger = MakeRing(page, {{"CONT", 0}, {"EXT1", 1}, {"EXT2", 2}});
+    // OFF, ON (teach to all rows) and ON 1 (teach to row 0) as the help text names them. Code 3
+    // teaches row 0 like ON 1, but with the power tuned inside the dynamic window instead of the
+    // POWER value (its rule dims POWER and enables the window), hence "ON 1 DYN".
+    editExteach = MakeRing(page, {{"OFF", 0}, {"ON", 1}, {"ON 1", 2}, {"ON 1 DYN", 3}});
+    editCalcmode = MakeRing(page, {{"X/Y  INT", 0}, {"s/i  M", 1}});
+    editDynWinLo = MakeNumeric(page, 0, kWordMax, 3000);
+    editDynWinHi = MakeNumeric(page, 0, kWordMax, 3500);
+
+    auto* grid = static_cast<QGridLayout*>(page->layout());
+    auto add = [&](int row, int column, const QString& label, QWidget* control) {
+        grid->addWidget(new QLabel(label, page), row, column * 2);
+        grid->addWidget(control, row, column * 2 + 1);
+    };
+    auto* power = new QHBoxLayout;
+    power->addWidget(slidePower, 1);
+    power->addWidget(dispPower);
+    grid->addWidget(new QLabel(QStringLiteral("POWER"), page), 0, 0);
+    grid->addLayout(power, 0, 1, 1, 5);
+    add(1, 0, QStringLiteral("PMOD"), editPmode);
+    add(2, 0, QStringLiteral("DYN WIN LO"), editDynWinLo);
+    add(3, 0, QStringLiteral("DYN WIN HI"), editDynWinHi);
+    add(4, 0, QStringLiteral("INT LIMIT"), editIntlim);
+    add(1, 1, QStringLiteral("EVAL MODE"), editEvalmode);
+    add(2, 1, QStringLiteral("MAXCOL-No."), editMaxcolNo);
+    add(3, 1, QStringLiteral("OUTMODE"), editOutmode);
+    add(4, 1, QStringLiteral("HOLD"), editHold);
+    add(1, 2, QStringLiteral("CALC MODE"), editCalcmode);
+    add(2, 2, QStringLiteral("AVERAGE"), editAverage);
+    add(3, 2, QStringLiteral("TRIGGER"), editTrigger);
+    add(4, 2, QStringLiteral("EXT. TEACH"), editExteach);
+    grid->setRowStretch(5, 1);
+}
+
+void ParameterControls::BuildTeachPage() {
+    QWidget* page = panel_.teachPage;
+
+    gridTeach = new WordTable(kTeachRows, kTeachColumns, 1, page);
+    gridTeach->setHorizontalHeaderItem(kTeachColumnRowColour,
+                                       new QTableWidgetItem(QStringLiteral("COLOR")));
+    gridTeach->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+
+    editNo = MakeNumeric(page, 0, kTeachRows - 1, 0);
+    radioInc = new QCheckBox(QStringLiteral("INC"), page);
+    buttonTeachDataTo = new QPushButton(QStringLiteral("TEACH DATA TO"), page);
+    buttonColorGroups = new QPushButton(QStringLiteral("COLOR GROUPS"), page);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(QStringLiteral("No.:"), page));
+    row->addWidget(editNo);
+    row->addWidget(radioInc);
+    teachButtons = new QVBoxLayout;
+    teachButtons->addWidget(buttonTeachDataTo);
+    teachButtons->addLayout(row);
+    teachButtons->addWidget(buttonColorGroups);
+    teachButtons->addStretch(1);
+
+    auto* grid = static_cast<QGridLayout*>(page->layout());
+    grid->addWidget(gridTeach, 0, 0);
+    grid->addLayout(teachButtons, 0, 1);
+    grid->setColumnStretch(0, 1);
+}
+
+void ParameterControls::ConnectCallbacks() {
+    connect(panel_.selectRAM, &QPushButton::toggled, this, &ParameterControls::CBF_SelectRAM);
+    connect(panel_.selectEEPROM, &QPushButton::toggled, this,
+            &ParameterControls::CBF_SelectEEPROM);
+    connect(panel_.selectFILE, &QPushButton::toggled, this, &ParameterControls::CBF_SelectFILE);
+
+    connect(editEvalmode, &QComboBox::activated, this, &ParameterControls::CBF_Evalmode);
+    connect(editTrigger, &QComboBox::activated, this, &ParameterControls::CBF_EditTrigger);
+    connect(editExteach, &QComboBox::activated, this, &ParameterControls::CBF_EditExteach);
+    connect(editPmode, &QComboBox::activated, this, &ParameterControls::CBF_EditPmode);
+    connect(editCalcmode, &QComboBox::activated, this, &ParameterControls::CBF_Calcmode);
+    connect(editOutmode, &QComboBox::activated, this, &ParameterControls::CBF_EditOutmode);
+    connect(editMaxcolNo, &QSpinBox::valueChanged, this, &ParameterControls::CBF_EditMaxcolNo);
+
+    connect(buttonColorGroups, &QPushButton::clicked, this,
+            &ParameterControls::CBF_ButtonColorGroups);
+    connect(grouppanel_.gridGroups, &QTableWidget::itemChanged, this,
+            &ParameterControls::CBF_EditGridGroups);
+    connect(grouppanel_.switchColorGroups, &QCheckBox::clicked, this,
+            &ParameterControls::CBF_EditColorGroups);
+    connect(grouppanel_.buttonResetGroupTable, &QPushButton::clicked, this,
+            &ParameterControls::CBF_ButtonResetGroupTable);
+    connect(grouppanel_.buttonGroupPanelClose, &QPushButton::clicked, this,
+            &ParameterControls::CBF_ButtonGroupPanelClose);
+}
+
+void ParameterControls::AttachHelpTexts() {
+    using namespace info;
+    AttachHelp(panel_.selectRAM, popups_, Text(InfoSelectMEM));
+    AttachHelp(panel_.selectEEPROM, popups_, Text(InfoSelectMEM));
+    AttachHelp(panel_.selectFILE, popups_, Text(InfoSelectMEM));
+
+    AttachHelp(slidePower, popups_, Text(InfoEditPower));
+    AttachHelp(dispPower, popups_, Text(InfoEditPower));
+    AttachHelp(editPmode, popups_, Text(InfoEditPmod));
+    AttachHelp(editAverage, popups_, Text(InfoEditAverage));
+    AttachHelp(editEvalmode, popups_, Text(InfoEditEvalmode));
+    AttachHelp(editHold, popups_, Text(InfoEditHold));
+    AttachHelp(editIntlim, popups_, Text(InfoEditIntlim));
+    AttachHelp(editMaxcolNo, popups_, Text(InfoEditMaxcolNo));
+    AttachHelp(editOutmode, popups_, Text(InfoEditOutmode));
+    AttachHelp(editTrigger, popups_, Text(InfoEditTrigger));
+    AttachHelp(editExteach, popups_, Text(InfoEditExteach));
+    AttachHelp(editCalcmode, popups_, Text(InfoEditCalcMode));
+    AttachHelp(editDynWinLo, popups_, Text(InfoEditDynWinLoHi));
+    AttachHelp(editDynWinHi, popups_, Text(InfoEditDynWinLoHi));
+
+    AttachHelp(editNo, popups_, Text(InfoEditNo));
+    AttachHelp(radioInc, popups_, Text(InfoRadioInc));
+    AttachHelp(buttonTeachDataTo, popups_, Text(InfoButtonTeachDataTo));
+    AttachHelp(buttonColorGroups, popups_, Text(InfoButtonColorGroups));
+
+    // The group table has no help of its own.
+    AttachHelp(grouppanel_.switchColorGroups, popups_, Text(InfoEditColorGroups));
+    AttachHelp(grouppanel_.buttonResetGroupTable, popups_, Text(InfoButtonResetGroupTable));
+    AttachHelp(grouppanel_.buttonGroupPanelClose, popups_, Text(InfoButtonClosePanel));
+}
+
+ParameterControls::DispNamesRow ParameterControls::LabelRow(QLabel* label, QString mode0,
+                                                            QString mode1) {
+    return [label, mode0 = std::move(mode0), mode1 = std::move(mode1)](int calcmode) {
+        label->setText(calcmode == 0 ? mode0 : mode1);
+    };
+}
+
+ParameterControls::DispNamesRow ParameterControls::RingItemsRow(QComboBox* ring, QList<int> items,
+                                                                QStringList mode0,
+                                                                QStringList mode1) {
+    return [ring, items = std::move(items), mode0 = std::move(mode0),
+            mode1 = std::move(mode1)](int calcmode) {
+        const QStringList& labels = calcmode == 0 ? mode0 : mode1;
+        for (int i = 0; i < items.size() && i < labels.size(); ++i) {
+            const int index = ring->findData(items[i]);
+            if (index >= 0) ring->setItemText(index, labels[i]);
+        }
+    };
+}
+
+void ParameterControls::AddDimmedCommand(QWidget* control) {
+    // STOP must stay operable: it is the only way to end the live loop.
+    if (!control || control == panel_.buttonStop) return;
+    dimmedCommands_.push_back(control);
+}
+
+void ParameterControls::GetPanelValues() {
+    ParameterSet& p = state_.params;
+    p.power = static_cast<std::uint16_t>(slidePower->value());
+    p.pmode = RingValue(editPmode);
+    p.average = NumericValue(editAverage);
+    p.evalmode = RingValue(editEvalmode);
+    p.hold = NumericValue(editHold);
+    p.intlim = NumericValue(editIntlim);
+    p.maxcolno = NumericValue(editMaxcolNo);
+    p.outmode = RingValue(editOutmode);
+    p.trigger = RingValue(editTrigger);
+    p.exteach = RingValue(editExteach);
+    p.calcmode = RingValue(editCalcmode);
+    p.dynwinlo = NumericValue(editDynWinLo);
+    p.dynwinhi = NumericValue(editDynWinHi);
+    p.colorgroup = grouppanel_.switchColorGroups->isChecked() ? 1 : 0;
+    for (int r = 0; r < kTeachRows; ++r) {
+        const auto row = static_cast<std::size_t>(r);
+        p.groupbuf[row] = grouppanel_.Group(r);
+        for (int c = 0; c < kTeachColumns; ++c)
+            p.ctt[row][static_cast<std::size_t>(c)] = gridTeach->Value(r, c);
+    }
+}
+
+void ParameterControls::SetPanelValues() {
+    const ParameterSet& p = state_.params;
+    {
+        const QSignalBlocker blocker(slidePower);
+        slidePower->setValue(p.power);
+    }
+    dispPower->setNum(slidePower->value());
+    SetRingValue(editPmode, p.pmode);
+    SetNumericValue(editAverage, p.average);
+    SetRingValue(editEvalmode, p.evalmode);
+    SetNumericValue(editHold, p.hold);
+    SetNumericValue(editIntlim, p.intlim);
+    SetNumericValue(editMaxcolNo, p.maxcolno);
+    SetRingValue(editOutmode, p.outmode);
+    SetRingValue(editTrigger, p.trigger);
+    SetRingValue(editExteach, p.exteach);
+    SetRingValue(editCalcmode, static_cast<std::uint16_t>(p.calcmode));
+    SetNumericValue(editDynWinLo, p.dynwinlo);
+    SetNumericValue(editDynWinHi, p.dynwinhi);
+    {
+        const QSignalBlocker blocker(grouppanel_.switchColorGroups);
+        grouppanel_.switchColorGroups->setChecked(p.colorgroup != 0);
+    }
+    for (int r = 0; r < kTeachRows; ++r) {
+        const auto row = static_cast<std::size_t>(r);
+        grouppanel_.SetGroup(r, p.groupbuf[row]);
+        for (int c = 0; c < kTeachColumns; ++c)
+            gridTeach->SetValue(r, c, p.ctt[row][static_cast<std::size_t>(c)]);
+    }
+}
+
+void ParameterControls::InitPanelCtrlAttr() {
+    InitPowerMode();
+    InitEvalMode();
+    InitCalcMode();
+    InitExteach();
+    InitTrigger();
+    InitColorGroups();
+    // Taken from the controls, so that values the evaluation mode has just forced count.
+    state_.params.maxcolno = NumericValue(editMaxcolNo);
+    state_.params.outmode = RingValue(editOutmode);
+    MaxColNoCheck();
+    MarkActiveRows(static_cast<int>(state_.params.maxcolno));
+    for (const Step& step : panelCtrlAttrSteps_) step();
+}
+
+void ParameterControls::SetPowerEnabled(bool enabled) {
+    slidePower->setEnabled(enabled);
+    dispPower->setEnabled(enabled);
+}
+
+void ParameterControls::SetDynWinEnabled(bool enabled) {
+    editDynWinLo->setEnabled(enabled);
+    editDynWinHi->setEnabled(enabled);
+}
+
+void ParameterControls::InitPowerMode() {
+    state_.params.pmode = RingValue(editPmode);
+    switch (state_.params.pmode) {
+        case 0:  // STAT
+            SetPowerEnabled(true);
+            SetDynWinEnabled(false);
+            editIntlim->setEnabled(true);
+            break;
+        case 1:  // DYN
+            SetPowerEnabled(false);
+            SetDynWinEnabled(true);
+            SetNumericValue(editIntlim, 0);
+            editIntlim->setEnabled(false);
+            break;
+        default:
+            break;
+    }
+}
+
+void ParameterControls::InitTrigger() {
+    state_.params.trigger = RingValue(editTrigger);
+    switch (state_.params.trigger) {
+        case 0:
+            editExteach->setEnabled(true);
+            break;
+        case 1:
+        case 2:
+            SetRingValue(editExteach, 0);
+            editExteach->setEnabled(false);
+            break;
+        default:
+            break;
+    }
+}
+
+void ParameterControls::InitExteach() {
+    state_.params.exteach = RingValue(editExteach);
+    switch (state_.params.exteach) {
+        case 0:
+            editTrigger->setEnabled(true);
+            editPmode->setEnabled(true);
+            SetPowerEnabled(true);
+            InitPowerMode();
+            break;
+        case 1:
+            SetRingValue(editTrigger, 0);
+            editTrigger->setEnabled(false);
+            editPmode->setEnabled(true);
+            SetPowerEnabled(true);
+            InitPowerMode();
+            break;
+        case 2:
+            SetRingValue(editTrigger, 0);
+            editTrigger->setEnabled(false);
+            SetRingValue(editPmode, 0);
+            editPmode->setEnabled(false);
+            SetPowerEnabled(true);
+            SetDynWinEnabled(false);
+            break;
+        case 3:
+            SetRingValue(editTrigger, 0);
+            editTrigger->setEnabled(false);
+            SetRingValue(editPmode, 0);
+            editPmode->setEnabled(false);
+            SetPowerEnabled(false);
+            SetDynWinEnabled(true);
+            break;
+        default:
+            break;
+    }
+}
+
+void ParameterControls::ShowDisplay(const std::function<void(bool)>& hook, bool shown) {
+    if (hook) hook(shown);
+}
+
+void ParameterControls::InitEvalMode() {
+    const std::uint16_t evalmode = RingValue(editEvalmode);
+    state_.params.evalmode = evalmode;
+    switch (evalmode) {
+        case 0:
+        case 1:
+        case 2:
+            ShowDisplay(displayHooks_.showColourNumber, true);
+            ShowDisplay(displayHooks_.showColourBits, false);
+            buttonColorGroups->setVisible(true);
+            // Mode 2 teaches a fixed CTO of 40.
+            gridTeach->SetColumnEditable(kTeachColumnCto, evalmode != 2);
+            editMaxcolNo->setEnabled(true);
+            editOutmode->setEnabled(true);
+            buttonTeachDataTo->setEnabled(evalmode == 0);
+            break;
+        case 3:
+            // Mode 3 puts the colour number's bits on four outputs: four colours, no groups.
+            ShowDisplay(displayHooks_.showColourNumber, false);
+            ShowDisplay(displayHooks_.showColourBits, true);
+            buttonColorGroups->setVisible(false);
+            ShowDisplay(displayHooks_.showGroupDisplay, false);
+            grouppanel_.hide();
+            {
+                const QSignalBlocker blocker(grouppanel_.switchColorGroups);
+                grouppanel_.switchColorGroups->setChecked(false);
+            }
+            gridTeach->SetColumnEditable(kTeachColumnCto, true);
+            SetNumericValue(editMaxcolNo, kRowsCheckedByDirectModes);
+            editMaxcolNo->setEnabled(false);
+            SetRingValue(editOutmode, kOutmodeBinary);
+            editOutmode->setEnabled(false);
+            buttonTeachDataTo->setEnabled(false);
+            MarkActiveRows(editMaxcolNo->value());
+            break;
+        default:
+            break;
+    }
+}
+
+void ParameterControls::InitCalcMode() {
+    state_.params.calcmode = RingValue(editCalcmode);
+    if (state_.params.calcmode <= 1) {
+        const QStringList& labels = TeachColumnLabels(static_cast<int>(state_.params.calcmode));
+        for (int c = 0; c < kTeachColumns; ++c) {
+            if (QTableWidgetItem* header = gridTeach->horizontalHeaderItem(c))
+                header->setText(labels[c]);
+            else
+                gridTeach->setHorizontalHeaderItem(c, new QTableWidgetItem(labels[c]));
+        }
+    }
+    SetDispNames();
+}
+
+void ParameterControls::SetDispNames() {
+    state_.params.calcmode = RingValue(editCalcmode);
+    if (state_.params.calcmode > 1) return;
+    const int calcmode = static_cast<int>(state_.params.calcmode);
+    for (const DispNamesRow& row : dispNamesRows_) row(calcmode);
+}
+
+void ParameterControls::InitColorGroups() {
+    state_.params.colorgroup = grouppanel_.switchColorGroups->isChecked() ? 1 : 0;
+    switch (state_.params.colorgroup) {
+        case 0:
+            ShowDisplay(displayHooks_.showGroupDisplay, false);
+            break;
+        case 1:
+            ShowDisplay(displayHooks_.showGroupDisplay, true);
+            if (state_.params.outmode != kOutmodeBinary) WarnGroupsAboveThree();
+            break;
+        default:
+            break;
+    }
+}
+
+void ParameterControls::ParaVis() {
+    panel_.teachPage->hide();
+    panel_.parameterPage->show();
+}
+
+void ParameterControls::ParaInVis() {
+    buttonColorGroups->setVisible(state_.params.evalmode != 3);
+    panel_.parameterPage->hide();
+    panel_.teachPage->show();
+}
+
+void ParameterControls::SetButtonsDimmed(bool dimmed) {
+    for (QWidget* control : dimmedCommands_) control->setEnabled(!dimmed);
+}
+
+void ParameterControls::MaxColNoCheck() {
+    if (state_.params.maxcolno > kRowsCheckedByDirectModes &&
+        state_.params.outmode != kOutmodeBinary)
+        popups_.MessagePopup(QString::fromLatin1(kInfoTitle), Text(info::InfoMaxColNo));
+}
+
+void ParameterControls::MarkActiveRows(int maxcolno) {
+    gridTeach->MarkActiveRows(maxcolno);
+    grouppanel_.gridGroups->MarkActiveRows(maxcolno);
+}
+
+void ParameterControls::WarnGroupsAboveThree() {
+    for (int r = 0; r < kTeachRows; ++r) {
+        if (grouppanel_.Group(r) > kLargestDirectGroup) {
+            popups_.MessagePopup(QString::fromLatin1(kInfoTitle), Text(info::InfoGroupsOutmode));
+            return;
+        }
+    }
+}
+
+void ParameterControls::SelectMemory(std::uint16_t memory) {
+    const QSignalBlocker ram(panel_.selectRAM);
+    const QSignalBlocker eeprom(panel_.selectEEPROM);
+    const QSignalBlocker file(panel_.selectFILE);
+    panel_.selectRAM->setChecked(memory == RAM);
+    panel_.selectEEPROM->setChecked(memory == EEPROM);
+    panel_.selectFILE->setChecked(memory == DATFILE);
+    state_.exchange.target = memory;
+}
+
+// The three toggles act as one selector: switching one on selects it; switching the active one
+// off falls back to RAM, so exactly one is always on.
+void ParameterControls::OnMemoryToggled(std::uint16_t memory, bool on) {
+    SelectMemory(on ? memory : static_cast<std::uint16_t>(RAM));
+}
+
+void ParameterControls::CBF_SelectRAM(bool on) { OnMemoryToggled(RAM, on); }
+void ParameterControls::CBF_SelectEEPROM(bool on) { OnMemoryToggled(EEPROM, on); }
+void ParameterControls::CBF_SelectFILE(bool on) { OnMemoryToggled(DATFILE, on); }
+
+void ParameterControls::CBF_Evalmode() { InitEvalMode(); }
+void ParameterControls::CBF_EditTrigger() { InitTrigger(); }
+void ParameterControls::CBF_EditExteach() { InitExteach(); }
+void ParameterControls::CBF_EditPmode() { InitPowerMode(); }
+
+// The sensor computes in the new mode at once: the whole panel goes to its RAM, whatever memory
+// was selected, and RAM stays selected.
+void ParameterControls::CBF_Calcmode() {
+    SelectMemory(RAM);
+    SetButtonsDimmed(true);
+    if (sendPara_) sendPara_();
+    InitCalcMode();
+    SetButtonsDimmed(false);
+}
+
+void ParameterControls::CBF_EditMaxcolNo() {
+    state_.params.maxcolno = NumericValue(editMaxcolNo);
+    state_.params.outmode = RingValue(editOutmode);
+    MaxColNoCheck();
+    MarkActiveRows(static_cast<int>(state_.params.maxcolno));
+}
+
+void ParameterControls::CBF_EditOutmode() {
+    state_.params.maxcolno = NumericValue(editMaxcolNo);
+    state_.params.outmode = RingValue(editOutmode);
+    MaxColNoCheck();
+    if (state_.params.outmode != kOutmodeBinary && state_.params.colorgroup == 1)
+        WarnGroupsAboveThree();
+}
+
+void ParameterControls::CBF_ButtonColorGroups() {
+    grouppanel_.show();
+    grouppanel_.raise();
+}
+
+// The check reads the cell that was active before the change, and outmode as last read from
+// the panel.
+void ParameterControls::CBF_EditGridGroups() {
+    const GroupPanel::Cell cell = grouppanel_.activCell();
+    const std::uint16_t group = grouppanel_.gridGroups->Value(cell.row, cell.column);
+    if (state_.params.outmode != kOutmodeBinary && group > kLargestDirectGroup)
+        popups_.MessagePopup(QString::fromLatin1(kInfoTitle), Text(info::InfoGroupsOutmode));
+}
+
+void ParameterControls::CBF_EditColorGroups() { InitColorGroups(); }
+
+void ParameterControls::CBF_ButtonResetGroupTable() { grouppanel_.ResetGroupTable(); }
+
+void ParameterControls::CBF_ButtonGroupPanelClose() { grouppanel_.hide(); }
+
+}  // namespace tvx

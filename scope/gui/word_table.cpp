@@ -1,0 +1,110 @@
+#include "word_table.h"
+
+#include <QHeaderView>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QStyledItemDelegate>
+#include <limits>
+
+namespace tvx {
+
+namespace {
+
+constexpr int kWordMax = std::numeric_limits<std::uint16_t>::max();
+
+// Cell editor limited to what a cell can hold, so a typed value is never cut to 16 bits.
+class WordDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex&) const override {
+        auto* editor = new QSpinBox(parent);
+        editor->setRange(0, kWordMax);
+        editor->setButtonSymbols(QAbstractSpinBox::NoButtons);
+        editor->setFrame(false);
+        return editor;
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        static_cast<QSpinBox*>(editor)->setValue(index.data(Qt::EditRole).toInt());
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override {
+        auto* spin = static_cast<QSpinBox*>(editor);
+        spin->interpretText();
+        model->setData(index, spin->value(), Qt::EditRole);
+    }
+};
+
+}  // namespace
+
+WordTable::WordTable(int rows, int valueColumns, int plainColumns, QWidget* parent)
+    : QTableWidget(rows, valueColumns + plainColumns, parent), valueColumns_(valueColumns) {
+    setItemDelegate(new WordDelegate(this));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    for (int row = 0; row < rows; ++row) {
+        setVerticalHeaderItem(row, new QTableWidgetItem(QString::number(row + 1)));
+        for (int column = 0; column < columnCount(); ++column) {
+            auto* item = new QTableWidgetItem;
+            if (column < valueColumns) {
+                item->setData(Qt::EditRole, 0);
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            } else {
+                item->setFlags(Qt::ItemIsEnabled);
+            }
+            setItem(row, column, item);
+        }
+    }
+    verticalHeader()->setDefaultSectionSize(20);
+}
+
+std::uint16_t WordTable::Value(int row, int column) const {
+    const QTableWidgetItem* cell = item(row, column);
+    if (!cell) return 0;
+    return static_cast<std::uint16_t>(cell->data(Qt::EditRole).toUInt());
+}
+
+void WordTable::SetValue(int row, int column, std::uint16_t value) {
+    QTableWidgetItem* cell = item(row, column);
+    if (!cell || column >= valueColumns_) return;
+    const QSignalBlocker blocker(this);
+    cell->setData(Qt::EditRole, static_cast<int>(value));
+}
+
+void WordTable::MarkActiveRows(int activeRows) {
+    for (int row = 0; row < rowCount(); ++row) {
+        QTableWidgetItem* label = verticalHeaderItem(row);
+        if (!label) continue;
+        label->setForeground(QColor(row < activeRows ? kActiveRowColour : kInactiveRowColour));
+    }
+}
+
+QColor WordTable::RowLabelColour(int row) const {
+    const QTableWidgetItem* label = verticalHeaderItem(row);
+    return label ? label->foreground().color() : QColor();
+}
+
+void WordTable::SetColumnEditable(int column, bool editable) {
+    if (column < 0 || column >= valueColumns_) return;
+    const QSignalBlocker blocker(this);
+    for (int row = 0; row < rowCount(); ++row) {
+        QTableWidgetItem* cell = item(row, column);
+        if (!cell) continue;
+        Qt::ItemFlags flags = cell->flags();
+        flags.setFlag(Qt::ItemIsEditable, editable);
+        cell->setFlags(flags);
+    }
+}
+
+bool WordTable::ColumnEditable(int column) const {
+    if (column < 0 || column >= valueColumns_) return false;
+    for (int row = 0; row < rowCount(); ++row) {
+        const QTableWidgetItem* cell = item(row, column);
+        if (!cell || !cell->flags().testFlag(Qt::ItemIsEditable)) return false;
+    }
+    return true;
+}
+
+}  // namespace tvx

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QColor>
+#include <QTableWidget>
+#include <cstdint>
+
+namespace tvx {
+
+// Row-label colours of the teach table and the group table: rows the sensor evaluates, and the
+// others.
+inline constexpr QRgb kActiveRowColour = 0x008000;
+inline constexpr QRgb kInactiveRowColour = 0xFF0000;
+
+// A table of unsigned 16-bit cells, as the teach table and the group table are: rows labelled
+// 1, 2, ...; the first valueColumns columns hold numbers that the user edits in a 0 ... 65535
+// field; further plain columns carry no value (the teach table's row-colour cell).
+//
+// Rows and columns are counted from 0 here: row 0 is the table row labelled "1". The program
+// writes cells with SetValue, which raises no itemChanged, so a connection to itemChanged sees
+// the user's edits only.
+class WordTable : public QTableWidget {
+    Q_OBJECT
+public:
+    WordTable(int rows, int valueColumns, int plainColumns, QWidget* parent = nullptr);
+
+    int ValueColumns() const { return valueColumns_; }
+
+    std::uint16_t Value(int row, int column) const;
+    void SetValue(int row, int column, std::uint16_t value);
+
+    // Rows 0 ... activeRows - 1 get the green label, the others the red one.
+    void MarkActiveRows(int activeRows);
+    QColor RowLabelColour(int row) const;
+
+    // Lets the user edit the cells of a value column, or makes them read-only.
+    void SetColumnEditable(int column, bool editable);
+    bool ColumnEditable(int column) const;
+
+private:
+    int valueColumns_;
+};
+
+}  // namespace tvx

@@ -20,6 +20,7 @@
 #include <functional>
 #include <vector>
 
+#include "bench_common.h"
 #include "com232.h"
 #include "fault_plan.h"
 #include "scripted_popups.h"
@@ -29,6 +30,7 @@
 namespace {
 
 using namespace tvx;
+using namespace tvx::bench;
 
 struct Options {
     int tcpRuns = 300;
@@ -36,38 +38,6 @@ struct Options {
     int cpuRuns = 3;
     double cpuWaitSeconds = 3.0;
 };
-
-struct Figures {
-    double median = 0.0;
-    double p10 = 0.0;
-    double p90 = 0.0;
-};
-
-Figures Summarise(std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    const auto at = [&](double q) {
-        return samples[static_cast<std::size_t>(q * static_cast<double>(samples.size() - 1) + 0.5)];
-    };
-    return {at(0.5), at(0.1), at(0.9)};
-}
-
-double Median(std::vector<double> samples) {
-    return Summarise(std::move(samples)).median;
-}
-
-// Times `runs` calls of `once` (seconds each); a failed call ends the benchmark.
-std::vector<double> TimeRuns(int runs, const std::function<bool()>& once) {
-    std::vector<double> samples;
-    for (int i = 0; i < runs; ++i) {
-        const double start = SecondsTimer();
-        if (!once()) {
-            std::fprintf(stderr, "run %d failed\n", i);
-            std::exit(1);
-        }
-        samples.push_back(SecondsTimer() - start);
-    }
-    return samples;
-}
 
 double CpuSeconds(int who) {
     rusage usage{};
@@ -92,41 +62,6 @@ struct Link {
 };
 
 // --- bare round trips ------------------------------------------------------------------------
-
-bool RawTcpRoundTrip(QTcpSocket& socket, const QByteArray& request) {
-    socket.write(request);
-    if (!socket.waitForBytesWritten(2000)) return false;
-    while (socket.bytesAvailable() < kFrameBytes) {
-        if (!socket.waitForReadyRead(3000)) return false;
-    }
-    return socket.read(kFrameBytes).size() == kFrameBytes;
-}
-
-bool RawFdRoundTrip(int fd, const QByteArray& request) {
-    if (::write(fd, request.constData(), kFrameBytes) != kFrameBytes) return false;
-    char reply[kBufferBytes];
-    int got = 0;
-    while (got < kFrameBytes) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 3000) <= 0) return false;
-        const ssize_t n = ::read(fd, reply + got, sizeof reply - static_cast<std::size_t>(got));
-        if (n <= 0) return false;
-        got += static_cast<int>(n);
-    }
-    return got == kFrameBytes;
-}
-
-int OpenRawPty(const QString& path) {
-    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-    if (fd < 0) return -1;
-    termios tio{};
-    tcgetattr(fd, &tio);
-    cfmakeraw(&tio);
-    cfsetspeed(&tio, B19200);
-    tcsetattr(fd, TCSANOW, &tio);
-    tcflush(fd, TCIOFLUSH);
-    return fd;
-}
 
 // --- the figures -------------------------------------------------------------------------------
 

@@ -214,6 +214,8 @@ int Com232::ConnectToServer() {
         return code < 0 ? code : kTcpGeneralIoError;
     }
 
+    // Frames are small and each one is due at once: no waiting to coalesce them.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     socket_ = socket;
     conversation_ = ++lastConversation_;
     const int handle = conversation_;

@@ -16,7 +16,7 @@ inline constexpr const char* kGroupPanelTitle = "COLOR GROUPS";
 // to ParameterControls, which owns the parameter set's copy points.
 class GroupPanel : public Panel {
     Q_OBJECT
-public:
+  public:
     // A table cell, counted from 0 (row 0 is the row labelled "1").
     struct Cell {
         int column = 0;
@@ -25,7 +25,7 @@ public:
 
     explicit GroupPanel(QWidget* parent = nullptr);
 
-    WordTable* gridGroups;        // 15 rows x 1 column; row r holds the group of teach row r
+    WordTable* gridGroups;         // 15 rows x 1 column; row r holds the group of teach row r
     QCheckBox* switchColorGroups;  // checked = colour groups on (1)
     QPushButton* buttonResetGroupTable;
     QPushButton* buttonGroupPanelClose;
@@ -37,7 +37,7 @@ public:
     // Every group cell to 0; the switch keeps its state.
     void ResetGroupTable();
 
-private:
+  private:
     Cell activCell_;
 };
 

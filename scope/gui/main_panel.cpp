@@ -38,7 +38,8 @@ QPixmap BrandLogo() {
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QColor colours[3] = {QColor(0xD0, 0x20, 0x20), QColor(0x20, 0xA0, 0x30), QColor(0x20, 0x40, 0xD0)};
+    const QColor colours[3] = {QColor(0xD0, 0x20, 0x20), QColor(0x20, 0xA0, 0x30),
+                               QColor(0x20, 0x40, 0xD0)};
     for (int i = 0; i < 3; ++i) {
         painter.setBrush(colours[i]);
         painter.setPen(Qt::NoPen);
@@ -49,7 +50,8 @@ QPixmap BrandLogo() {
     font.setPixelSize(20);
     painter.setFont(font);
     painter.setPen(QColor(0x20, 0x20, 0x20));
-    painter.drawText(QRect(52, 0, 80, 44), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("TRIVEX"));
+    painter.drawText(QRect(52, 0, 80, 44), Qt::AlignVCenter | Qt::AlignLeft,
+                     QStringLiteral("TRIVEX"));
     return pixmap;
 }
 

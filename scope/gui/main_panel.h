@@ -14,7 +14,7 @@ namespace tvx {
 // parameter page and the teach page take turns.
 class MainPanel : public Panel {
     Q_OBJECT
-public:
+  public:
     explicit MainPanel(const QString& title);
 
     QPushButton* buttonSend;

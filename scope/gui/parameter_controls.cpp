@@ -17,7 +17,9 @@ constexpr int kWordMax = 0xFFFF;
 constexpr int kRowsCheckedByDirectModes = 4;
 constexpr std::uint16_t kLargestDirectGroup = 3;
 
-QString Text(const char* text) { return QString::fromUtf8(text); }
+QString Text(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 // A ring's value is the code of its current item (item data), so items may be listed in any
 // order.
@@ -180,8 +182,7 @@ void ParameterControls::BuildTeachPage() {
 
 void ParameterControls::ConnectCallbacks() {
     connect(panel_.selectRAM, &QPushButton::toggled, this, &ParameterControls::CBF_SelectRAM);
-    connect(panel_.selectEEPROM, &QPushButton::toggled, this,
-            &ParameterControls::CBF_SelectEEPROM);
+    connect(panel_.selectEEPROM, &QPushButton::toggled, this, &ParameterControls::CBF_SelectEEPROM);
     connect(panel_.selectFILE, &QPushButton::toggled, this, &ParameterControls::CBF_SelectFILE);
 
     connect(editEvalmode, &QComboBox::activated, this, &ParameterControls::CBF_Evalmode);
@@ -545,14 +546,28 @@ void ParameterControls::OnMemoryToggled(std::uint16_t memory, bool on) {
     SelectMemory(on ? memory : static_cast<std::uint16_t>(RAM));
 }
 
-void ParameterControls::CBF_SelectRAM(bool on) { OnMemoryToggled(RAM, on); }
-void ParameterControls::CBF_SelectEEPROM(bool on) { OnMemoryToggled(EEPROM, on); }
-void ParameterControls::CBF_SelectFILE(bool on) { OnMemoryToggled(DATFILE, on); }
+void ParameterControls::CBF_SelectRAM(bool on) {
+    OnMemoryToggled(RAM, on);
+}
+void ParameterControls::CBF_SelectEEPROM(bool on) {
+    OnMemoryToggled(EEPROM, on);
+}
+void ParameterControls::CBF_SelectFILE(bool on) {
+    OnMemoryToggled(DATFILE, on);
+}
 
-void ParameterControls::CBF_Evalmode() { InitEvalMode(); }
-void ParameterControls::CBF_EditTrigger() { InitTrigger(); }
-void ParameterControls::CBF_EditExteach() { InitExteach(); }
-void ParameterControls::CBF_EditPmode() { InitPowerMode(); }
+void ParameterControls::CBF_Evalmode() {
+    InitEvalMode();
+}
+void ParameterControls::CBF_EditTrigger() {
+    InitTrigger();
+}
+void ParameterControls::CBF_EditExteach() {
+    InitExteach();
+}
+void ParameterControls::CBF_EditPmode() {
+    InitPowerMode();
+}
 
 // The sensor computes in the new mode at once: the whole panel goes to its RAM, whatever memory
 // was selected, and RAM stays selected.
@@ -593,10 +608,16 @@ void ParameterControls::CBF_EditGridGroups() {
         popups_.MessagePopup(QString::fromLatin1(kInfoTitle), Text(info::InfoGroupsOutmode));
 }
 
-void ParameterControls::CBF_EditColorGroups() { InitColorGroups(); }
+void ParameterControls::CBF_EditColorGroups() {
+    InitColorGroups();
+}
 
-void ParameterControls::CBF_ButtonResetGroupTable() { grouppanel_.ResetGroupTable(); }
+void ParameterControls::CBF_ButtonResetGroupTable() {
+    grouppanel_.ResetGroupTable();
+}
 
-void ParameterControls::CBF_ButtonGroupPanelClose() { grouppanel_.hide(); }
+void ParameterControls::CBF_ButtonGroupPanelClose() {
+    grouppanel_.hide();
+}
 
 }  // namespace tvx

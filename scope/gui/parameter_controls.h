@@ -52,7 +52,7 @@ struct ModeDisplayHooks {
 // it never runs a callback.
 class ParameterControls : public QObject {
     Q_OBJECT
-public:
+  public:
     using Step = std::function<void()>;
     // One place that SetDispNames relabels; called with calculation mode 0 or 1 only.
     using DispNamesRow = std::function<void(int calcmode)>;
@@ -135,7 +135,7 @@ public:
     // Row labels 1 ... maxcolno green, the others red, in the teach table and the group table.
     void MarkActiveRows(int maxcolno);
 
-public slots:
+  public slots:
     void CBF_SelectRAM(bool on);
     void CBF_SelectEEPROM(bool on);
     void CBF_SelectFILE(bool on);
@@ -152,7 +152,7 @@ public slots:
     void CBF_ButtonResetGroupTable();
     void CBF_ButtonGroupPanelClose();
 
-private:
+  private:
     void BuildParameterPage();
     void BuildTeachPage();
     void ConnectCallbacks();

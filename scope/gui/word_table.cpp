@@ -14,7 +14,7 @@ constexpr int kWordMax = std::numeric_limits<std::uint16_t>::max();
 
 // Cell editor limited to what a cell can hold, so a typed value is never cut to 16 bits.
 class WordDelegate : public QStyledItemDelegate {
-public:
+  public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,

@@ -20,7 +20,7 @@ inline constexpr QRgb kInactiveRowColour = 0xFF0000;
 // the user's edits only.
 class WordTable : public QTableWidget {
     Q_OBJECT
-public:
+  public:
     WordTable(int rows, int valueColumns, int plainColumns, QWidget* parent = nullptr);
 
     int ValueColumns() const { return valueColumns_; }
@@ -36,7 +36,7 @@ public:
     void SetColumnEditable(int column, bool editable);
     bool ColumnEditable(int column) const;
 
-private:
+  private:
     int valueColumns_;
 };
 

@@ -28,7 +28,9 @@ namespace {
 const QColor kGreen(0x008000);
 const QColor kRed(0xFF0000);
 
-QString Text(const char* text) { return QString::fromUtf8(text); }
+QString Text(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 // What the mode rules did to the live displays, through the hooks.
 struct DisplayLog {
@@ -38,7 +40,7 @@ struct DisplayLog {
 };
 
 class ParameterControlsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         panel = std::make_unique<MainPanel>(QStringLiteral("TRIVEX-Scope V6.1"));
         grouppanel = std::make_unique<GroupPanel>();
@@ -531,9 +533,10 @@ TEST_F(ParameterControlsTest, CalculationModeChangeWritesTheWholeSetToRam) {
     EXPECT_EQ(source.itemText(2), "M");
     EXPECT_EQ(state.exchange.target, RAM);
     EXPECT_TRUE(panel->selectRAM->isChecked());
-    for (QWidget* command : {static_cast<QWidget*>(panel->buttonSend), static_cast<QWidget*>(panel->buttonGet),
-                             static_cast<QWidget*>(panel->buttonGo), static_cast<QWidget*>(panel->buttonConnect),
-                             static_cast<QWidget*>(c.editCalcmode)})
+    for (QWidget* command :
+         {static_cast<QWidget*>(panel->buttonSend), static_cast<QWidget*>(panel->buttonGet),
+          static_cast<QWidget*>(panel->buttonGo), static_cast<QWidget*>(panel->buttonConnect),
+          static_cast<QWidget*>(c.editCalcmode)})
         EXPECT_TRUE(command->isEnabled());
 
     Click(panel->selectFILE);
@@ -580,12 +583,25 @@ TEST_F(ParameterControlsTest, GroupCellsAboveThreeWarnOutsideBinaryOutput) {
     EXPECT_EQ(popups.Count(), 1);
     EXPECT_EQ(grouppanel->Group(2), 3);
 
+    // A number typed straight into a cell and committed by clicking another cell is checked
+    // too: the edited cell is still the active one when its value changes.
+    WordTable* table = grouppanel->gridGroups;
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      table->visualItemRect(table->item(6, 0)).center());
+    QTest::keyClicks(table, "9");
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      table->visualItemRect(table->item(8, 0)).center());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(grouppanel->Group(6), 9);
+    EXPECT_EQ(popups.Count(), 2);
+    EXPECT_EQ(grouppanel->activCell().row, 8);
+
     controls->ParaVis();
     Choose(controls->editOutmode, kOutmodeBinary);
     grouppanel->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(grouppanel.get()));
     ASSERT_TRUE(EditCell(grouppanel->gridGroups, 14, 0, 14));
-    EXPECT_EQ(popups.Count(), 1);
+    EXPECT_EQ(popups.Count(), 2);
     EXPECT_EQ(grouppanel->Group(14), 14);
 
     // The cells go into groupbuf at the next read.
@@ -756,12 +772,14 @@ TEST_F(ParameterControlsTest, SetButtonsDimmedDimsTheCommandSetButNeverStop) {
     c.AddDimmedCommand(&zoom);
     c.AddDimmedCommand(&recorder);
     c.AddDimmedCommand(panel->buttonStop);
-    const std::vector<QWidget*> commands = {panel->buttonSend, panel->buttonGet, panel->buttonGo,
-                                            c.editCalcmode,    panel->buttonConnect, &zoom,
-                                            &recorder};
+    const std::vector<QWidget*> commands = {
+        panel->buttonSend, panel->buttonGet,     panel->buttonGo,
+        c.editCalcmode,    panel->buttonConnect, &zoom,
+        &recorder};
 
     c.SetButtonsDimmed(true);
-    for (QWidget* command : commands) EXPECT_FALSE(command->isEnabled()) << command->objectName().toStdString();
+    for (QWidget* command : commands)
+        EXPECT_FALSE(command->isEnabled()) << command->objectName().toStdString();
     EXPECT_TRUE(panel->buttonStop->isEnabled());
     // The rest of the panel stays operable.
     EXPECT_TRUE(c.editMaxcolNo->isEnabled());
@@ -778,8 +796,9 @@ TEST_F(ParameterControlsTest, PagesShowEitherTheParametersOrTheTeachTable) {
     controls->ParaInVis();
     EXPECT_FALSE(panel->parameterPage->isVisible());
     EXPECT_TRUE(panel->teachPage->isVisible());
-    for (QWidget* w : std::vector<QWidget*>{controls->gridTeach, controls->editNo, controls->radioInc,
-                                            controls->buttonTeachDataTo, controls->buttonColorGroups})
+    for (QWidget* w :
+         std::vector<QWidget*>{controls->gridTeach, controls->editNo, controls->radioInc,
+                               controls->buttonTeachDataTo, controls->buttonColorGroups})
         EXPECT_TRUE(w->isVisible());
     EXPECT_FALSE(controls->editMaxcolNo->isVisible());
 

@@ -8,6 +8,7 @@
 #include "help.h"
 #include "info_texts.h"
 #include "serial_port_names.h"
+#include "wait.h"
 
 namespace tvx {
 
@@ -40,7 +41,7 @@ bool Tvx3v61::LoadPanels() {
     graphpanel = std::make_unique<Panel>(QStringLiteral("SIGNAL GRAPH"));
     teachpanel = std::make_unique<Panel>(QStringLiteral("TEACH MEAN VALUE"));
     interfacepanel = std::make_unique<InterfacePanel>(QStringLiteral("INTERFACE"));
-    grouppanel = std::make_unique<Panel>(QStringLiteral("COLOR GROUPS"));
+    grouppanel = std::make_unique<GroupPanel>();
 
     com_ = std::make_unique<Com232>(state_.link, state_.buffers, state_.flags, popups_, LinkVariant::Scope());
     com_->SetStatusDisplay([this](const QString& text) { panel->dispStatus->setText(text); });
@@ -48,13 +49,19 @@ bool Tvx3v61::LoadPanels() {
     hooks.showMainStatus = [this](const QString& text) { panel->dispStatus->setText(text); };
     hooks.showInterfaceStatus = [this](const QString& text) { interfacepanel->dispConnectStatus->setText(text); };
     hooks.enableAccept = [this] { connection_->EnableAccept(); };
-    hooks.setButtonsDimmed = [](bool) {};
-    hooks.getPanelValues = [] {};
-    hooks.showParameters = [] {};
+    hooks.setButtonsDimmed = [this](bool dimmed) { controls_->SetButtonsDimmed(dimmed); };
+    hooks.getPanelValues = [this] { controls_->GetPanelValues(); };
+    hooks.showParameters = [this] {
+        controls_->SetPanelValues();
+        controls_->InitPanelCtrlAttr();
+    };
+    // The live displays take their frames once they are on the main panel.
     hooks.showLiveFrame = [] {};
     commands_ = std::make_unique<ScopeCommands>(*com_, state_.link, state_.exchange, state_.buffers,
                                                 state_.params, state_.live, state_.flags, state_.files,
                                                 popups_, std::move(hooks));
+    controls_ = std::make_unique<ParameterControls>(*panel, *grouppanel, state_, popups_,
+                                                    [this] { commands_->SendPara(); });
     MainPanelLinkDisplays displays;
     displays.showLink = [this](const QString& comport, const QString& address) {
         panel->dispComPort->setText(comport);
@@ -83,6 +90,8 @@ void Tvx3v61::ConnectCallbacks() {
     connect(graphpanel.get(), &Panel::closeRequested, this, &Tvx3v61::CBF_GRAPHP);
     connect(teachpanel.get(), &Panel::closeRequested, this, &Tvx3v61::CBF_TEACHP);
     connect(grouppanel.get(), &Panel::closeRequested, this, &Tvx3v61::CBF_PGROUP);
+    connect(panel->buttonSend, &QPushButton::clicked, this, &Tvx3v61::CBF_ButtonSend);
+    connect(panel->buttonGet, &QPushButton::clicked, this, &Tvx3v61::CBF_ButtonGet);
     connect(panel->buttonStop, &QPushButton::clicked, this, &Tvx3v61::CBF_ButtonStop);
     connect(panel->buttonConnect, &QPushButton::clicked, this, &Tvx3v61::CBF_ButtonConnect);
     connect(panel->switchPara, &QCheckBox::clicked, this, &Tvx3v61::CBF_ParaVisible);
@@ -136,9 +145,13 @@ void Tvx3v61::InitVars() {
     }
 
     panel->switchPara->setChecked(true);
-    ParaVis();
+    controls_->ParaVis();
 
     panel->logoText->setText(QStringLiteral("<b>%1</b><br>Colour sensor set-up and monitoring").arg(kScopeTitle));
+
+    controls_->GetPanelValues();
+    controls_->gridTeach->setCurrentCell(0, 0);
+    controls_->InitColorGroups();
 
     connection_->LoadIpHistory(state_.ipComboBoxFileName);
     connection_->InitConnectPanel();
@@ -152,6 +165,7 @@ int Tvx3v61::Run() {
     if (!quitRequested_) QApplication::exec();
     com_->CloseCom();
     if (state_.link.tcpcon > 0) com_->DisconnectTCP();
+    controls_.reset();
     panel.reset();
     return 0;
 }
@@ -160,16 +174,6 @@ void Tvx3v61::ChangePanel() {
     state_.flags.pollrecord = 0;
     recpanel->hide();
     panel->show();
-}
-
-void Tvx3v61::ParaVis() {
-    panel->teachPage->hide();
-    panel->parameterPage->show();
-}
-
-void Tvx3v61::ParaInVis() {
-    panel->parameterPage->hide();
-    panel->teachPage->show();
 }
 
 void Tvx3v61::CBF_P() {
@@ -189,6 +193,26 @@ void Tvx3v61::CBF_TEACHP() { teachpanel->hide(); }
 void Tvx3v61::CBF_INTERFACEP() { interfacepanel->hide(); }
 void Tvx3v61::CBF_PGROUP() { grouppanel->hide(); }
 
+void Tvx3v61::CBF_ButtonSend() {
+    controls_->SetButtonsDimmed(true);
+    if (state_.exchange.target == DATFILE)
+        commands_->SendParaToFile();
+    else
+        commands_->SendPara();
+    // Events are served for half a second after the transfer, before the buttons come back.
+    Pause(0.5, WaitMode::ServeUserInput);
+    controls_->SetButtonsDimmed(false);
+}
+
+void Tvx3v61::CBF_ButtonGet() {
+    controls_->SetButtonsDimmed(true);
+    if (state_.exchange.target == DATFILE)
+        commands_->ReadParaFromFile();
+    else
+        commands_->GetPara();
+    controls_->SetButtonsDimmed(false);
+}
+
 void Tvx3v61::CBF_ButtonStop() { state_.flags.poll = 0; }
 
 void Tvx3v61::CBF_ButtonConnect() {
@@ -198,9 +222,9 @@ void Tvx3v61::CBF_ButtonConnect() {
 
 void Tvx3v61::CBF_ParaVisible() {
     if (panel->switchPara->isChecked())
-        ParaVis();
+        controls_->ParaVis();
     else
-        ParaInVis();
+        controls_->ParaInVis();
 }
 
 }  // namespace tvx

@@ -6,7 +6,9 @@
 #include "com232.h"
 #include "command_line.h"
 #include "connection_procedure.h"
+#include "gui/group_panel.h"
 #include "gui/main_panel.h"
+#include "gui/parameter_controls.h"
 #include "interface_panel.h"
 #include "panel.h"
 #include "popups.h"
@@ -39,7 +41,8 @@ public:
     Panel& RowColours() { return *srcpanel; }
     Panel& SignalGraph() { return *graphpanel; }
     Panel& MeanValueTeach() { return *teachpanel; }
-    Panel& ColourGroups() { return *grouppanel; }
+    GroupPanel& ColourGroups() { return *grouppanel; }
+    ParameterControls& Controls() { return *controls_; }
     Com232& Link() { return *com_; }
     ConnectionProcedure& Connection() { return *connection_; }
     // True once the main panel was closed.
@@ -47,9 +50,6 @@ public:
 
     // Back from the recorder to the main panel.
     void ChangePanel();
-    // Shows the parameter page / the teach page.
-    void ParaVis();
-    void ParaInVis();
 
 public slots:
     void CBF_P();
@@ -59,6 +59,8 @@ public slots:
     void CBF_TEACHP();
     void CBF_INTERFACEP();
     void CBF_PGROUP();
+    void CBF_ButtonSend();
+    void CBF_ButtonGet();
     void CBF_ButtonStop();
     void CBF_ButtonConnect();
     void CBF_ParaVisible();
@@ -79,7 +81,8 @@ private:
     std::unique_ptr<Panel> graphpanel;
     std::unique_ptr<Panel> teachpanel;
     std::unique_ptr<InterfacePanel> interfacepanel;
-    std::unique_ptr<Panel> grouppanel;
+    std::unique_ptr<GroupPanel> grouppanel;
+    std::unique_ptr<ParameterControls> controls_;
 
     std::unique_ptr<Com232> com_;
     std::unique_ptr<ScopeCommands> commands_;

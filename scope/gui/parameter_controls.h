@@ -96,7 +96,8 @@ class ParameterControls : public QObject {
     void AddPanelCtrlAttrStep(Step step) { panelCtrlAttrSteps_.push_back(std::move(step)); }
     // Places that SetDispNames relabels, in the order added.
     void AddDispNamesRow(DispNamesRow row) { dispNamesRows_.push_back(std::move(row)); }
-    // Rows for the common cases: a label's text; ring items (value n at index n) relabelled.
+    // Rows for the common cases: a label's text; the ring items with the given codes, relabelled
+    // in the order of the codes.
     static DispNamesRow LabelRow(QLabel* label, QString mode0, QString mode1);
     static DispNamesRow RingItemsRow(QComboBox* ring, QList<int> items, QStringList mode0,
                                      QStringList mode1);

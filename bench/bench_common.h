@@ -1,7 +1,8 @@
 #pragma once
 
 // Helpers shared by the benchmark programs: timing runs, summarising them, and the bare round
-// trips (a raw socket or file descriptor, without the com232 layer) the layers are measured against.
+// trips (a raw socket or file descriptor, without the com232 layer) the layers are measured
+// against.
 
 #include <fcntl.h>
 #include <poll.h>

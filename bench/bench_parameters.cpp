@@ -29,7 +29,8 @@ struct Scope {
     ProgramFiles files;
     ScriptedPopups popups;
     Com232 com{link, buffers, flags, popups};
-    ScopeCommands commands{com, link, exchange, buffers, params, live, flags, files, popups, Hooks()};
+    ScopeCommands commands{com,  link,  exchange, buffers, params,
+                           live, flags, files,    popups,  Hooks()};
 
     static ExchangePanelHooks Hooks() {
         ExchangePanelHooks h;
@@ -76,10 +77,10 @@ void Tcp(int runs) {
         return true;
     }));
     std::printf("TCP loopback, %d runs\n", runs);
-    std::printf("  write + read (31 frames)   median %8.3f ms (p10 %.3f, p90 %.3f)\n", layer.median * 1e3,
-                layer.p10 * 1e3, layer.p90 * 1e3);
-    std::printf("  16 bare round trips        median %8.3f ms (p10 %.3f, p90 %.3f)\n", bare.median * 1e3,
-                bare.p10 * 1e3, bare.p90 * 1e3);
+    std::printf("  write + read (31 frames)   median %8.3f ms (p10 %.3f, p90 %.3f)\n",
+                layer.median * 1e3, layer.p10 * 1e3, layer.p90 * 1e3);
+    std::printf("  16 bare round trips        median %8.3f ms (p10 %.3f, p90 %.3f)\n",
+                bare.median * 1e3, bare.p10 * 1e3, bare.p90 * 1e3);
     std::printf("  ratio                      %8.2f\n", layer.median / bare.median);
 }
 
@@ -105,11 +106,12 @@ void Serial(int runs) {
     const double repliesOnly = 16 * kFrameBytes * byteSeconds;
     const double bothWays = (31 + 16) * kFrameBytes * byteSeconds;
     std::printf("pseudo-terminal at 19200 baud, %d runs\n", runs);
-    std::printf("  write + read (31 frames)   median %8.3f ms (p10 %.3f, p90 %.3f)\n", layer.median * 1e3,
-                layer.p10 * 1e3, layer.p90 * 1e3);
-    std::printf("  wire time of the replies   %8.3f ms   ratio %.2f\n", repliesOnly * 1e3, layer.median / repliesOnly);
-    std::printf("  wire time both ways        %8.3f ms   ratio %.2f (on a real line)\n", bothWays * 1e3,
-                layer.median / bothWays);
+    std::printf("  write + read (31 frames)   median %8.3f ms (p10 %.3f, p90 %.3f)\n",
+                layer.median * 1e3, layer.p10 * 1e3, layer.p90 * 1e3);
+    std::printf("  wire time of the replies   %8.3f ms   ratio %.2f\n", repliesOnly * 1e3,
+                layer.median / repliesOnly);
+    std::printf("  wire time both ways        %8.3f ms   ratio %.2f (on a real line)\n",
+                bothWays * 1e3, layer.median / bothWays);
 }
 
 }  // namespace
@@ -121,8 +123,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; i += 2) {
         const QByteArray option = argv[i];
         const int value = std::atoi(argv[i + 1]);
-        if (option == "--tcp-runs") tcpRuns = std::max(1, value);
-        else if (option == "--serial-runs") serialRuns = std::max(1, value);
+        if (option == "--tcp-runs")
+            tcpRuns = std::max(1, value);
+        else if (option == "--serial-runs")
+            serialRuns = std::max(1, value);
     }
     Tcp(tcpRuns);
     Serial(serialRuns);

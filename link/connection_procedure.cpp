@@ -33,7 +33,8 @@ ConnectionProcedure::ConnectionProcedure(InterfacePanel& panel, Com232& com, Lin
     onCommit(panel_.editSelectComPort->lineEdit(), &ConnectionProcedure::CBF_EditSelectComPort);
     onCommit(panel_.stringPortNumber, &ConnectionProcedure::CBF_StringPortNumber);
     onCommit(panel_.stringIpAdress->lineEdit(), &ConnectionProcedure::CBF_StringIpAdress);
-    connect(panel_.stringIpAdress, &QComboBox::activated, this, &ConnectionProcedure::CBF_StringIpAdress);
+    connect(panel_.stringIpAdress, &QComboBox::activated, this,
+            &ConnectionProcedure::CBF_StringIpAdress);
     connect(panel_.buttonTryToConnect, &QPushButton::clicked, this,
             &ConnectionProcedure::CBF_ButtonTryToConnect);
     connect(panel_.buttonAccept, &QPushButton::clicked, this,
@@ -109,7 +110,8 @@ void ConnectionProcedure::LoadIpHistory(const QString& historyFile) {
     palette.setColor(QPalette::Base, QColor(0xE0, 0xE0, 0xE0));
     panel_.stringIpAdress->setPalette(palette);
     const QString typed = panel_.stringIpAdress->currentText();
-    for (const QString& address : LoadAddressHistory(historyFile)) panel_.stringIpAdress->addItem(address);
+    for (const QString& address : LoadAddressHistory(historyFile))
+        panel_.stringIpAdress->addItem(address);
     // The list does not replace an address the program was started with.
     panel_.stringIpAdress->setEditText(typed);
 }

@@ -47,32 +47,37 @@ void FillTxBuf(FrameBuffers& buffers, std::uint16_t order, std::uint16_t row) {
     if (order == 2) {
         PackWord(out + 4, row);
         // A row the table does not have would read past the image; such words go out as zero.
-        for (int i = 0; i < 6; ++i) PackWord(out + 6 + 2 * i, PpWordOrZero(buffers, TeachRowWord(row, i)));
+        for (int i = 0; i < 6; ++i)
+            PackWord(out + 6 + 2 * i, PpWordOrZero(buffers, TeachRowWord(row, i)));
     } else if (order == 4) {
         PackWord(out + 4, row);
     } else {
-        for (int i = 0; i < anzdata; ++i) PackWord(out + 4 + 2 * i, buffers.pp[static_cast<std::size_t>(i)]);
+        for (int i = 0; i < anzdata; ++i)
+            PackWord(out + 4 + 2 * i, buffers.pp[static_cast<std::size_t>(i)]);
     }
 }
 
 void GetRxBufPara(FrameBuffers& buffers) {
-    for (std::size_t i = 0; i < anzframe; ++i) buffers.pp[i] = UnpackWord(&buffers.szReadBuf[2 * i]);
+    for (std::size_t i = 0; i < anzframe; ++i)
+        buffers.pp[i] = UnpackWord(&buffers.szReadBuf[2 * i]);
 }
 
 void GetRxBufData(FrameBuffers& buffers) {
-    for (std::size_t i = 0; i < anzframe; ++i) buffers.databuf[i] = UnpackWord(&buffers.szReadBuf[2 * i]);
+    for (std::size_t i = 0; i < anzframe; ++i)
+        buffers.databuf[i] = UnpackWord(&buffers.szReadBuf[2 * i]);
 }
 
 void CopyVarsToPP(const ParameterSet& vars, FrameBuffers& buffers) {
     auto& pp = buffers.pp;
-    const std::uint32_t modeWords[16] = {vars.power,   vars.pmode,    vars.average,  vars.evalmode,
-                                         vars.hold,    vars.intlim,   vars.maxcolno, vars.outmode,
-                                         vars.trigger, vars.exteach,  vars.calcmode, vars.dynwinlo,
-                                         vars.dynwinhi, vars.colorgroup, vars.frei15, vars.frei16};
+    const std::uint32_t modeWords[16] = {
+        vars.power,    vars.pmode,      vars.average, vars.evalmode, vars.hold,     vars.intlim,
+        vars.maxcolno, vars.outmode,    vars.trigger, vars.exteach,  vars.calcmode, vars.dynwinlo,
+        vars.dynwinhi, vars.colorgroup, vars.frei15,  vars.frei16};
     for (std::size_t i = 0; i < 16; ++i) pp[i] = static_cast<std::uint16_t>(modeWords[i]);
     for (std::size_t r = 0; r < kTeachRows; ++r) {
         for (std::size_t c = 0; c < kTeachColumns; ++c)
-            pp[static_cast<std::size_t>(TeachRowWord(static_cast<int>(r), static_cast<int>(c)))] = vars.ctt[r][c];
+            pp[static_cast<std::size_t>(TeachRowWord(static_cast<int>(r), static_cast<int>(c)))] =
+                vars.ctt[r][c];
         pp[static_cast<std::size_t>(TeachRowWord(static_cast<int>(r), 5))] = vars.groupbuf[r];
     }
 }

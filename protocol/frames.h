@@ -31,7 +31,9 @@ inline std::uint16_t UnpackWord(const std::uint8_t* bytes) {
 }
 
 // Image word of teach row `row`, column `column` (column 5 is the row's colour group).
-constexpr int TeachRowWord(int row, int column) { return 16 + 6 * row + column; }
+constexpr int TeachRowWord(int row, int column) {
+    return 16 + 6 * row + column;
+}
 
 // Builds the transmit frame for `order` in the first 36 bytes of szWriteBuf.
 void FillTxBuf(FrameBuffers& buffers, std::uint16_t order, std::uint16_t row);

@@ -118,7 +118,9 @@ void ScopeCommands::Befehl6plus8() {
     }
 }
 
-bool ScopeCommands::GetDataFrame() { return com_.ExchangeFrame(ScopeReply()); }
+bool ScopeCommands::GetDataFrame() {
+    return com_.ExchangeFrame(ScopeReply());
+}
 
 void ScopeCommands::GetData() {
     flags_.poll = 1;

@@ -42,16 +42,16 @@ struct ProgramFiles {
 struct ExchangePanelHooks {
     std::function<void(const QString&)> showMainStatus;
     std::function<void(const QString&)> showInterfaceStatus;
-    std::function<void()> enableAccept;                // the interface panel's Accept button
+    std::function<void()> enableAccept;                 // the interface panel's Accept button
     std::function<void(bool dimmed)> setButtonsDimmed;  // the main panel's command buttons
-    std::function<void()> getPanelValues;   // the parameter controls into the parameter set
-    std::function<void()> showParameters;   // the parameter set onto the panels, mode rules applied
-    std::function<void()> showLiveFrame;    // the live values onto the displays and the graph
+    std::function<void()> getPanelValues;  // the parameter controls into the parameter set
+    std::function<void()> showParameters;  // the parameter set onto the panels, mode rules applied
+    std::function<void()> showLiveFrame;   // the live values onto the displays and the graph
 };
 
 // The scope's command exchanges with the sensor.
 class ScopeCommands {
-public:
+  public:
     ScopeCommands(Com232& com, LinkState& link, ExchangeState& exchange, FrameBuffers& buffers,
                   ParameterSet& params, LiveValues& live, LoopFlags& flags, ProgramFiles& files,
                   Popups& popups, ExchangePanelHooks hooks);
@@ -83,7 +83,7 @@ public:
     // message box titled with the version text.
     void FailureReport();
 
-private:
+  private:
     std::optional<QString> SelectParameterFile(bool forSaving);
     void FlushSerialQueues();
     bool SendFrameOrReport();

@@ -14,7 +14,9 @@ namespace tvx {
 
 namespace {
 
-QString HelpText(const char* text) { return QString::fromUtf8(text); }
+QString HelpText(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 // The program's own directory, or a per-user data folder when the program may not write there
 // (the address history and the row-colour pointer file are kept in it).
@@ -43,11 +45,14 @@ bool Tvx3v61::LoadPanels() {
     interfacepanel = std::make_unique<InterfacePanel>(QStringLiteral("INTERFACE"));
     grouppanel = std::make_unique<GroupPanel>();
 
-    com_ = std::make_unique<Com232>(state_.link, state_.buffers, state_.flags, popups_, LinkVariant::Scope());
+    com_ = std::make_unique<Com232>(state_.link, state_.buffers, state_.flags, popups_,
+                                    LinkVariant::Scope());
     com_->SetStatusDisplay([this](const QString& text) { panel->dispStatus->setText(text); });
     ExchangePanelHooks hooks;
     hooks.showMainStatus = [this](const QString& text) { panel->dispStatus->setText(text); };
-    hooks.showInterfaceStatus = [this](const QString& text) { interfacepanel->dispConnectStatus->setText(text); };
+    hooks.showInterfaceStatus = [this](const QString& text) {
+        interfacepanel->dispConnectStatus->setText(text);
+    };
     hooks.enableAccept = [this] { connection_->EnableAccept(); };
     hooks.setButtonsDimmed = [this](bool dimmed) { controls_->SetButtonsDimmed(dimmed); };
     hooks.getPanelValues = [this] { controls_->GetPanelValues(); };
@@ -58,8 +63,8 @@ bool Tvx3v61::LoadPanels() {
     // The live displays take their frames once they are on the main panel.
     hooks.showLiveFrame = [] {};
     commands_ = std::make_unique<ScopeCommands>(*com_, state_.link, state_.exchange, state_.buffers,
-                                                state_.params, state_.live, state_.flags, state_.files,
-                                                popups_, std::move(hooks));
+                                                state_.params, state_.live, state_.flags,
+                                                state_.files, popups_, std::move(hooks));
     controls_ = std::make_unique<ParameterControls>(*panel, *grouppanel, state_, popups_,
                                                     [this] { commands_->SendPara(); });
     MainPanelLinkDisplays displays;
@@ -74,8 +79,8 @@ bool Tvx3v61::LoadPanels() {
         panel->labelIpAddress->setVisible(!rs232);
     };
     connection_ = std::make_unique<ConnectionProcedure>(
-        *interfacepanel, *com_, state_.link, [this] { commands_->CheckComLine(); }, std::move(displays),
-        popups_);
+        *interfacepanel, *com_, state_.link, [this] { commands_->CheckComLine(); },
+        std::move(displays), popups_);
 
     ConnectCallbacks();
     AttachHelpTexts();
@@ -134,7 +139,8 @@ void Tvx3v61::InitVars() {
     state_.flags.poll = 0;
     state_.flags.pollrecord = 0;
 
-    state_.files.proj_dir = options_.programDirectory.isEmpty() ? ProgramDirectory() : options_.programDirectory;
+    state_.files.proj_dir =
+        options_.programDirectory.isEmpty() ? ProgramDirectory() : options_.programDirectory;
     const QDir dir(state_.files.proj_dir);
     state_.ipComboBoxFileName = dir.filePath(QStringLiteral("IPComboBoxTvx3v61.ipa"));
     state_.colorArrayStartupFileName = dir.filePath(QStringLiteral("StartupPath.sup"));
@@ -147,7 +153,8 @@ void Tvx3v61::InitVars() {
     panel->switchPara->setChecked(true);
     controls_->ParaVis();
 
-    panel->logoText->setText(QStringLiteral("<b>%1</b><br>Colour sensor set-up and monitoring").arg(kScopeTitle));
+    panel->logoText->setText(
+        QStringLiteral("<b>%1</b><br>Colour sensor set-up and monitoring").arg(kScopeTitle));
 
     controls_->GetPanelValues();
     controls_->gridTeach->setCurrentCell(0, 0);
@@ -186,12 +193,24 @@ void Tvx3v61::CBF_P() {
     QCoreApplication::exit(0);
 }
 
-void Tvx3v61::CBF_RECP() { ChangePanel(); }
-void Tvx3v61::CBF_SRCP() { srcpanel->hide(); }
-void Tvx3v61::CBF_GRAPHP() { graphpanel->hide(); }
-void Tvx3v61::CBF_TEACHP() { teachpanel->hide(); }
-void Tvx3v61::CBF_INTERFACEP() { interfacepanel->hide(); }
-void Tvx3v61::CBF_PGROUP() { grouppanel->hide(); }
+void Tvx3v61::CBF_RECP() {
+    ChangePanel();
+}
+void Tvx3v61::CBF_SRCP() {
+    srcpanel->hide();
+}
+void Tvx3v61::CBF_GRAPHP() {
+    graphpanel->hide();
+}
+void Tvx3v61::CBF_TEACHP() {
+    teachpanel->hide();
+}
+void Tvx3v61::CBF_INTERFACEP() {
+    interfacepanel->hide();
+}
+void Tvx3v61::CBF_PGROUP() {
+    grouppanel->hide();
+}
 
 void Tvx3v61::CBF_ButtonSend() {
     controls_->SetButtonsDimmed(true);
@@ -213,7 +232,9 @@ void Tvx3v61::CBF_ButtonGet() {
     controls_->SetButtonsDimmed(false);
 }
 
-void Tvx3v61::CBF_ButtonStop() { state_.flags.poll = 0; }
+void Tvx3v61::CBF_ButtonStop() {
+    state_.flags.poll = 0;
+}
 
 void Tvx3v61::CBF_ButtonConnect() {
     state_.flags.poll = 0;

@@ -22,7 +22,7 @@ inline constexpr const char* kScopeTitle = "TRIVEX-Scope V6.1";
 // The scope's main module: start-up, the panels, the callbacks, the end.
 class Tvx3v61 : public QObject {
     Q_OBJECT
-public:
+  public:
     Tvx3v61(Popups& popups, StartOptions options);
     ~Tvx3v61() override;
 
@@ -51,7 +51,7 @@ public:
     // Back from the recorder to the main panel.
     void ChangePanel();
 
-public slots:
+  public slots:
     void CBF_P();
     void CBF_RECP();
     void CBF_SRCP();
@@ -65,7 +65,7 @@ public slots:
     void CBF_ButtonConnect();
     void CBF_ParaVisible();
 
-private:
+  private:
     void ConnectCallbacks();
     void AttachHelpTexts();
     void ApplyStartOptions();

@@ -4,7 +4,8 @@ namespace tvx {
 
 namespace {
 
-QString TakeValue(const QStringList& arguments, qsizetype& i, const QString& option, QString& error) {
+QString TakeValue(const QStringList& arguments, qsizetype& i, const QString& option,
+                  QString& error) {
     if (i + 1 >= arguments.size()) {
         error = QStringLiteral("%1 needs a value").arg(option);
         return {};

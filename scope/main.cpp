@@ -10,7 +10,8 @@ int main(int argc, char** argv) {
     try {
         QApplication app(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Tvx3v61"));
-        const tvx::ParsedStartOptions parsed = tvx::ParseStartOptions(QApplication::arguments().mid(1));
+        const tvx::ParsedStartOptions parsed =
+            tvx::ParseStartOptions(QApplication::arguments().mid(1));
         if (!parsed.error.isEmpty()) {
             std::fprintf(stderr, "Tvx3v61: %s\n%s", qPrintable(parsed.error),
                          qPrintable(tvx::StartOptionsHelp(QStringLiteral("Tvx3v61"))));

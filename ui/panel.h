@@ -9,15 +9,15 @@ namespace tvx {
 // callback, connected to closeRequested, decides (hide it, go back to another panel, or quit).
 class Panel : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit Panel(const QString& title, QWidget* parent = nullptr) : QWidget(parent, Qt::Window) {
         setWindowTitle(title);
     }
 
-signals:
+  signals:
     void closeRequested();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override {
         event->ignore();
         emit closeRequested();

@@ -14,13 +14,14 @@ struct FileSelectRequest {
     QString defaultFileName;  // name proposed, e.g. "init.dat"
     QString fileTypeList;     // filter, e.g. "*.dat"
     QString title;            // dialog title
-    bool forSaving = false;   // true: a new or existing file to write; false: an existing file to read
+    bool forSaving =
+        false;  // true: a new or existing file to write; false: an existing file to read
 };
 
 // The program's modal pop-ups. Panels and command routines talk to this interface only, so tests
 // can answer every pop-up and check its title and text.
 class Popups {
-public:
+  public:
     virtual ~Popups() = default;
     // A modal message box with an OK button.
     virtual void MessagePopup(const QString& title, const QString& text) = 0;

@@ -1,11 +1,11 @@
 #include "termination.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QWidget>
 #include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace tvx {
 

@@ -106,11 +106,12 @@ TEST(GetRxBuf, HighBytesUnpackUnsigned) {
 }
 
 TEST(CopyPPtoVars, ModeReplyTakesSixteenWordsAndClampsMaxColNo) {
-    for (auto [sent, expected] : {std::pair{20, 15}, std::pair{15, 15}, std::pair{16, 15}, std::pair{0xFFFF, 15},
-                                  std::pair{3, 3}}) {
+    for (auto [sent, expected] : {std::pair{20, 15}, std::pair{15, 15}, std::pair{16, 15},
+                                  std::pair{0xFFFF, 15}, std::pair{3, 3}}) {
         FrameBuffers b;
         std::vector<std::uint16_t> reply = {0x55, 3};
-        for (std::uint16_t w = 0; w < 16; ++w) reply.push_back(static_cast<std::uint16_t>(0x9000 + w));
+        for (std::uint16_t w = 0; w < 16; ++w)
+            reply.push_back(static_cast<std::uint16_t>(0x9000 + w));
         reply[2 + 6] = static_cast<std::uint16_t>(sent);
         PutReply(b, reply);
         GetRxBufPara(b);
@@ -125,8 +126,9 @@ TEST(CopyPPtoVars, ModeReplyTakesSixteenWordsAndClampsMaxColNo) {
 
 TEST(CopyPPtoVars, WrongSyncOrOrderChangesNothing) {
     const ParameterSet original = SampleSet();
-    for (auto header : {std::vector<std::uint16_t>{0x56, 3}, std::vector<std::uint16_t>{0x55, 5},
-                        std::vector<std::uint16_t>{0x5500, 3}, std::vector<std::uint16_t>{0x55, 8}}) {
+    for (auto header :
+         {std::vector<std::uint16_t>{0x56, 3}, std::vector<std::uint16_t>{0x55, 5},
+          std::vector<std::uint16_t>{0x5500, 3}, std::vector<std::uint16_t>{0x55, 8}}) {
         FrameBuffers b;
         std::vector<std::uint16_t> reply = header;
         reply.resize(18, 1);
@@ -170,10 +172,10 @@ TEST(ParameterImage, RoundTripKeepsEveryWordIncludingSpareWords) {
     EXPECT_EQ(b.pp[0], 1000);
     EXPECT_EQ(b.pp[14], 0xABCD);
     EXPECT_EQ(b.pp[15], 0x00FE);
-    EXPECT_EQ(b.pp[16], 0x8000);        // row 0, X
-    EXPECT_EQ(b.pp[21], 14);            // row 0, group
-    EXPECT_EQ(b.pp[105], 0);            // row 14, group
-    EXPECT_EQ(b.pp[106], 0);            // nothing beyond the image
+    EXPECT_EQ(b.pp[16], 0x8000);  // row 0, X
+    EXPECT_EQ(b.pp[21], 14);      // row 0, group
+    EXPECT_EQ(b.pp[105], 0);      // row 14, group
+    EXPECT_EQ(b.pp[106], 0);      // nothing beyond the image
     ParameterSet loaded;
     CopyFileParatoVars(b, loaded);
     EXPECT_EQ(loaded, original);
@@ -199,7 +201,8 @@ TEST(ParameterImage, FileImageClampsMaxColNo) {
 
 TEST(CopyDatatoVars, TakesTheWordsTheScopeShows) {
     FrameBuffers b;
-    for (std::uint16_t i = 0; i < anzframe; ++i) b.databuf[i] = static_cast<std::uint16_t>(0xFF00 + i);
+    for (std::uint16_t i = 0; i < anzframe; ++i)
+        b.databuf[i] = static_cast<std::uint16_t>(0xFF00 + i);
     b.databuf[8] = 255;
     LiveValues live;
     CopyDatatoVars(b, live);

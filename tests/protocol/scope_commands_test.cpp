@@ -37,7 +37,8 @@ ParameterSet PanelSet() {
     s.frei15 = 0xBEEF;
     s.frei16 = 0xFFFF;
     for (int r = 0; r < kTeachRows; ++r) {
-        for (int c = 0; c < kTeachColumns; ++c) s.ctt[r][c] = static_cast<std::uint16_t>(1000 * c + 10 * r + 0x8000 * (c == 3));
+        for (int c = 0; c < kTeachColumns; ++c)
+            s.ctt[r][c] = static_cast<std::uint16_t>(1000 * c + 10 * r + 0x8000 * (c == 3));
         s.groupbuf[r] = static_cast<std::uint16_t>(r % 4);
     }
     return s;
@@ -66,7 +67,7 @@ std::vector<int> ReadOrders(bool eeprom) {
 }
 
 class ScopeCommandsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(sensor.Start(config)); }
 
     void Connect() {
@@ -119,7 +120,8 @@ protected:
     int stopAfterFrames = 3;
     Com232 com{link, buffers, flags, popups};
     ProgramFiles files;
-    ScopeCommands commands{com, link, exchange, buffers, params, live, flags, files, popups, Hooks()};
+    ScopeCommands commands{com,  link,  exchange, buffers, params,
+                           live, flags, files,    popups,  Hooks()};
 };
 
 TEST_F(ScopeCommandsTest, HandshakeThenReadsTheParametersOnce) {
@@ -155,7 +157,8 @@ TEST_F(ScopeCommandsTest, WriteToRamIsSixteenFramesWithThePanelValues) {
         const auto& frame = requests[1 + r];
         EXPECT_EQ(frame.Order(), 2);
         EXPECT_EQ(frame.Word(2), r);
-        for (int c = 0; c < 6; ++c) EXPECT_EQ(frame.Word(3 + c), image[16 + 6 * r + c]) << r << "/" << c;
+        for (int c = 0; c < 6; ++c)
+            EXPECT_EQ(frame.Word(3 + c), image[16 + 6 * r + c]) << r << "/" << c;
     }
     EXPECT_EQ(sensor.Server().State().ram, image);
     EXPECT_NE(sensor.Server().State().eeprom, image);

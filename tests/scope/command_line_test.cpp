@@ -28,11 +28,15 @@ TEST(StartOptions, TcpAndSerialPresetTheInterfacePanel) {
 
 TEST(StartOptions, BadArgumentsAreNamed) {
     EXPECT_FALSE(ParseStartOptions({QStringLiteral("--tcp")}).error.isEmpty());
-    EXPECT_FALSE(ParseStartOptions({QStringLiteral("--tcp"), QStringLiteral("host")}).error.isEmpty());
-    EXPECT_FALSE(ParseStartOptions({QStringLiteral("--tcp"), QStringLiteral(":80")}).error.isEmpty());
-    EXPECT_FALSE(ParseStartOptions({QStringLiteral("--tcp"), QStringLiteral("host:")}).error.isEmpty());
+    EXPECT_FALSE(
+        ParseStartOptions({QStringLiteral("--tcp"), QStringLiteral("host")}).error.isEmpty());
+    EXPECT_FALSE(
+        ParseStartOptions({QStringLiteral("--tcp"), QStringLiteral(":80")}).error.isEmpty());
+    EXPECT_FALSE(
+        ParseStartOptions({QStringLiteral("--tcp"), QStringLiteral("host:")}).error.isEmpty());
     EXPECT_FALSE(ParseStartOptions({QStringLiteral("--serial"), QString()}).error.isEmpty());
-    EXPECT_TRUE(ParseStartOptions({QStringLiteral("--frobnicate")}).error.contains(QStringLiteral("--frobnicate")));
+    EXPECT_TRUE(ParseStartOptions({QStringLiteral("--frobnicate")})
+                    .error.contains(QStringLiteral("--frobnicate")));
     EXPECT_TRUE(ParseStartOptions({QStringLiteral("--help")}).options.showHelp);
 }
 

@@ -29,7 +29,7 @@ std::vector<int> ReadOrders(bool eeprom) {
 }
 
 class ParameterPath : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(sensor.Start()) << sensor.Error().toStdString();
         StartOptions options;
@@ -51,7 +51,8 @@ protected:
     void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     int FailureReports() const {
         int n = 0;
-        for (const auto& r : popups.Records()) n += r.text == QString::fromUtf8(info::InfoTimeoutVer);
+        for (const auto& r : popups.Records())
+            n += r.text == QString::fromUtf8(info::InfoTimeoutVer);
         return n;
     }
 
@@ -72,7 +73,8 @@ TEST_F(ParameterPath, StartUpReadsTheSensorIntoThePanels) {
     EXPECT_EQ(C().gridTeach->Value(3, 4), ram[16 + 6 * 3 + 4]);
     EXPECT_EQ(scope->ColourGroups().Group(2), ram[16 + 6 * 2 + 5]);
     EXPECT_EQ(popups.Count(), 0) << popups.Texts().join('|').toStdString();
-    for (QWidget* w : {static_cast<QWidget*>(scope->Main().buttonSend), static_cast<QWidget*>(scope->Main().buttonGet)})
+    for (QWidget* w : {static_cast<QWidget*>(scope->Main().buttonSend),
+                       static_cast<QWidget*>(scope->Main().buttonGet)})
         EXPECT_TRUE(w->isEnabled());
 }
 

@@ -35,7 +35,8 @@ TEST(ScopeProgram, ConnectsToTheSensorAndEndsWithExitCodeZero) {
     sim::SimThread sensor;
     ASSERT_TRUE(sensor.Start());
     QProcess scope;
-    StartScope(scope, {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(sensor.TcpPort())});
+    StartScope(scope,
+               {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(sensor.TcpPort())});
     ASSERT_TRUE(sensor.Server().WaitForRequests(1, 20000));
     EXPECT_EQ(sensor.Server().Requests().front().Order(), 7);
     EXPECT_EQ(Terminate(scope), 0);
@@ -49,7 +50,8 @@ TEST(ScopeProgram, ClosingWhileTheHandshakeWaitsEndsWithExitCodeZero) {
     sim::SimThread sensor;
     ASSERT_TRUE(sensor.Start(config));
     QProcess scope;
-    StartScope(scope, {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(sensor.TcpPort())});
+    StartScope(scope,
+               {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(sensor.TcpPort())});
     ASSERT_TRUE(sensor.Server().WaitForRequests(1, 20000));  // the handshake is waiting now
     EXPECT_EQ(Terminate(scope), 0);
 }
@@ -74,9 +76,9 @@ TEST(ScopeProgram, CommandLine) {
     EXPECT_EQ(help.exitCode(), 0);
     EXPECT_TRUE(help.readAllStandardOutput().contains("--tcp HOST:PORT"));
 
-    for (const QStringList& bad : {QStringList{QStringLiteral("--tcp"), QStringLiteral("localhost")},
-                                   QStringList{QStringLiteral("--serial")},
-                                   QStringList{QStringLiteral("--colour")}}) {
+    for (const QStringList& bad :
+         {QStringList{QStringLiteral("--tcp"), QStringLiteral("localhost")},
+          QStringList{QStringLiteral("--serial")}, QStringList{QStringLiteral("--colour")}}) {
         QProcess scope;
         StartScope(scope, bad);
         ASSERT_TRUE(scope.waitForFinished(10000));

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTemporaryDir>
-#include <QFile>
-#include <QLineEdit>
 
 #include "Tvx3v61.h"
 #include "info_texts.h"
@@ -17,7 +17,9 @@
 namespace tvx {
 namespace {
 
-QString Text(const char* text) { return QString::fromUtf8(text); }
+QString Text(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 // A port on 127.0.0.1 where nobody listens.
 quint16 ClosedPort() {
@@ -51,7 +53,7 @@ StartOptions TcpOptions(quint16 port) {
 }
 
 class ScopeSpine : public ::testing::Test {
-protected:
+  protected:
     void Start(StartOptions options) {
         options.programDirectory = programDir.path();
         scope = std::make_unique<Tvx3v61>(popups, std::move(options));
@@ -85,7 +87,8 @@ TEST_F(ScopeSpine, StartsConnectedAndShowsTheSensorVersion) {
 
     EXPECT_EQ(scope->Main().windowTitle(), QStringLiteral("TRIVEX-Scope V6.1"));
     EXPECT_EQ(scope->Main().dispStatus->text(), QStringLiteral("TRIVEX TEST SENSOR V6.1"));
-    EXPECT_EQ(scope->Interface().dispConnectStatus->text(), QStringLiteral("TRIVEX TEST SENSOR V6.1"));
+    EXPECT_EQ(scope->Interface().dispConnectStatus->text(),
+              QStringLiteral("TRIVEX TEST SENSOR V6.1"));
     EXPECT_TRUE(scope->Interface().buttonAccept->isEnabled());
     EXPECT_EQ(scope->State().link.tcpcon, 1);
     EXPECT_EQ(popups.Count(), 0) << popups.LastText().toStdString();
@@ -175,8 +178,9 @@ TEST_F(ScopeSpine, StartValuesAndPanels) {
 
     // Only the main panel shows; it starts on the parameter page.
     EXPECT_TRUE(scope->Main().isVisible());
-    for (Panel* p : {&scope->Recorder(), &scope->RowColours(), &scope->SignalGraph(), &scope->MeanValueTeach(),
-                     static_cast<Panel*>(&scope->Interface()), static_cast<Panel*>(&scope->ColourGroups())})
+    for (Panel* p :
+         {&scope->Recorder(), &scope->RowColours(), &scope->SignalGraph(), &scope->MeanValueTeach(),
+          static_cast<Panel*>(&scope->Interface()), static_cast<Panel*>(&scope->ColourGroups())})
         EXPECT_FALSE(p->isVisible()) << p->windowTitle().toStdString();
     EXPECT_TRUE(scope->Main().switchPara->isChecked());
     EXPECT_TRUE(scope->Main().parameterPage->isVisible());
@@ -196,8 +200,9 @@ TEST_F(ScopeSpine, PageSwitchShowsOnePageAtATime) {
 
 TEST_F(ScopeSpine, ClosingPanels) {
     StartWithSensor();
-    for (Panel* p : {&scope->RowColours(), &scope->SignalGraph(), &scope->MeanValueTeach(),
-                     static_cast<Panel*>(&scope->Interface()), static_cast<Panel*>(&scope->ColourGroups())}) {
+    for (Panel* p :
+         {&scope->RowColours(), &scope->SignalGraph(), &scope->MeanValueTeach(),
+          static_cast<Panel*>(&scope->Interface()), static_cast<Panel*>(&scope->ColourGroups())}) {
         p->show();
         p->close();
         EXPECT_FALSE(p->isVisible()) << p->windowTitle().toStdString();
@@ -229,16 +234,18 @@ TEST_F(ScopeSpine, FunctionKeysActOnTheCommandButtons) {
     MainPanel& main = scope->Main();
     QApplication::setActiveWindow(&main);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
-    const std::pair<QPushButton*, Qt::Key> keys[] = {
-        {main.buttonSend, Qt::Key_F9}, {main.buttonGet, Qt::Key_F10}, {main.buttonGo, Qt::Key_F11},
-        {main.buttonStop, Qt::Key_F12}};
+    const std::pair<QPushButton*, Qt::Key> keys[] = {{main.buttonSend, Qt::Key_F9},
+                                                     {main.buttonGet, Qt::Key_F10},
+                                                     {main.buttonGo, Qt::Key_F11},
+                                                     {main.buttonStop, Qt::Key_F12}};
     for (auto [button, key] : keys) {
         EXPECT_EQ(button->shortcut(), QKeySequence(key));
         int clicks = 0;
         auto connection = QObject::connect(button, &QPushButton::clicked, [&clicks] { ++clicks; });
         QTest::keyClick(main.windowHandle(), key);
         // A shortcut clicks its button the way a mouse would, pressed for a moment.
-        EXPECT_TRUE(QTest::qWaitFor([&clicks] { return clicks == 1; }, 5000)) << button->text().toStdString();
+        EXPECT_TRUE(QTest::qWaitFor([&clicks] { return clicks == 1; }, 5000))
+            << button->text().toStdString();
         QObject::disconnect(connection);
     }
     // F12 is STOP: it ends the live loop.
@@ -354,8 +361,10 @@ QByteArray Record(const QByteArray& text) {
 }
 
 class AddressHistory : public ScopeSpine {
-protected:
-    QString HistoryPath() const { return programDir.filePath(QStringLiteral("IPComboBoxTvx3v61.ipa")); }
+  protected:
+    QString HistoryPath() const {
+        return programDir.filePath(QStringLiteral("IPComboBoxTvx3v61.ipa"));
+    }
     void WriteHistory(const QByteArray& bytes) {
         QFile file(HistoryPath());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -382,7 +391,8 @@ protected:
 };
 
 TEST_F(AddressHistory, LoadedAtStartNewestFirstWithoutEmptyRecords) {
-    WriteHistory(Record("10.0.0.7") + Record("") + Record("12345678901234567890") + Record("sensor-b") + "xyz");
+    WriteHistory(Record("10.0.0.7") + Record("") + Record("12345678901234567890") +
+                 Record("sensor-b") + "xyz");
     StartWithSensor();
     EXPECT_EQ(Entries(), (QStringList{"10.0.0.7", "12345678901234567890", "sensor-b"}));
     // The address given on the command line stays in the field.
@@ -425,7 +435,8 @@ TEST(ConnectionProcedure, PortNumberIsTheValueOfTheLeadingDigits) {
     EXPECT_EQ(ConnectionProcedure::PortNumberFromText(QStringLiteral("abc")), 0);
     EXPECT_EQ(ConnectionProcedure::PortNumberFromText(QStringLiteral("")), 0);
     EXPECT_EQ(ConnectionProcedure::PortNumberFromText(QStringLiteral(" 80")), 0);
-    EXPECT_EQ(ConnectionProcedure::PortNumberFromText(QStringLiteral("99999999999999")), 2147483647);
+    EXPECT_EQ(ConnectionProcedure::PortNumberFromText(QStringLiteral("99999999999999")),
+              2147483647);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "info_texts.h"
 #include "scripted_popups.h"
+#include "sensor_orders.h"
 #include "sim_thread.h"
 
 namespace tvx {
@@ -50,20 +51,6 @@ std::array<std::uint16_t, anzpara> ImageOf(const ParameterSet& s) {
     std::array<std::uint16_t, anzpara> image{};
     std::copy_n(b.pp.begin(), anzpara, image.begin());
     return image;
-}
-
-std::vector<int> Orders(const std::vector<sim::LoggedRequest>& requests) {
-    std::vector<int> orders;
-    for (const auto& r : requests) orders.push_back(r.Order());
-    return orders;
-}
-
-std::vector<int> ReadOrders(bool eeprom) {
-    std::vector<int> orders;
-    if (eeprom) orders.push_back(8);
-    orders.push_back(3);
-    for (int r = 0; r < kTeachRows; ++r) orders.push_back(4);
-    return orders;
 }
 
 class ScopeCommandsTest : public ::testing::Test {

@@ -9,24 +9,11 @@
 #include "Tvx3v61.h"
 #include "info_texts.h"
 #include "scripted_popups.h"
+#include "sensor_orders.h"
 #include "sim_thread.h"
 
 namespace tvx {
 namespace {
-
-std::vector<int> Orders(const std::vector<sim::LoggedRequest>& requests) {
-    std::vector<int> orders;
-    for (const auto& r : requests) orders.push_back(r.Order());
-    return orders;
-}
-
-std::vector<int> ReadOrders(bool eeprom) {
-    std::vector<int> orders;
-    if (eeprom) orders.push_back(8);
-    orders.push_back(3);
-    orders.insert(orders.end(), kTeachRows, 4);
-    return orders;
-}
 
 class ParameterPath : public ::testing::Test {
   protected:

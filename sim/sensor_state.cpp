@@ -23,11 +23,11 @@ constexpr TaughtRow kTaughtRows[] = {
 
 ParameterImage DefaultImage() {
     ParameterImage image{};
-    image[kPower] = 500;
+    image[kPower] = 720;
     image[kPmode] = 0;
-    image[kAverage] = 16;
+    image[kAverage] = 8;
     image[kEvalmode] = 0;
-    image[kHold] = 10;
+    image[kHold] = 20;
     image[kIntlim] = 50;
     image[kMaxcolno] = 4;
     image[kOutmode] = 1;  // BINARY

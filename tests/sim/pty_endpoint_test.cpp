@@ -46,12 +46,7 @@ class PtyEndpointTest : public ::testing::Test {
         port.write(request);
         return reader.Read(n);
     }
-    void AddFault(const char* spec) {
-        QString error;
-        auto fault = Fault::Parse(QString::fromLatin1(spec), &error);
-        ASSERT_TRUE(fault) << error.toStdString();
-        server.AddFault(*fault);
-    }
+    void AddFault(const char* text) { test::AddFault(server, text); }
 
     QTemporaryDir dir;
     QString link;

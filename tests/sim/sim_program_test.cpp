@@ -200,7 +200,7 @@ TEST(SimProgramTest, HelpDescribesTheOptionsAndFaultSyntax) {
     const Outcome o = RunProgram({QStringLiteral("--help")});
     EXPECT_EQ(o.code, 0);
     for (const char* text :
-         {"--tcp PORT", "--pty LINK", "--baud N", "--scenario FILE", "--fault SPEC",
+         {"--tcp PORT", "--pty LINK", "--baud N", "--scenario FILE", "--fault FAULT",
           "--version TEXT", "disconnect:N", "unsolicited:N:MS", "times="}) {
         EXPECT_TRUE(o.out.contains(QLatin1String(text))) << text;
     }

@@ -9,7 +9,11 @@
 #include <initializer_list>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "fault_plan.h"
 #include "frames.h"
+#include "sim_server.h"
 
 namespace tvx::sim::test {
 
@@ -100,6 +104,14 @@ inline void ServeEvents(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+// Adds the fault written as on the command line (e.g. "short:20,order=5") to `server`.
+inline void AddFault(SimServer& server, const char* text) {
+    QString error;
+    auto fault = Fault::Parse(QString::fromLatin1(text), &error);
+    ASSERT_TRUE(fault) << error.toStdString();
+    server.AddFault(*fault);
 }
 
 }  // namespace tvx::sim::test

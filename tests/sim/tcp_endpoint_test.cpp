@@ -63,12 +63,7 @@ class TcpEndpointTest : public ::testing::Test {
         ASSERT_NE(server.TcpPort(), 0);
         ASSERT_TRUE(client.Connect(server.TcpPort()));
     }
-    void AddFault(const char* spec) {
-        QString error;
-        auto fault = Fault::Parse(QString::fromLatin1(spec), &error);
-        ASSERT_TRUE(fault) << error.toStdString();
-        server.AddFault(*fault);
-    }
+    void AddFault(const char* text) { test::AddFault(server, text); }
 
     SimServer server;
     TcpClient client;

@@ -35,7 +35,7 @@ Tvx3v61::Tvx3v61(Popups& popups, StartOptions options)
 
 Tvx3v61::~Tvx3v61() = default;
 
-bool Tvx3v61::LoadPanels() {
+void Tvx3v61::LoadPanels() {
     const QString title = QString::fromLatin1(kScopeTitle);
     panel = std::make_unique<MainPanel>(title);
     recpanel = std::make_unique<Panel>(QStringLiteral("DATA RECORDER"));
@@ -85,7 +85,6 @@ bool Tvx3v61::LoadPanels() {
     ConnectCallbacks();
     AttachHelpTexts();
     ApplyStartOptions();
-    return true;
 }
 
 void Tvx3v61::ConnectCallbacks() {

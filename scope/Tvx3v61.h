@@ -26,8 +26,9 @@ class Tvx3v61 : public QObject {
     Tvx3v61(Popups& popups, StartOptions options);
     ~Tvx3v61() override;
 
-    // Creates the seven panels in their order; false when one cannot be made.
-    bool LoadPanels();
+    // Creates the seven panels in their order. A panel that cannot be made throws; the program
+    // then ends with exit code -1.
+    void LoadPanels();
     // Shows the main panel, runs the start-up sequence and the event loop until the main panel is
     // closed, then closes the link. Returns the exit code.
     int Run();

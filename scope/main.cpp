@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
         }
         tvx::QtPopups popups;
         tvx::Tvx3v61 scope(popups, parsed.options);
-        if (!scope.LoadPanels()) return -1;
+        scope.LoadPanels();
         // A termination request closes the main panel, as the user would.
         tvx::CloseOnTerminationSignal(&scope.Main());
         return scope.Run();

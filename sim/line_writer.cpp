@@ -86,9 +86,11 @@ void LineWriter::Pump() {
         if (close) {
             Clear();  // the conversation ends here; nothing queued behind it goes out
             if (close_) close_();
+            emit drained();
             return;
         }
     }
+    emit drained();
 }
 
 }  // namespace tvx::sim

@@ -30,6 +30,10 @@ class LineWriter : public QObject {
     void Clear();  // drops everything not yet written
     bool Idle() const { return queue_.empty(); }
 
+  signals:
+    // The last queued byte has been written (or dropped with the conversation).
+    void drained();
+
   private:
     void Pump();
     void ScheduleAt(qint64 ns);

@@ -29,6 +29,7 @@ class PtyEndpoint : public QObject {
     QString SlavePath() const { return slavePath_; }
     QString Link() const { return link_; }
     void SetBaud(int baud) { writer_.SetBaud(baud); }
+    LineWriter& Writer() { return writer_; }
     void SendUnsolicited(const QByteArray& bytes);
 
   signals:

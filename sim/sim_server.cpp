@@ -22,6 +22,7 @@ bool SimServer::ListenTcp(quint16 port) {
         tcp_ = std::make_unique<TcpEndpoint>(
             [this](const QByteArray& frame) { return HandleFrame(frame, QStringLiteral("tcp")); });
         tcp_->SetBaud(baud_);
+        connect(&tcp_->Writer(), &LineWriter::drained, this, &SimServer::linesDrained);
         connect(tcp_.get(), &TcpEndpoint::clientConnected, this, [this] {
             {
                 QMutexLocker lock(&infoMutex_);
@@ -53,6 +54,7 @@ bool SimServer::OpenPty(const QString& link) {
         pty_ = std::make_unique<PtyEndpoint>(
             [this](const QByteArray& frame) { return HandleFrame(frame, QStringLiteral("pty")); });
         pty_->SetBaud(baud_);
+        connect(&pty_->Writer(), &LineWriter::drained, this, &SimServer::linesDrained);
         connect(pty_.get(), &PtyEndpoint::reopened, this, [this](const QString& path) {
             {
                 QMutexLocker lock(&infoMutex_);
@@ -201,6 +203,25 @@ bool SimServer::WaitForRequests(std::size_t count, int timeoutMs) {
     timer.start(timeoutMs);
     loop.exec();
     return log_.Size() >= count;
+}
+
+bool SimServer::LinesIdle() {
+    bool idle = true;
+    RunInOwnThread([this, &idle] {
+        idle = (!tcp_ || tcp_->Writer().Idle()) && (!pty_ || pty_->Writer().Idle());
+    });
+    return idle;
+}
+
+bool SimServer::WaitForLinesIdle(int timeoutMs) {
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(this, &SimServer::linesDrained, &loop, &QEventLoop::quit);
+    timer.start(timeoutMs);
+    while (!LinesIdle() && timer.isActive()) loop.exec();
+    return LinesIdle();
 }
 
 void SimServer::CloseConversation() {

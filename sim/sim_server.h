@@ -77,6 +77,10 @@ class SimServer : public QObject {
     // Puts bytes on every open line now, with no request (after any reply being written).
     void SendUnsolicited(const QByteArray& bytes);
     bool HasTcpClient() const;
+    // True when every line has written all it was given (replies and unsolicited bytes).
+    bool LinesIdle();
+    // Waits (a local event loop in the calling thread) until LinesIdle, at most `timeoutMs`.
+    bool WaitForLinesIdle(int timeoutMs);
 
   signals:
     void requestReceived(quint16 order);
@@ -84,6 +88,8 @@ class SimServer : public QObject {
     void clientDisconnected();
     // The pseudo-terminal was closed and opened anew (CloseConversation, a disconnect fault).
     void ptyReopened(const QString& slavePath);
+    // A line has written the last byte it was given.
+    void linesDrained();
 
   private:
     ReplyPlan HandleFrame(const QByteArray& frame, const QString& endpoint);

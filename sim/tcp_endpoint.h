@@ -24,6 +24,7 @@ class TcpEndpoint : public QObject {
     bool Listen(quint16 port, QString* error);
     quint16 Port() const { return server_.serverPort(); }
     void SetBaud(int baud) { writer_.SetBaud(baud); }
+    LineWriter& Writer() { return writer_; }
     bool HasClient() const { return client_ != nullptr; }
     void CloseConversation();
     void SendUnsolicited(const QByteArray& bytes);

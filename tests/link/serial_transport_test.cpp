@@ -310,6 +310,7 @@ TEST_F(SerialTransport, SwitchingToTheSerialLinkKeepsTheTcpConversation) {
                             [](std::uint8_t b) { return b == 0x11; }));
 
     // The serial link still works: the flush drops what the line got meanwhile.
+    ASSERT_TRUE(Sim().WaitForLinesIdle(5000));
     ASSERT_TRUE(h.com.CheckComLineExchange());
     EXPECT_EQ(Received(h.buffers, kFrameBytes), VersionReply(kVersion));
 }

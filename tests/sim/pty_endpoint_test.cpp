@@ -97,6 +97,12 @@ TEST_F(PtyEndpointTest, RepliesArePacedAtTheBaudRate) {
     clock.start();
     EXPECT_EQ(Exchange(Request(7)).size(), 36);
     EXPECT_GE(clock.elapsed(), 15);  // 36 bytes of 10 bits at 19200 baud: 18.75 ms
+
+    // A test can wait for the line to have written everything before it looks at the port.
+    server.SendUnsolicited(QByteArray(40, '\x7F'));
+    EXPECT_FALSE(server.LinesIdle()) << "40 paced bytes take about 21 ms";
+    ASSERT_TRUE(server.WaitForLinesIdle(5000));
+    EXPECT_EQ(reader.Read(40), QByteArray(40, '\x7F'));
 }
 
 TEST_F(PtyEndpointTest, ShortLongAndSplitRepliesOnTheSerialLine) {

@@ -231,7 +231,7 @@ TEST_F(SerialTransport, AReplyLaterThanTheWaitIsFlushedBeforeTheNextTransfer) {
 
     // The order-3 reply trickles into the queue after the wait; the next transfer's flush drops
     // it, so the handshake gets the version, not the parameters.
-    Pause(1.0, WaitMode::ServeUserInput);
+    ASSERT_TRUE(Sim().WaitForLinesIdle(5000));
     ASSERT_TRUE(h.com.CheckComLineExchange());
     EXPECT_EQ(Received(h.buffers, kFrameBytes), VersionReply(kVersion));
 }

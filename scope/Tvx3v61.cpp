@@ -60,13 +60,16 @@ void Tvx3v61::LoadPanels() {
         controls_->SetPanelValues();
         controls_->InitPanelCtrlAttr();
     };
-    // The live displays take their frames once they are on the main panel.
-    hooks.showLiveFrame = [] {};
+    hooks.showLiveFrame = [this] {
+        live_->SetPanelData();
+        live_->ShowGraph();
+    };
     commands_ = std::make_unique<ScopeCommands>(*com_, state_.link, state_.exchange, state_.buffers,
                                                 state_.params, state_.live, state_.flags,
                                                 state_.files, popups_, std::move(hooks));
     controls_ = std::make_unique<ParameterControls>(*panel, *grouppanel, state_, popups_,
                                                     [this] { commands_->SendPara(); });
+    live_ = std::make_unique<LiveDisplay>(*panel, *controls_, state_, popups_);
     MainPanelLinkDisplays displays;
     displays.showLink = [this](const QString& comport, const QString& address) {
         panel->dispComPort->setText(comport);
@@ -96,6 +99,7 @@ void Tvx3v61::ConnectCallbacks() {
     connect(grouppanel.get(), &Panel::closeRequested, this, &Tvx3v61::CBF_PGROUP);
     connect(panel->buttonSend, &QPushButton::clicked, this, &Tvx3v61::CBF_ButtonSend);
     connect(panel->buttonGet, &QPushButton::clicked, this, &Tvx3v61::CBF_ButtonGet);
+    connect(panel->buttonGo, &QPushButton::clicked, this, &Tvx3v61::CBF_ButtonGo);
     connect(panel->buttonStop, &QPushButton::clicked, this, &Tvx3v61::CBF_ButtonStop);
     connect(panel->buttonConnect, &QPushButton::clicked, this, &Tvx3v61::CBF_ButtonConnect);
     connect(panel->switchPara, &QCheckBox::clicked, this, &Tvx3v61::CBF_ParaVisible);
@@ -144,13 +148,12 @@ void Tvx3v61::InitVars() {
     state_.ipComboBoxFileName = dir.filePath(QStringLiteral("IPComboBoxTvx3v61.ipa"));
     state_.colorArrayStartupFileName = dir.filePath(QStringLiteral("StartupPath.sup"));
 
-    for (int i = 0; i < kRampPoints; ++i) {
-        state_.xramp[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(i);
-        state_.yramp[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(4095 - i);
-    }
+    FillBorderRamps(state_.xramp, state_.yramp);
 
+    live_->HideZoomGraph();
     panel->switchPara->setChecked(true);
     controls_->ParaVis();
+    live_->DispVis();
 
     panel->logoText->setText(
         QStringLiteral("<b>%1</b><br>Colour sensor set-up and monitoring").arg(kScopeTitle));
@@ -171,6 +174,7 @@ int Tvx3v61::Run() {
     if (!quitRequested_) QApplication::exec();
     com_->CloseCom();
     if (state_.link.tcpcon > 0) com_->DisconnectTCP();
+    live_.reset();
     controls_.reset();
     panel.reset();
     return 0;
@@ -228,6 +232,13 @@ void Tvx3v61::CBF_ButtonGet() {
         commands_->ReadParaFromFile();
     else
         commands_->GetPara();
+    controls_->SetButtonsDimmed(false);
+}
+
+void Tvx3v61::CBF_ButtonGo() {
+    controls_->SetButtonsDimmed(true);
+    live_->PrepareColourPlane();
+    commands_->GetData();
     controls_->SetButtonsDimmed(false);
 }
 

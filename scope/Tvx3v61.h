@@ -7,6 +7,7 @@
 #include "command_line.h"
 #include "connection_procedure.h"
 #include "gui/group_panel.h"
+#include "gui/live_display.h"
 #include "gui/main_panel.h"
 #include "gui/parameter_controls.h"
 #include "interface_panel.h"
@@ -44,6 +45,7 @@ class Tvx3v61 : public QObject {
     Panel& MeanValueTeach() { return *teachpanel; }
     GroupPanel& ColourGroups() { return *grouppanel; }
     ParameterControls& Controls() { return *controls_; }
+    LiveDisplay& Live() { return *live_; }
     Com232& Link() { return *com_; }
     ConnectionProcedure& Connection() { return *connection_; }
     // True once the main panel was closed.
@@ -62,6 +64,7 @@ class Tvx3v61 : public QObject {
     void CBF_PGROUP();
     void CBF_ButtonSend();
     void CBF_ButtonGet();
+    void CBF_ButtonGo();
     void CBF_ButtonStop();
     void CBF_ButtonConnect();
     void CBF_ParaVisible();
@@ -84,6 +87,7 @@ class Tvx3v61 : public QObject {
     std::unique_ptr<InterfacePanel> interfacepanel;
     std::unique_ptr<GroupPanel> grouppanel;
     std::unique_ptr<ParameterControls> controls_;
+    std::unique_ptr<LiveDisplay> live_;
 
     std::unique_ptr<Com232> com_;
     std::unique_ptr<ScopeCommands> commands_;

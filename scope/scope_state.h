@@ -5,14 +5,13 @@
 #include <cstdint>
 
 #include "frames.h"
+#include "live_frame_view.h"
 #include "link_state.h"
 #include "loop_flags.h"
 #include "parameter_set.h"
 #include "scope_commands.h"
 
 namespace tvx {
-
-inline constexpr int kRampPoints = 4096;
 
 // Everything the scope holds while it runs, owned by its main module.
 struct ScopeState {
@@ -28,8 +27,15 @@ struct ScopeState {
     QString colorArrayStartupFileName;
 
     // The line X + Y = 4095, the border of the X/Y colour plane.
-    std::array<std::uint16_t, kRampPoints> xramp{};
-    std::array<std::uint16_t, kRampPoints> yramp{};
+    Ramp xramp{};
+    Ramp yramp{};
+
+    // The live view: the SOURCE selection, the colour patch's colour and the strip-chart
+    // histories of raw R, G, B and of the intensity with its band (kept whatever SOURCE shows).
+    std::uint16_t source = 0;
+    std::uint32_t rgbcolor = 0;
+    StripChartHistory rawbuf{};
+    StripChartHistory intbuf{};
 };
 
 }  // namespace tvx

@@ -7,6 +7,8 @@
 #include <QPixmap>
 #include <QVBoxLayout>
 
+#include "live_frame_view.h"
+
 namespace tvx {
 
 namespace {
@@ -55,6 +57,33 @@ QPixmap BrandLogo() {
     return pixmap;
 }
 
+QProgressBar* MakeColourBar(const QColor& colour, QWidget* parent) {
+    auto* bar = new QProgressBar(parent);
+    bar->setOrientation(Qt::Vertical);
+    bar->setRange(0, 4095);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    bar->setFixedWidth(22);
+    bar->setMinimumHeight(120);
+    bar->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid #404040; background: "
+                                      "#101010; } QProgressBar::chunk { background: %1; }")
+                           .arg(colour.name()));
+    return bar;
+}
+
+// A row of displays, each under its label.
+QWidget* DisplayRow(QWidget* parent, const QList<QLabel*>& labels,
+                    const QList<QLineEdit*>& displays) {
+    auto* row = new QWidget(parent);
+    auto* grid = new QGridLayout(row);
+    grid->setContentsMargins(0, 0, 0, 0);
+    for (int i = 0; i < labels.size(); ++i) {
+        grid->addWidget(labels[i], 0, i, Qt::AlignHCenter);
+        grid->addWidget(displays[i], 1, i);
+    }
+    return row;
+}
+
 }  // namespace
 
 MainPanel::MainPanel(const QString& title) : Panel(title) {
@@ -84,6 +113,96 @@ MainPanel::MainPanel(const QString& title) : Panel(title) {
     teachPage = new QGroupBox(QStringLiteral("COLOR TEACH TABLE"), this);
     teachPage->setLayout(new QGridLayout);
 
+    // Live values.
+    barRed = MakeColourBar(QColor(0xE0, 0x30, 0x30), this);
+    barGreen = MakeColourBar(QColor(0x30, 0xC0, 0x40), this);
+    barBlue = MakeColourBar(QColor(0x30, 0x60, 0xE0), this);
+    dispRed = MakeDisplay(this, 56);
+    dispGreen = MakeDisplay(this, 56);
+    dispBlue = MakeDisplay(this, 56);
+    rgbDisplays = DisplayRow(this,
+                             {new QLabel(QStringLiteral("R"), this),
+                              new QLabel(QStringLiteral("G"), this),
+                              new QLabel(QStringLiteral("B"), this)},
+                             {dispRed, dispGreen, dispBlue});
+    dispX = MakeDisplay(this, 56);
+    dispY = MakeDisplay(this, 56);
+    dispINT = MakeDisplay(this, 56);
+    labelX = new QLabel(QStringLiteral("X"), this);
+    labelY = new QLabel(QStringLiteral("Y"), this);
+    labelINT = new QLabel(QStringLiteral("INT"), this);
+    planeDisplays = DisplayRow(this, {labelX, labelY, labelINT}, {dispX, dispY, dispINT});
+    dispCOL = MakeDisplay(this, 40);
+    colourNumber = DisplayRow(this, {new QLabel(QStringLiteral("C-No"), this)}, {dispCOL});
+    colourBits = new QWidget(this);
+    auto* bitsLayout = new QHBoxLayout(colourBits);
+    bitsLayout->setContentsMargins(0, 0, 0, 0);
+    const char* bitCaptions[4] = {"8", "4", "2", "1"};
+    for (std::size_t i = 0; i < colourBit.size(); ++i) {
+        colourBit[i] = new IndicatorLamp(QString::fromLatin1(bitCaptions[i]),
+                                         QColor(0xFF, 0x40, 0x30), colourBits);
+        bitsLayout->addWidget(colourBit[i]);
+    }
+    dispGroup = MakeDisplay(this, 40);
+    group = DisplayRow(this, {new QLabel(QStringLiteral("GROUP"), this)}, {dispGroup});
+    dispTemp = MakeDisplay(this, 48);
+    auto* temperature =
+        DisplayRow(this, {new QLabel(QStringLiteral("TEMP °C"), this)}, {dispTemp});
+    colourPatch = new QFrame(this);
+    colourPatch->setFrameShape(QFrame::Box);
+    colourPatch->setFixedSize(64, 64);
+    colourPatch->setAutoFillBackground(true);
+    colourPatch->setStyleSheet(QStringLiteral("QFrame { background: #000000; }"));
+
+    graphData1 = new GraphControl(this);
+    graphData2 = new GraphControl(this);
+    graphRGB = new StripChart(
+        {QColor(0xFF, 0x40, 0x40), QColor(0x40, 0xE0, 0x40), QColor(0x50, 0x80, 0xFF)},
+        kHistorySamples, this);
+    graphINT = new StripChart(
+        {QColor(0xF0, 0xF0, 0xF0), QColor(0xFF, 0xA0, 0x20), QColor(0xFF, 0xA0, 0x20)},
+        kHistorySamples, this);
+    selectSource = new QComboBox(this);
+    selectSource->addItem(QStringLiteral("X/Y"), 0);
+    selectSource->addItem(QStringLiteral("RGB"), 1);
+    selectSource->addItem(QStringLiteral("INT"), 2);
+
+    auto* graphs = new QGridLayout;
+    for (QWidget* graph : std::initializer_list<QWidget*>{graphData1, graphData2, graphRGB,
+                                                          graphINT})
+        graphs->addWidget(graph, 0, 0);
+    graphData2->lower();
+
+    auto* sourceRow = new QHBoxLayout;
+    sourceRow->addWidget(new QLabel(QStringLiteral("SOURCE"), this));
+    sourceRow->addWidget(selectSource);
+    sourceRow->addStretch(1);
+
+    auto* bars = new QHBoxLayout;
+    bars->addWidget(barRed);
+    bars->addWidget(barGreen);
+    bars->addWidget(barBlue);
+    bars->addSpacing(8);
+    auto* patchAndBits = new QVBoxLayout;
+    patchAndBits->addWidget(colourPatch, 0, Qt::AlignHCenter);
+    patchAndBits->addWidget(colourBits);
+    patchAndBits->addStretch(1);
+    bars->addLayout(patchAndBits);
+
+    auto* numbers = new QHBoxLayout;
+    numbers->addWidget(rgbDisplays);
+    numbers->addWidget(planeDisplays);
+    numbers->addStretch(1);
+    numbers->addWidget(colourNumber);
+    numbers->addWidget(group);
+    numbers->addWidget(temperature);
+
+    auto* live = new QVBoxLayout;
+    live->addLayout(graphs, 1);
+    live->addLayout(sourceRow);
+    live->addLayout(numbers);
+    live->addLayout(bars);
+
     auto* header = new QHBoxLayout;
     header->addWidget(logo);
     header->addWidget(logoText, 1);
@@ -91,6 +210,10 @@ MainPanel::MainPanel(const QString& title) : Panel(title) {
     auto* pages = new QGridLayout;
     pages->addWidget(parameterPage, 0, 0);
     pages->addWidget(teachPage, 0, 0);
+
+    auto* body = new QHBoxLayout;
+    body->addLayout(pages, 3);
+    body->addLayout(live, 2);
 
     auto* link = new QHBoxLayout;
     link->addWidget(buttonConnect);
@@ -119,11 +242,11 @@ MainPanel::MainPanel(const QString& title) : Panel(title) {
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(header);
-    layout->addLayout(pages, 1);
+    layout->addLayout(body, 1);
     layout->addLayout(commands);
     layout->addLayout(link);
     layout->addLayout(status);
-    resize(900, 600);
+    resize(1240, 720);
 }
 
 }  // namespace tvx

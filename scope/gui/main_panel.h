@@ -1,11 +1,17 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
+#include <array>
 
+#include "graph_control.h"
+#include "indicator_lamp.h"
 #include "panel.h"
 
 namespace tvx {
@@ -36,6 +42,37 @@ class MainPanel : public Panel {
     QWidget* teachPage;
     QLabel* logo;
     QLabel* logoText;
+
+    // Live values.
+    QProgressBar* barRed;  // 0 ... 4095
+    QProgressBar* barGreen;
+    QProgressBar* barBlue;
+    QWidget* rgbDisplays;  // the numeric R, G, B displays with their labels
+    QLineEdit* dispRed;
+    QLineEdit* dispGreen;
+    QLineEdit* dispBlue;
+    QWidget* planeDisplays;  // the X, Y, INT displays with their labels
+    QLineEdit* dispX;
+    QLineEdit* dispY;
+    QLineEdit* dispINT;
+    QLabel* labelX;
+    QLabel* labelY;
+    QLabel* labelINT;
+    QWidget* colourNumber;  // the C-No display with its label
+    QLineEdit* dispCOL;
+    QWidget* colourBits;  // the four indicators with their frame
+    std::array<IndicatorLamp*, 4> colourBit;  // values 8, 4, 2, 1
+    QWidget* group;  // the group display with its label
+    QLineEdit* dispGroup;
+    QLineEdit* dispTemp;
+    QFrame* colourPatch;
+
+    // Graphs. The zoom graph lies on the colour-plane graph; raising one puts it in front.
+    GraphControl* graphData1;  // the colour plane, cursor at the measurement
+    GraphControl* graphData2;  // the zoom graph
+    StripChart* graphRGB;      // raw R, G, B
+    StripChart* graphINT;      // intensity with the band of one teach row
+    QComboBox* selectSource;   // 0: colour plane, 1: R, G, B, 2: intensity
 };
 
 }  // namespace tvx

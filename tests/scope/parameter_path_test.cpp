@@ -12,6 +12,7 @@
 #include "scripted_popups.h"
 #include "sensor_orders.h"
 #include "sim_thread.h"
+#include "user_actions.h"
 
 namespace tvx {
 namespace {
@@ -36,7 +37,6 @@ class ParameterPath : public ::testing::Test {
 
     ParameterControls& C() { return scope->Controls(); }
     sim::SimServer& Sensor() { return sensor.Server(); }
-    void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
     QTemporaryDir programDir;
     sim::SimThread sensor;

@@ -11,8 +11,10 @@
 
 #include "Tvx3v61.h"
 #include "info_texts.h"
+#include "quit_request.h"
 #include "scripted_popups.h"
 #include "sim_thread.h"
+#include "user_actions.h"
 
 namespace tvx {
 namespace {
@@ -28,20 +30,6 @@ quint16 ClosedPort() {
     const quint16 port = probe.serverPort();
     probe.close();
     return port;
-}
-
-// A real right click, through the window the control is in.
-void RightClick(QWidget* control) {
-    QWidget* top = control->window();
-    QTest::mouseClick(top->windowHandle(), Qt::RightButton, Qt::NoModifier,
-                      control->mapTo(top, control->rect().center()));
-}
-
-// Closing the main panel asks the application to quit, which every later event loop of this test
-// program would obey; running the main loop once takes the request back.
-void ForgetQuitRequest() {
-    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
-    QApplication::exec();
 }
 
 StartOptions TcpOptions(quint16 port) {
@@ -236,7 +224,6 @@ TEST_F(ScopeSpine, FunctionKeysActOnTheCommandButtons) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
     const std::pair<QPushButton*, Qt::Key> keys[] = {{main.buttonSend, Qt::Key_F9},
                                                      {main.buttonGet, Qt::Key_F10},
-                                                     {main.buttonGo, Qt::Key_F11},
                                                      {main.buttonStop, Qt::Key_F12}};
     for (auto [button, key] : keys) {
         EXPECT_EQ(button->shortcut(), QKeySequence(key));
@@ -248,10 +235,21 @@ TEST_F(ScopeSpine, FunctionKeysActOnTheCommandButtons) {
             << button->text().toStdString();
         QObject::disconnect(connection);
     }
-    // F12 is STOP: it ends the live loop.
-    scope->State().flags.poll = 1;
-    QTest::keyClick(main.windowHandle(), Qt::Key_F12);
-    EXPECT_TRUE(QTest::qWaitFor([this] { return scope->State().flags.poll == 0; }, 5000));
+
+    // F11 is GO: the live loop runs, with the command buttons dimmed, until F12 (STOP) ends it.
+    EXPECT_EQ(main.buttonGo->shortcut(), QKeySequence(Qt::Key_F11));
+    bool sawLoop = false;
+    QTimer stopper;
+    QObject::connect(&stopper, &QTimer::timeout, [&] {
+        if (scope->State().flags.poll != 1 || sawLoop) return;
+        sawLoop = !main.buttonGo->isEnabled() && main.buttonStop->isEnabled();
+        QTest::keyClick(main.windowHandle(), Qt::Key_F12);
+    });
+    stopper.start(50);
+    QTest::keyClick(main.windowHandle(), Qt::Key_F11);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return sawLoop && scope->State().flags.poll == 0 && main.buttonGo->isEnabled(); },
+        10000));
 }
 
 TEST_F(ScopeSpine, RightClickShowsTheHelpOfEveryControl) {

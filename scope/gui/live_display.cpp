@@ -1,0 +1,178 @@
+#include "live_display.h"
+
+#include "help.h"
+#include "info_texts.h"
+#include "live_frame_view.h"
+
+namespace tvx {
+
+namespace {
+
+constexpr QRgb kBorderLineColour = 0xA0A0A0;
+
+void SetNumber(QLineEdit* display, long long value) {
+    display->setText(QString::number(value));
+}
+
+void SetDisplayColours(QLineEdit* display, QRgb text, QRgb background) {
+    display->setStyleSheet(QStringLiteral("QLineEdit { color: %1; background: %2; }")
+                               .arg(QColor(text).name(), QColor(background).name()));
+}
+
+}  // namespace
+
+LiveDisplay::LiveDisplay(MainPanel& panel, ParameterControls& controls, ScopeState& state,
+                         Popups& popups)
+    : panel_(panel), controls_(controls), state_(state), popups_(popups) {
+    ModeDisplayHooks hooks;
+    hooks.showColourNumber = [this](bool shown) { panel_.colourNumber->setVisible(shown); };
+    hooks.showColourBits = [this](bool shown) { panel_.colourBits->setVisible(shown); };
+    hooks.showGroupDisplay = [this](bool shown) { panel_.group->setVisible(shown); };
+    controls_.SetModeDisplayHooks(std::move(hooks));
+    controls_.AddPanelCtrlAttrStep([this] { DispVis(); });
+    AddDispNamesRows();
+    AttachHelpTexts();
+    connect(panel_.selectSource, &QComboBox::activated, this, &LiveDisplay::CBF_SelectSource);
+    // The displays start as the controls' present modes say.
+    controls_.InitEvalMode();
+    controls_.SetDispNames();
+}
+
+void LiveDisplay::AddDispNamesRows() {
+    controls_.AddDispNamesRow(ParameterControls::LabelRow(panel_.labelX, QStringLiteral("X"),
+                                                          QStringLiteral("s")));
+    controls_.AddDispNamesRow(ParameterControls::LabelRow(panel_.labelY, QStringLiteral("Y"),
+                                                          QStringLiteral("i")));
+    controls_.AddDispNamesRow(ParameterControls::LabelRow(panel_.labelINT, QStringLiteral("INT"),
+                                                          QStringLiteral("M")));
+    controls_.AddDispNamesRow([this](int calcmode) {
+        if (calcmode == 0) {
+            SetDisplayColours(panel_.dispX, 0xE0E0E0, 0xFF0000);
+            SetDisplayColours(panel_.dispY, 0xE0E0E0, 0x00FF00);
+            panel_.graphData1->SetAxisRanges(0, 4096, 0, 4096);
+            panel_.graphINT->SetYAxisRange(0, 4096);
+        } else {
+            SetDisplayColours(panel_.dispX, 0x00FF00, 0xFF0000);
+            SetDisplayColours(panel_.dispY, 0x80FFFF, 0xFFFF00);
+            panel_.graphData1->DeleteAllPlots();
+            panel_.graphData1->SetAxisRanges(0, 10000, 0, 4000);
+            panel_.graphINT->SetYAxisRange(0, 1200);
+        }
+    });
+    controls_.AddDispNamesRow(ParameterControls::RingItemsRow(
+        panel_.selectSource, {0, 2}, {QStringLiteral("X/Y"), QStringLiteral("INT")},
+        {QStringLiteral("s/i"), QStringLiteral("M")}));
+}
+
+void LiveDisplay::AttachHelpTexts() {
+    using namespace info;
+    const auto help = [this](QWidget* control, const char* text) {
+        AttachHelp(control, popups_, QString::fromUtf8(text));
+    };
+    help(panel_.dispX, InfoDispX);
+    help(panel_.dispY, InfoDispY);
+    help(panel_.dispINT, InfoDispINT);
+    for (QWidget* display : {panel_.dispRed, panel_.dispGreen, panel_.dispBlue})
+        help(display, InfoDispRAW);
+    for (QWidget* bar : {panel_.barRed, panel_.barGreen, panel_.barBlue}) help(bar, InfoDispBars);
+    help(panel_.dispCOL, InfoDispCOL);
+    help(panel_.dispGroup, InfoDispGroup);
+    help(panel_.dispTemp, InfoDispTemp);
+    help(panel_.graphData1, InfoGraph);
+    help(panel_.graphRGB, InfoGraph);
+    help(panel_.graphINT, InfoGraph);
+    help(panel_.selectSource, InfoSelectSource);
+}
+
+void LiveDisplay::SetPanelData() {
+    const LiveValues& live = state_.live;
+    panel_.barRed->setValue(std::min<int>(live.dataR, 4095));
+    panel_.barGreen->setValue(std::min<int>(live.dataG, 4095));
+    panel_.barBlue->setValue(std::min<int>(live.dataB, 4095));
+    SetNumber(panel_.dispRed, live.dataR);
+    SetNumber(panel_.dispGreen, live.dataG);
+    SetNumber(panel_.dispBlue, live.dataB);
+    SetNumber(panel_.dispX, live.dataX);
+    SetNumber(panel_.dispY, live.dataY);
+    SetNumber(panel_.dispINT, live.dataINT);
+    SetNumber(panel_.dispCOL, live.dataCOL);
+    SetNumber(panel_.dispTemp, live.dataTemp);
+    SetNumber(panel_.dispGroup, live.dataGroup);
+
+    state_.rgbcolor = PatchColour(live.dataR, live.dataG, live.dataB);
+    if (state_.rgbcolor != shownPatchColour_) {
+        panel_.colourPatch->setStyleSheet(
+            QStringLiteral("QFrame { background: %1; }").arg(QColor(state_.rgbcolor).name()));
+        shownPatchColour_ = state_.rgbcolor;
+    }
+
+    if (state_.params.evalmode == 3) {
+        const auto bits = ColourNumberBits(static_cast<std::uint16_t>(live.dataCOL));
+        for (std::size_t i = 0; i < bits.size(); ++i) panel_.colourBit[i]->SetOn(bits[i]);
+    }
+
+    const int row = controls_.editNo->value();
+    state_.source = static_cast<std::uint16_t>(panel_.selectSource->currentData().toInt());
+    IntensityBand band;
+    if (state_.source == 2 && row >= 0 && row < kTeachRows) {
+        band = BandOfRow(controls_.gridTeach->Value(row, 3), controls_.gridTeach->Value(row, 4));
+    }
+    PushSample(state_.rawbuf, live.dataR, live.dataG, live.dataB);
+    PushSample(state_.intbuf, live.dataINT, band.upper, band.lower);
+}
+
+void LiveDisplay::ShowGraph() {
+    switch (state_.source) {
+        case 0:
+            panel_.graphData1->SetCursorPosition(state_.live.dataX, state_.live.dataY);
+            break;
+        case 1:
+            panel_.graphRGB->PlotHistory(state_.rawbuf.data(), kHistoryValues);
+            break;
+        case 2:
+            panel_.graphINT->PlotHistory(state_.intbuf.data(), kHistoryValues);
+            break;
+        default:
+            break;
+    }
+}
+
+void LiveDisplay::DispVis() {
+    state_.source = static_cast<std::uint16_t>(panel_.selectSource->currentData().toInt());
+    if (state_.source > 2) return;
+    const bool plane = state_.source == 0;
+    const bool raw = state_.source == 1;
+    const bool intensity = state_.source == 2;
+    panel_.rgbDisplays->setVisible(raw);
+    panel_.planeDisplays->setVisible(!raw);
+    panel_.graphRGB->setVisible(raw);
+    panel_.graphINT->setVisible(intensity);
+    panel_.graphData1->setVisible(plane);
+}
+
+void LiveDisplay::PrepareColourPlane() {
+    panel_.graphData1->DeleteAllPlots();
+    state_.params.calcmode = static_cast<std::uint16_t>(
+        controls_.editCalcmode->currentData().toInt());
+    if (state_.params.calcmode == 0) {
+        QVector<double> xs(kRampPoints);
+        QVector<double> ys(kRampPoints);
+        for (int i = 0; i < kRampPoints; ++i) {
+            xs[i] = state_.xramp[static_cast<std::size_t>(i)];
+            ys[i] = state_.yramp[static_cast<std::size_t>(i)];
+        }
+        panel_.graphData1->PlotLine(xs, ys, QColor(kBorderLineColour));
+    }
+    HideZoomGraph();
+}
+
+void LiveDisplay::HideZoomGraph() {
+    panel_.graphData2->lower();
+    panel_.graphData1->raise();
+}
+
+void LiveDisplay::CBF_SelectSource() {
+    DispVis();
+}
+
+}  // namespace tvx

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+
+#include "main_panel.h"
+#include "parameter_controls.h"
+#include "popups.h"
+#include "scope_state.h"
+
+namespace tvx {
+
+// The main panel's live view: shows each data frame in the displays, bars, colour patch and
+// colour-number indicators, keeps the strip-chart histories, moves the colour-plane cursor or
+// redraws a strip chart, and shows the displays and graph that belong to the SOURCE selection.
+// It joins the parameter controls' rules: the evaluation mode shows C-No or the indicators, the
+// calculation mode relabels the displays and rescales the graphs, and every parameter read
+// re-applies the SOURCE visibility.
+class LiveDisplay : public QObject {
+    Q_OBJECT
+  public:
+    LiveDisplay(MainPanel& panel, ParameterControls& controls, ScopeState& state, Popups& popups);
+
+    // Shows the frame in `state.live` (the per-frame display update).
+    void SetPanelData();
+    // The per-frame graph update after SetPanelData: the colour-plane cursor or a strip chart.
+    void ShowGraph();
+    // Reads SOURCE and shows its displays and graph.
+    void DispVis();
+    // Before the live loop: clears the colour plane, draws the X/Y border line when the
+    // calculation mode is X/Y, and brings the colour-plane graph in front of the zoom graph.
+    void PrepareColourPlane();
+    // Puts the zoom graph behind the colour-plane graph.
+    void HideZoomGraph();
+
+  public slots:
+    void CBF_SelectSource();
+
+  private:
+    void AddDispNamesRows();
+    void AttachHelpTexts();
+
+    MainPanel& panel_;
+    ParameterControls& controls_;
+    ScopeState& state_;
+    Popups& popups_;
+    std::uint32_t shownPatchColour_ = 0;  // the patch starts black
+};
+
+}  // namespace tvx

@@ -1,0 +1,148 @@
+#include "graph_control.h"
+
+namespace tvx {
+
+namespace {
+
+void StyleAxes(QCustomPlot& plot) {
+    plot.setBackground(QColor(0x20, 0x20, 0x20));
+    for (QCPAxis* axis : {plot.xAxis, plot.yAxis}) {
+        axis->setBasePen(QPen(Qt::lightGray));
+        axis->setTickPen(QPen(Qt::lightGray));
+        axis->setSubTickPen(QPen(Qt::gray));
+        axis->setTickLabelColor(Qt::lightGray);
+        axis->grid()->setPen(QPen(QColor(0x50, 0x50, 0x50), 0, Qt::DotLine));
+    }
+    plot.setMinimumSize(220, 180);
+}
+
+}  // namespace
+
+GraphControl::GraphControl(QWidget* parent) : QCustomPlot(parent) {
+    StyleAxes(*this);
+    SetAxisRanges(0, 4096, 0, 4096);
+    cursor_ = new QCPItemTracer(this);
+    cursor_->setStyle(QCPItemTracer::tsCrosshair);
+    cursor_->setPen(QPen(QColor(0xFF, 0xFF, 0x00)));
+    cursor_->position->setType(QCPItemPosition::ptPlotCoords);
+    cursor_->position->setCoords(0, 0);
+}
+
+void GraphControl::DeleteAllPlots() {
+    clearGraphs();
+    for (int i = itemCount() - 1; i >= 0; --i) {
+        if (item(i) != cursor_) removeItem(i);
+    }
+    replot(rpQueuedReplot);
+}
+
+QCPGraph* GraphControl::PlotLine(const QVector<double>& xs, const QVector<double>& ys,
+                                 const QColor& colour) {
+    QCPGraph* line = addGraph();
+    line->setPen(QPen(colour));
+    line->setLineStyle(QCPGraph::lsLine);
+    line->setData(xs, ys, true);
+    replot(rpQueuedReplot);
+    return line;
+}
+
+int GraphControl::PlotCount() const {
+    return graphCount() + itemCount() - 1;
+}
+
+void GraphControl::SetAxisRanges(double xmin, double xmax, double ymin, double ymax) {
+    xAxis->setRange(xmin, xmax);
+    yAxis->setRange(ymin, ymax);
+    replot(rpQueuedReplot);
+}
+
+void GraphControl::SetCursorPosition(double x, double y) {
+    cursor_->position->setCoords(x, y);
+    replot(rpQueuedReplot);
+}
+
+QPointF GraphControl::CursorPosition() const {
+    return cursor_->position->coords();
+}
+
+QPointF GraphControl::PositionAt(const QPointF& pixel) const {
+    return {xAxis->pixelToCoord(pixel.x()), yAxis->pixelToCoord(pixel.y())};
+}
+
+void GraphControl::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && axisRect()->rect().contains(event->pos())) {
+        dragging_ = true;
+        moved_ = false;
+    }
+    QCustomPlot::mousePressEvent(event);
+}
+
+void GraphControl::mouseMoveEvent(QMouseEvent* event) {
+    if (dragging_) {
+        moved_ = true;
+        const QPointF position = PositionAt(event->position());
+        SetCursorPosition(position.x(), position.y());
+        emit cursorMoved(position);
+    }
+    QCustomPlot::mouseMoveEvent(event);
+}
+
+void GraphControl::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && dragging_) {
+        dragging_ = false;
+        if (!moved_) emit leftClicked();
+    }
+    QCustomPlot::mouseReleaseEvent(event);
+}
+
+StripChart::StripChart(const QList<QColor>& traceColours, int samples, QWidget* parent)
+    : QCustomPlot(parent), samples_(samples) {
+    StyleAxes(*this);
+    xAxis->setRange(0, samples - 1);
+    yAxis->setRange(0, 4096);
+    for (const QColor& colour : traceColours) {
+        QCPGraph* trace = addGraph();
+        trace->setPen(QPen(colour));
+    }
+}
+
+void StripChart::PlotHistory(const double* values, int count) {
+    const int traces = graphCount();
+    if (traces == 0) return;
+    const int samples = count / traces;
+    for (int t = 0; t < traces; ++t) {
+        QCPGraphDataContainer& data = *graph(t)->data();
+        if (data.size() == samples) {
+            // The usual case, frame after frame: the values change in place.
+            int s = 0;
+            for (auto it = data.begin(); it != data.end(); ++it, ++s)
+                it->value = values[s * traces + t];
+            continue;
+        }
+        QVector<double> keys(samples);
+        QVector<double> points(samples);
+        for (int s = 0; s < samples; ++s) {
+            keys[s] = s;
+            points[s] = values[s * traces + t];
+        }
+        graph(t)->setData(keys, points, true);
+    }
+    xAxis->setRange(0, std::max(samples_, samples) - 1);
+    replot(rpQueuedReplot);
+}
+
+void StripChart::SetYAxisRange(double min, double max) {
+    yAxis->setRange(min, max);
+    replot(rpQueuedReplot);
+}
+
+QVector<double> StripChart::TraceValues(int trace) const {
+    QVector<double> values;
+    if (trace < 0 || trace >= graphCount()) return values;
+    for (auto it = graph(trace)->data()->constBegin(); it != graph(trace)->data()->constEnd();
+         ++it)
+        values.push_back(it->value);
+    return values;
+}
+
+}  // namespace tvx

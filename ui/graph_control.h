@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QColor>
+#include <QList>
+#include <QPointF>
+#include <QVector>
+#include <qcustomplot.h>
+
+namespace tvx {
+
+// A graph control: plots on manual axes (bottom X, left Y) and one cursor, cursor 1, a crosshair
+// that the program moves and the user can drag. Plots are lines and items such as circles;
+// deleting the plots leaves the cursor.
+class GraphControl : public QCustomPlot {
+    Q_OBJECT
+  public:
+    explicit GraphControl(QWidget* parent = nullptr);
+
+    // Removes every line and item but the cursor.
+    void DeleteAllPlots();
+    // A line through the points, in `colour`.
+    QCPGraph* PlotLine(const QVector<double>& xs, const QVector<double>& ys, const QColor& colour);
+    // Lines and items now plotted, the cursor not counted.
+    int PlotCount() const;
+
+    void SetAxisRanges(double xmin, double xmax, double ymin, double ymax);
+
+    void SetCursorPosition(double x, double y);
+    QPointF CursorPosition() const;
+
+  signals:
+    // The user moved the cursor (a drag with the left button held).
+    void cursorMoved(QPointF position);
+    // The user clicked the plot area without dragging.
+    void leftClicked();
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    QPointF PositionAt(const QPointF& pixel) const;
+
+    QCPItemTracer* cursor_;
+    bool dragging_ = false;
+    bool moved_ = false;
+};
+
+// A strip chart: a fixed number of interleaved traces drawn from a history of samples, one value
+// of each trace per sample, oldest first.
+class StripChart : public QCustomPlot {
+    Q_OBJECT
+  public:
+    StripChart(const QList<QColor>& traceColours, int samples, QWidget* parent = nullptr);
+
+    // Draws the interleaved values: value i belongs to trace i % traces, sample i / traces.
+    void PlotHistory(const double* values, int count);
+    void SetYAxisRange(double min, double max);
+    // The values trace `trace` now shows, oldest first.
+    QVector<double> TraceValues(int trace) const;
+
+  private:
+    int samples_;
+};
+
+}  // namespace tvx

@@ -50,10 +50,11 @@ void DisplayUpdate(int frames) {
             return true;
         });
         const Figures f = Summarise(samples);
-        std::printf("display update, %-22s median %.3f ms (p10 %.3f, p90 %.3f), %.1f%% of the 50 ms "
-                    "pause\n",
-                    names[source], f.median * 1e3, f.p10 * 1e3, f.p90 * 1e3,
-                    100.0 * f.median / kPauseSeconds);
+        std::printf(
+            "display update, %-22s median %.3f ms (p10 %.3f, p90 %.3f), %.1f%% of the 50 ms "
+            "pause\n",
+            names[source], f.median * 1e3, f.p10 * 1e3, f.p90 * 1e3,
+            100.0 * f.median / kPauseSeconds);
     }
 }
 
@@ -79,9 +80,10 @@ void LoopRate(double seconds) {
     scope.CBF_ButtonGo();
     const double elapsed = SecondsTimer() - start;
     const double rate = static_cast<double>(sensor.Server().RequestCount()) / elapsed;
-    std::printf("live loop over TCP: %.1f frames/s for %.1f s, against %.1f/s for the pause alone "
-                "(ratio %.3f)\n",
-                rate, elapsed, 1.0 / kPauseSeconds, rate * kPauseSeconds);
+    std::printf(
+        "live loop over TCP: %.1f frames/s for %.1f s, against %.1f/s for the pause alone "
+        "(ratio %.3f)\n",
+        rate, elapsed, 1.0 / kPauseSeconds, rate * kPauseSeconds);
     if (scope.State().link.tcpcon) scope.Link().DisconnectTCP();
 }
 

@@ -139,8 +139,7 @@ void StripChart::SetYAxisRange(double min, double max) {
 QVector<double> StripChart::TraceValues(int trace) const {
     QVector<double> values;
     if (trace < 0 || trace >= graphCount()) return values;
-    for (auto it = graph(trace)->data()->constBegin(); it != graph(trace)->data()->constEnd();
-         ++it)
+    for (auto it = graph(trace)->data()->constBegin(); it != graph(trace)->data()->constEnd(); ++it)
         values.push_back(it->value);
     return values;
 }

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <qcustomplot.h>
 #include <QColor>
 #include <QList>
 #include <QPointF>
 #include <QVector>
-#include <qcustomplot.h>
 
 namespace tvx {
 

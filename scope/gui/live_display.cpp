@@ -39,12 +39,12 @@ LiveDisplay::LiveDisplay(MainPanel& panel, ParameterControls& controls, ScopeSta
 }
 
 void LiveDisplay::AddDispNamesRows() {
-    controls_.AddDispNamesRow(ParameterControls::LabelRow(panel_.labelX, QStringLiteral("X"),
-                                                          QStringLiteral("s")));
-    controls_.AddDispNamesRow(ParameterControls::LabelRow(panel_.labelY, QStringLiteral("Y"),
-                                                          QStringLiteral("i")));
-    controls_.AddDispNamesRow(ParameterControls::LabelRow(panel_.labelINT, QStringLiteral("INT"),
-                                                          QStringLiteral("M")));
+    controls_.AddDispNamesRow(
+        ParameterControls::LabelRow(panel_.labelX, QStringLiteral("X"), QStringLiteral("s")));
+    controls_.AddDispNamesRow(
+        ParameterControls::LabelRow(panel_.labelY, QStringLiteral("Y"), QStringLiteral("i")));
+    controls_.AddDispNamesRow(
+        ParameterControls::LabelRow(panel_.labelINT, QStringLiteral("INT"), QStringLiteral("M")));
     controls_.AddDispNamesRow([this](int calcmode) {
         if (calcmode == 0) {
             SetDisplayColours(panel_.dispX, 0xE0E0E0, 0xFF0000);
@@ -152,8 +152,8 @@ void LiveDisplay::DispVis() {
 
 void LiveDisplay::PrepareColourPlane() {
     panel_.graphData1->DeleteAllPlots();
-    state_.params.calcmode = static_cast<std::uint16_t>(
-        controls_.editCalcmode->currentData().toInt());
+    state_.params.calcmode =
+        static_cast<std::uint16_t>(controls_.editCalcmode->currentData().toInt());
     if (state_.params.calcmode == 0) {
         QVector<double> xs(kRampPoints);
         QVector<double> ys(kRampPoints);

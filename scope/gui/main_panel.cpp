@@ -120,11 +120,11 @@ MainPanel::MainPanel(const QString& title) : Panel(title) {
     dispRed = MakeDisplay(this, 56);
     dispGreen = MakeDisplay(this, 56);
     dispBlue = MakeDisplay(this, 56);
-    rgbDisplays = DisplayRow(this,
-                             {new QLabel(QStringLiteral("R"), this),
-                              new QLabel(QStringLiteral("G"), this),
-                              new QLabel(QStringLiteral("B"), this)},
-                             {dispRed, dispGreen, dispBlue});
+    rgbDisplays =
+        DisplayRow(this,
+                   {new QLabel(QStringLiteral("R"), this), new QLabel(QStringLiteral("G"), this),
+                    new QLabel(QStringLiteral("B"), this)},
+                   {dispRed, dispGreen, dispBlue});
     dispX = MakeDisplay(this, 56);
     dispY = MakeDisplay(this, 56);
     dispINT = MakeDisplay(this, 56);
@@ -146,8 +146,7 @@ MainPanel::MainPanel(const QString& title) : Panel(title) {
     dispGroup = MakeDisplay(this, 40);
     group = DisplayRow(this, {new QLabel(QStringLiteral("GROUP"), this)}, {dispGroup});
     dispTemp = MakeDisplay(this, 48);
-    auto* temperature =
-        DisplayRow(this, {new QLabel(QStringLiteral("TEMP °C"), this)}, {dispTemp});
+    auto* temperature = DisplayRow(this, {new QLabel(QStringLiteral("TEMP °C"), this)}, {dispTemp});
     colourPatch = new QFrame(this);
     colourPatch->setFrameShape(QFrame::Box);
     colourPatch->setFixedSize(64, 64);
@@ -168,8 +167,8 @@ MainPanel::MainPanel(const QString& title) : Panel(title) {
     selectSource->addItem(QStringLiteral("INT"), 2);
 
     auto* graphs = new QGridLayout;
-    for (QWidget* graph : std::initializer_list<QWidget*>{graphData1, graphData2, graphRGB,
-                                                          graphINT})
+    for (QWidget* graph :
+         std::initializer_list<QWidget*>{graphData1, graphData2, graphRGB, graphINT})
         graphs->addWidget(graph, 0, 0);
     graphData2->lower();
 

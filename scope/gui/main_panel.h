@@ -60,9 +60,9 @@ class MainPanel : public Panel {
     QLabel* labelINT;
     QWidget* colourNumber;  // the C-No display with its label
     QLineEdit* dispCOL;
-    QWidget* colourBits;  // the four indicators with their frame
+    QWidget* colourBits;                      // the four indicators with their frame
     std::array<IndicatorLamp*, 4> colourBit;  // values 8, 4, 2, 1
-    QWidget* group;  // the group display with its label
+    QWidget* group;                           // the group display with its label
     QLineEdit* dispGroup;
     QLineEdit* dispTemp;
     QFrame* colourPatch;

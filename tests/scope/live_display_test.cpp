@@ -68,9 +68,9 @@ TEST_F(LiveDisplayTest, SourceShowsItsDisplaysAndGraph) {
         int source;
         bool rgb, plane, rgbChart, intChart, colourPlane;
     };
-    for (const Row& row : {Row{1, true, false, true, false, false},
-                           Row{2, false, true, false, true, false},
-                           Row{0, false, true, false, false, true}}) {
+    for (const Row& row :
+         {Row{1, true, false, true, false, false}, Row{2, false, true, false, true, false},
+          Row{0, false, true, false, false, true}}) {
         SCOPED_TRACE(row.source);
         Choose(panel->selectSource, row.source);
         EXPECT_EQ(state.source, row.source);

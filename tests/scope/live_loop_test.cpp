@@ -15,6 +15,7 @@
 #include "sensor_orders.h"
 #include "sim_thread.h"
 #include "user_actions.h"
+#include "wait.h"
 
 namespace tvx {
 namespace {
@@ -44,12 +45,18 @@ class LiveLoop : public ::testing::Test {
     MainPanel& Main() { return scope->Main(); }
 
     // Clicks GO; while the live loop runs, `step` is called every 20 ms until it returns true.
-    // Returns when GO's callback has returned.
+    // Returns when GO's callback has returned. A loop still running after 20 s is stopped and
+    // fails the test.
     void RunGo(const std::function<bool()>& step) {
         QTimer user;
         bool done = false;
+        const double start = SecondsTimer();
         QObject::connect(&user, &QTimer::timeout, [&] {
             if (!done) done = step();
+            if (SecondsTimer() - start > 20.0 && scope->State().flags.poll == 1) {
+                ADD_FAILURE() << "the live loop did not end";
+                scope->State().flags.poll = 0;
+            }
         });
         user.start(20);
         Click(Main().buttonGo);

@@ -126,11 +126,7 @@ void ScopeCommands::GetData() {
     flags_.poll = 1;
     FlushSerialQueues();
     while (flags_.poll == 1) {
-        exchange_.order = 5;
-        FillTxBuf(buffers_, 5, 0);
-        if (GetDataFrame()) {
-            GetRxBufData(buffers_);
-            CopyDatatoVars(buffers_, live_);
+        if (FetchDataFrame()) {
             hooks_.showLiveFrame();
         } else {
             FailureReport();
@@ -138,6 +134,15 @@ void ScopeCommands::GetData() {
         }
         Pause(0.05, WaitMode::ServeUserInput);
     }
+}
+
+bool ScopeCommands::FetchDataFrame() {
+    exchange_.order = 5;
+    FillTxBuf(buffers_, 5, 0);
+    if (!GetDataFrame()) return false;
+    GetRxBufData(buffers_);
+    CopyDatatoVars(buffers_, live_);
+    return true;
 }
 
 void ScopeCommands::FailureReport() {

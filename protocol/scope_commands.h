@@ -73,6 +73,9 @@ class ScopeCommands {
     void GetData();
     // One data exchange on the frame in szWriteBuf; true when the reply is complete.
     bool GetDataFrame();
+    // Asks for one data frame (order 5) and, when it came complete, unpacks it into the live
+    // values. False on a time-out; nothing is reported then.
+    bool FetchDataFrame();
     // Saves the panel's parameter set to a parameter file the user selects.
     void SendParaToFile();
     // Loads a parameter file the user selects into the panels; a file that is not a complete

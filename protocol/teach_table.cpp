@@ -63,8 +63,7 @@ CircleBounds CircleOfRow(const TeachTable& table, int row) {
 }
 
 std::array<CircleBounds, 3> CircleOutlines(const CircleBounds& c) {
-    return {c,
-            CircleBounds{c.x1 + 0.025, c.y1 + 0.025, c.x2 + 0.025, c.y2 + 0.025},
+    return {c, CircleBounds{c.x1 + 0.025, c.y1 + 0.025, c.x2 + 0.025, c.y2 + 0.025},
             CircleBounds{c.x1 + 0.05, c.y1 + 0.05, c.x2 + 0.005, c.y2 + 0.005}};
 }
 

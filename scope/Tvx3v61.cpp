@@ -70,6 +70,8 @@ void Tvx3v61::LoadPanels() {
     controls_ = std::make_unique<ParameterControls>(*panel, *grouppanel, state_, popups_,
                                                     [this] { commands_->SendPara(); });
     live_ = std::make_unique<LiveDisplay>(*panel, *controls_, state_, popups_);
+    teach_ =
+        std::make_unique<TeachOperations>(*panel, *controls_, *live_, *commands_, state_, popups_);
     MainPanelLinkDisplays displays;
     displays.showLink = [this](const QString& comport, const QString& address) {
         panel->dispComPort->setText(comport);
@@ -174,6 +176,7 @@ int Tvx3v61::Run() {
     if (!quitRequested_) QApplication::exec();
     com_->CloseCom();
     if (state_.link.tcpcon > 0) com_->DisconnectTCP();
+    teach_.reset();
     live_.reset();
     controls_.reset();
     panel.reset();

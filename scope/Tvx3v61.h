@@ -10,6 +10,7 @@
 #include "gui/live_display.h"
 #include "gui/main_panel.h"
 #include "gui/parameter_controls.h"
+#include "gui/teach_operations.h"
 #include "interface_panel.h"
 #include "panel.h"
 #include "popups.h"
@@ -46,6 +47,7 @@ class Tvx3v61 : public QObject {
     GroupPanel& ColourGroups() { return *grouppanel; }
     ParameterControls& Controls() { return *controls_; }
     LiveDisplay& Live() { return *live_; }
+    TeachOperations& Teach() { return *teach_; }
     Com232& Link() { return *com_; }
     ConnectionProcedure& Connection() { return *connection_; }
     // True once the main panel was closed.
@@ -88,6 +90,7 @@ class Tvx3v61 : public QObject {
     std::unique_ptr<GroupPanel> grouppanel;
     std::unique_ptr<ParameterControls> controls_;
     std::unique_ptr<LiveDisplay> live_;
+    std::unique_ptr<TeachOperations> teach_;
 
     std::unique_ptr<Com232> com_;
     std::unique_ptr<ScopeCommands> commands_;

@@ -5,10 +5,11 @@
 #include <cstdint>
 
 #include "frames.h"
-#include "live_frame_view.h"
 #include "link_state.h"
+#include "live_frame_view.h"
 #include "loop_flags.h"
 #include "parameter_set.h"
+#include "row_colours.h"
 #include "scope_commands.h"
 
 namespace tvx {
@@ -36,6 +37,9 @@ struct ScopeState {
     std::uint32_t rgbcolor = 0;
     StripChartHistory rawbuf{};
     StripChartHistory intbuf{};
+
+    // The teach rows' display colours: circle outlines and the table's colour cells.
+    RowColours rowcolors = DefaultRowColours();
 };
 
 }  // namespace tvx

@@ -46,6 +46,17 @@ QCPGraph* GraphControl::PlotLine(const QVector<double>& xs, const QVector<double
     return line;
 }
 
+QCPItemEllipse* GraphControl::PlotEllipse(double x1, double y1, double x2, double y2,
+                                          const QColor& colour) {
+    auto* ellipse = new QCPItemEllipse(this);
+    ellipse->topLeft->setCoords(x1, y2);
+    ellipse->bottomRight->setCoords(x2, y1);
+    ellipse->setPen(QPen(colour));
+    ellipse->setBrush(Qt::NoBrush);
+    replot(rpQueuedReplot);
+    return ellipse;
+}
+
 int GraphControl::PlotCount() const {
     return graphCount() + itemCount() - 1;
 }
@@ -70,15 +81,19 @@ QPointF GraphControl::PositionAt(const QPointF& pixel) const {
 }
 
 void GraphControl::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && axisRect()->rect().contains(event->pos())) {
-        dragging_ = true;
-        moved_ = false;
+    if (axisRect()->rect().contains(event->pos())) {
+        if (event->button() == Qt::LeftButton) {
+            dragging_ = true;
+            moved_ = false;
+        } else if (event->button() == Qt::RightButton) {
+            emit rightClicked();
+        }
     }
     QCustomPlot::mousePressEvent(event);
 }
 
 void GraphControl::mouseMoveEvent(QMouseEvent* event) {
-    if (dragging_) {
+    if (dragging_ && draggable_) {
         moved_ = true;
         const QPointF position = PositionAt(event->position());
         SetCursorPosition(position.x(), position.y());

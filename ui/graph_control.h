@@ -20,6 +20,9 @@ class GraphControl : public QCustomPlot {
     void DeleteAllPlots();
     // A line through the points, in `colour`.
     QCPGraph* PlotLine(const QVector<double>& xs, const QVector<double>& ys, const QColor& colour);
+    // The outline of the ellipse inside the rectangle (x1, y1) ... (x2, y2), in `colour`, not
+    // filled.
+    QCPItemEllipse* PlotEllipse(double x1, double y1, double x2, double y2, const QColor& colour);
     // Lines and items now plotted, the cursor not counted.
     int PlotCount() const;
 
@@ -27,12 +30,16 @@ class GraphControl : public QCustomPlot {
 
     void SetCursorPosition(double x, double y);
     QPointF CursorPosition() const;
+    // Whether the user may drag the cursor with the left button (off unless set).
+    void SetCursorDraggable(bool draggable) { draggable_ = draggable; }
 
   signals:
     // The user moved the cursor (a drag with the left button held).
     void cursorMoved(QPointF position);
     // The user clicked the plot area without dragging.
     void leftClicked();
+    // The user clicked the plot area with the right button.
+    void rightClicked();
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -43,6 +50,7 @@ class GraphControl : public QCustomPlot {
     QPointF PositionAt(const QPointF& pixel) const;
 
     QCPItemTracer* cursor_;
+    bool draggable_ = false;
     bool dragging_ = false;
     bool moved_ = false;
 };

@@ -1,5 +1,7 @@
 #include "live_display.h"
 
+#include <algorithm>
+
 #include "help.h"
 #include "info_texts.h"
 #include "live_frame_view.h"
@@ -169,6 +171,20 @@ void LiveDisplay::PrepareColourPlane() {
 void LiveDisplay::HideZoomGraph() {
     panel_.graphData2->lower();
     panel_.graphData1->raise();
+}
+
+void LiveDisplay::ShowZoomGraph() {
+    panel_.graphData2->raise();
+}
+
+bool LiveDisplay::ZoomGraphInFront() const {
+    // Raising a widget moves it to the end of its parent's children.
+    const QObjectList& stack = panel_.graphData2->parentWidget()->children();
+    int last = -1;
+    for (QWidget* graph :
+         std::initializer_list<QWidget*>{panel_.graphData1, panel_.graphRGB, panel_.graphINT})
+        last = std::max<int>(last, static_cast<int>(stack.indexOf(graph)));
+    return stack.indexOf(panel_.graphData2) > last;
 }
 
 void LiveDisplay::CBF_SelectSource() {

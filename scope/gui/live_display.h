@@ -29,8 +29,10 @@ class LiveDisplay : public QObject {
     // Before the live loop: clears the colour plane, draws the X/Y border line when the
     // calculation mode is X/Y, and brings the colour-plane graph in front of the zoom graph.
     void PrepareColourPlane();
-    // Puts the zoom graph behind the colour-plane graph.
+    // Puts the zoom graph behind the colour-plane graph / in front of it.
     void HideZoomGraph();
+    void ShowZoomGraph();
+    bool ZoomGraphInFront() const;
 
   public slots:
     void CBF_SelectSource();

@@ -107,4 +107,17 @@ bool WordTable::ColumnEditable(int column) const {
     return true;
 }
 
+void WordTable::SetRowColour(int row, const QColor& colour) {
+    QTableWidgetItem* cell = item(row, valueColumns_);
+    if (cell == nullptr) return;
+    const QSignalBlocker blocker(this);
+    cell->setBackground(colour);
+}
+
+QColor WordTable::RowColour(int row) const {
+    const QTableWidgetItem* cell = item(row, valueColumns_);
+    if (cell == nullptr || cell->background().style() == Qt::NoBrush) return {};
+    return cell->background().color();
+}
+
 }  // namespace tvx

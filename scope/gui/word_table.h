@@ -32,6 +32,11 @@ class WordTable : public QTableWidget {
     void MarkActiveRows(int activeRows);
     QColor RowLabelColour(int row) const;
 
+    // Paints the row's first plain cell (the teach table's row-colour cell) / its colour, invalid
+    // while unpainted.
+    void SetRowColour(int row, const QColor& colour);
+    QColor RowColour(int row) const;
+
     // Lets the user edit the cells of a value column, or makes them read-only.
     void SetColumnEditable(int column, bool editable);
     bool ColumnEditable(int column) const;

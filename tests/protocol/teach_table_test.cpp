@@ -68,8 +68,8 @@ TEST(AutoAdjustTest, NeighboursGrowInTurnsUntilTheyTouch) {
 }
 
 TEST(AutoAdjustTest, OnlyActiveRowsTakePart) {
-    TeachTable table = TableOf({{1000, 1000, 1, 500, 20}, {1000, 1000, 1, 500, 20},
-                                {1000, 1000, 33, 500, 20}});
+    TeachTable table =
+        TableOf({{1000, 1000, 1, 500, 20}, {1000, 1000, 1, 500, 20}, {1000, 1000, 33, 500, 20}});
     AutoAdjustRadii(table, 1);
     EXPECT_EQ(Radius(table, 0), 200) << "one active row is never blocked";
     EXPECT_EQ(Radius(table, 1), 1) << "inactive rows keep their radius";

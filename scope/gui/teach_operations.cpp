@@ -1,0 +1,202 @@
+#include "teach_operations.h"
+
+#include <QBrush>
+
+#include "help.h"
+#include "info_texts.h"
+#include "wait.h"
+
+namespace tvx {
+
+namespace {
+
+// A display's number; an empty or unreadable display counts as 0.
+std::uint16_t DisplayedNumber(const QLineEdit* display) {
+    bool ok = false;
+    const uint value = display->text().trimmed().toUInt(&ok);
+    return ok && value <= 0xFFFF ? static_cast<std::uint16_t>(value) : 0;
+}
+
+// A cursor coordinate as a display shows it: truncated toward zero, within 0 ... 65535.
+std::uint16_t CursorCoordinate(double value) {
+    const double truncated = std::trunc(value);
+    if (!(truncated > 0)) return 0;
+    return truncated >= 65535 ? 65535 : static_cast<std::uint16_t>(truncated);
+}
+
+}  // namespace
+
+TeachOperations::TeachOperations(MainPanel& panel, ParameterControls& controls, LiveDisplay& live,
+                                 ScopeCommands& commands, ScopeState& state, Popups& popups)
+    : panel_(panel),
+      controls_(controls),
+      live_(live),
+      commands_(commands),
+      state_(state),
+      popups_(popups) {
+    BuildButtons();
+    panel_.graphData2->SetCursorDraggable(true);
+    controls_.AddDimmedCommand(buttonZoom);
+
+    connect(controls_.buttonTeachDataTo, &QPushButton::clicked, this,
+            &TeachOperations::CBF_ButtonTeachDataTo);
+    connect(buttonResetTable, &QPushButton::clicked, this, &TeachOperations::CBF_ButtonResetTable);
+    connect(buttonApplyFromAll, &QPushButton::clicked, this,
+            &TeachOperations::CBF_ButtonApplyFromAll);
+    connect(buttonAutoAdjust, &QPushButton::clicked, this, &TeachOperations::CBF_AutoAdjust);
+    connect(buttonZoom, &QPushButton::clicked, this, &TeachOperations::CBF_ButtonZoom);
+    connect(panel_.graphData2, &GraphControl::cursorMoved, this,
+            &TeachOperations::CBF_GraphData2CursorMoved);
+    connect(panel_.graphData2, &GraphControl::leftClicked, this,
+            &TeachOperations::CBF_GraphData2LeftClick);
+    connect(panel_.graphData2, &GraphControl::rightClicked, this,
+            &TeachOperations::CBF_GraphData2RightClick);
+}
+
+void TeachOperations::BuildButtons() {
+    QWidget* page = panel_.teachPage;
+    buttonApplyFromAll = new QPushButton(QStringLiteral("APPLY FROM ALL"), page);
+    buttonAutoAdjust = new QPushButton(QStringLiteral("AUTO ADJUST"), page);
+    buttonZoom = new QPushButton(QStringLiteral("ZOOM"), page);
+    buttonResetTable = new QPushButton(QStringLiteral("RESET TABLE"), page);
+    // Under TEACH DATA TO and its row number, before COLOR GROUPS.
+    const int before = controls_.teachButtons->indexOf(controls_.buttonColorGroups);
+    int at = before < 0 ? controls_.teachButtons->count() : before;
+    for (QPushButton* button : {buttonApplyFromAll, buttonAutoAdjust, buttonZoom, buttonResetTable})
+        controls_.teachButtons->insertWidget(at++, button);
+
+    using namespace info;
+    const auto help = [this](QWidget* control, const char* text) {
+        AttachHelp(control, popups_, QString::fromUtf8(text));
+    };
+    help(buttonResetTable, InfoButtonResetTable);
+    help(buttonApplyFromAll, InfoButtonApplyFromAll);
+    help(buttonAutoAdjust, InfoButtonAutoAdjust);
+    help(buttonZoom, InfoButtonZoom);
+}
+
+void TeachOperations::TeachDataTo() {
+    LiveValues& live = state_.live;
+    live.dataX = DisplayedNumber(panel_.dispX);
+    live.dataY = DisplayedNumber(panel_.dispY);
+    state_.params.pmode = static_cast<std::uint16_t>(controls_.editPmode->currentData().toInt());
+    state_.params.evalmode =
+        static_cast<std::uint16_t>(controls_.editEvalmode->currentData().toInt());
+    const int row = controls_.editNo->value();
+    const auto taught = TaughtRow(live.dataX, live.dataY, live.dataINT, state_.params.evalmode,
+                                  state_.params.pmode);
+    for (int c = 0; c < kTeachColumns; ++c)
+        controls_.gridTeach->SetValue(row, c, taught[static_cast<std::size_t>(c)]);
+    if (controls_.radioInc->isChecked() && row < kTeachRows - 1) {
+        const QSignalBlocker blocker(controls_.editNo);
+        controls_.editNo->setValue(row + 1);
+    }
+    if (rowColourFromMeasurement && rowColourFromMeasurement()) {
+        state_.rowcolors[static_cast<std::size_t>(row)] =
+            static_cast<std::int32_t>(state_.rgbcolor);
+        controls_.gridTeach->SetRowColour(row, QColor(state_.rgbcolor));
+    }
+}
+
+void TeachOperations::ResetTable() {
+    {
+        const QSignalBlocker blocker(controls_.editNo);
+        controls_.editNo->setValue(0);
+    }
+    for (int r = 0; r < kTeachRows; ++r)
+        for (int c = 0; c < kTeachColumns; ++c) controls_.gridTeach->SetValue(r, c, 1);
+}
+
+void TeachOperations::DrawCircles(GraphControl* graph) {
+    for (int row = 0; row < kTeachRows; ++row) {
+        const QColor colour(static_cast<QRgb>(state_.rowcolors[static_cast<std::size_t>(row)]));
+        for (const CircleBounds& c : CircleOutlines(CircleOfRow(Table(), row)))
+            graph->PlotEllipse(c.x1, c.y1, c.x2, c.y2, colour);
+    }
+}
+
+void TeachOperations::ApplyFromAll() {
+    state_.flags.poll = 0;
+    controls_.GetPanelValues();
+    live_.PrepareColourPlane();
+    DrawCircles(panel_.graphData1);
+}
+
+void TeachOperations::AutoAdjust() {
+    const int activeRows = controls_.editMaxcolNo->value();
+    for (int r = 0; r < activeRows && r < kTeachRows; ++r)
+        controls_.gridTeach->SetValue(r, kColumnCto, 1);
+    panel_.graphData2->SetAxisRanges(0, 10000, 0, 10000);
+    live_.ShowZoomGraph();
+    controls_.GetPanelValues();
+    AutoAdjustRadii(Table(), state_.params.maxcolno);
+    controls_.SetPanelValues();
+    ShowGraphData2();
+}
+
+void TeachOperations::ShowGraphData2() {
+    state_.flags.poll = 0;
+    controls_.GetPanelValues();
+    GraphControl* zoom = panel_.graphData2;
+    zoom->DeleteAllPlots();
+    const ZoomBox box = ZoomBoxOfTable(Table());
+    DrawCircles(zoom);
+    state_.flags.poll = 1;
+    while (state_.flags.poll == 1) {
+        if (!commands_.FetchDataFrame()) {
+            commands_.FailureReport();
+            state_.flags.poll = 0;
+        } else {
+            live_.SetPanelData();
+            const int x = state_.live.dataX;
+            const int y = state_.live.dataY;
+            const ZoomWindow window = ZoomWindowFor(box, x, y);
+            zoom->SetAxisRanges(window.xMin, window.xMax, window.yMin, window.yMax);
+            zoom->SetCursorPosition(x, y);
+        }
+        ServePendingEvents(WaitMode::ServeUserInput);
+        Pause(0.05, WaitMode::ServeUserInput);
+    }
+}
+
+void TeachOperations::CBF_ButtonTeachDataTo() {
+    live_.HideZoomGraph();
+    TeachDataTo();
+}
+
+void TeachOperations::CBF_ButtonResetTable() {
+    live_.HideZoomGraph();
+    ResetTable();
+}
+
+void TeachOperations::CBF_ButtonApplyFromAll() {
+    live_.HideZoomGraph();
+    ApplyFromAll();
+}
+
+void TeachOperations::CBF_AutoAdjust() {
+    AutoAdjust();
+}
+
+void TeachOperations::CBF_ButtonZoom() {
+    live_.ShowZoomGraph();
+    controls_.SetButtonsDimmed(true);
+    ShowGraphData2();
+    controls_.SetButtonsDimmed(false);
+}
+
+void TeachOperations::CBF_GraphData2CursorMoved(QPointF position) {
+    panel_.dispX->setText(QString::number(CursorCoordinate(position.x())));
+    panel_.dispY->setText(QString::number(CursorCoordinate(position.y())));
+}
+
+void TeachOperations::CBF_GraphData2LeftClick() {
+    state_.flags.poll = 0;
+}
+
+void TeachOperations::CBF_GraphData2RightClick() {
+    state_.flags.poll = 0;
+    live_.HideZoomGraph();
+}
+
+}  // namespace tvx

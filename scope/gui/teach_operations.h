@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QObject>
+#include <QPushButton>
+#include <functional>
+
+#include "live_display.h"
+#include "main_panel.h"
+#include "parameter_controls.h"
+#include "popups.h"
+#include "scope_commands.h"
+#include "scope_state.h"
+#include "teach_table.h"
+
+namespace tvx {
+
+// The teach page's operations on the colour teach table and the two colour-plane graphs:
+// TEACH DATA TO, RESET TABLE, APPLY FROM ALL (all circles in the colour plane), AUTO ADJUST (the
+// circles grown as far as the other rows allow) and ZOOM, the zoom graph that follows the live
+// measurement around the taught circles until the user clicks it.
+class TeachOperations : public QObject {
+    Q_OBJECT
+  public:
+    TeachOperations(MainPanel& panel, ParameterControls& controls, LiveDisplay& live,
+                    ScopeCommands& commands, ScopeState& state, Popups& popups);
+
+    QPushButton* buttonResetTable;
+    QPushButton* buttonApplyFromAll;
+    QPushButton* buttonAutoAdjust;
+    QPushButton* buttonZoom;
+
+    // Whether a taught row takes the measured colour as its row colour (the row-colour panel's
+    // switch). Unset: never.
+    std::function<bool()> rowColourFromMeasurement;
+
+    void TeachDataTo();
+    void ResetTable();
+    void ApplyFromAll();
+    void AutoAdjust();
+    // The zoom loop: draws the circles on the zoom graph, then fetches frames and keeps the
+    // measurement and the circles in view until poll is cleared.
+    void ShowGraphData2();
+
+  public slots:
+    void CBF_ButtonTeachDataTo();
+    void CBF_ButtonResetTable();
+    void CBF_ButtonApplyFromAll();
+    void CBF_AutoAdjust();
+    void CBF_ButtonZoom();
+    // The zoom graph: the user moved its cursor / clicked it with the left / the right button.
+    void CBF_GraphData2CursorMoved(QPointF position);
+    void CBF_GraphData2LeftClick();
+    void CBF_GraphData2RightClick();
+
+  private:
+    void BuildButtons();
+    void DrawCircles(GraphControl* graph);
+    TeachTable& Table() { return state_.params.ctt; }
+
+    MainPanel& panel_;
+    ParameterControls& controls_;
+    LiveDisplay& live_;
+    ScopeCommands& commands_;
+    ScopeState& state_;
+    Popups& popups_;
+};
+
+}  // namespace tvx

@@ -39,7 +39,7 @@ void Tvx3v61::LoadPanels() {
     const QString title = QString::fromLatin1(kScopeTitle);
     panel = std::make_unique<MainPanel>(title);
     recpanel = std::make_unique<Panel>(QStringLiteral("DATA RECORDER"));
-    srcpanel = std::make_unique<Panel>(QStringLiteral("ROW COLORS"));
+    srcpanel = std::make_unique<RowColourPanel>();
     graphpanel = std::make_unique<Panel>(QStringLiteral("SIGNAL GRAPH"));
     teachpanel = std::make_unique<Panel>(QStringLiteral("TEACH MEAN VALUE"));
     interfacepanel = std::make_unique<InterfacePanel>(QStringLiteral("INTERFACE"));
@@ -72,6 +72,9 @@ void Tvx3v61::LoadPanels() {
     live_ = std::make_unique<LiveDisplay>(*panel, *controls_, state_, popups_);
     teach_ =
         std::make_unique<TeachOperations>(*panel, *controls_, *live_, *commands_, state_, popups_);
+    rowColours_ =
+        std::make_unique<RowColourOperations>(*panel, *srcpanel, *controls_, state_, popups_);
+    teach_->rowColourFromMeasurement = [this] { return rowColours_->TakesColourFromMeasurement(); };
     MainPanelLinkDisplays displays;
     displays.showLink = [this](const QString& comport, const QString& address) {
         panel->dispComPort->setText(comport);
@@ -162,6 +165,7 @@ void Tvx3v61::InitVars() {
 
     controls_->GetPanelValues();
     controls_->gridTeach->setCurrentCell(0, 0);
+    rowColours_->LoadStartupColours();
     controls_->InitColorGroups();
 
     connection_->LoadIpHistory(state_.ipComboBoxFileName);
@@ -176,6 +180,7 @@ int Tvx3v61::Run() {
     if (!quitRequested_) QApplication::exec();
     com_->CloseCom();
     if (state_.link.tcpcon > 0) com_->DisconnectTCP();
+    rowColours_.reset();
     teach_.reset();
     live_.reset();
     controls_.reset();

@@ -10,6 +10,7 @@
 #include "gui/live_display.h"
 #include "gui/main_panel.h"
 #include "gui/parameter_controls.h"
+#include "gui/row_colour_panel.h"
 #include "gui/teach_operations.h"
 #include "interface_panel.h"
 #include "panel.h"
@@ -41,7 +42,8 @@ class Tvx3v61 : public QObject {
     MainPanel& Main() { return *panel; }
     InterfacePanel& Interface() { return *interfacepanel; }
     Panel& Recorder() { return *recpanel; }
-    Panel& RowColours() { return *srcpanel; }
+    RowColourPanel& RowColours() { return *srcpanel; }
+    RowColourOperations& RowColourOps() { return *rowColours_; }
     Panel& SignalGraph() { return *graphpanel; }
     Panel& MeanValueTeach() { return *teachpanel; }
     GroupPanel& ColourGroups() { return *grouppanel; }
@@ -83,7 +85,7 @@ class Tvx3v61 : public QObject {
 
     std::unique_ptr<MainPanel> panel;
     std::unique_ptr<Panel> recpanel;
-    std::unique_ptr<Panel> srcpanel;
+    std::unique_ptr<RowColourPanel> srcpanel;
     std::unique_ptr<Panel> graphpanel;
     std::unique_ptr<Panel> teachpanel;
     std::unique_ptr<InterfacePanel> interfacepanel;
@@ -91,6 +93,7 @@ class Tvx3v61 : public QObject {
     std::unique_ptr<ParameterControls> controls_;
     std::unique_ptr<LiveDisplay> live_;
     std::unique_ptr<TeachOperations> teach_;
+    std::unique_ptr<RowColourOperations> rowColours_;
 
     std::unique_ptr<Com232> com_;
     std::unique_ptr<ScopeCommands> commands_;

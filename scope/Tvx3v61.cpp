@@ -41,7 +41,7 @@ void Tvx3v61::LoadPanels() {
     recpanel = std::make_unique<Panel>(QStringLiteral("DATA RECORDER"));
     srcpanel = std::make_unique<RowColourPanel>();
     graphpanel = std::make_unique<Panel>(QStringLiteral("SIGNAL GRAPH"));
-    teachpanel = std::make_unique<Panel>(QStringLiteral("TEACH MEAN VALUE"));
+    teachpanel = std::make_unique<MeanTeachPanel>();
     interfacepanel = std::make_unique<InterfacePanel>(QStringLiteral("INTERFACE"));
     grouppanel = std::make_unique<GroupPanel>();
 
@@ -75,6 +75,8 @@ void Tvx3v61::LoadPanels() {
     rowColours_ =
         std::make_unique<RowColourOperations>(*panel, *srcpanel, *controls_, state_, popups_);
     teach_->rowColourFromMeasurement = [this] { return rowColours_->TakesColourFromMeasurement(); };
+    meanTeach_ = std::make_unique<MeanTeachOperations>(*panel, *teachpanel, *controls_, *live_,
+                                                       *commands_, state_, popups_);
     MainPanelLinkDisplays displays;
     displays.showLink = [this](const QString& comport, const QString& address) {
         panel->dispComPort->setText(comport);
@@ -180,6 +182,7 @@ int Tvx3v61::Run() {
     if (!quitRequested_) QApplication::exec();
     com_->CloseCom();
     if (state_.link.tcpcon > 0) com_->DisconnectTCP();
+    meanTeach_.reset();
     rowColours_.reset();
     teach_.reset();
     live_.reset();

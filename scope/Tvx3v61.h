@@ -9,6 +9,7 @@
 #include "gui/group_panel.h"
 #include "gui/live_display.h"
 #include "gui/main_panel.h"
+#include "gui/mean_teach_panel.h"
 #include "gui/parameter_controls.h"
 #include "gui/row_colour_panel.h"
 #include "gui/teach_operations.h"
@@ -45,7 +46,8 @@ class Tvx3v61 : public QObject {
     RowColourPanel& RowColours() { return *srcpanel; }
     RowColourOperations& RowColourOps() { return *rowColours_; }
     Panel& SignalGraph() { return *graphpanel; }
-    Panel& MeanValueTeach() { return *teachpanel; }
+    MeanTeachPanel& MeanValueTeach() { return *teachpanel; }
+    MeanTeachOperations& MeanTeach() { return *meanTeach_; }
     GroupPanel& ColourGroups() { return *grouppanel; }
     ParameterControls& Controls() { return *controls_; }
     LiveDisplay& Live() { return *live_; }
@@ -87,13 +89,14 @@ class Tvx3v61 : public QObject {
     std::unique_ptr<Panel> recpanel;
     std::unique_ptr<RowColourPanel> srcpanel;
     std::unique_ptr<Panel> graphpanel;
-    std::unique_ptr<Panel> teachpanel;
+    std::unique_ptr<MeanTeachPanel> teachpanel;
     std::unique_ptr<InterfacePanel> interfacepanel;
     std::unique_ptr<GroupPanel> grouppanel;
     std::unique_ptr<ParameterControls> controls_;
     std::unique_ptr<LiveDisplay> live_;
     std::unique_ptr<TeachOperations> teach_;
     std::unique_ptr<RowColourOperations> rowColours_;
+    std::unique_ptr<MeanTeachOperations> meanTeach_;
 
     std::unique_ptr<Com232> com_;
     std::unique_ptr<ScopeCommands> commands_;

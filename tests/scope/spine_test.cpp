@@ -166,10 +166,9 @@ TEST_F(ScopeSpine, StartValuesAndPanels) {
 
     // Only the main panel shows; it starts on the parameter page.
     EXPECT_TRUE(scope->Main().isVisible());
-    for (Panel* p :
-         {&scope->Recorder(), static_cast<Panel*>(&scope->RowColours()), &scope->SignalGraph(),
-          &scope->MeanValueTeach(), static_cast<Panel*>(&scope->Interface()),
-          static_cast<Panel*>(&scope->ColourGroups())})
+    for (Panel* p : std::initializer_list<Panel*>{&scope->Recorder(), &scope->RowColours(),
+                                                  &scope->SignalGraph(), &scope->MeanValueTeach(),
+                                                  &scope->Interface(), &scope->ColourGroups()})
         EXPECT_FALSE(p->isVisible()) << p->windowTitle().toStdString();
     EXPECT_TRUE(scope->Main().switchPara->isChecked());
     EXPECT_TRUE(scope->Main().parameterPage->isVisible());
@@ -189,9 +188,9 @@ TEST_F(ScopeSpine, PageSwitchShowsOnePageAtATime) {
 
 TEST_F(ScopeSpine, ClosingPanels) {
     StartWithSensor();
-    for (Panel* p : {static_cast<Panel*>(&scope->RowColours()), &scope->SignalGraph(),
-                     &scope->MeanValueTeach(), static_cast<Panel*>(&scope->Interface()),
-                     static_cast<Panel*>(&scope->ColourGroups())}) {
+    for (Panel* p : std::initializer_list<Panel*>{&scope->RowColours(), &scope->SignalGraph(),
+                                                  &scope->MeanValueTeach(), &scope->Interface(),
+                                                  &scope->ColourGroups()}) {
         p->show();
         p->close();
         EXPECT_FALSE(p->isVisible()) << p->windowTitle().toStdString();

@@ -1,0 +1,275 @@
+// The mean-value teach panel in the running scope: capturing live frames, means and deviations,
+// and teaching the mean into the teach table.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "Tvx3v61.h"
+#include "info_texts.h"
+#include "scripted_popups.h"
+#include "sim_thread.h"
+#include "user_actions.h"
+#include "wait.h"
+
+namespace tvx {
+namespace {
+
+class MeanTeachTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(sensor.Start()) << sensor.Error().toStdString();
+        StartOptions options;
+        options.comprotocol = 1;
+        options.tcpHost = QStringLiteral("127.0.0.1");
+        options.tcpPort = QString::number(sensor.TcpPort());
+        options.programDirectory = programDir.path();
+        scope = std::make_unique<Tvx3v61>(popups, options);
+        scope->LoadPanels();
+        scope->Main().show();
+        scope->InitVars();
+        ASSERT_EQ(popups.Count(), 0) << popups.Texts().join('|').toStdString();
+        scope->Controls().ParaInVis();
+        Sensor().ClearRequests();
+    }
+    void TearDown() override {
+        if (scope->State().link.tcpcon) scope->Link().DisconnectTCP();
+    }
+
+    sim::SimServer& Sensor() { return sensor.Server(); }
+    MeanTeachPanel& Tp() { return scope->MeanValueTeach(); }
+    MeanTeachOperations& Ops() { return scope->MeanTeach(); }
+    int Counter() { return Tp().dispTpCounter->text().toInt(); }
+
+    // Clicks `button`; while the loop it starts runs, `step` is called every 20 ms until it returns
+    // true. A loop still running after 20 s is stopped and fails the test.
+    void RunLoop(QAbstractButton* button, const std::function<bool()>& step) {
+        QTimer user;
+        bool done = false;
+        const double start = SecondsTimer();
+        QObject::connect(&user, &QTimer::timeout, [&] {
+            if (!done) done = step();
+            if (SecondsTimer() - start > 20.0 && scope->State().flags.poll == 1) {
+                ADD_FAILURE() << "the loop did not end";
+                scope->State().flags.poll = 0;
+            }
+        });
+        user.start(20);
+        Click(button);
+        user.stop();
+    }
+
+    // Opens the panel without a running loop: the live loop it starts is stopped at once.
+    void OpenPanelStopped() {
+        RunLoop(Ops().buttonTeachMeanVal, [&] {
+            Click(scope->Main().buttonStop);
+            return true;
+        });
+        ASSERT_TRUE(Tp().isVisible());
+    }
+
+    void CaptureAt(std::uint16_t x, std::uint16_t y, std::uint16_t intensity) {
+        scope->State().live.dataX = x;
+        scope->State().live.dataY = y;
+        scope->State().live.dataINT = intensity;
+        Click(Tp().buttonTpCapture);
+    }
+
+    QTemporaryDir programDir;
+    sim::SimThread sensor;
+    ScriptedPopups popups;
+    std::unique_ptr<Tvx3v61> scope;
+};
+
+TEST_F(MeanTeachTest, OpeningStartsTheLiveLoopAndCaptureTakesItsLastFrame) {
+    int captures = 0;
+    RunLoop(Ops().buttonTeachMeanVal, [&] {
+        if (Sensor().RequestCount() < 2) return false;
+        EXPECT_TRUE(Tp().isVisible());
+        Click(Tp().buttonTpCapture);
+        if (++captures < 3) return false;
+        Click(scope->Main().buttonStop);
+        return true;
+    });
+    EXPECT_EQ(scope->State().flags.poll, 0);
+    EXPECT_GE(Sensor().RequestCount(), 2u);
+    EXPECT_EQ(Counter(), 3);
+    const LiveValues& live = scope->State().live;
+    const CapturedFrame last = {live.dataR, live.dataG, live.dataB,
+                                live.dataX, live.dataY, live.dataINT};
+    for (int c = 0; c < kCaptureColumns; ++c) {
+        EXPECT_EQ(Tp().gridTpValues->Value(2, c), last[static_cast<std::size_t>(c)]) << c;
+        EXPECT_EQ(Tp().gridTpMean->Value(0, c), last[static_cast<std::size_t>(c)]) << c;
+    }
+    EXPECT_EQ(Tp().dispMaxDeltaXY->text(), "0");
+    EXPECT_EQ(Tp().gridTpValues->currentRow(), 2);
+    // The loop drew the colour plane with its border.
+    EXPECT_EQ(scope->Main().graphData1->PlotCount(), 1);
+}
+
+TEST_F(MeanTeachTest, OpeningDuringTheLiveLoopStartsNoSecondLoop) {
+    bool returnedAtOnce = false;
+    RunLoop(scope->Main().buttonGo, [&] {
+        if (Sensor().RequestCount() < 2) return false;
+        const std::size_t before = Sensor().RequestCount();
+        Click(Ops().buttonTeachMeanVal);
+        returnedAtOnce = Tp().isVisible() && scope->State().flags.poll == 1 &&
+                         Sensor().RequestCount() <= before + 1;
+        Click(scope->Main().buttonStop);
+        return true;
+    });
+    EXPECT_TRUE(returnedAtOnce);
+    EXPECT_EQ(scope->State().flags.poll, 0);
+}
+
+TEST_F(MeanTeachTest, MeansDeviationsCounterAndUndo) {
+    OpenPanelStopped();
+    CaptureAt(100, 1000, 500);
+    CaptureAt(101, 1000, 520);
+    CaptureAt(101, 1000, 540);
+    EXPECT_EQ(Tp().gridTpMean->Value(0, kCaptureColumnX), 100) << "302 / 3 truncated";
+    EXPECT_EQ(Tp().gridTpMean->Value(0, kCaptureColumnInt), 520);
+    EXPECT_EQ(Tp().dispTpMaxDeltaInt->text(), "20");
+    EXPECT_EQ(Ops().meanint, 520);
+
+    // Editing a captured value recomputes at once.
+    ASSERT_TRUE(EditCell(Tp().gridTpValues, 0, kCaptureColumnX, 700));
+    EXPECT_EQ(Tp().gridTpMean->Value(0, kCaptureColumnX), 300);
+    EXPECT_EQ(Tp().dispMaxDeltaXY->text(), "400");
+
+    // Undo after 7 captures: 6 left, row 7 cleared, row 1 active; after 10: 9 left, row 4 active.
+    Click(Tp().buttonTpResetTable);
+    for (int i = 0; i < 7; ++i) CaptureAt(1000 + i, 1000, 500);
+    Click(Tp().buttonTpUndo);
+    EXPECT_EQ(Counter(), 6);
+    EXPECT_EQ(Tp().gridTpValues->Value(6, kCaptureColumnX), 0);
+    EXPECT_EQ(Tp().gridTpValues->Value(5, kCaptureColumnX), 1005);
+    EXPECT_EQ(Tp().gridTpValues->currentRow(), 0);
+    EXPECT_EQ(Tp().gridTpMean->Value(0, kCaptureColumnX), 1002);
+    for (int i = 0; i < 4; ++i) CaptureAt(2000, 1000, 500);
+    Click(Tp().buttonTpUndo);
+    EXPECT_EQ(Counter(), 9);
+    EXPECT_EQ(Tp().gridTpValues->currentRow(), 3);
+
+    // Down to 0: the means and deltas show 0, the mean globals keep their values; another undo
+    // clears row 1 only.
+    for (int i = 0; i < 9; ++i) Click(Tp().buttonTpUndo);
+    EXPECT_EQ(Counter(), 0);
+    EXPECT_EQ(Tp().gridTpMean->Value(0, kCaptureColumnX), 0);
+    EXPECT_EQ(Tp().dispMaxDeltaXY->text(), "0");
+    EXPECT_NE(Ops().meanx, 0);
+    Click(Tp().buttonTpUndo);
+    EXPECT_EQ(Counter(), 0);
+
+    // The 101st capture stays at 100 and replaces row 100.
+    for (int i = 0; i < 100; ++i) CaptureAt(1, 1, 1);
+    CaptureAt(9, 9, 9);
+    EXPECT_EQ(Counter(), 100);
+    EXPECT_EQ(Tp().gridTpValues->Value(99, kCaptureColumnX), 9);
+    EXPECT_EQ(Tp().gridTpValues->Value(98, kCaptureColumnX), 1);
+
+    Click(Tp().buttonTpResetTable);
+    EXPECT_EQ(Counter(), 0);
+    EXPECT_EQ(Tp().gridTpValues->Value(99, kCaptureColumnX), 0);
+    EXPECT_EQ(Tp().gridTpMean->Value(0, kCaptureColumnInt), 0);
+}
+
+TEST_F(MeanTeachTest, TeachToTableWritesTheMeanWithTheChosenTolerances) {
+    OpenPanelStopped();
+    CaptureAt(1000, 1000, 500);
+    CaptureAt(1000, 1000, 500);
+    CaptureAt(1018, 1000, 530);  // means 1006 / 510, deltas 12 / 20
+    ASSERT_EQ(Tp().dispMaxDeltaXY->text(), "12");
+    WordTable* table = scope->Controls().gridTeach;
+    for (int c = 0; c < kTeachColumns; ++c) table->SetValue(4, c, 77);
+    const auto cttBefore = scope->State().params.ctt;
+    const int mainRowNumber = scope->Controls().editNo->value();
+
+    Enter(Tp().editTpRowNo, 4);
+    Choose(Tp().editTpTeachCtoWith, 2);
+    Enter(Tp().editTpValueCto, 30);
+    Choose(Tp().editTpTeachItoWith, 3);
+    Click(Tp().buttonTpTeachToTable);
+    EXPECT_EQ(table->Value(4, 0), 1006);
+    EXPECT_EQ(table->Value(4, 1), 1000);
+    EXPECT_EQ(table->Value(4, 2), 42);
+    EXPECT_EQ(table->Value(4, 3), 510);
+    EXPECT_EQ(table->Value(4, 4), 77) << "NO CHANGE";
+    EXPECT_EQ(scope->Controls().editNo->value(), mainRowNumber);
+    EXPECT_EQ(scope->State().params.ctt, cttBefore);
+
+    Choose(Tp().editTpTeachCtoWith, 3);
+    Choose(Tp().editTpTeachItoWith, 1);
+    Click(Tp().buttonTpTeachToTable);
+    EXPECT_EQ(table->Value(4, 2), 42) << "NO CHANGE keeps the row's CTO";
+    EXPECT_EQ(table->Value(4, 4), 20);
+
+    // Evaluation mode 2 teaches CTO 40 and dims the CTO choice when the panel opens.
+    scope->Controls().ParaVis();
+    Choose(scope->Controls().editEvalmode, 2);
+    scope->Controls().ParaInVis();
+    OpenPanelStopped();
+    EXPECT_FALSE(Tp().editTpTeachCtoWith->isEnabled());
+    EXPECT_FALSE(Tp().editTpValueCto->isEnabled());
+    EXPECT_TRUE(Tp().editTpTeachItoWith->isEnabled());
+    Click(Tp().buttonTpTeachToTable);
+    EXPECT_EQ(table->Value(4, 2), 40);
+}
+
+TEST_F(MeanTeachTest, CalculationModeRelabelsThePanel) {
+    scope->Controls().ParaVis();
+    Choose(scope->Controls().editCalcmode, 1);
+    EXPECT_EQ(Tp().gridTpValues->horizontalHeaderItem(3)->text(), "s");
+    EXPECT_EQ(Tp().gridTpMean->horizontalHeaderItem(5)->text(), "M");
+    EXPECT_EQ(Tp().labelMaxDeltaXY->text(), "MAX DELTA s/i");
+    EXPECT_EQ(Tp().labelValueIto->text(), "VALUE MTO");
+    EXPECT_EQ(Tp().labelTeachCtoWith->text(), "TEACH siTO WITH");
+    EXPECT_EQ(Tp().editTpTeachCtoWith->itemText(1), "MAX DELTA(s/i)");
+    EXPECT_EQ(Tp().editTpTeachItoWith->itemText(2), "MAX DELTA+VALUE MTO");
+    EXPECT_EQ(Tp().editTpTeachItoWith->itemText(3), "NO CHANGE");
+    Choose(scope->Controls().editCalcmode, 0);
+    EXPECT_EQ(Tp().gridTpValues->horizontalHeaderItem(4)->text(), "Y");
+    EXPECT_EQ(Tp().labelTeachItoWith->text(), "TEACH ITO WITH");
+    EXPECT_EQ(Tp().editTpTeachCtoWith->itemText(2), "MAX DELTA+VALUE CTO");
+}
+
+TEST_F(MeanTeachTest, RightClickShowsTheHelpOfEveryControlAndCloseHides) {
+    using namespace info;
+    const auto expectHelp = [this](QWidget* control, const char* text) {
+        SCOPED_TRACE(text);
+        popups.Clear();
+        RightClick(control);
+        ASSERT_EQ(popups.Count(), 1);
+        EXPECT_EQ(popups.Titles().value(0), "INFO!");
+        EXPECT_EQ(popups.Texts().value(0), QString::fromUtf8(text));
+    };
+    expectHelp(Ops().buttonTeachMeanVal, InfoButtonTeachMeanVal);
+    OpenPanelStopped();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Tp()));
+    MeanTeachPanel& tp = Tp();
+    expectHelp(tp.buttonTpCapture, InfoButtonTpCapture);
+    expectHelp(tp.buttonTpUndo, InfoButtonTpUndo);
+    expectHelp(tp.buttonTpResetTable, InfoButtonTpResetTable);
+    expectHelp(tp.buttonTpTeachToTable, InfoButtonTpTeachToTable);
+    expectHelp(tp.buttonTpClose, InfoButtonClosePanel);
+    expectHelp(tp.gridTpValues, InfoGridTpValues);
+    expectHelp(tp.gridTpMean, InfoGridTpMean);
+    expectHelp(tp.dispTpCounter, InfoDispTpCounter);
+    expectHelp(tp.dispMaxDeltaXY, InfoDispMaxDeltaXY);
+    expectHelp(tp.dispTpMaxDeltaInt, InfoDispTpMaxDeltaInt);
+    expectHelp(tp.editTpTeachCtoWith, InfoEditTpTeachCtoWith);
+    expectHelp(tp.editTpTeachItoWith, InfoEditTpTeachItoWith);
+    expectHelp(tp.editTpValueCto, InfoEditTpValueCto);
+    expectHelp(tp.editTpValueIto, InfoEditTpValueIto);
+    expectHelp(tp.editTpRowNo, InfoEditTpRowNo);
+
+    CaptureAt(5, 5, 5);
+    Click(tp.buttonTpClose);
+    EXPECT_FALSE(tp.isVisible());
+    EXPECT_EQ(Counter(), 1) << "hiding keeps the captured frames";
+}
+
+}  // namespace
+}  // namespace tvx

@@ -1,0 +1,294 @@
+#include "Tvx3CalibV61.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include "address_history.h"
+#include "calib_texts.h"
+#include "help.h"
+#include "info_texts.h"
+#include "wait.h"
+
+namespace tvx::calib {
+
+namespace {
+
+QString Text(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+// The program's own directory, or a per-user data folder when the program may not write there
+// (the address history is kept in it).
+QString ProgramDirectory() {
+    const QString dir = QCoreApplication::applicationDirPath();
+    if (QFileInfo(dir).isWritable()) return dir;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(data);
+    return data;
+}
+
+}  // namespace
+
+class Tvx3CalibV61::Sequence {
+  public:
+    explicit Sequence(Tvx3CalibV61& tool) : tool_(tool) {
+        if (tool_.busy_++ == 0) {
+            tool_.SetButtonsDimmed(1);
+            // A connection attempt in the middle of an exchange would take its reply.
+            tool_.interfacepanel->buttonTryToConnect->setEnabled(false);
+            tool_.interfacepanel->buttonDiscard->setEnabled(false);
+        }
+    }
+    ~Sequence() {
+        if (--tool_.busy_ > 0) return;
+        tool_.SetButtonsDimmed(0);
+        tool_.interfacepanel->buttonTryToConnect->setEnabled(true);
+        tool_.interfacepanel->buttonDiscard->setEnabled(true);
+        // The main panel was closed meanwhile: the program ends now that the sequence is over.
+        if (tool_.quitRequested_) QCoreApplication::exit(0);
+    }
+    Sequence(const Sequence&) = delete;
+    Sequence& operator=(const Sequence&) = delete;
+
+  private:
+    Tvx3CalibV61& tool_;
+};
+
+Tvx3CalibV61::Tvx3CalibV61(Popups& popups, StartOptions options)
+    : popups_(popups), options_(std::move(options)) {}
+
+Tvx3CalibV61::~Tvx3CalibV61() = default;
+
+void Tvx3CalibV61::LoadPanels() {
+    panel = std::make_unique<CalibPanel>(QString::fromLatin1(kCalibTitle));
+    interfacepanel = std::make_unique<InterfacePanel>(QStringLiteral("INTERFACE"));
+
+    com_ = std::make_unique<Com232>(state_.link, state_.buffers, state_.flags, popups_,
+                                    LinkVariant::Calibration());
+    com_->SetStatusDisplay([this](const QString& text) { panel->dispStatus->setText(text); });
+
+    CalibPanelHooks hooks;
+    hooks.showMainStatus = [this](const QString& text) { panel->dispStatus->setText(text); };
+    hooks.showInterfaceStatus = [this](const QString& text) {
+        interfacepanel->dispConnectStatus->setText(text);
+    };
+    hooks.enableAccept = [this] { connection_->EnableAccept(); };
+    hooks.readPower = [this] { return static_cast<std::uint16_t>(panel->editPower->value()); };
+    hooks.readFactors = [this] { return panel->Factors(); };
+    hooks.showFactors = [this](const CalibrationFactors& f) { panel->ShowFactors(f); };
+    hooks.readSetValue = [this] {
+        return static_cast<std::uint16_t>(panel->editSetValue->value());
+    };
+    hooks.readMaxDelta = [this] {
+        return static_cast<std::uint16_t>(panel->editMaxDelta->value());
+    };
+    hooks.showFrame = [this] {
+        panel->ShowFrame(state_.live, state_.calib.deltaraw, state_.calib.deltacalib);
+    };
+    hooks.setCalcButtonColour = [this](std::uint32_t rgb) {
+        CalibPanel::SetButtonColour(panel->buttonCalcCF, rgb);
+    };
+    hooks.closing = [this] { return quitRequested_; };
+    commands_ = std::make_unique<CalibCommands>(*com_, state_, popups_, std::move(hooks));
+
+    MainPanelLinkDisplays displays;
+    displays.showLink = [this](const QString& comport, const QString& address) {
+        panel->dispComPort->setText(comport);
+        panel->dispIpAddress->setText(address);
+    };
+    displays.showLinkKind = [this](bool rs232) {
+        panel->dispComPort->setVisible(rs232);
+        panel->labelComPort->setVisible(rs232);
+        panel->dispIpAddress->setVisible(!rs232);
+        panel->labelIpAddress->setVisible(!rs232);
+    };
+    connection_ = std::make_unique<ConnectionProcedure>(
+        *interfacepanel, *com_, state_.link, [this] { CheckComLine(); }, std::move(displays),
+        popups_);
+
+    ConnectCallbacks();
+    AttachHelpTexts();
+    ApplyStartOptions();
+}
+
+void Tvx3CalibV61::ConnectCallbacks() {
+    CalibPanel& p = *panel;
+    connect(&p, &Panel::closeRequested, this, &Tvx3CalibV61::CBF_P);
+    connect(p.buttonSendPower, &QPushButton::clicked, this, &Tvx3CalibV61::CBF_ButtonSendPower);
+    connect(p.buttonSendCF, &QPushButton::clicked, this, &Tvx3CalibV61::CBF_ButtonSendCF);
+    connect(p.buttonGetCF, &QPushButton::clicked, this, &Tvx3CalibV61::CBF_ButtonGetCF);
+    connect(p.buttonGo, &QPushButton::clicked, this, &Tvx3CalibV61::CBF_ButtonGo);
+    connect(p.buttonStop, &QPushButton::clicked, this, &Tvx3CalibV61::CBF_ButtonStop);
+    connect(p.buttonCalcCF, &QPushButton::clicked, this, &Tvx3CalibV61::CBF_ButtonCalcCF);
+    connect(p.buttonFinishCalib, &QPushButton::clicked, this, &Tvx3CalibV61::CBF_ButtonFinishCalib);
+    connect(p.buttonConnect, &QPushButton::clicked, this, &Tvx3CalibV61::CBF_ButtonConnect);
+}
+
+void Tvx3CalibV61::AttachHelpTexts() {
+    using namespace info::calib;
+    CalibPanel& p = *panel;
+    AttachHelp(p.buttonGo, popups_, Text(InfoButtonGo));
+    AttachHelp(p.buttonStop, popups_, Text(InfoButtonStop));
+    AttachHelp(p.buttonSendCF, popups_, Text(InfoButtonSendCF));
+    AttachHelp(p.buttonGetCF, popups_, Text(InfoButtonGetCF));
+    AttachHelp(p.buttonSendPower, popups_, Text(InfoButtonSendPower));
+    AttachHelp(p.buttonCalcCF, popups_, Text(InfoButtonCalcCF));
+    AttachHelp(p.buttonFinishCalib, popups_, Text(InfoButtonFinishCalib));
+    AttachHelp(p.buttonConnect, popups_, Text(InfoButtonConnect));
+    AttachHelp(p.editPower, popups_, Text(InfoEditPower));
+    for (QSpinBox* cf : {p.editCFR, p.editCFG, p.editCFB})
+        AttachHelp(cf, popups_, Text(InfoEditCF));
+    AttachHelp(p.editSetValue, popups_, Text(InfoEditSetValue));
+    AttachHelp(p.editMaxDelta, popups_, Text(InfoEditMaxDelta));
+    for (int c = 0; c < 3; ++c) {
+        AttachHelp(p.dispRaw[c], popups_, Text(InfoDispBarsRAW));
+        AttachHelp(p.barRaw[c], popups_, Text(InfoDispBarsRAW));
+        AttachHelp(p.dispCalib[c], popups_, Text(InfoDispBars));
+        AttachHelp(p.barCalib[c], popups_, Text(InfoDispBars));
+    }
+    AttachHelp(p.dispStatus, popups_, Text(InfoStatus));
+
+    InterfacePanel& ip = *interfacepanel;
+    AttachHelp(ip.editCommunicationProtocol, popups_, Text(InfoEditCommunicationProtocol));
+    AttachHelp(ip.editSelectComPort, popups_, Text(InfoEditConnect));
+    AttachHelp(ip.stringIpAdress, popups_, Text(InfoStringIpAdress));
+    AttachHelp(ip.stringPortNumber, popups_, Text(InfoStringPortNumber));
+    AttachHelp(ip.buttonTryToConnect, popups_, Text(InfoButtonTryToConnect));
+    AttachHelp(ip.buttonAccept, popups_, Text(InfoButtonAccept));
+    AttachHelp(ip.buttonDiscard, popups_, Text(InfoButtonDiscard));
+}
+
+// The command line presets the interface panel's start values.
+void Tvx3CalibV61::ApplyStartOptions() {
+    InterfacePanel& ip = *interfacepanel;
+    if (options_.comprotocol) ip.editCommunicationProtocol->setCurrentIndex(*options_.comprotocol);
+    if (!options_.serialDevice.isEmpty()) ip.editSelectComPort->setEditText(options_.serialDevice);
+    if (!options_.tcpHost.isEmpty()) ip.stringIpAdress->setEditText(options_.tcpHost);
+    if (!options_.tcpPort.isEmpty()) ip.stringPortNumber->setText(options_.tcpPort);
+}
+
+void Tvx3CalibV61::InitVars() {
+    state_.link.comport = 1;
+    state_.link.tcpcon = 0;
+    state_.exchange.order = 1;
+    state_.exchange.target = RAM;
+    state_.flags.poll = 0;
+
+    state_.proj_dir =
+        options_.programDirectory.isEmpty() ? ProgramDirectory() : options_.programDirectory;
+    state_.ipComboBoxFileName =
+        QDir(state_.proj_dir).filePath(QString::fromLatin1(kHistoryFileName));
+
+    panel->logoText->setText(
+        QStringLiteral("<b>%1</b><br>White calibration of the colour sensor").arg(kCalibTitle));
+
+    connection_->LoadIpHistory(state_.ipComboBoxFileName);
+    connection_->InitConnectPanel();
+    connection_->TryToConnect();
+}
+
+int Tvx3CalibV61::Run() {
+    panel->show();
+    InitVars();
+    // Closing the main panel during the start-up sequence ends the program once it is over.
+    if (!quitRequested_) QApplication::exec();
+    com_->CloseCom();
+    if (state_.link.tcpcon > 0) com_->DisconnectTCP();
+    panel.reset();
+    return 0;
+}
+
+void Tvx3CalibV61::SetButtonsDimmed(int dimmed) {
+    panel->SetButtonsDimmed(dimmed);
+}
+
+void Tvx3CalibV61::PauseBetweenSteps() {
+    Pause(0.5, WaitMode::NoEvents);
+}
+
+// The handshake of every connection attempt. While it waits no command can start: its reply
+// would be taken for the version text.
+void Tvx3CalibV61::CheckComLine() {
+    Sequence sequence(*this);
+    commands_->CheckComLine();
+}
+
+void Tvx3CalibV61::CBF_P() {
+    state_.flags.poll = 0;
+    quitRequested_ = true;
+    panel->hide();
+    interfacepanel->hide();
+    // A running sequence ends first (its loop at the next pass, its later steps skipped); the
+    // program ends when it is over. Otherwise it ends now, also from inside a pop-up's loop.
+    if (busy_ == 0) QCoreApplication::exit(0);
+}
+
+void Tvx3CalibV61::CBF_ButtonSendPower() {
+    Sequence sequence(*this);
+    if (popups_.ConfirmPopup(Text(info::calib::kSendPowerTitle),
+                             Text(info::calib::InfoWhiteTarget)))
+        commands_->SendCalibPara();
+    if (quitRequested_) return;
+    PauseBetweenSteps();
+    commands_->GetCF();
+    commands_->GetData();
+}
+
+void Tvx3CalibV61::CBF_ButtonSendCF() {
+    Sequence sequence(*this);
+    commands_->SendCF();
+}
+
+void Tvx3CalibV61::CBF_ButtonGetCF() {
+    Sequence sequence(*this);
+    commands_->GetCF();
+}
+
+void Tvx3CalibV61::CBF_ButtonGo() {
+    Sequence sequence(*this);
+    commands_->GetData();
+}
+
+void Tvx3CalibV61::CBF_ButtonStop() {
+    state_.flags.poll = 0;
+}
+
+void Tvx3CalibV61::CBF_ButtonCalcCF() {
+    Sequence sequence(*this);
+    commands_->CalcCF();
+    if (quitRequested_) return;
+    // Whatever the calculation gave: the boxes hold the new factors or the unchanged ones.
+    commands_->SendCF();
+    PauseBetweenSteps();
+    commands_->GetData();
+}
+
+void Tvx3CalibV61::CBF_ButtonFinishCalib() {
+    Sequence sequence(*this);
+    CalibPanel::SetButtonColour(panel->buttonFinishCalib, kColourRed);
+    state_.exchange.comecho = 1;
+    popups_.MessagePopup(QString::fromLatin1(kInfoTitle), Text(info::calib::InfoButtonFinishCalib));
+    // Each step goes on whatever the one before gave; a close of the panel skips the rest.
+    auto steps = {
+        +[](Tvx3CalibV61& t) { t.commands_->SendPara(); },
+        +[](Tvx3CalibV61&) { PauseBetweenSteps(); },
+        +[](Tvx3CalibV61& t) { t.commands_->SendCF(); },
+        +[](Tvx3CalibV61&) { PauseBetweenSteps(); },
+        +[](Tvx3CalibV61& t) { t.commands_->GetCF(); },
+        +[](Tvx3CalibV61& t) { t.connection_->TryToConnect(); },
+    };
+    for (auto step : steps) {
+        if (quitRequested_) break;
+        step(*this);
+    }
+    CalibPanel::SetButtonColour(panel->buttonFinishCalib, kColourLightGrey);
+}
+
+void Tvx3CalibV61::CBF_ButtonConnect() {
+    state_.flags.poll = 0;
+    connection_->OpenInterfacePanel();
+}
+
+}  // namespace tvx::calib

@@ -1,0 +1,63 @@
+#include "calib_command_line.h"
+
+namespace tvx::calib {
+
+namespace {
+
+QString TakeValue(const QStringList& arguments, qsizetype& i, const QString& option,
+                  QString& error) {
+    if (i + 1 >= arguments.size()) {
+        error = QStringLiteral("%1 needs a value").arg(option);
+        return {};
+    }
+    return arguments[++i];
+}
+
+}  // namespace
+
+ParsedStartOptions ParseStartOptions(const QStringList& arguments) {
+    ParsedStartOptions parsed;
+    StartOptions& o = parsed.options;
+    for (qsizetype i = 0; i < arguments.size() && parsed.error.isEmpty(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            o.showHelp = true;
+        } else if (arg == QLatin1String("--tcp")) {
+            const QString value = TakeValue(arguments, i, arg, parsed.error);
+            if (!parsed.error.isEmpty()) break;
+            const qsizetype colon = value.lastIndexOf(QLatin1Char(':'));
+            if (colon <= 0 || colon == value.size() - 1) {
+                parsed.error = QStringLiteral("--tcp expects HOST:PORT, got \"%1\"").arg(value);
+                break;
+            }
+            o.comprotocol = 1;
+            o.tcpHost = value.left(colon);
+            o.tcpPort = value.mid(colon + 1);
+        } else if (arg == QLatin1String("--serial")) {
+            const QString value = TakeValue(arguments, i, arg, parsed.error);
+            if (!parsed.error.isEmpty()) break;
+            if (value.isEmpty()) {
+                parsed.error = QStringLiteral("--serial expects a port number or a device path");
+                break;
+            }
+            o.comprotocol = 0;
+            o.serialDevice = value;
+        } else {
+            parsed.error = QStringLiteral("unknown argument \"%1\"").arg(arg);
+        }
+    }
+    return parsed;
+}
+
+QString StartOptionsHelp(const QString& programName) {
+    return QStringLiteral(
+               "Usage: %1 [--tcp HOST:PORT | --serial DEVICE]\n"
+               "  --tcp HOST:PORT   start connected to the sensor's TCP server\n"
+               "  --serial DEVICE   start on a serial port: a port number (1 = first port)\n"
+               "                    or a device path such as /dev/ttyUSB0\n"
+               "  --help            show this text\n"
+               "Without options the interface panel's start values are used.\n")
+        .arg(programName);
+}
+
+}  // namespace tvx::calib

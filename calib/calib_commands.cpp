@@ -1,0 +1,224 @@
+#include "calib_commands.h"
+
+#include <cstring>
+
+#include "calib_texts.h"
+#include "exchange_limits.h"
+#include "help.h"
+#include "info_texts.h"
+#include "wait.h"
+
+namespace tvx::calib {
+
+namespace {
+
+QString Text(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+// Every awaited reply gets 2.0 s. The data and factor waits on the serial line block the
+// program; the echo of order 6 serves the user meanwhile and relies on SendPara's flush.
+constexpr ExchangeLimits DataReply() {
+    return ToolReply(kFrameBytes, false, true);
+}
+constexpr ExchangeLimits EchoReply() {
+    return ToolReply(kFrameBytes, true, false);
+}
+
+}  // namespace
+
+CalibCommands::CalibCommands(Com232& com, CalibState& state, Popups& popups, CalibPanelHooks hooks)
+    : com_(com), state_(state), popups_(popups), hooks_(std::move(hooks)) {}
+
+void CalibCommands::FlushSerialQueues() {
+    if (state_.link.comprotocol != kTcpIp) com_.FlushComQueues();
+}
+
+void CalibCommands::FailureReport() {
+    hooks_.showMainStatus(QStringLiteral("TIMEOUT"));
+    popups_.MessagePopup(state_.exchange.VersionText(), Text(info::calib::InfoTimeoutVer));
+}
+
+bool CalibCommands::SendFrameOrReport() {
+    if (com_.SendFrame()) return true;
+    FailureReport();
+    return false;
+}
+
+void CalibCommands::CheckComLine() {
+    state_.exchange.order = 7;
+    if (!com_.CheckComLineExchange()) {
+        hooks_.showMainStatus(QStringLiteral("TIMEOUT"));
+        hooks_.showInterfaceStatus(QStringLiteral("CONNECTION FAILURE"));
+        return;
+    }
+    state_.exchange.version.fill(0);
+    std::memcpy(state_.exchange.version.data(), state_.buffers.szReadBuf.data(), kFrameBytes);
+    const QString version = state_.exchange.VersionText();
+    hooks_.showMainStatus(version);
+    hooks_.showInterfaceStatus(version);
+    hooks_.enableAccept();
+}
+
+void CalibCommands::SendCalibPara() {
+    state_.calib.power = hooks_.readPower();
+    WriteMeasuringSet(state_.buffers, state_.calib.power);
+    FlushSerialQueues();
+    state_.exchange.order = kOrderParameters;
+    FillTxBuf(state_.buffers, kOrderParameters, 0, state_.calib.factors);
+    SendFrameOrReport();
+}
+
+void CalibCommands::SendPara() {
+    CalibExchange& x = state_.exchange;
+    CopyVarsToPP(state_.buffers);
+    FlushSerialQueues();
+    x.order = kOrderParameters;
+    FillTxBuf(state_.buffers, kOrderParameters, 0, state_.calib.factors);
+    if (!SendFrameOrReport()) x.comecho = 0;
+    if (x.comecho == 1) {
+        x.order = kOrderTeachRow;
+        for (std::uint16_t row = 0; row < kTeachRows; ++row) {
+            FillTxBuf(state_.buffers, kOrderTeachRow, row, state_.calib.factors);
+            if (!SendFrameOrReport()) x.comecho = 0;
+        }
+    }
+    if (x.comecho == 1) {
+        x.order = kOrderStore;
+        Befehl6plus8();
+    }
+}
+
+void CalibCommands::Befehl6plus8() {
+    CalibExchange& x = state_.exchange;
+    FillTxBuf(state_.buffers, x.order, 0, state_.calib.factors);
+    const bool complete = com_.ExchangeFrame(EchoReply());
+    if (state_.link.nBytesW != kFrameBytes || !complete) {
+        FailureReport();
+        x.comecho = 0;
+        return;
+    }
+    GetRxBufPara(state_.buffers);
+    x.comecho = state_.buffers.pp[0] == sync && state_.buffers.pp[1] == x.order ? 1 : 0;
+}
+
+void CalibCommands::SendCF() {
+    state_.calib.factors = hooks_.readFactors();
+    FlushSerialQueues();
+    state_.exchange.order = kOrderSendCF;
+    FillTxBuf(state_.buffers, kOrderSendCF, 0, state_.calib.factors);
+    SendFrameOrReport();
+}
+
+void CalibCommands::GetCF() {
+    state_.flags.poll = 0;
+    FlushSerialQueues();
+    state_.exchange.order = kOrderGetCF;
+    FillTxBuf(state_.buffers, kOrderGetCF, 0, state_.calib.factors);
+    const bool complete = com_.ExchangeFrame(DataReply());
+    // A failed write and a missing reply are one failure, reported once.
+    if (state_.link.nBytesW != kFrameBytes || !complete) {
+        FailureReport();
+        return;
+    }
+    GetRxBufPara(state_.buffers);
+    state_.calib.factors = FactorsFromReply(state_.buffers);
+    hooks_.showFactors(state_.calib.factors);
+}
+
+bool CalibCommands::GetDataFrame() {
+    const bool complete = com_.ExchangeFrame(DataReply());
+    return state_.link.nBytesW == kFrameBytes && complete;
+}
+
+void CalibCommands::GetData() {
+    // A sequence that goes on into GO mode after the panel was closed does not start the loop.
+    if (hooks_.closing()) return;
+    state_.flags.poll = 1;
+    FlushSerialQueues();
+    while (state_.flags.poll == 1) {
+        state_.exchange.order = kOrderData;
+        FillTxBuf(state_.buffers, kOrderData, 0, state_.calib.factors);
+        if (GetDataFrame()) {
+            GetRxBufData(state_.buffers);
+            CopyDatatoVars(state_.buffers, state_.live);
+            SetPanelData();
+        } else {
+            FailureReport();
+            state_.flags.poll = 0;
+        }
+        // STOP and the closing of the panel are served here.
+        ServePendingEvents(WaitMode::ServeUserInput);
+    }
+}
+
+void CalibCommands::SetPanelData() {
+    state_.calib.deltaraw = RawSpread(state_.live);
+    state_.calib.deltacalib = CalibratedSpread(state_.live);
+    hooks_.showFrame();
+}
+
+bool CalibCommands::CalcCF() {
+    state_.flags.poll = 0;
+    FlushSerialQueues();
+    if (!popups_.ConfirmPopup(Text(info::calib::kConfirmCalculationTitle),
+                              Text(info::calib::ConfirmCalculation))) {
+        popups_.MessagePopup(QString::fromLatin1(kInfoTitle),
+                             Text(info::calib::InfoInsertRightValues));
+        return false;
+    }
+    FrameAverage average;
+    for (int i = 0; i < kCalibFrames; ++i) {
+        if (hooks_.closing()) {
+            hooks_.setCalcButtonColour(kColourLightGrey);
+            return false;
+        }
+        if (const auto colour = CalcButtonColourAt(i)) hooks_.setCalcButtonColour(*colour);
+        state_.exchange.order = kOrderData;
+        FillTxBuf(state_.buffers, kOrderData, 0, state_.calib.factors);
+        if (!GetDataFrame()) {
+            // The run may break off while the button is red; it is left light grey.
+            hooks_.setCalcButtonColour(kColourLightGrey);
+            hooks_.showMainStatus(QStringLiteral("TIMEOUT"));
+            popups_.MessagePopup(Text(info::calib::kAttentionTitle),
+                                 Text(info::calib::CalibrationFailed));
+            return false;
+        }
+        GetRxBufData(state_.buffers);
+        CopyDatatoVars(state_.buffers, state_.live);
+        SetPanelData();
+        average.Add(state_.live, state_.calib.deltaraw);
+        ServePendingEvents(WaitMode::ServeUserInput);
+    }
+    state_.calib.means = average.Result();
+    SetCF();
+    return true;
+}
+
+bool CalibCommands::SetCF() {
+    CalibrationValues& c = state_.calib;
+    c.setvalue = hooks_.readSetValue();
+    c.maxdelta = hooks_.readMaxDelta();
+    const FactorResult result = ComputeFactors(c.means, c.setvalue, c.maxdelta);
+    switch (result.outcome) {
+        case FactorOutcome::SpreadTooHigh:
+            popups_.MessagePopup(Text(info::calib::kAttentionTitle),
+                                 Text(info::calib::MaximumDelta));
+            return false;
+        case FactorOutcome::OutOfRange:
+            c.means = result.means;
+            popups_.MessagePopup(Text(info::calib::kAttentionTitle),
+                                 Text(info::calib::CFOutOfRange));
+            return false;
+        case FactorOutcome::Passed:
+            break;
+    }
+    c.means = result.means;
+    c.factors = result.factors;
+    hooks_.showFactors(c.factors);
+    popups_.MessagePopup(Text(info::calib::kCalibrationPassedTitle),
+                         Text(info::calib::CalibrationPassed));
+    return true;
+}
+
+}  // namespace tvx::calib

@@ -1,0 +1,120 @@
+// The calibration tool as a program: started as a process against the simulated sensor, ended as
+// the system ends it.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTcpServer>
+#include <csignal>
+
+#include "sim_thread.h"
+
+namespace tvx::calib {
+namespace {
+
+QProcessEnvironment Offscreen() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return env;
+}
+
+void StartTool(QProcess& tool, const QStringList& arguments, bool offscreen = true) {
+    if (offscreen) tool.setProcessEnvironment(Offscreen());
+    tool.start(QStringLiteral(TVX_CALIB_EXE), arguments);
+    ASSERT_TRUE(tool.waitForStarted(10000));
+}
+
+int Terminate(QProcess& tool) {
+    ::kill(static_cast<pid_t>(tool.processId()), SIGTERM);
+    EXPECT_TRUE(tool.waitForFinished(30000));
+    EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
+    return tool.exitCode();
+}
+
+QStringList TcpArguments(quint16 port) {
+    return {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(port)};
+}
+
+TEST(CalibProgram, ConnectsWithTheHandshakeAloneAndEndsWithExitCodeZero) {
+    sim::SimThread sensor;
+    ASSERT_TRUE(sensor.Start());
+    QProcess tool;
+    StartTool(tool, TcpArguments(sensor.TcpPort()));
+    ASSERT_TRUE(sensor.Server().WaitForRequests(1, 20000));
+    // Nothing follows the handshake until the user acts.
+    EXPECT_FALSE(sensor.Server().WaitForRequests(2, 500));
+    const auto requests = sensor.Server().Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests.front().Order(), 7);
+    EXPECT_EQ(Terminate(tool), 0);
+}
+
+TEST(CalibProgram, EndsWithExitCodeZeroWhileTheHandshakeWaits) {
+    sim::SimConfig config;
+    sim::Fault silent;
+    silent.kind = sim::FaultKind::NoReply;
+    config.faults = {silent};
+    sim::SimThread sensor;
+    ASSERT_TRUE(sensor.Start(config));
+    QProcess tool;
+    StartTool(tool, TcpArguments(sensor.TcpPort()));
+    ASSERT_TRUE(sensor.Server().WaitForRequests(1, 20000));
+    EXPECT_EQ(Terminate(tool), 0);
+}
+
+TEST(CalibProgram, StartsAndEndsWithNothingListening) {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    QProcess tool;
+    StartTool(tool, TcpArguments(port));
+    tool.waitForFinished(1500);
+    ASSERT_EQ(tool.state(), QProcess::Running) << tool.readAllStandardError().toStdString();
+    EXPECT_EQ(Terminate(tool), 0);
+}
+
+TEST(CalibProgram, ConnectsToTheSimulatorProgramOverAPseudoTerminal) {
+    QProcess simulator;
+    simulator.start(QStringLiteral(TVX_SIM_EXE),
+                    {QStringLiteral("--pty"), QStringLiteral("-"), QStringLiteral("--baud"),
+                     QStringLiteral("19200")});
+    ASSERT_TRUE(simulator.waitForStarted(10000));
+    QString pty;
+    while (pty.isEmpty() && simulator.waitForReadyRead(10000)) {
+        while (simulator.canReadLine()) {
+            const QString line = QString::fromLatin1(simulator.readLine()).trimmed();
+            if (line.startsWith(QStringLiteral("pty "))) pty = line.mid(4);
+        }
+    }
+    ASSERT_FALSE(pty.isEmpty());
+    QProcess tool;
+    StartTool(tool, {QStringLiteral("--serial"), pty});
+    tool.waitForFinished(2000);
+    ASSERT_EQ(tool.state(), QProcess::Running) << tool.readAllStandardError().toStdString();
+    EXPECT_EQ(Terminate(tool), 0);
+    ::kill(static_cast<pid_t>(simulator.processId()), SIGTERM);
+    EXPECT_TRUE(simulator.waitForFinished(10000));
+    EXPECT_EQ(simulator.exitCode(), 0);
+}
+
+TEST(CalibProgram, CommandLineNeedsNoDisplay) {
+    QProcess help;
+    StartTool(help, {QStringLiteral("--help")}, false);
+    ASSERT_TRUE(help.waitForFinished(10000));
+    EXPECT_EQ(help.exitCode(), 0);
+    EXPECT_TRUE(help.readAllStandardOutput().contains("--tcp HOST:PORT"));
+
+    for (const QStringList& bad :
+         {QStringList{QStringLiteral("--tcp"), QStringLiteral("localhost")},
+          QStringList{QStringLiteral("--serial")}, QStringList{QStringLiteral("--power")}}) {
+        QProcess tool;
+        StartTool(tool, bad, false);
+        ASSERT_TRUE(tool.waitForFinished(10000));
+        EXPECT_EQ(tool.exitCode(), 2) << bad.join(' ').toStdString();
+        EXPECT_FALSE(tool.readAllStandardError().isEmpty());
+    }
+}
+
+}  // namespace
+}  // namespace tvx::calib

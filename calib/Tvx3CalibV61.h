@@ -3,11 +3,11 @@
 #include <QObject>
 #include <memory>
 
-#include "calib_command_line.h"
 #include "calib_commands.h"
 #include "calib_panel.h"
 #include "calib_state.h"
 #include "com232.h"
+#include "command_line.h"
 #include "connection_procedure.h"
 #include "interface_panel.h"
 #include "popups.h"

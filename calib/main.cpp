@@ -13,8 +13,8 @@ int main(int argc, char** argv) {
         // argument work without a display.
         QStringList arguments;
         for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-        const auto parsed = tvx::calib::ParseStartOptions(arguments);
-        const QString help = tvx::calib::StartOptionsHelp(QStringLiteral("Tvx3CalibV61"));
+        const auto parsed = tvx::ParseStartOptions(arguments);
+        const QString help = tvx::StartOptionsHelp(QStringLiteral("Tvx3CalibV61"));
         if (!parsed.error.isEmpty()) {
             std::fprintf(stderr, "Tvx3CalibV61: %s\n%s", qPrintable(parsed.error),
                          qPrintable(help));

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QStringList>
 #include <cstdio>
 #include <exception>
 
@@ -8,19 +9,22 @@
 
 int main(int argc, char** argv) {
     try {
-        QApplication app(argc, argv);
-        QApplication::setApplicationName(QStringLiteral("Tvx3v61"));
-        const tvx::ParsedStartOptions parsed =
-            tvx::ParseStartOptions(QApplication::arguments().mid(1));
+        // The arguments are understood before any window system is needed, so --help and a bad
+        // argument work without a display.
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+        const tvx::ParsedStartOptions parsed = tvx::ParseStartOptions(arguments);
+        const QString help = tvx::StartOptionsHelp(QStringLiteral("Tvx3v61"));
         if (!parsed.error.isEmpty()) {
-            std::fprintf(stderr, "Tvx3v61: %s\n%s", qPrintable(parsed.error),
-                         qPrintable(tvx::StartOptionsHelp(QStringLiteral("Tvx3v61"))));
+            std::fprintf(stderr, "Tvx3v61: %s\n%s", qPrintable(parsed.error), qPrintable(help));
             return 2;
         }
         if (parsed.options.showHelp) {
-            std::printf("%s", qPrintable(tvx::StartOptionsHelp(QStringLiteral("Tvx3v61"))));
+            std::printf("%s", qPrintable(help));
             return 0;
         }
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("Tvx3v61"));
         tvx::QtPopups popups;
         tvx::Tvx3v61 scope(popups, parsed.options);
         scope.LoadPanels();

@@ -2,8 +2,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
-#include <QStandardPaths>
 
 #include "address_history.h"
 #include "calib_texts.h"
@@ -17,16 +15,6 @@ namespace {
 
 QString Text(const char* text) {
     return QString::fromUtf8(text);
-}
-
-// The program's own directory, or a per-user data folder when the program may not write there
-// (the address history is kept in it).
-QString ProgramDirectory() {
-    const QString dir = QCoreApplication::applicationDirPath();
-    if (QFileInfo(dir).isWritable()) return dir;
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(data);
-    return data;
 }
 
 }  // namespace
@@ -110,7 +98,7 @@ void Tvx3CalibV61::LoadPanels() {
 
     ConnectCallbacks();
     AttachHelpTexts();
-    ApplyStartOptions();
+    ApplyStartOptions(options_, *interfacepanel);
 }
 
 void Tvx3CalibV61::ConnectCallbacks() {
@@ -150,23 +138,10 @@ void Tvx3CalibV61::AttachHelpTexts() {
     }
     AttachHelp(p.dispStatus, popups_, Text(InfoStatus));
 
-    InterfacePanel& ip = *interfacepanel;
-    AttachHelp(ip.editCommunicationProtocol, popups_, Text(InfoEditCommunicationProtocol));
-    AttachHelp(ip.editSelectComPort, popups_, Text(InfoEditConnect));
-    AttachHelp(ip.stringIpAdress, popups_, Text(InfoStringIpAdress));
-    AttachHelp(ip.stringPortNumber, popups_, Text(InfoStringPortNumber));
-    AttachHelp(ip.buttonTryToConnect, popups_, Text(InfoButtonTryToConnect));
-    AttachHelp(ip.buttonAccept, popups_, Text(InfoButtonAccept));
-    AttachHelp(ip.buttonDiscard, popups_, Text(InfoButtonDiscard));
-}
-
-// The command line presets the interface panel's start values.
-void Tvx3CalibV61::ApplyStartOptions() {
-    InterfacePanel& ip = *interfacepanel;
-    if (options_.comprotocol) ip.editCommunicationProtocol->setCurrentIndex(*options_.comprotocol);
-    if (!options_.serialDevice.isEmpty()) ip.editSelectComPort->setEditText(options_.serialDevice);
-    if (!options_.tcpHost.isEmpty()) ip.stringIpAdress->setEditText(options_.tcpHost);
-    if (!options_.tcpPort.isEmpty()) ip.stringPortNumber->setText(options_.tcpPort);
+    AttachInterfacePanelHelp(*interfacepanel, popups_,
+                             {InfoEditCommunicationProtocol, InfoEditConnect, InfoStringIpAdress,
+                              InfoStringPortNumber, InfoButtonTryToConnect, InfoButtonAccept,
+                              InfoButtonDiscard});
 }
 
 void Tvx3CalibV61::InitVars() {
@@ -177,7 +152,7 @@ void Tvx3CalibV61::InitVars() {
     state_.flags.poll = 0;
 
     state_.proj_dir =
-        options_.programDirectory.isEmpty() ? ProgramDirectory() : options_.programDirectory;
+        ProgramDirectory(options_);
     state_.ipComboBoxFileName =
         QDir(state_.proj_dir).filePath(QString::fromLatin1(kHistoryFileName));
 

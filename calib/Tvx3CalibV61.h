@@ -64,7 +64,6 @@ class Tvx3CalibV61 : public QObject {
 
     void ConnectCallbacks();
     void AttachHelpTexts();
-    void ApplyStartOptions();
     void CheckComLine();
     // The fixed pause between two steps of a sequence: the user interface is not served.
     static void PauseBetweenSteps();

@@ -1,5 +1,12 @@
 #include "command_line.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include "interface_panel.h"
+
 namespace tvx {
 
 namespace {
@@ -58,6 +65,22 @@ QString StartOptionsHelp(const QString& programName) {
                "  --help            show this text\n"
                "Without options the interface panel's start values are used.\n")
         .arg(programName);
+}
+
+void ApplyStartOptions(const StartOptions& options, InterfacePanel& panel) {
+    if (options.comprotocol) panel.editCommunicationProtocol->setCurrentIndex(*options.comprotocol);
+    if (!options.serialDevice.isEmpty()) panel.editSelectComPort->setEditText(options.serialDevice);
+    if (!options.tcpHost.isEmpty()) panel.stringIpAdress->setEditText(options.tcpHost);
+    if (!options.tcpPort.isEmpty()) panel.stringPortNumber->setText(options.tcpPort);
+}
+
+QString ProgramDirectory(const StartOptions& options) {
+    if (!options.programDirectory.isEmpty()) return options.programDirectory;
+    const QString dir = QCoreApplication::applicationDirPath();
+    if (QFileInfo(dir).isWritable()) return dir;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(data);
+    return data;
 }
 
 }  // namespace tvx

@@ -29,4 +29,13 @@ ParsedStartOptions ParseStartOptions(const QStringList& arguments);
 // The text --help prints.
 QString StartOptionsHelp(const QString& programName);
 
+class InterfacePanel;
+
+// Presets the interface panel's start values with those the command line gave.
+void ApplyStartOptions(const StartOptions& options, InterfacePanel& panel);
+
+// Where the program keeps its files: the directory the options name (tests), else the program's
+// own directory, or a per-user data folder when the program may not write there.
+QString ProgramDirectory(const StartOptions& options);
+
 }  // namespace tvx

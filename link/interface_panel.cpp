@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "help.h"
 #include "serial_port_names.h"
 
 namespace tvx {
@@ -61,6 +62,20 @@ InterfacePanel::InterfacePanel(const QString& title) : Panel(title) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);
+}
+
+void AttachInterfacePanelHelp(InterfacePanel& panel, Popups& popups,
+                              const InterfacePanelHelp& texts) {
+    const auto help = [&popups](QWidget* control, const char* text) {
+        AttachHelp(control, popups, QString::fromUtf8(text));
+    };
+    help(panel.editCommunicationProtocol, texts.editCommunicationProtocol);
+    help(panel.editSelectComPort, texts.editConnect);
+    help(panel.stringIpAdress, texts.stringIpAdress);
+    help(panel.stringPortNumber, texts.stringPortNumber);
+    help(panel.buttonTryToConnect, texts.buttonTryToConnect);
+    help(panel.buttonAccept, texts.buttonAccept);
+    help(panel.buttonDiscard, texts.buttonDiscard);
 }
 
 }  // namespace tvx

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "panel.h"
+#include "popups.h"
 
 namespace tvx {
 
@@ -24,5 +25,18 @@ class InterfacePanel : public Panel {
     QPushButton* buttonDiscard;
     QLineEdit* dispConnectStatus;
 };
+
+// The help texts of the interface panel's controls; each program brings its own.
+struct InterfacePanelHelp {
+    const char* editCommunicationProtocol;
+    const char* editConnect;
+    const char* stringIpAdress;
+    const char* stringPortNumber;
+    const char* buttonTryToConnect;
+    const char* buttonAccept;
+    const char* buttonDiscard;
+};
+void AttachInterfacePanelHelp(InterfacePanel& panel, Popups& popups,
+                              const InterfacePanelHelp& texts);
 
 }  // namespace tvx

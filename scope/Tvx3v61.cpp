@@ -2,8 +2,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
-#include <QStandardPaths>
 
 #include "help.h"
 #include "info_texts.h"
@@ -16,16 +14,6 @@ namespace {
 
 QString HelpText(const char* text) {
     return QString::fromUtf8(text);
-}
-
-// The program's own directory, or a per-user data folder when the program may not write there
-// (the address history and the row-colour pointer file are kept in it).
-QString ProgramDirectory() {
-    const QString dir = QCoreApplication::applicationDirPath();
-    if (QFileInfo(dir).isWritable()) return dir;
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(data);
-    return data;
 }
 
 }  // namespace
@@ -94,7 +82,7 @@ void Tvx3v61::LoadPanels() {
 
     ConnectCallbacks();
     AttachHelpTexts();
-    ApplyStartOptions();
+    ApplyStartOptions(options_, *interfacepanel);
 }
 
 void Tvx3v61::ConnectCallbacks() {
@@ -122,23 +110,10 @@ void Tvx3v61::AttachHelpTexts() {
     AttachHelp(panel->dispStatus, popups_, HelpText(InfoStatus));
     AttachHelp(panel->switchPara, popups_, HelpText(InfoSwitchPara));
 
-    InterfacePanel& ip = *interfacepanel;
-    AttachHelp(ip.editCommunicationProtocol, popups_, HelpText(InfoEditCommunicationProtocol));
-    AttachHelp(ip.editSelectComPort, popups_, HelpText(InfoEditConnect));
-    AttachHelp(ip.stringIpAdress, popups_, HelpText(InfoStringIpAdress));
-    AttachHelp(ip.stringPortNumber, popups_, HelpText(InfoStringPortNumber));
-    AttachHelp(ip.buttonTryToConnect, popups_, HelpText(InfoButtonTryToConnect));
-    AttachHelp(ip.buttonAccept, popups_, HelpText(InfoButtonAccept));
-    AttachHelp(ip.buttonDiscard, popups_, HelpText(InfoButtonDiscard));
-}
-
-// The command line presets the interface panel's start values.
-void Tvx3v61::ApplyStartOptions() {
-    InterfacePanel& ip = *interfacepanel;
-    if (options_.comprotocol) ip.editCommunicationProtocol->setCurrentIndex(*options_.comprotocol);
-    if (!options_.serialDevice.isEmpty()) ip.editSelectComPort->setEditText(options_.serialDevice);
-    if (!options_.tcpHost.isEmpty()) ip.stringIpAdress->setEditText(options_.tcpHost);
-    if (!options_.tcpPort.isEmpty()) ip.stringPortNumber->setText(options_.tcpPort);
+    AttachInterfacePanelHelp(*interfacepanel, popups_,
+                             {InfoEditCommunicationProtocol, InfoEditConnect, InfoStringIpAdress,
+                              InfoStringPortNumber, InfoButtonTryToConnect, InfoButtonAccept,
+                              InfoButtonDiscard});
 }
 
 void Tvx3v61::InitVars() {
@@ -150,7 +125,7 @@ void Tvx3v61::InitVars() {
     state_.flags.pollrecord = 0;
 
     state_.files.proj_dir =
-        options_.programDirectory.isEmpty() ? ProgramDirectory() : options_.programDirectory;
+        ProgramDirectory(options_);
     const QDir dir(state_.files.proj_dir);
     state_.ipComboBoxFileName = dir.filePath(QStringLiteral("IPComboBoxTvx3v61.ipa"));
     state_.colorArrayStartupFileName = dir.filePath(QStringLiteral("StartupPath.sup"));

@@ -78,7 +78,6 @@ class Tvx3v61 : public QObject {
   private:
     void ConnectCallbacks();
     void AttachHelpTexts();
-    void ApplyStartOptions();
 
     Popups& popups_;
     StartOptions options_;

@@ -4,10 +4,10 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QPainter>
-#include <QPixmap>
 #include <QVBoxLayout>
 #include <algorithm>
+
+#include "panel_parts.h"
 
 namespace tvx::calib {
 
@@ -24,14 +24,6 @@ const char* const kChannelNames[3] = {"RED", "GREEN", "BLUE"};
 const QColor kChannelColours[3] = {QColor(0xE0, 0x30, 0x30), QColor(0x30, 0xC0, 0x40),
                                    QColor(0x30, 0x60, 0xE0)};
 
-QLineEdit* MakeDisplay(QWidget* parent, int minimumWidth) {
-    auto* display = new QLineEdit(parent);
-    display->setReadOnly(true);
-    display->setFocusPolicy(Qt::NoFocus);
-    display->setMinimumWidth(minimumWidth);
-    return display;
-}
-
 QSpinBox* MakeBox(int low, int high, int start, QWidget* parent) {
     auto* box = new QSpinBox(parent);
     box->setRange(low, high);
@@ -40,47 +32,13 @@ QSpinBox* MakeBox(int low, int high, int start, QWidget* parent) {
     return box;
 }
 
-QProgressBar* MakeColourBar(const QColor& colour, QWidget* parent) {
-    auto* bar = new QProgressBar(parent);
-    bar->setOrientation(Qt::Vertical);
-    bar->setRange(0, kBarTop);
-    bar->setValue(0);
-    bar->setTextVisible(false);
-    bar->setFixedWidth(22);
-    bar->setMinimumHeight(140);
-    bar->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid #404040; background: "
-                                      "#101010; } QProgressBar::chunk { background: %1; }")
-                           .arg(colour.name()));
-    return bar;
-}
-
-QPixmap BrandLogo() {
-    QPixmap pixmap(132, 44);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    for (int i = 0; i < 3; ++i) {
-        painter.setBrush(kChannelColours[i]);
-        painter.setPen(Qt::NoPen);
-        painter.drawEllipse(QPointF(16 + 11 * i, 22), 12, 12);
-    }
-    QFont font = painter.font();
-    font.setBold(true);
-    font.setPixelSize(20);
-    painter.setFont(font);
-    painter.setPen(QColor(0x20, 0x20, 0x20));
-    painter.drawText(QRect(52, 0, 80, 44), Qt::AlignVCenter | Qt::AlignLeft,
-                     QStringLiteral("TRIVEX"));
-    return pixmap;
-}
-
 // Displays and bars of one kind (raw or calibrated), a column per channel, with the spread below.
 QGroupBox* ValueGroup(const QString& title, std::array<QLineEdit*, 3>& displays,
                       std::array<QProgressBar*, 3>& bars, QLineEdit*& spread, QWidget* parent) {
     auto* group = new QGroupBox(title, parent);
     auto* grid = new QGridLayout(group);
     for (int c = 0; c < 3; ++c) {
-        bars[c] = MakeColourBar(kChannelColours[c], group);
+        bars[c] = MakeColourBar(kChannelColours[c], kBarTop, 140, group);
         displays[c] = MakeDisplay(group, 56);
         grid->addWidget(bars[c], 0, c, Qt::AlignHCenter);
         grid->addWidget(displays[c], 1, c);

@@ -3,23 +3,14 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QPainter>
-#include <QPixmap>
 #include <QVBoxLayout>
 
 #include "live_frame_view.h"
+#include "panel_parts.h"
 
 namespace tvx {
 
 namespace {
-
-QLineEdit* MakeDisplay(QWidget* parent, int minimumWidth) {
-    auto* display = new QLineEdit(parent);
-    display->setReadOnly(true);
-    display->setFocusPolicy(Qt::NoFocus);
-    display->setMinimumWidth(minimumWidth);
-    return display;
-}
 
 QPushButton* MakeCommandButton(const QString& text, const QKeySequence& key, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
@@ -33,42 +24,6 @@ QPushButton* MakeToggle(const QString& text, QWidget* parent) {
     toggle->setCheckable(true);
     toggle->setMinimumWidth(64);
     return toggle;
-}
-
-QPixmap BrandLogo() {
-    QPixmap pixmap(132, 44);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QColor colours[3] = {QColor(0xD0, 0x20, 0x20), QColor(0x20, 0xA0, 0x30),
-                               QColor(0x20, 0x40, 0xD0)};
-    for (int i = 0; i < 3; ++i) {
-        painter.setBrush(colours[i]);
-        painter.setPen(Qt::NoPen);
-        painter.drawEllipse(QPointF(16 + 11 * i, 22), 12, 12);
-    }
-    QFont font = painter.font();
-    font.setBold(true);
-    font.setPixelSize(20);
-    painter.setFont(font);
-    painter.setPen(QColor(0x20, 0x20, 0x20));
-    painter.drawText(QRect(52, 0, 80, 44), Qt::AlignVCenter | Qt::AlignLeft,
-                     QStringLiteral("TRIVEX"));
-    return pixmap;
-}
-
-QProgressBar* MakeColourBar(const QColor& colour, QWidget* parent) {
-    auto* bar = new QProgressBar(parent);
-    bar->setOrientation(Qt::Vertical);
-    bar->setRange(0, 4095);
-    bar->setValue(0);
-    bar->setTextVisible(false);
-    bar->setFixedWidth(22);
-    bar->setMinimumHeight(120);
-    bar->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid #404040; background: "
-                                      "#101010; } QProgressBar::chunk { background: %1; }")
-                           .arg(colour.name()));
-    return bar;
 }
 
 // A row of displays, each under its label.
@@ -114,9 +69,9 @@ MainPanel::MainPanel(const QString& title) : Panel(title) {
     teachPage->setLayout(new QGridLayout);
 
     // Live values.
-    barRed = MakeColourBar(QColor(0xE0, 0x30, 0x30), this);
-    barGreen = MakeColourBar(QColor(0x30, 0xC0, 0x40), this);
-    barBlue = MakeColourBar(QColor(0x30, 0x60, 0xE0), this);
+    barRed = MakeColourBar(QColor(0xE0, 0x30, 0x30), 4095, 120, this);
+    barGreen = MakeColourBar(QColor(0x30, 0xC0, 0x40), 4095, 120, this);
+    barBlue = MakeColourBar(QColor(0x30, 0x60, 0xE0), 4095, 120, this);
     dispRed = MakeDisplay(this, 56);
     dispGreen = MakeDisplay(this, 56);
     dispBlue = MakeDisplay(this, 56);

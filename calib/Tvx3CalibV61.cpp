@@ -138,10 +138,10 @@ void Tvx3CalibV61::AttachHelpTexts() {
     }
     AttachHelp(p.dispStatus, popups_, Text(InfoStatus));
 
-    AttachInterfacePanelHelp(*interfacepanel, popups_,
-                             {InfoEditCommunicationProtocol, InfoEditConnect, InfoStringIpAdress,
-                              InfoStringPortNumber, InfoButtonTryToConnect, InfoButtonAccept,
-                              InfoButtonDiscard});
+    AttachInterfacePanelHelp(
+        *interfacepanel, popups_,
+        {InfoEditCommunicationProtocol, InfoEditConnect, InfoStringIpAdress, InfoStringPortNumber,
+         InfoButtonTryToConnect, InfoButtonAccept, InfoButtonDiscard});
 }
 
 void Tvx3CalibV61::InitVars() {
@@ -151,8 +151,7 @@ void Tvx3CalibV61::InitVars() {
     state_.exchange.target = RAM;
     state_.flags.poll = 0;
 
-    state_.proj_dir =
-        ProgramDirectory(options_);
+    state_.proj_dir = ProgramDirectory(options_);
     state_.ipComboBoxFileName =
         QDir(state_.proj_dir).filePath(QString::fromLatin1(kHistoryFileName));
 

@@ -110,10 +110,10 @@ void Tvx3v61::AttachHelpTexts() {
     AttachHelp(panel->dispStatus, popups_, HelpText(InfoStatus));
     AttachHelp(panel->switchPara, popups_, HelpText(InfoSwitchPara));
 
-    AttachInterfacePanelHelp(*interfacepanel, popups_,
-                             {InfoEditCommunicationProtocol, InfoEditConnect, InfoStringIpAdress,
-                              InfoStringPortNumber, InfoButtonTryToConnect, InfoButtonAccept,
-                              InfoButtonDiscard});
+    AttachInterfacePanelHelp(
+        *interfacepanel, popups_,
+        {InfoEditCommunicationProtocol, InfoEditConnect, InfoStringIpAdress, InfoStringPortNumber,
+         InfoButtonTryToConnect, InfoButtonAccept, InfoButtonDiscard});
 }
 
 void Tvx3v61::InitVars() {
@@ -124,8 +124,7 @@ void Tvx3v61::InitVars() {
     state_.flags.poll = 0;
     state_.flags.pollrecord = 0;
 
-    state_.files.proj_dir =
-        ProgramDirectory(options_);
+    state_.files.proj_dir = ProgramDirectory(options_);
     const QDir dir(state_.files.proj_dir);
     state_.ipComboBoxFileName = dir.filePath(QStringLiteral("IPComboBoxTvx3v61.ipa"));
     state_.colorArrayStartupFileName = dir.filePath(QStringLiteral("StartupPath.sup"));

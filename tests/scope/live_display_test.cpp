@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "group_panel.h"
+#include "help_check.h"
 #include "info_texts.h"
 #include "live_display.h"
 #include "main_panel.h"
@@ -269,29 +270,21 @@ TEST_F(LiveDisplayTest, CalculationModeRelabelsDisplaysAndRescalesGraphs) {
 }
 
 TEST_F(LiveDisplayTest, RightClickShowsTheHelpOfEveryLiveControl) {
-    const auto expectHelp = [this](QWidget* control, const char* text) {
-        SCOPED_TRACE(text);
-        popups.Clear();
-        RightClick(control);
-        ASSERT_EQ(popups.Count(), 1);
-        EXPECT_EQ(popups.Titles().value(0), "INFO!");
-        EXPECT_EQ(popups.Texts().value(0), QString::fromUtf8(text));
-    };
     using namespace info;
-    expectHelp(panel->dispX, InfoDispX);
-    expectHelp(panel->dispY, InfoDispY);
-    expectHelp(panel->dispINT, InfoDispINT);
-    expectHelp(panel->barGreen, InfoDispBars);
-    expectHelp(panel->dispCOL, InfoDispCOL);
-    expectHelp(panel->dispGroup, InfoDispGroup);
-    expectHelp(panel->dispTemp, InfoDispTemp);
-    expectHelp(panel->graphData1, InfoGraph);
-    expectHelp(panel->selectSource, InfoSelectSource);
+    ExpectHelp(popups, panel->dispX, InfoDispX);
+    ExpectHelp(popups, panel->dispY, InfoDispY);
+    ExpectHelp(popups, panel->dispINT, InfoDispINT);
+    ExpectHelp(popups, panel->barGreen, InfoDispBars);
+    ExpectHelp(popups, panel->dispCOL, InfoDispCOL);
+    ExpectHelp(popups, panel->dispGroup, InfoDispGroup);
+    ExpectHelp(popups, panel->dispTemp, InfoDispTemp);
+    ExpectHelp(popups, panel->graphData1, InfoGraph);
+    ExpectHelp(popups, panel->selectSource, InfoSelectSource);
     Choose(panel->selectSource, 1);
-    expectHelp(panel->dispGreen, InfoDispRAW);
-    expectHelp(panel->graphRGB, InfoGraph);
+    ExpectHelp(popups, panel->dispGreen, InfoDispRAW);
+    ExpectHelp(popups, panel->graphRGB, InfoGraph);
     Choose(panel->selectSource, 2);
-    expectHelp(panel->graphINT, InfoGraph);
+    ExpectHelp(popups, panel->graphINT, InfoGraph);
 }
 
 }  // namespace

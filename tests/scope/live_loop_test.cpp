@@ -11,6 +11,7 @@
 #include "info_texts.h"
 #include "measurement.h"
 #include "quit_request.h"
+#include "scope_fixture.h"
 #include "scripted_popups.h"
 #include "sensor_orders.h"
 #include "sim_thread.h"
@@ -20,48 +21,16 @@
 namespace tvx {
 namespace {
 
-class LiveLoop : public ::testing::Test {
+class LiveLoop : public ScopeWithSensor {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(sensor.Start()) << sensor.Error().toStdString();
+        ScopeWithSensor::SetUp();
         Sensor().WithModel([this](sim::SensorModel& model) { model.SetSample(sample); });
-        StartOptions options;
-        options.comprotocol = 1;
-        options.tcpHost = QStringLiteral("127.0.0.1");
-        options.tcpPort = QString::number(sensor.TcpPort());
-        options.programDirectory = programDir.path();
-        scope = std::make_unique<Tvx3v61>(popups, options);
-        scope->LoadPanels();
-        scope->Main().show();
-        scope->InitVars();
-        ASSERT_EQ(popups.Count(), 0) << popups.Texts().join('|').toStdString();
         Sensor().ClearRequests();
     }
-    void TearDown() override {
-        if (scope->State().link.tcpcon) scope->Link().DisconnectTCP();
-    }
 
-    sim::SimServer& Sensor() { return sensor.Server(); }
-    MainPanel& Main() { return scope->Main(); }
-
-    // Clicks GO; while the live loop runs, `step` is called every 20 ms until it returns true.
-    // Returns when GO's callback has returned. A loop still running after 20 s is stopped and
-    // fails the test.
-    void RunGo(const std::function<bool()>& step) {
-        QTimer user;
-        bool done = false;
-        const double start = SecondsTimer();
-        QObject::connect(&user, &QTimer::timeout, [&] {
-            if (!done) done = step();
-            if (SecondsTimer() - start > 20.0 && scope->State().flags.poll == 1) {
-                ADD_FAILURE() << "the live loop did not end";
-                scope->State().flags.poll = 0;
-            }
-        });
-        user.start(20);
-        Click(Main().buttonGo);
-        user.stop();
-    }
+    // Clicks GO; `step` acts while the live loop runs (see RunLoop).
+    void RunGo(const std::function<bool()>& step) { RunLoop(Main().buttonGo, step); }
 
     std::size_t DataRequests() {
         std::size_t n = 0;
@@ -70,10 +39,6 @@ class LiveLoop : public ::testing::Test {
     }
 
     sim::Sample sample{3000, 1600, 480, 27};
-    QTemporaryDir programDir;
-    sim::SimThread sensor;
-    ScriptedPopups popups;
-    std::unique_ptr<Tvx3v61> scope;
 };
 
 TEST_F(LiveLoop, GoShowsEveryFrameUntilStop) {

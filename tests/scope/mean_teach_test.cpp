@@ -9,6 +9,7 @@
 
 #include "Tvx3v61.h"
 #include "info_texts.h"
+#include "scope_fixture.h"
 #include "scripted_popups.h"
 #include "sim_thread.h"
 #include "user_actions.h"
@@ -17,49 +18,17 @@
 namespace tvx {
 namespace {
 
-class MeanTeachTest : public ::testing::Test {
+class MeanTeachTest : public ScopeWithSensor {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(sensor.Start()) << sensor.Error().toStdString();
-        StartOptions options;
-        options.comprotocol = 1;
-        options.tcpHost = QStringLiteral("127.0.0.1");
-        options.tcpPort = QString::number(sensor.TcpPort());
-        options.programDirectory = programDir.path();
-        scope = std::make_unique<Tvx3v61>(popups, options);
-        scope->LoadPanels();
-        scope->Main().show();
-        scope->InitVars();
-        ASSERT_EQ(popups.Count(), 0) << popups.Texts().join('|').toStdString();
+        ScopeWithSensor::SetUp();
         scope->Controls().ParaInVis();
         Sensor().ClearRequests();
     }
-    void TearDown() override {
-        if (scope->State().link.tcpcon) scope->Link().DisconnectTCP();
-    }
 
-    sim::SimServer& Sensor() { return sensor.Server(); }
     MeanTeachPanel& Tp() { return scope->MeanValueTeach(); }
     MeanTeachOperations& Ops() { return scope->MeanTeach(); }
     int Counter() { return Tp().dispTpCounter->text().toInt(); }
-
-    // Clicks `button`; while the loop it starts runs, `step` is called every 20 ms until it returns
-    // true. A loop still running after 20 s is stopped and fails the test.
-    void RunLoop(QAbstractButton* button, const std::function<bool()>& step) {
-        QTimer user;
-        bool done = false;
-        const double start = SecondsTimer();
-        QObject::connect(&user, &QTimer::timeout, [&] {
-            if (!done) done = step();
-            if (SecondsTimer() - start > 20.0 && scope->State().flags.poll == 1) {
-                ADD_FAILURE() << "the loop did not end";
-                scope->State().flags.poll = 0;
-            }
-        });
-        user.start(20);
-        Click(button);
-        user.stop();
-    }
 
     // Opens the panel without a running loop: the live loop it starts is stopped at once.
     void OpenPanelStopped() {
@@ -76,11 +45,6 @@ class MeanTeachTest : public ::testing::Test {
         scope->State().live.dataINT = intensity;
         Click(Tp().buttonTpCapture);
     }
-
-    QTemporaryDir programDir;
-    sim::SimThread sensor;
-    ScriptedPopups popups;
-    std::unique_ptr<Tvx3v61> scope;
 };
 
 TEST_F(MeanTeachTest, OpeningStartsTheLiveLoopAndCaptureTakesItsLastFrame) {
@@ -237,33 +201,25 @@ TEST_F(MeanTeachTest, CalculationModeRelabelsThePanel) {
 
 TEST_F(MeanTeachTest, RightClickShowsTheHelpOfEveryControlAndCloseHides) {
     using namespace info;
-    const auto expectHelp = [this](QWidget* control, const char* text) {
-        SCOPED_TRACE(text);
-        popups.Clear();
-        RightClick(control);
-        ASSERT_EQ(popups.Count(), 1);
-        EXPECT_EQ(popups.Titles().value(0), "INFO!");
-        EXPECT_EQ(popups.Texts().value(0), QString::fromUtf8(text));
-    };
-    expectHelp(Ops().buttonTeachMeanVal, InfoButtonTeachMeanVal);
+    ExpectHelp(Ops().buttonTeachMeanVal, InfoButtonTeachMeanVal);
     OpenPanelStopped();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Tp()));
     MeanTeachPanel& tp = Tp();
-    expectHelp(tp.buttonTpCapture, InfoButtonTpCapture);
-    expectHelp(tp.buttonTpUndo, InfoButtonTpUndo);
-    expectHelp(tp.buttonTpResetTable, InfoButtonTpResetTable);
-    expectHelp(tp.buttonTpTeachToTable, InfoButtonTpTeachToTable);
-    expectHelp(tp.buttonTpClose, InfoButtonClosePanel);
-    expectHelp(tp.gridTpValues, InfoGridTpValues);
-    expectHelp(tp.gridTpMean, InfoGridTpMean);
-    expectHelp(tp.dispTpCounter, InfoDispTpCounter);
-    expectHelp(tp.dispMaxDeltaXY, InfoDispMaxDeltaXY);
-    expectHelp(tp.dispTpMaxDeltaInt, InfoDispTpMaxDeltaInt);
-    expectHelp(tp.editTpTeachCtoWith, InfoEditTpTeachCtoWith);
-    expectHelp(tp.editTpTeachItoWith, InfoEditTpTeachItoWith);
-    expectHelp(tp.editTpValueCto, InfoEditTpValueCto);
-    expectHelp(tp.editTpValueIto, InfoEditTpValueIto);
-    expectHelp(tp.editTpRowNo, InfoEditTpRowNo);
+    ExpectHelp(tp.buttonTpCapture, InfoButtonTpCapture);
+    ExpectHelp(tp.buttonTpUndo, InfoButtonTpUndo);
+    ExpectHelp(tp.buttonTpResetTable, InfoButtonTpResetTable);
+    ExpectHelp(tp.buttonTpTeachToTable, InfoButtonTpTeachToTable);
+    ExpectHelp(tp.buttonTpClose, InfoButtonClosePanel);
+    ExpectHelp(tp.gridTpValues, InfoGridTpValues);
+    ExpectHelp(tp.gridTpMean, InfoGridTpMean);
+    ExpectHelp(tp.dispTpCounter, InfoDispTpCounter);
+    ExpectHelp(tp.dispMaxDeltaXY, InfoDispMaxDeltaXY);
+    ExpectHelp(tp.dispTpMaxDeltaInt, InfoDispTpMaxDeltaInt);
+    ExpectHelp(tp.editTpTeachCtoWith, InfoEditTpTeachCtoWith);
+    ExpectHelp(tp.editTpTeachItoWith, InfoEditTpTeachItoWith);
+    ExpectHelp(tp.editTpValueCto, InfoEditTpValueCto);
+    ExpectHelp(tp.editTpValueIto, InfoEditTpValueIto);
+    ExpectHelp(tp.editTpRowNo, InfoEditTpRowNo);
 
     CaptureAt(5, 5, 5);
     Click(tp.buttonTpClose);

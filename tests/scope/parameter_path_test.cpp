@@ -9,6 +9,7 @@
 #include "Tvx3v61.h"
 #include "failure_reports.h"
 #include "info_texts.h"
+#include "scope_fixture.h"
 #include "scripted_popups.h"
 #include "sensor_orders.h"
 #include "sim_thread.h"
@@ -17,31 +18,9 @@
 namespace tvx {
 namespace {
 
-class ParameterPath : public ::testing::Test {
+class ParameterPath : public ScopeWithSensor {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(sensor.Start()) << sensor.Error().toStdString();
-        StartOptions options;
-        options.comprotocol = 1;
-        options.tcpHost = QStringLiteral("127.0.0.1");
-        options.tcpPort = QString::number(sensor.TcpPort());
-        options.programDirectory = programDir.path();
-        scope = std::make_unique<Tvx3v61>(popups, options);
-        scope->LoadPanels();
-        scope->Main().show();
-        scope->InitVars();
-    }
-    void TearDown() override {
-        if (scope->State().link.tcpcon) scope->Link().DisconnectTCP();
-    }
-
     ParameterControls& C() { return scope->Controls(); }
-    sim::SimServer& Sensor() { return sensor.Server(); }
-
-    QTemporaryDir programDir;
-    sim::SimThread sensor;
-    ScriptedPopups popups;
-    std::unique_ptr<Tvx3v61> scope;
 };
 
 TEST_F(ParameterPath, StartUpReadsTheSensorIntoThePanels) {

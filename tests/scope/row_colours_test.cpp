@@ -10,6 +10,7 @@
 #include "colour_array_file.h"
 #include "help.h"
 #include "info_texts.h"
+#include "scope_fixture.h"
 #include "scripted_popups.h"
 #include "sim_thread.h"
 #include "user_actions.h"
@@ -17,31 +18,19 @@
 namespace tvx {
 namespace {
 
-class RowColoursTest : public ::testing::Test {
+class RowColoursTest : public ScopeWithSensor {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(sensor.Start()) << sensor.Error().toStdString();
+        ScopeWithSensor::SetUp();
         Start();
     }
-    void TearDown() override { Stop(); }
 
+    // The scope once more, as after a restart, on the teach page.
     void Start() {
-        StartOptions options;
-        options.comprotocol = 1;
-        options.tcpHost = QStringLiteral("127.0.0.1");
-        options.tcpPort = QString::number(sensor.TcpPort());
-        options.programDirectory = programDir.path();
-        scope = std::make_unique<Tvx3v61>(popups, options);
-        scope->LoadPanels();
-        scope->Main().show();
-        scope->InitVars();
-        ASSERT_EQ(popups.Count(), 0) << popups.Texts().join('|').toStdString();
+        if (!scope) StartScope();
         scope->Controls().ParaInVis();
     }
-    void Stop() {
-        if (scope && scope->State().link.tcpcon) scope->Link().DisconnectTCP();
-        scope.reset();
-    }
+    void Stop() { StopScope(); }
 
     RowColourPanel& Src() { return scope->RowColours(); }
     WordTable* Table() { return scope->Controls().gridTeach; }
@@ -50,11 +39,6 @@ class RowColoursTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&Src()));
     }
     QString File(const char* name) const { return programDir.filePath(QString::fromLatin1(name)); }
-
-    QTemporaryDir programDir;
-    sim::SimThread sensor;
-    ScriptedPopups popups;
-    std::unique_ptr<Tvx3v61> scope;
 };
 
 TEST_F(RowColoursTest, BuiltInColoursUntilAStartupFileIsSet) {
@@ -189,11 +173,7 @@ TEST_F(RowColoursTest, StartupFileIsLoadedAtTheNextStart) {
 }
 
 TEST_F(RowColoursTest, ColorButtonHelpIsTitledInfo) {
-    popups.Clear();
-    RightClick(scope->RowColourOps().buttonColor);
-    ASSERT_EQ(popups.Count(), 1);
-    EXPECT_EQ(popups.Titles().value(0), "Info");
-    EXPECT_EQ(popups.Texts().value(0), QString::fromUtf8(info::InfoButtonColor));
+    ExpectHelp(scope->RowColourOps().buttonColor, info::InfoButtonColor, "Info");
 }
 
 }  // namespace

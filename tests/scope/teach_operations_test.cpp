@@ -11,6 +11,7 @@
 #include "Tvx3v61.h"
 #include "failure_reports.h"
 #include "info_texts.h"
+#include "scope_fixture.h"
 #include "scripted_popups.h"
 #include "sim_thread.h"
 #include "user_actions.h"
@@ -21,33 +22,17 @@ namespace {
 
 using Row = std::array<std::uint16_t, kTeachColumns>;
 
-class TeachOperationsTest : public ::testing::Test {
+class TeachOperationsTest : public ScopeWithSensor {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(sensor.Start()) << sensor.Error().toStdString();
-        StartOptions options;
-        options.comprotocol = 1;
-        options.tcpHost = QStringLiteral("127.0.0.1");
-        options.tcpPort = QString::number(sensor.TcpPort());
-        options.programDirectory = programDir.path();
-        scope = std::make_unique<Tvx3v61>(popups, options);
-        scope->LoadPanels();
-        scope->Main().show();
-        scope->InitVars();
-        ASSERT_EQ(popups.Count(), 0) << popups.Texts().join('|').toStdString();
+        ScopeWithSensor::SetUp();
         Controls().ParaInVis();
         Main().switchPara->setChecked(false);
         Sensor().ClearRequests();
     }
-    void TearDown() override {
-        if (scope->State().link.tcpcon) scope->Link().DisconnectTCP();
-    }
 
-    MainPanel& Main() { return scope->Main(); }
-    ParameterControls& Controls() { return scope->Controls(); }
     TeachOperations& Teach() { return scope->Teach(); }
     WordTable* Table() { return Controls().gridTeach; }
-    sim::SimServer& Sensor() { return sensor.Server(); }
 
     Row TableRow(int row) {
         Row values{};
@@ -68,24 +53,6 @@ class TeachOperationsTest : public ::testing::Test {
         scope->Live().SetPanelData();
     }
 
-    // Clicks `button`; while the loop it starts runs, `step` is called every 20 ms until it returns
-    // true. A loop still running after 20 s is stopped and fails the test.
-    void RunLoop(QAbstractButton* button, const std::function<bool()>& step) {
-        QTimer user;
-        bool done = false;
-        const double start = SecondsTimer();
-        QObject::connect(&user, &QTimer::timeout, [&] {
-            if (!done) done = step();
-            if (SecondsTimer() - start > 20.0 && scope->State().flags.poll == 1) {
-                ADD_FAILURE() << "the loop did not end";
-                scope->State().flags.poll = 0;
-            }
-        });
-        user.start(20);
-        Click(button);
-        user.stop();
-    }
-
     void MouseOnZoomGraph(QEvent::Type type, QPointF at, Qt::MouseButton button,
                           Qt::MouseButtons held) {
         GraphControl* graph = Main().graphData2;
@@ -95,11 +62,6 @@ class TeachOperationsTest : public ::testing::Test {
     QPointF PixelOf(GraphControl* graph, double x, double y) {
         return {graph->xAxis->coordToPixel(x), graph->yAxis->coordToPixel(y)};
     }
-
-    QTemporaryDir programDir;
-    sim::SimThread sensor;
-    ScriptedPopups popups;
-    std::unique_ptr<Tvx3v61> scope;
 };
 
 TEST_F(TeachOperationsTest, TeachDataToWritesTheShownValuesIntoTheRowOfNo) {
@@ -296,19 +258,11 @@ TEST_F(TeachOperationsTest, ASilentSensorEndsTheZoomWithOneReport) {
 
 TEST_F(TeachOperationsTest, RightClickShowsTheHelpOfEveryTeachButton) {
     using namespace info;
-    for (auto [control, text] :
-         {std::pair<QWidget*, const char*>{Teach().buttonResetTable, InfoButtonResetTable},
-          {Teach().buttonApplyFromAll, InfoButtonApplyFromAll},
-          {Teach().buttonAutoAdjust, InfoButtonAutoAdjust},
-          {Teach().buttonZoom, InfoButtonZoom},
-          {Controls().buttonTeachDataTo, InfoButtonTeachDataTo}}) {
-        SCOPED_TRACE(text);
-        popups.Clear();
-        RightClick(control);
-        ASSERT_EQ(popups.Count(), 1);
-        EXPECT_EQ(popups.Titles().value(0), "INFO!");
-        EXPECT_EQ(popups.Texts().value(0), QString::fromUtf8(text));
-    }
+    ExpectHelp(Teach().buttonResetTable, InfoButtonResetTable);
+    ExpectHelp(Teach().buttonApplyFromAll, InfoButtonApplyFromAll);
+    ExpectHelp(Teach().buttonAutoAdjust, InfoButtonAutoAdjust);
+    ExpectHelp(Teach().buttonZoom, InfoButtonZoom);
+    ExpectHelp(Controls().buttonTeachDataTo, InfoButtonTeachDataTo);
 }
 
 }  // namespace

@@ -81,17 +81,8 @@ void Tvx3CalibV61::LoadPanels() {
     hooks.closing = [this] { return quitRequested_; };
     commands_ = std::make_unique<CalibCommands>(*com_, state_, popups_, std::move(hooks));
 
-    MainPanelLinkDisplays displays;
-    displays.showLink = [this](const QString& comport, const QString& address) {
-        panel->dispComPort->setText(comport);
-        panel->dispIpAddress->setText(address);
-    };
-    displays.showLinkKind = [this](bool rs232) {
-        panel->dispComPort->setVisible(rs232);
-        panel->labelComPort->setVisible(rs232);
-        panel->dispIpAddress->setVisible(!rs232);
-        panel->labelIpAddress->setVisible(!rs232);
-    };
+    MainPanelLinkDisplays displays = MainPanelLinkDisplays::Of(
+        panel->dispComPort, panel->labelComPort, panel->dispIpAddress, panel->labelIpAddress);
     connection_ = std::make_unique<ConnectionProcedure>(
         *interfacepanel, *com_, state_.link, [this] { CheckComLine(); }, std::move(displays),
         popups_);

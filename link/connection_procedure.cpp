@@ -7,6 +7,22 @@
 
 namespace tvx {
 
+MainPanelLinkDisplays MainPanelLinkDisplays::Of(QLineEdit* comPort, QLabel* comPortLabel,
+                                                QLineEdit* address, QLabel* addressLabel) {
+    MainPanelLinkDisplays displays;
+    displays.showLink = [comPort, address](const QString& comport, const QString& ip) {
+        comPort->setText(comport);
+        address->setText(ip);
+    };
+    displays.showLinkKind = [=](bool rs232) {
+        comPort->setVisible(rs232);
+        comPortLabel->setVisible(rs232);
+        address->setVisible(!rs232);
+        addressLabel->setVisible(!rs232);
+    };
+    return displays;
+}
+
 ConnectionProcedure::ConnectionProcedure(InterfacePanel& panel, Com232& com, LinkState& link,
                                          std::function<void()> checkComLine,
                                          MainPanelLinkDisplays mainDisplays, Popups& popups,

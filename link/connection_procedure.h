@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -17,6 +19,10 @@ namespace tvx {
 struct MainPanelLinkDisplays {
     std::function<void(const QString& comport, const QString& address)> showLink;
     std::function<void(bool rs232)> showLinkKind;  // RS232: the COM display; TCP/IP: the address
+
+    // The usual pair: a COM-port display and an address display, each with its label.
+    static MainPanelLinkDisplays Of(QLineEdit* comPort, QLabel* comPortLabel, QLineEdit* address,
+                                    QLabel* addressLabel);
 };
 
 // The connection procedure and the callbacks of the interface settings panel, shared by the

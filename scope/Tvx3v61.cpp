@@ -65,17 +65,8 @@ void Tvx3v61::LoadPanels() {
     teach_->rowColourFromMeasurement = [this] { return rowColours_->TakesColourFromMeasurement(); };
     meanTeach_ = std::make_unique<MeanTeachOperations>(*panel, *teachpanel, *controls_, *live_,
                                                        *commands_, state_, popups_);
-    MainPanelLinkDisplays displays;
-    displays.showLink = [this](const QString& comport, const QString& address) {
-        panel->dispComPort->setText(comport);
-        panel->dispIpAddress->setText(address);
-    };
-    displays.showLinkKind = [this](bool rs232) {
-        panel->dispComPort->setVisible(rs232);
-        panel->labelComPort->setVisible(rs232);
-        panel->dispIpAddress->setVisible(!rs232);
-        panel->labelIpAddress->setVisible(!rs232);
-    };
+    MainPanelLinkDisplays displays = MainPanelLinkDisplays::Of(
+        panel->dispComPort, panel->labelComPort, panel->dispIpAddress, panel->labelIpAddress);
     connection_ = std::make_unique<ConnectionProcedure>(
         *interfacepanel, *com_, state_.link, [this] { commands_->CheckComLine(); },
         std::move(displays), popups_);

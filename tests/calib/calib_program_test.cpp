@@ -3,36 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QTcpServer>
 #include <csignal>
 
+#include "program_process.h"
 #include "sim_thread.h"
 
 namespace tvx::calib {
 namespace {
 
-QProcessEnvironment Offscreen() {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    return env;
-}
-
 void StartTool(QProcess& tool, const QStringList& arguments, bool offscreen = true) {
-    if (offscreen) tool.setProcessEnvironment(Offscreen());
-    tool.start(QStringLiteral(TVX_CALIB_EXE), arguments);
-    ASSERT_TRUE(tool.waitForStarted(10000));
-}
-
-int Terminate(QProcess& tool) {
-    ::kill(static_cast<pid_t>(tool.processId()), SIGTERM);
-    EXPECT_TRUE(tool.waitForFinished(30000));
-    EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
-    return tool.exitCode();
-}
-
-QStringList TcpArguments(quint16 port) {
-    return {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(port)};
+    StartProgram(tool, QStringLiteral(TVX_CALIB_EXE), arguments, offscreen);
 }
 
 TEST(CalibProgram, ConnectsWithTheHandshakeAloneAndEndsWithExitCodeZero) {

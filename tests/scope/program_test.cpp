@@ -3,32 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QTcpServer>
-#include <csignal>
 
+#include "program_process.h"
 #include "sim_thread.h"
 
 namespace tvx {
 namespace {
 
-QProcessEnvironment Offscreen() {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    return env;
-}
-
 void StartScope(QProcess& scope, const QStringList& arguments) {
-    scope.setProcessEnvironment(Offscreen());
-    scope.start(QStringLiteral(TVX_SCOPE_EXE), arguments);
-    ASSERT_TRUE(scope.waitForStarted(10000));
-}
-
-int Terminate(QProcess& scope) {
-    ::kill(static_cast<pid_t>(scope.processId()), SIGTERM);
-    EXPECT_TRUE(scope.waitForFinished(30000));
-    EXPECT_EQ(scope.exitStatus(), QProcess::NormalExit);
-    return scope.exitCode();
+    StartProgram(scope, QStringLiteral(TVX_SCOPE_EXE), arguments);
 }
 
 TEST(ScopeProgram, ConnectsToTheSensorAndEndsWithExitCodeZero) {

@@ -26,9 +26,9 @@ Tvx3v61::~Tvx3v61() = default;
 void Tvx3v61::LoadPanels() {
     const QString title = QString::fromLatin1(kScopeTitle);
     panel = std::make_unique<MainPanel>(title);
-    recpanel = std::make_unique<Panel>(QStringLiteral("DATA RECORDER"));
+    recpanel = std::make_unique<RecorderPanel>();
     srcpanel = std::make_unique<RowColourPanel>();
-    graphpanel = std::make_unique<Panel>(QStringLiteral("SIGNAL GRAPH"));
+    graphpanel = std::make_unique<SignalGraphPanel>();
     teachpanel = std::make_unique<MeanTeachPanel>();
     interfacepanel = std::make_unique<InterfacePanel>(QStringLiteral("INTERFACE"));
     grouppanel = std::make_unique<GroupPanel>();
@@ -65,6 +65,11 @@ void Tvx3v61::LoadPanels() {
     teach_->rowColourFromMeasurement = [this] { return rowColours_->TakesColourFromMeasurement(); };
     meanTeach_ = std::make_unique<MeanTeachOperations>(*panel, *teachpanel, *controls_, *live_,
                                                        *commands_, state_, popups_);
+    signalGraph_ =
+        std::make_unique<SignalGraphOperations>(*panel, *graphpanel, *controls_, state_, popups_);
+    recorder_ = std::make_unique<RecorderOperations>(*panel, *recpanel, *controls_, *signalGraph_,
+                                                     *commands_, state_, popups_,
+                                                     [this] { ChangePanel(); });
     MainPanelLinkDisplays displays = MainPanelLinkDisplays::Of(
         panel->dispComPort, panel->labelComPort, panel->dispIpAddress, panel->labelIpAddress);
     connection_ = std::make_unique<ConnectionProcedure>(
@@ -147,6 +152,8 @@ int Tvx3v61::Run() {
     if (!quitRequested_) QApplication::exec();
     com_->CloseCom();
     if (state_.link.tcpcon > 0) com_->DisconnectTCP();
+    recorder_.reset();
+    signalGraph_.reset();
     meanTeach_.reset();
     rowColours_.reset();
     teach_.reset();
@@ -157,7 +164,7 @@ int Tvx3v61::Run() {
 }
 
 void Tvx3v61::ChangePanel() {
-    state_.flags.pollrecord = 0;
+    recorder_->StopRecord();
     recpanel->hide();
     panel->show();
 }

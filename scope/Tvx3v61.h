@@ -11,7 +11,9 @@
 #include "gui/main_panel.h"
 #include "gui/mean_teach_panel.h"
 #include "gui/parameter_controls.h"
+#include "gui/recorder_panel.h"
 #include "gui/row_colour_panel.h"
+#include "gui/signal_graph_panel.h"
 #include "gui/teach_operations.h"
 #include "interface_panel.h"
 #include "panel.h"
@@ -42,10 +44,12 @@ class Tvx3v61 : public QObject {
     ScopeState& State() { return state_; }
     MainPanel& Main() { return *panel; }
     InterfacePanel& Interface() { return *interfacepanel; }
-    Panel& Recorder() { return *recpanel; }
+    RecorderPanel& Recorder() { return *recpanel; }
+    RecorderOperations& Recording() { return *recorder_; }
     RowColourPanel& RowColours() { return *srcpanel; }
     RowColourOperations& RowColourOps() { return *rowColours_; }
-    Panel& SignalGraph() { return *graphpanel; }
+    SignalGraphPanel& SignalGraph() { return *graphpanel; }
+    SignalGraphOperations& SignalGraphOps() { return *signalGraph_; }
     MeanTeachPanel& MeanValueTeach() { return *teachpanel; }
     MeanTeachOperations& MeanTeach() { return *meanTeach_; }
     GroupPanel& ColourGroups() { return *grouppanel; }
@@ -85,9 +89,9 @@ class Tvx3v61 : public QObject {
     bool quitRequested_ = false;
 
     std::unique_ptr<MainPanel> panel;
-    std::unique_ptr<Panel> recpanel;
+    std::unique_ptr<RecorderPanel> recpanel;
     std::unique_ptr<RowColourPanel> srcpanel;
-    std::unique_ptr<Panel> graphpanel;
+    std::unique_ptr<SignalGraphPanel> graphpanel;
     std::unique_ptr<MeanTeachPanel> teachpanel;
     std::unique_ptr<InterfacePanel> interfacepanel;
     std::unique_ptr<GroupPanel> grouppanel;
@@ -96,6 +100,8 @@ class Tvx3v61 : public QObject {
     std::unique_ptr<TeachOperations> teach_;
     std::unique_ptr<RowColourOperations> rowColours_;
     std::unique_ptr<MeanTeachOperations> meanTeach_;
+    std::unique_ptr<SignalGraphOperations> signalGraph_;
+    std::unique_ptr<RecorderOperations> recorder_;
 
     std::unique_ptr<Com232> com_;
     std::unique_ptr<ScopeCommands> commands_;

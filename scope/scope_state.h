@@ -9,8 +9,10 @@
 #include "live_frame_view.h"
 #include "loop_flags.h"
 #include "parameter_set.h"
+#include "record_time.h"
 #include "row_colours.h"
 #include "scope_commands.h"
+#include "signal_graph.h"
 
 namespace tvx {
 
@@ -40,6 +42,10 @@ struct ScopeState {
 
     // The teach rows' display colours: circle outlines and the table's colour cells.
     RowColours rowcolors = DefaultRowColours();
+
+    // The data recorder and the samples of the signal graph it feeds.
+    RecorderState recorder;
+    SignalGraphData graph;
 };
 
 }  // namespace tvx

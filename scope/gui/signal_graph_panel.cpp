@@ -1,0 +1,171 @@
+#include "signal_graph_panel.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "help.h"
+#include "info_texts.h"
+#include "panel_parts.h"
+
+namespace tvx {
+
+namespace {
+
+const std::array<const char*, kSignalCount> kSignalNames = {"RED", "GREEN", "BLUE", "X",
+                                                            "Y",   "INT",   "TEMP"};
+// The temperature comes in degrees; everything else is a 12-bit signal.
+const std::array<double, kSignalCount> kSignalTops = {4096, 4096, 4096, 4096, 4096, 4096, 100};
+// The X axis shows at least this many samples and grows with the recording.
+constexpr double kSamplesShown = 100;
+
+// A layout of `owner` that holds `widget` directly; null when there is none.
+QBoxLayout* BoxHolding(QWidget* owner, QWidget* widget) {
+    for (QBoxLayout* box : owner->findChildren<QBoxLayout*>())
+        if (box->indexOf(widget) >= 0) return box;
+    return nullptr;
+}
+
+}  // namespace
+
+SignalGraphPanel::SignalGraphPanel(QWidget* parent)
+    : Panel(QString::fromLatin1(kSignalGraphPanelTitle), parent) {
+    editSignal = new QComboBox(this);
+    for (int i = 0; i < kSignalCount; ++i)
+        editSignal->addItem(QString::fromLatin1(kSignalNames[static_cast<std::size_t>(i)]), i);
+
+    auto* stack = new QGridLayout;
+    for (int i = 0; i < kSignalCount; ++i) {
+        auto* graph = new GraphControl(this);
+        const auto at = static_cast<std::size_t>(i);
+        graph->SetAxisRanges(0, kSamplesShown, 0, kSignalTops[at]);
+        graph->setMinimumSize(520, 300);
+        graph->setVisible(i == 0);
+        // The signal graph has no use for the crosshair cursor that a graph control carries.
+        for (int k = 0; k < graph->itemCount(); ++k) graph->item(k)->setVisible(false);
+        graphs[at] = graph;
+        stack->addWidget(graph, 0, 0);
+    }
+
+    auto* values = new QGridLayout;
+    for (int i = 0; i < kSignalCount; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        displays[at] = MakeDisplay(this, 60);
+        displays[at]->setText(QStringLiteral("0"));
+        auto* label = new QLabel(QString::fromLatin1(kSignalNames[at]), this);
+        if (i == 3) labelX = label;
+        if (i == 4) labelY = label;
+        if (i == 5) labelINT = label;
+        values->addWidget(label, i, 0);
+        values->addWidget(displays[at], i, 1);
+    }
+    values->setRowStretch(kSignalCount, 1);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("SIGNAL"), this));
+    top->addWidget(editSignal);
+    top->addStretch(1);
+
+    auto* body = new QHBoxLayout;
+    body->addLayout(stack, 1);
+    body->addLayout(values);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(body, 1);
+    resize(760, 420);
+}
+
+GraphControl* SignalGraphPanel::VisibleGraph() const {
+    for (GraphControl* graph : graphs)
+        if (!graph->isHidden()) return graph;
+    return nullptr;
+}
+
+SignalGraphOperations::SignalGraphOperations(MainPanel& panel, SignalGraphPanel& graphpanel,
+                                             ParameterControls& controls, ScopeState& state,
+                                             Popups& popups)
+    : panel_(panel), graphpanel_(graphpanel), controls_(controls), state_(state), popups_(popups) {
+    buttonShowGraph = new QPushButton(QStringLiteral("SHOW GRAPH"), &panel_);
+    if (QBoxLayout* row = BoxHolding(&panel_, panel_.buttonConnect))
+        row->insertWidget(row->indexOf(panel_.buttonConnect) + 1, buttonShowGraph);
+    AddDispNamesRows();
+    AttachHelpTexts();
+    connect(buttonShowGraph, &QPushButton::clicked, this,
+            &SignalGraphOperations::CBF_ButtonShowGraph);
+    connect(graphpanel_.editSignal, &QComboBox::activated, this,
+            &SignalGraphOperations::CBF_EditSignal);
+}
+
+void SignalGraphOperations::AddDispNamesRows() {
+    using Row = ParameterControls;
+    SignalGraphPanel& gp = graphpanel_;
+    controls_.AddDispNamesRow(Row::LabelRow(gp.labelX, QStringLiteral("X"), QStringLiteral("s")));
+    controls_.AddDispNamesRow(Row::LabelRow(gp.labelY, QStringLiteral("Y"), QStringLiteral("i")));
+    controls_.AddDispNamesRow(
+        Row::LabelRow(gp.labelINT, QStringLiteral("INT"), QStringLiteral("M")));
+    controls_.AddDispNamesRow(Row::RingItemsRow(
+        gp.editSignal, {3, 4, 5}, {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("INT")},
+        {QStringLiteral("s"), QStringLiteral("i"), QStringLiteral("M")}));
+}
+
+void SignalGraphOperations::AttachHelpTexts() {
+    using namespace info;
+    AttachHelp(buttonShowGraph, popups_, QString::fromUtf8(InfoButtonShowGraph));
+    AttachHelp(graphpanel_.editSignal, popups_, QString::fromUtf8(InfoEditSignal));
+    for (GraphControl* graph : graphpanel_.graphs)
+        AttachHelp(graph, popups_, QString::fromUtf8(InfoGraphPanel));
+}
+
+void SignalGraphOperations::InitPanelGraph() {
+    state_.graph.Clear();
+    for (GraphControl* graph : graphpanel_.graphs) {
+        graph->DeleteAllPlots();
+        graph->xAxis->setRange(0, kSamplesShown);
+        graph->replot(QCustomPlot::rpQueuedReplot);
+    }
+}
+
+void SignalGraphOperations::SetPanelGraphData() {
+    const SignalValues values = SignalValuesOf(state_.live);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        graphpanel_.displays[i]->setText(QString::number(values[i]));
+    const auto segments = state_.graph.AddSample(values);
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        GraphControl* graph = graphpanel_.graphs[i];
+        const GraphSegment& s = segments[i];
+        // Each trace is one polyline: a sample that starts a trace (after a clear, or when the
+        // counter wrapped) opens a new line, every other one extends the current line by its
+        // piece. The graph looks as if each piece were a plot of its own, at a fraction of the
+        // drawing cost of a long recording.
+        QCPGraph* trace = graph->graphCount() > 0 ? graph->graph(graph->graphCount() - 1) : nullptr;
+        if (state_.graph.StartedTrace() || trace == nullptr) {
+            trace = graph->PlotLine({double(s.x0)}, {double(s.y0)},
+                                    QColor::fromRgb(kSignalTraceColours[i]));
+            trace->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, 4));
+        }
+        if (!s.IsPoint() || !state_.graph.StartedTrace()) trace->addData(s.x1, s.y1);
+        if (s.x1 > graph->xAxis->range().upper)
+            graph->xAxis->setRangeUpper(std::max<double>(s.x1 + 1, kSamplesShown));
+        graph->replot(QCustomPlot::rpQueuedReplot);
+    }
+}
+
+void SignalGraphOperations::SetGraphVisible() {
+    const std::optional<int> shown =
+        SignalGraphIndex(graphpanel_.editSignal->currentData().toInt());
+    for (GraphControl* graph : graphpanel_.graphs) graph->hide();
+    if (shown) graphpanel_.graphs[static_cast<std::size_t>(*shown)]->show();
+}
+
+void SignalGraphOperations::CBF_ButtonShowGraph() {
+    state_.flags.poll = 0;
+    graphpanel_.show();
+    graphpanel_.raise();
+}
+
+void SignalGraphOperations::CBF_EditSignal() {
+    SetGraphVisible();
+}
+
+}  // namespace tvx

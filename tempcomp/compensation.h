@@ -1,0 +1,96 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "frames.h"
+
+namespace tvx::tempcomp {
+
+inline constexpr int kSteps = 100;     // temperature steps T = 0 ... 99
+inline constexpr int kRootSize = 256;  // cube roots of 0, 16, ... 4080
+inline constexpr int kCoefficients = 15;
+inline constexpr int kPpWords = 300;  // staging area of the read-back replies
+
+// The 15 polynomial coefficients in their fixed order: RX4 RX3 RX2 RX1 RT, GX4 ... GT, BX4 ... BT.
+using Coefficients = std::array<double, kCoefficients>;
+using SetValues = std::array<std::uint16_t, 3>;  // red, green, blue
+
+// The smallest and largest value of a table as recorded while it was filled: integers, starting
+// at 10000 and -10000.
+struct TableRange {
+    int min = 10000;
+    int max = -10000;
+};
+
+// The ranges of the three channel tables and of the combined table.
+struct ChartRanges {
+    std::array<TableRange, 3> channel;
+    TableRange combined;
+};
+
+// The tool's tables. Every computation overwrites its tables completely.
+struct CompensationTables {
+    double RX4 = 0, RX3 = 0, RX2 = 0, RX1 = 0, RT = 0;
+    double GX4 = 0, GX3 = 0, GX2 = 0, GX1 = 0, GT = 0;
+    double BX4 = 0, BX3 = 0, BX2 = 0, BX1 = 0, BT = 0;
+
+    std::array<double, kSteps> dataRot{}, dataGruen{}, dataBlau{};
+    std::array<double, 3 * kSteps> dataRGB{};
+    std::array<std::uint16_t, kSteps> dataCfRot{}, dataCfGruen{}, dataCfBlau{};
+    std::array<std::uint16_t, 3 * kSteps> dataCfRGB{};
+    std::array<std::uint16_t, kRootSize> data3rdRoot{};
+
+    std::array<std::uint16_t, kSteps> savedCfRot{}, savedCfGruen{}, savedCfBlau{};
+    std::array<std::uint16_t, kRootSize> saved3rdRoot{};
+
+    ChartRanges curveRanges;
+    ChartRanges factorRanges;
+    // Factors of the last CalcCfCurves whose quotient was not a number in 0 ... 65535 (a curve
+    // value of 0 or below, or below set value / 64): stored saturated, never sent.
+    int factorsOutOfRange = 0;
+
+    Coefficients CoefficientValues() const;
+    void SetCoefficients(const Coefficients& c);
+    // Channel 0 = red, 1 = green, 2 = blue.
+    const std::array<double, kSteps>& Curve(int channel) const;
+    std::array<std::uint16_t, kSteps>& Factors(int channel);
+    const std::array<std::uint16_t, kSteps>& Factors(int channel) const;
+    std::array<std::uint16_t, kSteps>& SavedFactors(int channel);
+};
+
+// Takes the coefficients and evaluates the three polynomials at T = 0 ... 99.
+void CalcCurves(CompensationTables& tables, const Coefficients& coefficients);
+// The correction factors of the curves as they stand: (S * 1024) / curve, 1024 = factor 1.
+void CalcCfCurves(CompensationTables& tables, const SetValues& setValues);
+// The cube-root table: pow(16 i, 0.3333333333333333) * 1000, truncated.
+void Calc3rdRoot(CompensationTables& tables);
+// True when the tables read back equal the computed ones, all four of them.
+bool CheckSaving(const CompensationTables& tables);
+
+// The value a 16-bit factor becomes from its quotient: truncated toward zero; a quotient that is
+// not a number in 0 ... 65535 saturates (0 below, 65535 above) and counts as out of range.
+std::uint16_t FactorFromQuotient(double q, bool* outOfRange);
+
+// --- the tool's frames: 36 bytes, words high byte first; words not listed are zero ---
+// Words 0: sync, 1: order, 2: value.
+void FillTxBuf(FrameBuffers& buffers, std::uint16_t sync, std::uint16_t order, std::uint16_t value);
+// Words 0: sync, 1: order, 2: block (0 ... 31), 3 - 10: data3rdRoot[8 block ... 8 block + 7].
+void FillTxBuf3rdRootX(FrameBuffers& buffers, const CompensationTables& tables, std::uint16_t sync,
+                       std::uint16_t order, int block);
+// Words 0: sync, 1: order, 2: block (0 ... 9), 3 - 12: the channel's factors 10 block ... + 9.
+void FillTxBufRGB(FrameBuffers& buffers, const CompensationTables& tables, std::uint16_t sync,
+                  std::uint16_t order, int block, int channel);
+
+// Reply decoding into the staging words: 200 and 256 big-endian words of szReadBuf.
+void GetRxBufPara(const FrameBuffers& buffers, std::array<std::uint16_t, kPpWords>& pp);
+void GetRxBuf3rdRoot(const FrameBuffers& buffers, std::array<std::uint16_t, kPpWords>& pp);
+// pp words 0 ... 99 into the channel's read-back table.
+void CopyPPtoVarsR(const std::array<std::uint16_t, kPpWords>& pp, CompensationTables& tables);
+void CopyPPtoVarsG(const std::array<std::uint16_t, kPpWords>& pp, CompensationTables& tables);
+void CopyPPtoVarsB(const std::array<std::uint16_t, kPpWords>& pp, CompensationTables& tables);
+// pp words 0 ... 127 into saved3rdRoot[start ... start + 127] (start 0 or 128).
+void CopyPPto3rdRoot(const std::array<std::uint16_t, kPpWords>& pp, int start,
+                     CompensationTables& tables);
+
+}  // namespace tvx::tempcomp

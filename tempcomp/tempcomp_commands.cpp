@@ -1,0 +1,146 @@
+#include "tempcomp_commands.h"
+
+#include <cstring>
+
+#include "exchange_limits.h"
+#include "info_texts.h"
+#include "wait.h"
+
+namespace tvx::tempcomp {
+
+namespace {
+
+// The pauses of a transfer; the user interface is not served meanwhile.
+constexpr double kPauseAfterStart = 0.2;
+constexpr double kPauseAfterBlock = 0.05;
+
+constexpr std::uint16_t kOrderStart = 43;
+constexpr std::uint16_t kOrderRootBlock = 50;
+constexpr std::uint16_t kOrderFactorBlock = 40;  // + channel
+constexpr std::uint16_t kOrderReadFactors = 44;  // + channel
+constexpr std::uint16_t kOrderReadRoot = 51;
+constexpr int kRootBlocks = 32;
+constexpr int kFactorBlocks = 10;
+
+}  // namespace
+
+TempCompCommands::TempCompCommands(Com232& com, TempCompState& state, Popups& popups,
+                                   TempCompPanelHooks hooks)
+    : com_(com), state_(state), popups_(popups), hooks_(std::move(hooks)) {}
+
+void TempCompCommands::FlushSerialQueues() {
+    if (state_.link.comprotocol != kTcpIp) com_.FlushComQueues();
+}
+
+void TempCompCommands::FailureReport() {
+    hooks_.showMainStatus(QStringLiteral("TIMEOUT"));
+    popups_.MessagePopup(state_.exchange.VersionText(),
+                         QString::fromLatin1(info::tempcomp::InfoTimeoutVer));
+}
+
+bool TempCompCommands::SendFrameOrReport() {
+    if (com_.SendFrame(kTcpWriteTimeoutMs)) return true;
+    FailureReport();
+    return false;
+}
+
+// The read-back waits: 2.0 s, the serial ones without serving events; the queues were flushed
+// once before the first request.
+bool TempCompCommands::ExchangeOrReport(int replyBytes) {
+    if (com_.ExchangeFrame(ToolReply(replyBytes, false, false))) return true;
+    FailureReport();
+    return false;
+}
+
+void TempCompCommands::CheckComLine() {
+    state_.exchange.order = 7;
+    if (!com_.CheckComLineExchange()) {
+        hooks_.showMainStatus(QStringLiteral("TIMEOUT"));
+        hooks_.showInterfaceStatus(QStringLiteral("CONNECTION FAILURE"));
+        return;
+    }
+    state_.exchange.version.fill(0);
+    std::memcpy(state_.exchange.version.data(), state_.buffers.szReadBuf.data(), kFrameBytes);
+    const QString version = state_.exchange.VersionText();
+    hooks_.showMainStatus(version);
+    hooks_.showInterfaceStatus(version);
+    hooks_.enableAccept();
+}
+
+void TempCompCommands::SendPara() {
+    TempCompExchange& x = state_.exchange;
+    CompensationTables& tables = state_.tables;
+    hooks_.calculateTables();
+    // A factor that does not fit 16 bits would reach the sensor wrapped or saturated: a wrong
+    // correction that the read-back would still report as saved.
+    if (tables.factorsOutOfRange > 0) {
+        hooks_.showSaveResult(QStringLiteral("FAILURE"));
+        popups_.MessagePopup(QString::fromLatin1(kFactorRangeTitle),
+                             QString::fromLatin1(kFactorRangeText));
+        return;
+    }
+    FlushSerialQueues();
+
+    x.order = kOrderStart;
+    FillTxBuf(state_.buffers, x.sync, x.order, 0);
+    if (!SendFrameOrReport()) return;
+    Pause(kPauseAfterStart, WaitMode::NoEvents);
+
+    x.order = kOrderRootBlock;
+    for (int block = 0; block < kRootBlocks; ++block) {
+        FillTxBuf3rdRootX(state_.buffers, tables, x.sync, kOrderRootBlock, block);
+        if (!SendFrameOrReport()) return;
+        Pause(kPauseAfterBlock, WaitMode::NoEvents);
+    }
+
+    x.order = kOrderFactorBlock;
+    for (int channel = 0; channel < 3; ++channel) {
+        for (int block = 0; block < kFactorBlocks; ++block) {
+            FillTxBufRGB(state_.buffers, tables, x.sync,
+                         static_cast<std::uint16_t>(kOrderFactorBlock + channel), block, channel);
+            if (!SendFrameOrReport()) return;
+            Pause(kPauseAfterBlock, WaitMode::NoEvents);
+        }
+    }
+
+    hooks_.tryToConnect();
+    if (hooks_.closing()) return;
+    GetPara();
+}
+
+bool TempCompCommands::GetPara() {
+    TempCompExchange& x = state_.exchange;
+    CompensationTables& tables = state_.tables;
+    FlushSerialQueues();
+
+    using CopyRoutine = void (*)(const std::array<std::uint16_t, kPpWords>&, CompensationTables&);
+    const CopyRoutine copies[3] = {CopyPPtoVarsR, CopyPPtoVarsG, CopyPPtoVarsB};
+    for (int channel = 0; channel < 3; ++channel) {
+        if (hooks_.closing()) return false;
+        x.order = static_cast<std::uint16_t>(kOrderReadFactors + channel);
+        FillTxBuf(state_.buffers, x.sync, x.order, 0);
+        if (!ExchangeOrReport(2 * kSteps)) return false;
+        GetRxBufPara(state_.buffers, state_.pp);
+        copies[channel](state_.pp, tables);
+    }
+
+    x.order = kOrderReadRoot;
+    for (int start : {0, kRootSize / 2}) {
+        if (hooks_.closing()) return false;
+        FillTxBuf(state_.buffers, x.sync, x.order, static_cast<std::uint16_t>(start));
+        if (!ExchangeOrReport(kRootSize)) return false;
+        GetRxBuf3rdRoot(state_.buffers, state_.pp);
+        CopyPPto3rdRoot(state_.pp, start, tables);
+    }
+
+    CheckSaving();
+    return true;
+}
+
+bool TempCompCommands::CheckSaving() {
+    const bool same = tvx::tempcomp::CheckSaving(state_.tables);
+    hooks_.showSaveResult(same ? QStringLiteral("SUCCESS") : QStringLiteral("FAILURE"));
+    return same;
+}
+
+}  // namespace tvx::tempcomp

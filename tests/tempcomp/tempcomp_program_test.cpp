@@ -1,0 +1,65 @@
+// The temperature-compensation tool as a program: started as a process against the simulated
+// sensor, ended as the system ends it.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTcpServer>
+
+#include "program_process.h"
+#include "sim_thread.h"
+
+namespace tvx::tempcomp {
+namespace {
+
+void StartTool(QProcess& tool, const QStringList& arguments, bool offscreen = true) {
+    StartProgram(tool, QStringLiteral(TVX_TEMPCOMP_EXE), arguments, offscreen);
+}
+
+TEST(TempCompProgram, ConnectsWithTheHandshakeAloneAndEndsWithExitCodeZero) {
+    sim::SimThread sensor;
+    ASSERT_TRUE(sensor.Start());
+    QProcess tool;
+    StartTool(tool, TcpArguments(sensor.TcpPort()));
+    ASSERT_TRUE(sensor.Server().WaitForRequests(1, 20000));
+    // Nothing is sent until the user acts: the tables stay as the sensor had them.
+    EXPECT_FALSE(sensor.Server().WaitForRequests(2, 500));
+    const auto requests = sensor.Server().Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests.front().Order(), 7);
+    EXPECT_EQ(sensor.Server().State(), sim::DefaultSensorState());
+    EXPECT_EQ(Terminate(tool), 0);
+}
+
+TEST(TempCompProgram, StartsAndEndsWithNothingListening) {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    QProcess tool;
+    StartTool(tool, TcpArguments(port));
+    tool.waitForFinished(1500);
+    ASSERT_EQ(tool.state(), QProcess::Running) << tool.readAllStandardError().toStdString();
+    EXPECT_EQ(Terminate(tool), 0);
+}
+
+TEST(TempCompProgram, CommandLineNeedsNoDisplay) {
+    QProcess help;
+    StartTool(help, {QStringLiteral("--help")}, false);
+    ASSERT_TRUE(help.waitForFinished(10000));
+    EXPECT_EQ(help.exitCode(), 0);
+    const QByteArray text = help.readAllStandardOutput();
+    EXPECT_TRUE(text.contains("--tcp HOST:PORT"));
+    EXPECT_TRUE(text.contains("Tvx3TempCompV61"));
+
+    for (const QStringList& bad : {QStringList{QStringLiteral("--tcp"), QStringLiteral("x")},
+                                   QStringList{QStringLiteral("--serial")}}) {
+        QProcess tool;
+        StartTool(tool, bad, false);
+        ASSERT_TRUE(tool.waitForFinished(10000));
+        EXPECT_EQ(tool.exitCode(), 2) << bad.join(' ').toStdString();
+        EXPECT_FALSE(tool.readAllStandardError().isEmpty());
+    }
+}
+
+}  // namespace
+}  // namespace tvx::tempcomp

@@ -14,51 +14,14 @@
 #include "scripted_popups.h"
 #include "sensor_orders.h"
 #include "sim_thread.h"
+#include "tool_fixture.h"
 #include "user_actions.h"
 #include "wait.h"
 
 namespace tvx::calib {
 
-class CalibToolTest : public ::testing::Test {
+class CalibToolTest : public ToolWithSensor<Tvx3CalibV61> {
   protected:
-    void TearDown() override {
-        if (tool) {
-            tool->Link().CloseCom();
-            if (tool->State().link.tcpcon) tool->Link().DisconnectTCP();
-        }
-    }
-
-    // Starts the sensor and the tool connected to it over TCP; the start-up's requests are
-    // forgotten.
-    void StartOverTcp(sim::SimConfig config = {}) {
-        ASSERT_TRUE(sensor.Start(config)) << sensor.Error().toStdString();
-        StartOptions options;
-        options.comprotocol = 1;
-        options.tcpHost = QStringLiteral("127.0.0.1");
-        options.tcpPort = QString::number(sensor.TcpPort());
-        StartTool(options);
-    }
-    void StartOverPty() {
-        sim::SimConfig config;
-        config.tcp = false;
-        config.pty = true;
-        config.baud = 19200;
-        ASSERT_TRUE(sensor.Start(config)) << sensor.Error().toStdString();
-        StartOptions options;
-        options.comprotocol = 0;
-        options.serialDevice = sensor.PtyPath();
-        StartTool(options);
-    }
-    void StartTool(StartOptions options) {
-        options.programDirectory = programDir.path();
-        tool = std::make_unique<Tvx3CalibV61>(popups, std::move(options));
-        tool->LoadPanels();
-        tool->Main().show();
-        tool->InitVars();
-        if (sensor.Running()) Sensor().ClearRequests();
-    }
-
-    sim::SimServer& Sensor() { return sensor.Server(); }
     CalibPanel& Main() { return tool->Main(); }
     CalibState& State() { return tool->State(); }
 
@@ -118,11 +81,6 @@ class CalibToolTest : public ::testing::Test {
         Main().editCFG->setValue(g);
         Main().editCFB->setValue(b);
     }
-
-    QTemporaryDir programDir;
-    sim::SimThread sensor;
-    ScriptedPopups popups;
-    std::unique_ptr<Tvx3CalibV61> tool;
 };
 
 }  // namespace tvx::calib

@@ -15,6 +15,7 @@
 #include "scripted_popups.h"
 #include "sensor_orders.h"
 #include "sim_thread.h"
+#include "tool_fixture.h"
 #include "user_actions.h"
 
 namespace tvx::tempcomp {
@@ -23,55 +24,8 @@ namespace {
 const QString kTimeoutText = QString::fromLatin1(info::tempcomp::InfoTimeoutVer);
 const QString kVersion = QStringLiteral("TRIVEX-SIM V6.1");
 
-class TempCompToolTest : public ::testing::Test {
+class TempCompToolTest : public ToolWithSensor<Tvx3TempCompV61> {
   protected:
-    void TearDown() override {
-        if (tool) {
-            tool->Link().CloseCom();
-            if (tool->State().link.tcpcon) tool->Link().DisconnectTCP();
-        }
-    }
-
-    void StartOverTcp(sim::SimConfig config = {}) {
-        ASSERT_TRUE(sensor.Start(config)) << sensor.Error().toStdString();
-        StartOptions options;
-        options.comprotocol = 1;
-        options.tcpHost = QStringLiteral("127.0.0.1");
-        options.tcpPort = QString::number(sensor.TcpPort());
-        StartTool(options);
-    }
-    void StartOverPty() {
-        sim::SimConfig config;
-        config.tcp = false;
-        config.pty = true;
-        config.baud = 19200;
-        ASSERT_TRUE(sensor.Start(config)) << sensor.Error().toStdString();
-        StartOptions options;
-        options.comprotocol = 0;
-        options.serialDevice = sensor.PtyPath();
-        StartTool(options);
-    }
-    // No sensor: a loopback port where nothing listens, so no real serial port is touched.
-    void StartUnconnected() {
-        QTcpServer probe;
-        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-        StartOptions options;
-        options.comprotocol = 1;
-        options.tcpHost = QStringLiteral("127.0.0.1");
-        options.tcpPort = QString::number(probe.serverPort());
-        probe.close();
-        StartTool(options);
-    }
-    void StartTool(StartOptions options) {
-        options.programDirectory = programDir.path();
-        tool = std::make_unique<Tvx3TempCompV61>(popups, std::move(options));
-        tool->LoadPanels();
-        tool->Main().show();
-        tool->InitVars();
-        if (sensor.Running()) Sensor().ClearRequests();
-    }
-
-    sim::SimServer& Sensor() { return sensor.Server(); }
     TempCompPanel& Main() { return tool->Main(); }
     CompensationTables& Tables() { return tool->State().tables; }
 
@@ -112,11 +66,6 @@ class TempCompToolTest : public ::testing::Test {
         EXPECT_EQ(popups.LastTitle(), kVersion);
         EXPECT_EQ(popups.LastText(), kTimeoutText);
     }
-
-    QTemporaryDir programDir;
-    sim::SimThread sensor;
-    ScriptedPopups popups;
-    std::unique_ptr<Tvx3TempCompV61> tool;
 };
 
 TEST_F(TempCompToolTest, StartsWithTheHandshakeAloneAndShowsTheVersion) {

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QApplication>
+#include <QStringList>
+#include <cstdio>
+#include <exception>
+
+#include "command_line.h"
+#include "qt_popups.h"
+#include "termination.h"
+
+namespace tvx {
+
+// The entry of each program: reads the start options (before any window system is needed, so
+// --help and a bad argument work without a display), creates the program with Qt's pop-ups,
+// loads its panels and runs it. Exit codes: the program's own; 2 for bad arguments; -1 when it
+// cannot start (a panel that cannot be made).
+template <typename Program>
+int RunProgram(int argc, char** argv, const char* name) {
+    const QString programName = QString::fromLatin1(name);
+    try {
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+        const ParsedStartOptions parsed = ParseStartOptions(arguments);
+        const QString help = StartOptionsHelp(programName);
+        if (!parsed.error.isEmpty()) {
+            std::fprintf(stderr, "%s: %s\n%s", name, qPrintable(parsed.error), qPrintable(help));
+            return 2;
+        }
+        if (parsed.options.showHelp) {
+            std::printf("%s", qPrintable(help));
+            return 0;
+        }
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(programName);
+        QtPopups popups;
+        Program program(popups, parsed.options);
+        program.LoadPanels();
+        // A termination request closes the main panel, as the user would.
+        CloseOnTerminationSignal(&program.Main());
+        return program.Run();
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+}  // namespace tvx

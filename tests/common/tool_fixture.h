@@ -1,0 +1,78 @@
+#pragma once
+
+// A tool program (calibration, temperature compensation) running in the test against the
+// simulated sensor: over TCP 127.0.0.1, over a pseudo-terminal at 19200 baud, or with nothing
+// listening. Its pop-ups are answered and recorded.
+
+#include <gtest/gtest.h>
+
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "command_line.h"
+#include "scripted_popups.h"
+#include "sim_thread.h"
+
+namespace tvx {
+
+template <typename Tool>
+class ToolWithSensor : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        if (tool) {
+            tool->Link().CloseCom();
+            if (tool->State().link.tcpcon) tool->Link().DisconnectTCP();
+        }
+    }
+
+    // Starts the sensor and the tool connected to it over TCP; the start-up's requests are
+    // forgotten.
+    void StartOverTcp(sim::SimConfig config = {}) {
+        ASSERT_TRUE(sensor.Start(config)) << sensor.Error().toStdString();
+        StartOptions options;
+        options.comprotocol = 1;
+        options.tcpHost = QStringLiteral("127.0.0.1");
+        options.tcpPort = QString::number(sensor.TcpPort());
+        StartTool(options);
+    }
+    void StartOverPty() {
+        sim::SimConfig config;
+        config.tcp = false;
+        config.pty = true;
+        config.baud = 19200;
+        ASSERT_TRUE(sensor.Start(config)) << sensor.Error().toStdString();
+        StartOptions options;
+        options.comprotocol = 0;
+        options.serialDevice = sensor.PtyPath();
+        StartTool(options);
+    }
+    // No sensor: a loopback port where nothing listens, so no real serial port is touched.
+    void StartUnconnected() {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        StartOptions options;
+        options.comprotocol = 1;
+        options.tcpHost = QStringLiteral("127.0.0.1");
+        options.tcpPort = QString::number(probe.serverPort());
+        probe.close();
+        StartTool(options);
+    }
+    void StartTool(StartOptions options) {
+        options.programDirectory = programDir.path();
+        tool = std::make_unique<Tool>(popups, std::move(options));
+        tool->LoadPanels();
+        tool->Main().show();
+        tool->InitVars();
+        if (sensor.Running()) Sensor().ClearRequests();
+    }
+
+    sim::SimServer& Sensor() { return sensor.Server(); }
+
+    QTemporaryDir programDir;
+    sim::SimThread sensor;
+    ScriptedPopups popups;
+    std::unique_ptr<Tool> tool;
+};
+
+}  // namespace tvx

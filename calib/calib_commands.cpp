@@ -1,7 +1,5 @@
 #include "calib_commands.h"
 
-#include <cstring>
-
 #include "calib_texts.h"
 #include "exchange_limits.h"
 #include "help.h"
@@ -36,7 +34,7 @@ void CalibCommands::FlushSerialQueues() {
 
 void CalibCommands::FailureReport() {
     hooks_.showMainStatus(QStringLiteral("TIMEOUT"));
-    popups_.MessagePopup(state_.exchange.VersionText(), Text(info::calib::InfoTimeoutVer));
+    popups_.MessagePopup(state_.exchange.version.Text(), Text(info::calib::InfoTimeoutVer));
 }
 
 bool CalibCommands::SendFrameOrReport() {
@@ -47,17 +45,8 @@ bool CalibCommands::SendFrameOrReport() {
 
 void CalibCommands::CheckComLine() {
     state_.exchange.order = 7;
-    if (!com_.CheckComLineExchange()) {
-        hooks_.showMainStatus(QStringLiteral("TIMEOUT"));
-        hooks_.showInterfaceStatus(QStringLiteral("CONNECTION FAILURE"));
-        return;
-    }
-    state_.exchange.version.fill(0);
-    std::memcpy(state_.exchange.version.data(), state_.buffers.szReadBuf.data(), kFrameBytes);
-    const QString version = state_.exchange.VersionText();
-    hooks_.showMainStatus(version);
-    hooks_.showInterfaceStatus(version);
-    hooks_.enableAccept();
+    RunHandshake(com_, state_.buffers, state_.exchange.version,
+                 {hooks_.showMainStatus, hooks_.showInterfaceStatus, hooks_.enableAccept});
 }
 
 void CalibCommands::SendCalibPara() {

@@ -1,18 +1,10 @@
 #include "scope_commands.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "info_texts.h"
 #include "parameter_file.h"
 #include "wait.h"
 
 namespace tvx {
-
-QString VersionText::Text() const {
-    const auto end = std::find(bytes.begin(), bytes.end(), '\0');
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(end - bytes.begin()));
-}
 
 ScopeCommands::ScopeCommands(Com232& com, LinkState& link, ExchangeState& exchange,
                              FrameBuffers& buffers, ParameterSet& params, LiveValues& live,
@@ -31,17 +23,9 @@ ScopeCommands::ScopeCommands(Com232& com, LinkState& link, ExchangeState& exchan
 
 void ScopeCommands::CheckComLine() {
     exchange_.order = 7;
-    if (!com_.CheckComLineExchange()) {
-        hooks_.showMainStatus(QStringLiteral("TIMEOUT"));
-        hooks_.showInterfaceStatus(QStringLiteral("CONNECTION FAILURE"));
+    if (!RunHandshake(com_, buffers_, exchange_.version,
+                      {hooks_.showMainStatus, hooks_.showInterfaceStatus, hooks_.enableAccept}))
         return;
-    }
-    exchange_.version.Clear();
-    std::memcpy(exchange_.version.bytes.data(), buffers_.szReadBuf.data(), kFrameBytes);
-    const QString version = exchange_.version.Text();
-    hooks_.showMainStatus(version);
-    hooks_.showInterfaceStatus(version);
-    hooks_.enableAccept();
     hooks_.setButtonsDimmed(true);
     GetPara();
     hooks_.setButtonsDimmed(false);

@@ -8,20 +8,12 @@
 
 #include "com232.h"
 #include "frames.h"
+#include "handshake.h"
 #include "loop_flags.h"
 #include "parameter_set.h"
 #include "popups.h"
 
 namespace tvx {
-
-// The sensor's answer to the handshake: 36 bytes of text and two zero bytes that always end it.
-struct VersionText {
-    std::array<char, 38> bytes{};
-
-    // The text up to its first zero byte.
-    QString Text() const;
-    void Clear() { bytes.fill(0); }
-};
 
 // The state of the scope's exchanges.
 struct ExchangeState {

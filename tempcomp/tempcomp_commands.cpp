@@ -1,7 +1,5 @@
 #include "tempcomp_commands.h"
 
-#include <cstring>
-
 #include "exchange_limits.h"
 #include "info_texts.h"
 #include "wait.h"
@@ -34,7 +32,7 @@ void TempCompCommands::FlushSerialQueues() {
 
 void TempCompCommands::FailureReport() {
     hooks_.showMainStatus(QStringLiteral("TIMEOUT"));
-    popups_.MessagePopup(state_.exchange.VersionText(),
+    popups_.MessagePopup(state_.exchange.version.Text(),
                          QString::fromLatin1(info::tempcomp::InfoTimeoutVer));
 }
 
@@ -54,17 +52,8 @@ bool TempCompCommands::ExchangeOrReport(int replyBytes) {
 
 void TempCompCommands::CheckComLine() {
     state_.exchange.order = 7;
-    if (!com_.CheckComLineExchange()) {
-        hooks_.showMainStatus(QStringLiteral("TIMEOUT"));
-        hooks_.showInterfaceStatus(QStringLiteral("CONNECTION FAILURE"));
-        return;
-    }
-    state_.exchange.version.fill(0);
-    std::memcpy(state_.exchange.version.data(), state_.buffers.szReadBuf.data(), kFrameBytes);
-    const QString version = state_.exchange.VersionText();
-    hooks_.showMainStatus(version);
-    hooks_.showInterfaceStatus(version);
-    hooks_.enableAccept();
+    RunHandshake(com_, state_.buffers, state_.exchange.version,
+                 {hooks_.showMainStatus, hooks_.showInterfaceStatus, hooks_.enableAccept});
 }
 
 void TempCompCommands::SendPara() {

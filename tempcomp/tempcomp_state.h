@@ -1,12 +1,12 @@
 #pragma once
 
 #include <QString>
-#include <algorithm>
 #include <array>
 #include <cstdint>
 
 #include "compensation.h"
 #include "frames.h"
+#include "handshake.h"
 #include "link_state.h"
 #include "loop_flags.h"
 
@@ -18,13 +18,7 @@ struct TempCompExchange {
     std::uint16_t anzdata = 16;
     std::uint16_t sync = 85;
     std::uint16_t order = 1;
-    // The sensor's answer to the handshake; the last two bytes always end the text.
-    std::array<char, 38> version{};
-
-    QString VersionText() const {
-        const auto end = std::find(version.begin(), version.end(), '\0');
-        return QString::fromLatin1(version.data(), static_cast<qsizetype>(end - version.begin()));
-    }
+    VersionText version;  // the sensor's answer to the handshake
 };
 
 // Everything the temperature-compensation tool holds while it runs, owned by its main module.

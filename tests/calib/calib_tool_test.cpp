@@ -52,7 +52,7 @@ TEST_F(CalibToolTest, StartsConnectedWithTheHandshakeOnlyAndTheSharedHistoryFile
     EXPECT_EQ(tool->Interface().dispConnectStatus->text(),
               QStringLiteral("TRIVEX CALIB TEST V6.1"));
     EXPECT_TRUE(tool->Interface().buttonAccept->isEnabled());
-    EXPECT_EQ(State().exchange.VersionText(), QStringLiteral("TRIVEX CALIB TEST V6.1"));
+    EXPECT_EQ(State().exchange.version.Text(), QStringLiteral("TRIVEX CALIB TEST V6.1"));
     EXPECT_EQ(State().ipComboBoxFileName, history.fileName());
     EXPECT_GE(tool->Interface().stringIpAdress->findText(QStringLiteral("10.0.0.7")), 0);
     EXPECT_EQ(Main().dispIpAddress->text(), QStringLiteral("127.0.0.1"));

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
-#include <QTcpServer>
 #include <csignal>
 
+#include "closed_port.h"
 #include "program_process.h"
 #include "sim_thread.h"
 
@@ -44,10 +44,8 @@ TEST(CalibProgram, EndsWithExitCodeZeroWhileTheHandshakeWaits) {
 }
 
 TEST(CalibProgram, StartsAndEndsWithNothingListening) {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
+    const quint16 port = ClosedLocalPort();
+    ASSERT_NE(port, 0);
     QProcess tool;
     StartTool(tool, TcpArguments(port));
     tool.waitForFinished(1500);

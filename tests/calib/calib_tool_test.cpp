@@ -1,10 +1,10 @@
 // The calibration tool's shell against the simulated sensor: start-up, help, GO and STOP, the
 // factor buttons, closing the window.
 #include <QFile>
-#include <QTcpServer>
 
 #include "calib_fixture.h"
 #include "calib_texts.h"
+#include "closed_port.h"
 #include "failure_reports.h"
 #include "info_texts.h"
 #include "measurement.h"
@@ -15,14 +15,6 @@ namespace {
 
 QString Text(const char* text) {
     return QString::fromUtf8(text);
-}
-
-quint16 ClosedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
 }
 
 TEST_F(CalibToolTest, StartsConnectedWithTheHandshakeOnlyAndTheSharedHistoryFile) {
@@ -173,7 +165,7 @@ TEST_F(CalibToolTest, GoWithoutASensorReportsOnceWithAnEmptyTitle) {
     StartOptions options;
     options.comprotocol = 1;
     options.tcpHost = QStringLiteral("127.0.0.1");
-    options.tcpPort = QString::number(ClosedPort());
+    options.tcpPort = QString::number(ClosedLocalPort());
     StartTool(options);
     EXPECT_EQ(Main().dispStatus->text(), QStringLiteral("TIMEOUT"));
     EXPECT_EQ(tool->Interface().dispConnectStatus->text(), QStringLiteral("CONNECTION FAILURE"));

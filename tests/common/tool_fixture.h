@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <memory>
 
+#include "closed_port.h"
 #include "command_line.h"
 #include "scripted_popups.h"
 #include "sim_thread.h"
@@ -49,13 +49,12 @@ class ToolWithSensor : public ::testing::Test {
     }
     // No sensor: a loopback port where nothing listens, so no real serial port is touched.
     void StartUnconnected() {
-        QTcpServer probe;
-        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = ClosedLocalPort();
+        ASSERT_NE(port, 0);
         StartOptions options;
         options.comprotocol = 1;
         options.tcpHost = QStringLiteral("127.0.0.1");
-        options.tcpPort = QString::number(probe.serverPort());
-        probe.close();
+        options.tcpPort = QString::number(port);
         StartTool(options);
     }
     void StartTool(StartOptions options) {

@@ -8,11 +8,11 @@
 
 #include <QCursor>
 #include <QGuiApplication>
-#include <QTcpServer>
 #include <QTimer>
 #include <functional>
 #include <vector>
 
+#include "closed_port.h"
 #include "link_harness.h"
 #include "sim_thread.h"
 
@@ -234,12 +234,8 @@ struct ConnectCase {
 };
 
 TEST_F(TcpTransport, ConnectFailuresShowTheirTextInATcpClientBox) {
-    quint16 closedPort = 0;
-    {
-        QTcpServer probe;
-        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-        closedPort = probe.serverPort();
-    }
+    const quint16 closedPort = ClosedLocalPort();
+    ASSERT_NE(closedPort, 0);
     const std::vector<ConnectCase> cases = {
         {"nothing listening", [closedPort](LinkState& l, quint16) { l.portNum = closedPort; }, -2,
          "UnableToEstablishConnection"},

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
-#include <QTcpServer>
 
+#include "closed_port.h"
 #include "program_process.h"
 #include "sim_thread.h"
 
@@ -41,10 +41,8 @@ TEST(ScopeProgram, ClosingWhileTheHandshakeWaitsEndsWithExitCodeZero) {
 }
 
 TEST(ScopeProgram, StartsAndEndsWithNothingListening) {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
+    const quint16 port = ClosedLocalPort();
+    ASSERT_NE(port, 0);
     QProcess scope;
     StartScope(scope, {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(port)});
     // Give the failed connection attempt time to be made before the program is asked to end.

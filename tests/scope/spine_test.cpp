@@ -4,12 +4,12 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include "Tvx3v61.h"
+#include "closed_port.h"
 #include "info_texts.h"
 #include "quit_request.h"
 #include "scripted_popups.h"
@@ -24,14 +24,6 @@ QString Text(const char* text) {
 }
 
 // A port on 127.0.0.1 where nobody listens.
-quint16 ClosedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
-
 StartOptions TcpOptions(quint16 port) {
     StartOptions options;
     options.comprotocol = 1;
@@ -110,7 +102,7 @@ TEST_F(ScopeSpine, VersionOfThirtySixCharactersIsShownWhole) {
 }
 
 TEST_F(ScopeSpine, NothingListeningGivesTimeoutAndTheConnectFailureBox) {
-    Start(TcpOptions(ClosedPort()));
+    Start(TcpOptions(ClosedLocalPort()));
 
     EXPECT_EQ(scope->Main().dispStatus->text(), QStringLiteral("TIMEOUT"));
     EXPECT_EQ(scope->Interface().dispConnectStatus->text(), QStringLiteral("CONNECTION FAILURE"));
@@ -320,7 +312,7 @@ TEST_F(ScopeSpine, DiscardPutsTheOldSettingsBackAndReconnects) {
     Start(TcpOptions(sensor.TcpPort()));
     InterfacePanel& ip = scope->Interface();
     QTest::mouseClick(scope->Main().buttonConnect, Qt::LeftButton);
-    ip.stringPortNumber->setText(QString::number(ClosedPort()));
+    ip.stringPortNumber->setText(QString::number(ClosedLocalPort()));
     QTest::mouseClick(ip.buttonTryToConnect, Qt::LeftButton);
     EXPECT_EQ(scope->Main().dispStatus->text(), QStringLiteral("TIMEOUT"));
     EXPECT_FALSE(ip.buttonAccept->isEnabled());

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
-#include <QTcpServer>
 
+#include "closed_port.h"
 #include "program_process.h"
 #include "sim_thread.h"
 
@@ -31,10 +31,8 @@ TEST(TempCompProgram, ConnectsWithTheHandshakeAloneAndEndsWithExitCodeZero) {
 }
 
 TEST(TempCompProgram, StartsAndEndsWithNothingListening) {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
+    const quint16 port = ClosedLocalPort();
+    ASSERT_NE(port, 0);
     QProcess tool;
     StartTool(tool, TcpArguments(port));
     tool.waitForFinished(1500);

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <memory>
 

@@ -9,18 +9,31 @@ namespace tvx::sim {
 
 namespace {
 
+// Bounds of the parameters: a byte count never asks for more than a line could carry in a
+// minute, a time never for more than an hour, a word value fits 16 bits.
+constexpr int kMaxBytes = 65536;
+constexpr int kMaxMs = 3600 * 1000;
+constexpr int kMaxWord = 0xFFFF;
+constexpr int kMaxCount = 1000000;
+
 struct KindName {
     FaultKind kind;
     const char* name;
     int params;  // how many of a, b it takes
+    int maxA;    // the largest a (and b) it accepts
+    int maxB;
 };
 
 constexpr KindName kKinds[] = {
-    {FaultKind::NoReply, "noreply", 0},         {FaultKind::ShortReply, "short", 1},
-    {FaultKind::LongReply, "long", 1},          {FaultKind::SplitReply, "split", 2},
-    {FaultKind::DelayedReply, "delay", 1},      {FaultKind::WrongSync, "badsync", 1},
-    {FaultKind::WrongOrder, "badorder", 1},     {FaultKind::Disconnect, "disconnect", 1},
-    {FaultKind::Unsolicited, "unsolicited", 2},
+    {FaultKind::NoReply, "noreply", 0, 0, 0},
+    {FaultKind::ShortReply, "short", 1, kMaxBytes, 0},
+    {FaultKind::LongReply, "long", 1, kMaxBytes, 0},
+    {FaultKind::SplitReply, "split", 2, kMaxBytes, kMaxMs},
+    {FaultKind::DelayedReply, "delay", 1, kMaxMs, 0},
+    {FaultKind::WrongSync, "badsync", 1, kMaxWord, 0},
+    {FaultKind::WrongOrder, "badorder", 1, kMaxWord, 0},
+    {FaultKind::Disconnect, "disconnect", 1, kMaxCount, 0},
+    {FaultKind::Unsolicited, "unsolicited", 2, kMaxBytes, kMaxMs},
 };
 
 constexpr std::uint8_t kLongFiller = 0xEE;
@@ -66,9 +79,14 @@ std::optional<Fault> Fault::Parse(const QString& text, QString* error) {
             QStringLiteral("\"%1\" takes at most %2 parameter(s)").arg(head[0]).arg(kind->params));
     }
     int* params[] = {&fault.a, &fault.b};
+    const int limits[] = {kind->maxA, kind->maxB};
     for (int i = 1; i < head.size(); ++i) {
         if (!ParseNumber(head[i], params[i - 1])) {
             return fail(QStringLiteral("bad parameter \"%1\"").arg(head[i]));
+        }
+        if (*params[i - 1] > limits[i - 1]) {
+            return fail(
+                QStringLiteral("parameter \"%1\" is above %2").arg(head[i]).arg(limits[i - 1]));
         }
     }
     for (int i = 1; i < parts.size(); ++i) {
@@ -183,14 +201,14 @@ ReplyPlan FaultPlan::Apply(std::uint16_t order, const QByteArray& reply) {
                 shortTo = Or(f.a, static_cast<int>(reply.size()) - 1);
                 break;
             case FaultKind::LongReply:
-                extra += Or(f.a, 1);
+                extra = std::min(kMaxBytes, extra + Or(f.a, 1));
                 break;
             case FaultKind::SplitReply:
                 splitBytes = std::max(1, Or(f.a, 18));
                 splitPauseMs = Or(f.b, 100);
                 break;
             case FaultKind::DelayedReply:
-                delayMs += Or(f.a, 1000);
+                delayMs = std::min(kMaxMs, delayMs + Or(f.a, 1000));
                 break;
             case FaultKind::WrongSync:
                 sync = Or(f.a, tvx::sync + 1);
@@ -199,7 +217,7 @@ ReplyPlan FaultPlan::Apply(std::uint16_t order, const QByteArray& reply) {
                 orderWord = Or(f.a, order + 1);
                 break;
             case FaultKind::Unsolicited:
-                unsolicitedBytes += Or(f.a, 36);
+                unsolicitedBytes = std::min(kMaxBytes, unsolicitedBytes + Or(f.a, 36));
                 unsolicitedWaitMs = Or(f.b, 100);
                 break;
             case FaultKind::Disconnect:

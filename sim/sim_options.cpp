@@ -13,7 +13,7 @@ QString SimUsage() {
         "  --baud N           pace replies as on an N baud 8N1 line (e.g. 19200; 0 = off)\n"
         "  --scenario FILE    measured targets over time (see sim/README.md)\n"
         "  --sample \"R G B [TEMP]\"  one constant target instead (default 2000 1200 800 25)\n"
-        "  --noise A[:SEED]   add seeded noise of +-A to the raw signals\n"
+        "  --noise A[:SEED]   add seeded noise of +-A (0 ... 4095) to the raw signals\n"
         "  --version TEXT     the version text (36 bytes at most; default TRIVEX-SIM V6.1)\n"
         "  --fault FAULT      misbehave (repeatable); FAULT is\n"
         "                     KIND[:A[:B]][,order=N|all][,times=N|once|always][,skip=N]\n"
@@ -80,7 +80,7 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& args, QString* erro
             options.ptyLink = value == QLatin1String("-") ? QString() : value;
         } else if (name == QLatin1String("--baud")) {
             options.baud = value.toInt(&ok);
-            if (!ok || options.baud < 0)
+            if (!ok || options.baud < 0 || options.baud > 4000000)
                 return fail(QStringLiteral("bad baud rate \"%1\"").arg(value));
         } else if (name == QLatin1String("--scenario")) {
             QString why;
@@ -97,7 +97,7 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& args, QString* erro
         } else if (name == QLatin1String("--noise")) {
             const QStringList parts = value.split(QLatin1Char(':'));
             options.noise = parts[0].toInt(&ok);
-            if (!ok || options.noise < 0 || parts.size() > 2) {
+            if (!ok || options.noise < 0 || options.noise > 4095 || parts.size() > 2) {
                 return fail(QStringLiteral("bad noise \"%1\": expected A[:SEED]").arg(value));
             }
             if (parts.size() == 2) {

@@ -23,8 +23,12 @@ bool IsBlank(char c) {
 bool ParseNumber(std::string_view field, double& value) {
     while (!field.empty() && IsBlank(field.front())) field.remove_prefix(1);
     while (!field.empty() && IsBlank(field.back())) field.remove_suffix(1);
-    if (!field.empty() && field.front() == '+') field.remove_prefix(1);
-    if (field.empty() || field.front() == '+') return false;
+    // One sign at most: a '+' must be followed by the number itself, not by another sign.
+    if (!field.empty() && field.front() == '+') {
+        field.remove_prefix(1);
+        if (field.empty() || field.front() == '+' || field.front() == '-') return false;
+    }
+    if (field.empty()) return false;
     const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), value,
                                            std::chars_format::general);
     return ec == std::errc{} && end == field.data() + field.size() && std::isfinite(value);

@@ -75,6 +75,10 @@ TEST(FaultParseTest, BadSpecsAreRejectedWithAReason) {
         {"short:1:2", "\"short\" takes at most 1 parameter(s)"},
         {"short:x", "bad parameter \"x\""},
         {"delay:-5", "bad parameter \"-5\""},
+        // Sizes and times an option can ask for are bounded, so no request allocates gigabytes.
+        {"unsolicited:1835518355", "parameter \"1835518355\" is above 65536"},
+        {"split:18:3600001", "parameter \"3600001\" is above 3600000"},
+        {"badsync:0x10000", "parameter \"0x10000\" is above 65535"},
         {"delay,order=five", "bad order \"five\""},
         {"delay,times=0", "bad times \"0\""},
         {"delay,skip=-1", "bad skip \"-1\""},

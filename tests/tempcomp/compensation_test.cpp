@@ -311,6 +311,8 @@ TEST_F(EquationFiles, MalformedFilesAreRefusedNamingTheFault) {
         {"inf\n" + fifteen.substr(2), "Line 1"},
         {"1e999\n" + fifteen.substr(2), "Line 1"},
         {"++1\n" + fifteen.substr(2), "Line 1"},
+        {"+-21\n" + fifteen.substr(2), "Line 1"},  // one sign, not two
+        {"+\n" + fifteen.substr(2), "Line 1"},
         {"0x10\n" + fifteen.substr(2), "Line 1"},
     };
     for (const Case& c : cases) {

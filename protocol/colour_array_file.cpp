@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
 #include <limits>
 
 namespace tvx {
@@ -43,8 +44,14 @@ ColourArrayRead ReadColourArrayFile(const QString& path, RowColours& colours) {
     const QList<QByteArray> fields = text.simplified().split(' ');
     for (const QByteArray& field : fields) {
         if (field.isEmpty() || result.entriesRead == kRowColourEntries) break;
+        // Digits with an optional sign and nothing else: a NUL or any other byte inside the field
+        // makes it no number, rather than cutting it short.
+        const qsizetype digitsFrom = (field.front() == '+' || field.front() == '-') ? 1 : 0;
+        const bool digitsOnly =
+            field.size() > digitsFrom && std::all_of(field.begin() + digitsFrom, field.end(),
+                                                     [](char c) { return c >= '0' && c <= '9'; });
         bool ok = false;
-        const long long value = field.toLongLong(&ok);
+        const long long value = digitsOnly ? field.toLongLong(&ok) : 0;
         if (!ok || value < std::numeric_limits<std::int32_t>::min() ||
             value > std::numeric_limits<std::int32_t>::max())
             break;

@@ -62,7 +62,11 @@ TEST_F(ColourArrayFileTest, ReaderTakesPlainIntegersAndKeepsWhatItCannotRead) {
     // caller learns about it.
     for (const QByteArray& content :
          {QByteArray("11\n22\n33\n"), QByteArray("11\n22\n33\nblue\n44\n"),
-          QByteArray("11\n22\n33\n99999999999\n")}) {
+          QByteArray("11\n22\n33\n99999999999\n"),
+          QByteArray("11\n22\n33\n4\0"
+                     "4\n",
+                     15),
+          QByteArray("11\n22\n33\n+-4\n")}) {
         SCOPED_TRACE(content.constData());
         const QString path = Path("short.car");
         ASSERT_TRUE(WriteBytes(path, content));

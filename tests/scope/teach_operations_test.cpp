@@ -119,6 +119,7 @@ TEST_F(TeachOperationsTest, ResetTableSetsEveryValueToOneAndKeepsColoursAndGroup
 }
 
 TEST_F(TeachOperationsTest, ApplyFromAllDrawsEveryRowsCircleInItsColour) {
+    WindowSizeWatch window(&Main());
     SetTableRow(0, {1000, 2000, 50, 300, 20});
     SetTableRow(1, {3000, 500, 120, 300, 20});
     Main().graphData2->raise();
@@ -171,6 +172,8 @@ TEST_F(TeachOperationsTest, ApplyFromAllDrawsEveryRowsCircleInItsColour) {
     Click(Teach().buttonApplyFromAll);
     EXPECT_EQ(plane->graphCount(), 0);
     EXPECT_EQ(plane->PlotCount(), 3 * kTeachRows);
+    ExpectRoundCircles(plane, "s/i");
+    window.Expect("on the teach page, in s/i");
 }
 
 TEST_F(TeachOperationsTest, AutoAdjustGrowsTheActiveCirclesThenZoomsUntilALeftClick) {

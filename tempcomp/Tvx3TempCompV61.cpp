@@ -230,10 +230,7 @@ void Tvx3TempCompV61::CBF_ButtonGetEquation() {
                              QString::fromStdString(result.error));
         return;
     }
-    if (!panel->SetCoefficientBoxes(result.coefficients))
-        popups_.MessagePopup(QString::fromLatin1(kFileErrorTitle),
-                             QStringLiteral("A coefficient of the equation file is too large "
-                                            "for its box."));
+    panel->SetCoefficientBoxes(result.coefficients);
 }
 
 void Tvx3TempCompV61::CBF_ButtonCalcCurves() {

@@ -103,9 +103,13 @@ void CalcCurves(CompensationTables& t, const Coefficients& coefficients) {
 std::uint16_t FactorFromQuotient(double q, bool* outOfRange) {
     const bool bad = !(q >= 0.0 && q < 65536.0);
     if (outOfRange != nullptr) *outOfRange = bad;
-    if (std::isnan(q) || q < 0.0) return 0;
-    if (q >= 65536.0) return 65535;
-    return static_cast<std::uint16_t>(static_cast<std::uint32_t>(q));
+    const double truncated = std::trunc(q);
+    constexpr double kUint32End = 4294967296.0;
+    if (truncated >= 0.0 && truncated < kUint32End)
+        return static_cast<std::uint16_t>(static_cast<std::uint32_t>(truncated));
+    // Beyond the unsigned 32-bit range the conversion has no value of its own: the factor stops
+    // at the end it went past (not a number counts as below).
+    return truncated >= kUint32End ? 65535 : 0;
 }
 
 void CalcCfCurves(CompensationTables& t, const SetValues& setValues) {

@@ -47,7 +47,8 @@ struct CompensationTables {
     ChartRanges curveRanges;
     ChartRanges factorRanges;
     // Factors of the last CalcCfCurves whose quotient was not a number in 0 ... 65535 (a curve
-    // value of 0 or below, or below set value / 64): stored saturated, never sent.
+    // value of 0 or below, or below set value / 64): stored as the conversion leaves them, never
+    // sent.
     int factorsOutOfRange = 0;
 
     Coefficients CoefficientValues() const;
@@ -68,8 +69,10 @@ void Calc3rdRoot(CompensationTables& tables);
 // True when the tables read back equal the computed ones, all four of them.
 bool CheckSaving(const CompensationTables& tables);
 
-// The value a 16-bit factor becomes from its quotient: truncated toward zero; a quotient that is
-// not a number in 0 ... 65535 saturates (0 below, 65535 above) and counts as out of range.
+// The 16-bit factor of a quotient: truncated toward zero, taken as an unsigned 32-bit integer,
+// its low 16 bits (65536 gives 0, 70000 gives 4464). A quotient beyond the unsigned 32-bit range
+// saturates (0 below, 65535 above, 0 for not a number). `outOfRange` tells whether the quotient
+// was no number in 0 ... 65535, so that the factor does not stand for it.
 std::uint16_t FactorFromQuotient(double q, bool* outOfRange);
 
 // --- the tool's frames: 36 bytes, words high byte first; words not listed are zero ---

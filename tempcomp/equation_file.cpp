@@ -19,8 +19,9 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-// One number with blanks around it; decimal or exponent notation, an optional sign.
-bool ParseNumber(std::string_view field, double& value) {
+}  // namespace
+
+bool ParseCoefficient(std::string_view field, double& value) {
     while (!field.empty() && IsBlank(field.front())) field.remove_prefix(1);
     while (!field.empty() && IsBlank(field.back())) field.remove_suffix(1);
     // One sign at most: a '+' must be followed by the number itself, not by another sign.
@@ -29,19 +30,25 @@ bool ParseNumber(std::string_view field, double& value) {
         if (field.empty() || field.front() == '+' || field.front() == '-') return false;
     }
     if (field.empty()) return false;
-    const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), value,
+    double parsed = 0.0;
+    const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), parsed,
                                            std::chars_format::general);
-    return ec == std::errc{} && end == field.data() + field.size() && std::isfinite(value);
+    if (ec != std::errc{} || end != field.data() + field.size() || !std::isfinite(parsed))
+        return false;
+    value = parsed;
+    return true;
 }
 
-}  // namespace
+std::string FormatCoefficient(double value) {
+    char number[64];
+    const auto [end, ec] = std::to_chars(number, number + sizeof number, value);
+    return std::string(number, ec == std::errc{} ? end : number);
+}
 
 std::string FormatEquationText(const Coefficients& coefficients) {
     std::string text;
     for (double value : coefficients) {
-        char number[64];
-        const auto [end, ec] = std::to_chars(number, number + sizeof number, value);
-        std::string field(number, ec == std::errc{} ? end : number);
+        std::string field = FormatCoefficient(value);
         if (field.size() < 10) field.insert(0, 10 - field.size(), ' ');
         text += field;
         text += '\n';
@@ -70,7 +77,7 @@ EquationFileResult ParseEquationText(const std::string& text) {
         return result;
     }
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (!ParseNumber(lines[i], result.coefficients[i])) {
+        if (!ParseCoefficient(lines[i], result.coefficients[i])) {
             result.error = "Line " + std::to_string(i + 1) +
                            " of the equation file is not a number: \"" + lines[i] + "\".";
             return result;

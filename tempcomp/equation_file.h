@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "compensation.h"
 
@@ -26,5 +27,12 @@ EquationFileResult ReadEquationFile(const std::string& path);
 EquationFileResult ParseEquationText(const std::string& text);
 // The file's text for the coefficients.
 std::string FormatEquationText(const Coefficients& coefficients);
+
+// One coefficient as the file and the coefficient boxes write it: the shortest decimal text that
+// reads back to the same double ("1000", "-1.25e-07", "1.2345678901234567e-300").
+std::string FormatCoefficient(double value);
+// One coefficient as the file and the coefficient boxes take it: a finite decimal number in
+// plain or exponent notation, an optional sign, blanks around it. False when it is none.
+bool ParseCoefficient(std::string_view text, double& value);
 
 }  // namespace tvx::tempcomp

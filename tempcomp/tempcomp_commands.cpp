@@ -61,9 +61,10 @@ void TempCompCommands::SendPara() {
     CompensationTables& tables = state_.tables;
     hooks_.calculateTables();
     // A factor that does not fit 16 bits would reach the sensor wrapped or saturated: a wrong
-    // correction that the read-back would still report as saved.
+    // correction that the read-back would still report as saved. Nothing goes out, so nothing
+    // failed to be saved either.
     if (tables.factorsOutOfRange > 0) {
-        hooks_.showSaveResult(QStringLiteral("FAILURE"));
+        hooks_.showSaveResult(QString::fromLatin1(kNotSentText));
         popups_.MessagePopup(QString::fromLatin1(kFactorRangeTitle),
                              QString::fromLatin1(kFactorRangeText));
         return;

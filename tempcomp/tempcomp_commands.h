@@ -31,6 +31,9 @@ inline constexpr const char* kFactorRangeText =
     " Every curve must stay above 0 and above 1/64 of its set value for T = 0 ... 99. \n"
     " Nothing was sent to the sensor.";
 
+// The save result when the factors were refused and nothing went to the sensor.
+inline constexpr const char* kNotSentText = "NOT SENT";
+
 // The temperature-compensation tool's exchanges with the sensor: the handshake, the transfer of
 // the tables in blocks, and their read-back and comparison.
 class TempCompCommands {

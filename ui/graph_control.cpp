@@ -1,11 +1,15 @@
 #include "graph_control.h"
 
+#include <algorithm>
+
+#include "readable_colour.h"
+
 namespace tvx {
 
 namespace {
 
 void StyleAxes(QCustomPlot& plot) {
-    plot.setBackground(QColor(0x20, 0x20, 0x20));
+    plot.setBackground(QColor(kPlotBackground));
     for (QCPAxis* axis : {plot.xAxis, plot.yAxis}) {
         axis->setBasePen(QPen(Qt::lightGray));
         axis->setTickPen(QPen(Qt::lightGray));
@@ -16,7 +20,25 @@ void StyleAxes(QCustomPlot& plot) {
     plot.setMinimumSize(220, 180);
 }
 
+// Rim width in pixels: a pixel on each side of a one-pixel line.
+constexpr double kRimWidth = 3.0;
+
 }  // namespace
+
+QPen OutlinedEllipse::RimPen() const {
+    QPen rim = pen();
+    rim.setColor(QColor(ReadableTextColour(pen().color().rgb() & 0xFFFFFFu)));
+    rim.setWidthF(std::max(kRimWidth, pen().widthF() + 2.0));
+    return rim;
+}
+
+void OutlinedEllipse::draw(QCPPainter* painter) {
+    const QPen line = pen();
+    setPen(RimPen());
+    QCPItemEllipse::draw(painter);
+    setPen(line);
+    QCPItemEllipse::draw(painter);
+}
 
 GraphControl::GraphControl(QWidget* parent) : QCustomPlot(parent) {
     StyleAxes(*this);
@@ -46,9 +68,9 @@ QCPGraph* GraphControl::PlotLine(const QVector<double>& xs, const QVector<double
     return line;
 }
 
-QCPItemEllipse* GraphControl::PlotEllipse(double x1, double y1, double x2, double y2,
-                                          const QColor& colour) {
-    auto* ellipse = new QCPItemEllipse(this);
+OutlinedEllipse* GraphControl::PlotEllipse(double x1, double y1, double x2, double y2,
+                                           const QColor& colour) {
+    auto* ellipse = new OutlinedEllipse(this);
     ellipse->topLeft->setCoords(x1, y2);
     ellipse->bottomRight->setCoords(x2, y1);
     ellipse->setPen(QPen(colour));
@@ -61,10 +83,44 @@ int GraphControl::PlotCount() const {
     return graphCount() + itemCount() - 1;
 }
 
+void GraphControl::SetEqualScale(EqualScale mode) {
+    equalScale_ = mode;
+    FitAxisRanges();
+}
+
 void GraphControl::SetAxisRanges(double xmin, double xmax, double ymin, double ymax) {
-    xAxis->setRange(xmin, xmax);
-    yAxis->setRange(ymin, ymax);
+    setX_ = QCPRange(xmin, xmax);
+    setY_ = QCPRange(ymin, ymax);
+    FitAxisRanges();
+}
+
+void GraphControl::FitAxisRanges() {
+    xAxis->setRange(setX_);
+    yAxis->setRange(setY_);
+    if (equalScale_ != EqualScale::Off) {
+        // The tick labels take their room from the ranges, and the plot area follows: twice
+        // settles it.
+        for (int pass = 0; pass < 2; ++pass) {
+            updateLayout();
+            const double width = axisRect()->width();
+            const double height = axisRect()->height();
+            if (width <= 0 || height <= 0) break;
+            const double unitsPerPixel = std::max(setX_.size() / width, setY_.size() / height);
+            const auto widen = [this](const QCPRange& set, double span) {
+                if (equalScale_ == EqualScale::KeepLowerEnds)
+                    return QCPRange(set.lower, set.lower + span);
+                return QCPRange(set.center() - span / 2, set.center() + span / 2);
+            };
+            xAxis->setRange(widen(setX_, unitsPerPixel * width));
+            yAxis->setRange(widen(setY_, unitsPerPixel * height));
+        }
+    }
     replot(rpQueuedReplot);
+}
+
+void GraphControl::resizeEvent(QResizeEvent* event) {
+    QCustomPlot::resizeEvent(event);
+    if (equalScale_ != EqualScale::Off) FitAxisRanges();
 }
 
 void GraphControl::SetCursorPosition(double x, double y) {

@@ -8,13 +8,42 @@
 
 namespace tvx {
 
+// The background of every graph and strip chart.
+inline constexpr QRgb kPlotBackground = 0x202020;
+
+// An ellipse outline with a contrasting rim on both sides of its line (black or white, whichever
+// differs more from the line's colour), so that an outline in any colour stands out from any
+// background: a black circle on the dark plot as well as a grey one on grey.
+class OutlinedEllipse : public QCPItemEllipse {
+  public:
+    explicit OutlinedEllipse(QCustomPlot* plot) : QCPItemEllipse(plot) {}
+    // The rim drawn under the line.
+    QPen RimPen() const;
+
+  protected:
+    void draw(QCPPainter* painter) override;
+};
+
+// How a graph with one scale for both axes fits the ranges the program sets into its shape.
+enum class EqualScale {
+    Off,            // each axis shows exactly its range
+    KeepLowerEnds,  // the ranges grow at their upper ends (right, top)
+    KeepCentre,     // the ranges grow evenly on both sides
+};
+
 // A graph control: plots on manual axes (bottom X, left Y) and one cursor, cursor 1, a crosshair
 // that the program moves and the user can drag. Plots are lines and items such as circles;
 // deleting the plots leaves the cursor.
+//
+// With an equal scale a unit of X is as many pixels as a unit of Y, so circles stay round: the
+// axes show at least the ranges the program set, one of them widened to the graph's shape, again
+// on every resize.
 class GraphControl : public QCustomPlot {
     Q_OBJECT
   public:
     explicit GraphControl(QWidget* parent = nullptr);
+
+    void SetEqualScale(EqualScale mode);
 
     // Removes every line and item but the cursor.
     void DeleteAllPlots();
@@ -22,11 +51,14 @@ class GraphControl : public QCustomPlot {
     QCPGraph* PlotLine(const QVector<double>& xs, const QVector<double>& ys, const QColor& colour);
     // The outline of the ellipse inside the rectangle (x1, y1) ... (x2, y2), in `colour`, not
     // filled.
-    QCPItemEllipse* PlotEllipse(double x1, double y1, double x2, double y2, const QColor& colour);
+    OutlinedEllipse* PlotEllipse(double x1, double y1, double x2, double y2, const QColor& colour);
     // Lines and items now plotted, the cursor not counted.
     int PlotCount() const;
 
     void SetAxisRanges(double xmin, double xmax, double ymin, double ymax);
+    // The ranges last set; the axes show these, or more with an equal scale.
+    QCPRange RequestedXRange() const { return setX_; }
+    QCPRange RequestedYRange() const { return setY_; }
 
     void SetCursorPosition(double x, double y);
     QPointF CursorPosition() const;
@@ -45,9 +77,15 @@ class GraphControl : public QCustomPlot {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     QPointF PositionAt(const QPointF& pixel) const;
+    void FitAxisRanges();
+
+    EqualScale equalScale_ = EqualScale::Off;
+    QCPRange setX_;
+    QCPRange setY_;
 
     QCPItemTracer* cursor_;
     bool draggable_ = false;

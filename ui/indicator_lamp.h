@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QLabel>
 
+#include "panel_parts.h"
+
 namespace tvx {
 
 // A round lamp that is on (lit in its colour) or off (dark).
@@ -26,10 +28,9 @@ class IndicatorLamp : public QLabel {
     void Paint(bool on) {
         on_ = on;
         const QColor fill = on ? colour_ : QColor(0x40, 0x10, 0x10);
-        setStyleSheet(
-            QStringLiteral("QLabel { border-radius: 12px; border: 1px solid #202020; "
-                           "background: %1; color: %2; font-size: 9px; }")
-                .arg(fill.name(), on ? QStringLiteral("#000000") : QStringLiteral("#a0a0a0")));
+        setStyleSheet(QStringLiteral("QLabel { border-radius: 12px; border: 1px solid #202020; "
+                                     "font-size: 9px; %1 }")
+                          .arg(ColourRules(fill.rgb())));
     }
 
     QColor colour_;

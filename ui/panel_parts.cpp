@@ -3,6 +3,8 @@
 #include <QFont>
 #include <QPainter>
 
+#include "readable_colour.h"
+
 namespace tvx {
 
 QLineEdit* MakeDisplay(QWidget* parent, int minimumWidth) {
@@ -25,6 +27,12 @@ QProgressBar* MakeColourBar(const QColor& colour, int top, int minimumHeight, QW
                                       "#101010; } QProgressBar::chunk { background: %1; }")
                            .arg(colour.name()));
     return bar;
+}
+
+QString ColourRules(QRgb background) {
+    const QRgb rgb = background & 0xFFFFFFu;
+    return QStringLiteral("color: %1; background: %2;")
+        .arg(QColor(ReadableTextColour(rgb)).name(), QColor(rgb).name());
 }
 
 QPixmap BrandLogo() {

@@ -177,8 +177,7 @@ void CalibPanel::SetButtonColour(QPushButton* button, std::uint32_t rgb) {
     QPalette palette = button->palette();
     palette.setColor(QPalette::Button, colour);
     button->setPalette(palette);
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { background-color: %1; }").arg(colour.name()));
+    button->setStyleSheet(QStringLiteral("QPushButton { %1 }").arg(ColourRules(colour.rgb())));
 }
 
 std::uint32_t CalibPanel::ButtonColour(const QPushButton* button) {

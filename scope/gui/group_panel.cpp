@@ -9,7 +9,7 @@
 namespace tvx {
 
 GroupPanel::GroupPanel(QWidget* parent) : Panel(QString::fromLatin1(kGroupPanelTitle), parent) {
-    gridGroups = new WordTable(kTeachRows, 1, 0, this);
+    gridGroups = new WordTable(kTeachRows, 1, 0, 0, this);
     gridGroups->setHorizontalHeaderLabels({QStringLiteral("GROUP")});
     gridGroups->horizontalHeader()->setStretchLastSection(true);
     gridGroups->setMinimumHeight(gridGroups->verticalHeader()->length() +

@@ -5,6 +5,7 @@
 #include "help.h"
 #include "info_texts.h"
 #include "live_frame_view.h"
+#include "panel_parts.h"
 
 namespace tvx {
 
@@ -16,9 +17,9 @@ void SetNumber(QLineEdit* display, long long value) {
     display->setText(QString::number(value));
 }
 
-void SetDisplayColours(QLineEdit* display, QRgb text, QRgb background) {
-    display->setStyleSheet(QStringLiteral("QLineEdit { color: %1; background: %2; }")
-                               .arg(QColor(text).name(), QColor(background).name()));
+// The backgrounds are the displays' own; the text takes the colour that reads on them.
+void SetDisplayColours(QLineEdit* display, QRgb background) {
+    display->setStyleSheet(QStringLiteral("QLineEdit { %1 }").arg(ColourRules(background)));
 }
 
 }  // namespace
@@ -49,13 +50,13 @@ void LiveDisplay::AddDispNamesRows() {
         ParameterControls::LabelRow(panel_.labelINT, QStringLiteral("INT"), QStringLiteral("M")));
     controls_.AddDispNamesRow([this](int calcmode) {
         if (calcmode == 0) {
-            SetDisplayColours(panel_.dispX, 0xE0E0E0, 0xFF0000);
-            SetDisplayColours(panel_.dispY, 0xE0E0E0, 0x00FF00);
+            SetDisplayColours(panel_.dispX, 0xFF0000);
+            SetDisplayColours(panel_.dispY, 0x00FF00);
             panel_.graphData1->SetAxisRanges(0, 4096, 0, 4096);
             panel_.graphINT->SetYAxisRange(0, 4096);
         } else {
-            SetDisplayColours(panel_.dispX, 0x00FF00, 0xFF0000);
-            SetDisplayColours(panel_.dispY, 0x80FFFF, 0xFFFF00);
+            SetDisplayColours(panel_.dispX, 0xFF0000);
+            SetDisplayColours(panel_.dispY, 0xFFFF00);
             panel_.graphData1->DeleteAllPlots();
             panel_.graphData1->SetAxisRanges(0, 10000, 0, 4000);
             panel_.graphINT->SetYAxisRange(0, 1200);

@@ -108,8 +108,12 @@ MainPanel::MainPanel(const QString& title) : Panel(title) {
     colourPatch->setAutoFillBackground(true);
     colourPatch->setStyleSheet(QStringLiteral("QFrame { background: #000000; }"));
 
+    // Tolerance circles stay round: one scale for both axes. The colour plane keeps its origin in
+    // the corner; the zoom keeps the measurement and the circles in the middle.
     graphData1 = new GraphControl(this);
+    graphData1->SetEqualScale(EqualScale::KeepLowerEnds);
     graphData2 = new GraphControl(this);
+    graphData2->SetEqualScale(EqualScale::KeepCentre);
     graphRGB = new StripChart(
         {QColor(0xFF, 0x40, 0x40), QColor(0x40, 0xE0, 0x40), QColor(0x50, 0x80, 0xFF)},
         kHistorySamples, this);

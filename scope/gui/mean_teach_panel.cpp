@@ -57,8 +57,8 @@ std::uint16_t DisplayedNumber(const QLineEdit* display) {
 
 MeanTeachPanel::MeanTeachPanel(QWidget* parent)
     : Panel(QString::fromLatin1(kMeanTeachPanelTitle), parent) {
-    gridTpValues = new WordTable(kCaptureRows, kCaptureColumns, 0, this);
-    gridTpMean = new WordTable(1, kCaptureColumns, 0, this);
+    gridTpValues = new WordTable(kCaptureRows, kCaptureColumns, 0, 1, this);
+    gridTpMean = new WordTable(1, kCaptureColumns, 0, 1, this);
     for (int c = 0; c < kCaptureColumns; ++c) gridTpMean->SetColumnEditable(c, false);
     LabelColumns(gridTpValues, kColumnsXy);
     LabelColumns(gridTpMean, kColumnsXy);

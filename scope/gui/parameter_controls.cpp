@@ -154,7 +154,7 @@ void ParameterControls::BuildParameterPage() {
 void ParameterControls::BuildTeachPage() {
     QWidget* page = panel_.teachPage;
 
-    gridTeach = new WordTable(kTeachRows, kTeachColumns, 1, page);
+    gridTeach = new WordTable(kTeachRows, kTeachColumns, 1, 0, page);
     gridTeach->setHorizontalHeaderItem(kTeachColumnRowColour,
                                        new QTableWidgetItem(QStringLiteral("COLOR")));
     gridTeach->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);

@@ -56,7 +56,7 @@ QBoxLayout* BoxHolding(QWidget* owner, QWidget* widget) {
 }
 
 void SetButtonColour(QPushButton* button, const QColor& colour) {
-    button->setStyleSheet(QStringLiteral("background-color: %1;").arg(colour.name()));
+    button->setStyleSheet(QStringLiteral("QPushButton { %1 }").arg(ColourRules(colour.rgb())));
 }
 
 }  // namespace

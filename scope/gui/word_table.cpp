@@ -40,12 +40,13 @@ class WordDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-WordTable::WordTable(int rows, int valueColumns, int plainColumns, QWidget* parent)
+WordTable::WordTable(int rows, int valueColumns, int plainColumns, int firstRowLabel,
+                     QWidget* parent)
     : QTableWidget(rows, valueColumns + plainColumns, parent), valueColumns_(valueColumns) {
     setItemDelegate(new WordDelegate(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
     for (int row = 0; row < rows; ++row) {
-        setVerticalHeaderItem(row, new QTableWidgetItem(QString::number(row + 1)));
+        setVerticalHeaderItem(row, new QTableWidgetItem(QString::number(firstRowLabel + row)));
         for (int column = 0; column < columnCount(); ++column) {
             auto* item = new QTableWidgetItem;
             if (column < valueColumns) {

@@ -12,16 +12,19 @@ inline constexpr QRgb kActiveRowColour = 0x008000;
 inline constexpr QRgb kInactiveRowColour = 0xFF0000;
 
 // A table of unsigned 16-bit cells, as the teach table and the group table are: rows labelled
-// 1, 2, ...; the first valueColumns columns hold numbers that the user edits in a 0 ... 65535
-// field; further plain columns carry no value (the teach table's row-colour cell).
+// firstRowLabel, firstRowLabel + 1, ...; the first valueColumns columns hold numbers that the
+// user edits in a 0 ... 65535 field; further plain columns carry no value (the teach table's
+// row-colour cell).
 //
-// Rows and columns are counted from 0 here: row 0 is the table row labelled "1". The program
-// writes cells with SetValue, which raises no itemChanged, so a connection to itemChanged sees
-// the user's edits only.
+// Rows and columns are counted from 0 here. The teach rows are labelled from 0 as well, as "No.",
+// C-No and the help texts count them; captured frames are labelled from 1. The program writes
+// cells with SetValue, which raises no itemChanged, so a connection to itemChanged sees the
+// user's edits only.
 class WordTable : public QTableWidget {
     Q_OBJECT
   public:
-    WordTable(int rows, int valueColumns, int plainColumns, QWidget* parent = nullptr);
+    WordTable(int rows, int valueColumns, int plainColumns, int firstRowLabel,
+              QWidget* parent = nullptr);
 
     int ValueColumns() const { return valueColumns_; }
 

@@ -4,7 +4,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
-#include <cmath>
 
 #include "panel_parts.h"
 
@@ -61,11 +60,8 @@ TempCompPanel::TempCompPanel(const QString& title) : Panel(title) {
     for (int c = 0; c < 3; ++c) {
         grid->addWidget(new QLabel(QString::fromLatin1(kChannelNames[c]), coefficients), c + 1, 0);
         for (int p = 0; p < 5; ++p) {
-            auto* box = new QDoubleSpinBox(coefficients);
-            box->setDecimals(kCoefficientDecimals);
-            box->setRange(-kCoefficientLimit, kCoefficientLimit);
+            auto* box = new CoefficientBox(coefficients);
             box->setValue(p == 4 ? kStartConstant : 0.0);
-            box->setMinimumWidth(150);
             editCoefficient[static_cast<std::size_t>(5 * c + p)] = box;
             grid->addWidget(box, c + 1, p + 1);
         }
@@ -142,11 +138,8 @@ Coefficients TempCompPanel::CoefficientBoxes() const {
     return values;
 }
 
-bool TempCompPanel::SetCoefficientBoxes(const Coefficients& values) {
-    for (double v : values)
-        if (!(std::fabs(v) <= kCoefficientLimit)) return false;
+void TempCompPanel::SetCoefficientBoxes(const Coefficients& values) {
     for (std::size_t i = 0; i < values.size(); ++i) editCoefficient[i]->setValue(values[i]);
-    return true;
 }
 
 SetValues TempCompPanel::SetValueBoxes() const {
@@ -156,12 +149,14 @@ SetValues TempCompPanel::SetValueBoxes() const {
 }
 
 void TempCompPanel::ShowOnly(std::array<StripChart*, 4>& charts, int shown) {
-    for (int i = 0; i < 4; ++i) charts[static_cast<std::size_t>(i)]->setVisible(i == shown);
+    // Hidden first: two charts shown at once, even for a moment, would grow the window by one.
+    for (int i = 0; i < 4; ++i)
+        if (i != shown) charts[static_cast<std::size_t>(i)]->hide();
+    charts[static_cast<std::size_t>(shown)]->show();
 }
 
 void TempCompPanel::SetButtonColour(QPushButton* button, std::uint32_t rgb) {
-    button->setStyleSheet(
-        QStringLiteral("background-color: #%1;").arg(rgb, 6, 16, QLatin1Char('0')));
+    button->setStyleSheet(QStringLiteral("QPushButton { %1 }").arg(ColourRules(rgb)));
     button->setProperty("tvxColour", rgb);
 }
 

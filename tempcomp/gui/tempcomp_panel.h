@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -8,6 +7,7 @@
 #include <array>
 #include <cstdint>
 
+#include "coefficient_box.h"
 #include "compensation.h"
 #include "graph_control.h"
 #include "panel.h"
@@ -42,7 +42,7 @@ class TempCompPanel : public Panel {
     QSpinBox* editTemp;                   // temperature step T, 0 ... 99
     std::array<QLineEdit*, 3> dispCurve;  // dataRot[T], dataGruen[T], dataBlau[T]
     // RX4 RX3 RX2 RX1 RT, GX4 ... GT, BX4 ... BT.
-    std::array<QDoubleSpinBox*, kCoefficients> editCoefficient;
+    std::array<CoefficientBox*, kCoefficients> editCoefficient;
     std::array<QSpinBox*, 3> editSetValue;  // red, green, blue
 
     QLineEdit* dispSaveResult;
@@ -56,17 +56,12 @@ class TempCompPanel : public Panel {
     QLabel* logoText;
 
     Coefficients CoefficientBoxes() const;
-    // False (and nothing changed) when a value does not fit its box.
-    bool SetCoefficientBoxes(const Coefficients& values);
+    void SetCoefficientBoxes(const Coefficients& values);
     SetValues SetValueBoxes() const;
     // Shows chart `shown` of the group and hides the other three.
     static void ShowOnly(std::array<StripChart*, 4>& charts, int shown);
     static void SetButtonColour(QPushButton* button, std::uint32_t rgb);
     static std::uint32_t ButtonColour(const QPushButton* button);
-
-    // Largest magnitude and decimals a coefficient box takes.
-    static constexpr double kCoefficientLimit = 1.0e9;
-    static constexpr int kCoefficientDecimals = 12;
 };
 
 }  // namespace tvx::tempcomp

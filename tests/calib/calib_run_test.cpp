@@ -4,6 +4,7 @@
 
 #include "calib_fixture.h"
 #include "calib_texts.h"
+#include "display_checks.h"
 #include "help.h"
 #include "info_texts.h"
 #include "quit_request.h"
@@ -215,11 +216,15 @@ TEST_F(CalibRunTest, FinishStoresTheDefaultSetAndTheFactorsThenReconnects) {
     StartOnWhite();
     SetFactorBoxes(1100, 1000, 900);
     bool redWhileRunning = false;
+    double contrastWhileRunning = 0;
     popups.SetHook([&](const PopupRecord&) {
-        redWhileRunning = CalibPanel::ButtonColour(Main().buttonFinishCalib) == kColourRed;
+        redWhileRunning = BackgroundOf(Main().buttonFinishCalib) == kColourRed;
+        contrastWhileRunning = TextContrast(Main().buttonFinishCalib);
     });
     Click(Main().buttonFinishCalib);
     popups.SetHook({});
+    EXPECT_GE(contrastWhileRunning, kReadableContrast);
+    EXPECT_GE(TextContrast(Main().buttonFinishCalib), kReadableContrast);
 
     ASSERT_EQ(popups.Count(), 1) << popups.Texts().join('|').toStdString();
     EXPECT_EQ(popups.LastTitle(), QStringLiteral("INFO!"));

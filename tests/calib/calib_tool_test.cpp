@@ -5,6 +5,7 @@
 #include "calib_fixture.h"
 #include "calib_texts.h"
 #include "closed_port.h"
+#include "display_checks.h"
 #include "failure_reports.h"
 #include "info_texts.h"
 #include "measurement.h"
@@ -102,6 +103,7 @@ TEST_F(CalibToolTest, GoShowsRawAndCalibratedValuesUntilStop) {
     Sensor().SetSample(sample);
     const sim::Measurement expected = sim::Measure(state, sample);
 
+    WindowSizeWatch window(&Main());
     bool dimmedWhileRunning = false;
     bool stopUsable = false;
     RunSequence(Main().buttonGo, [&] {
@@ -115,6 +117,7 @@ TEST_F(CalibToolTest, GoShowsRawAndCalibratedValuesUntilStop) {
     EXPECT_TRUE(dimmedWhileRunning);
     EXPECT_TRUE(stopUsable);
     EXPECT_TRUE(CommandButtonsUsable());
+    window.Expect("after GO and STOP");
     EXPECT_EQ(State().flags.poll, 0);
     EXPECT_EQ(popups.Count(), 0) << popups.LastText().toStdString();
     const std::uint16_t raw[3] = {expected.rawR, expected.rawG, expected.rawB};

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <memory>
 
+#include "display_checks.h"
 #include "group_panel.h"
 #include "help_check.h"
 #include "info_texts.h"
@@ -246,10 +247,10 @@ TEST_F(LiveDisplayTest, CalculationModeRelabelsDisplaysAndRescalesGraphs) {
     EXPECT_EQ(panel->selectSource->itemText(panel->selectSource->findData(0)), "s/i");
     EXPECT_EQ(panel->selectSource->itemText(panel->selectSource->findData(1)), "RGB");
     EXPECT_EQ(panel->selectSource->itemText(panel->selectSource->findData(2)), "M");
-    EXPECT_TRUE(panel->dispX->styleSheet().contains("color: #00ff00; background: #ff0000"));
-    EXPECT_TRUE(panel->dispY->styleSheet().contains("color: #80ffff; background: #ffff00"));
-    EXPECT_EQ(panel->graphData1->xAxis->range(), QCPRange(0, 10000));
-    EXPECT_EQ(panel->graphData1->yAxis->range(), QCPRange(0, 4000));
+    EXPECT_EQ(BackgroundOf(panel->dispX), 0xFF0000u);
+    EXPECT_EQ(BackgroundOf(panel->dispY), 0xFFFF00u);
+    EXPECT_EQ(panel->graphData1->RequestedXRange(), QCPRange(0, 10000));
+    EXPECT_EQ(panel->graphData1->RequestedYRange(), QCPRange(0, 4000));
     EXPECT_EQ(panel->graphData1->PlotCount(), 0);
     EXPECT_EQ(panel->graphINT->yAxis->range(), QCPRange(0, 1200));
 
@@ -258,15 +259,53 @@ TEST_F(LiveDisplayTest, CalculationModeRelabelsDisplaysAndRescalesGraphs) {
     EXPECT_EQ(panel->labelINT->text(), "INT");
     EXPECT_EQ(panel->selectSource->itemText(panel->selectSource->findData(0)), "X/Y");
     EXPECT_EQ(panel->selectSource->itemText(panel->selectSource->findData(2)), "INT");
-    EXPECT_TRUE(panel->dispX->styleSheet().contains("color: #e0e0e0; background: #ff0000"));
-    EXPECT_TRUE(panel->dispY->styleSheet().contains("color: #e0e0e0; background: #00ff00"));
-    EXPECT_EQ(panel->graphData1->xAxis->range(), QCPRange(0, 4096));
-    EXPECT_EQ(panel->graphData1->yAxis->range(), QCPRange(0, 4096));
+    EXPECT_EQ(BackgroundOf(panel->dispX), 0xFF0000u);
+    EXPECT_EQ(BackgroundOf(panel->dispY), 0x00FF00u);
+    EXPECT_EQ(panel->graphData1->RequestedXRange(), QCPRange(0, 4096));
+    EXPECT_EQ(panel->graphData1->RequestedYRange(), QCPRange(0, 4096));
     EXPECT_EQ(panel->graphINT->yAxis->range(), QCPRange(0, 4096));
     // In X/Y the plots are kept.
     live->PrepareColourPlane();
     Choose(controls->editCalcmode, 0);
     EXPECT_EQ(panel->graphData1->PlotCount(), 1);
+}
+
+// Every coloured display and lamp reads well, in both calculation modes and lit or dark; the
+// colour plane keeps one scale for both axes, and no state changes the window's size.
+TEST_F(LiveDisplayTest, DisplaysReadWellGraphsStayRoundAndTheWindowKeepsItsSize) {
+    WindowSizeWatch window(panel.get());
+    std::vector<QWidget*> coloured = {panel->dispX, panel->dispY};
+    for (IndicatorLamp* lamp : panel->colourBit) coloured.push_back(lamp);
+    Choose(controls->editEvalmode, 3);
+    for (int calcmode : {1, 0}) {
+        Choose(controls->editCalcmode, calcmode);
+        for (std::int32_t colour : {0, 15}) {
+            ShowFrame(100, 200, 300, 400, 500, 600, colour);
+            for (QWidget* control : coloured) {
+                EXPECT_GE(TextContrast(control), kReadableContrast)
+                    << control->metaObject()->className() << " calcmode " << calcmode << " colour "
+                    << colour;
+            }
+        }
+        for (int source : {1, 2, 0}) {
+            Choose(panel->selectSource, source);
+            window.Expect("with SOURCE " + std::to_string(source));
+        }
+        ExpectRoundCircles(panel->graphData1, "calcmode " + std::to_string(calcmode));
+        for (int evalmode : {0, 1, 2, 3}) {
+            Choose(controls->editEvalmode, evalmode);
+            window.Expect("in evaluation mode " + std::to_string(evalmode));
+        }
+        controls->ParaInVis();
+        window.Expect("on the teach page");
+        controls->ParaVis();
+        window.Expect("on the parameter page");
+    }
+    // A window made smaller or larger by the user keeps the circles round.
+    for (QSize size : {QSize(1000, 600), QSize(1300, 740)}) {
+        panel->resize(size);
+        ExpectRoundCircles(panel->graphData1, "resized");
+    }
 }
 
 TEST_F(LiveDisplayTest, RightClickShowsTheHelpOfEveryLiveControl) {

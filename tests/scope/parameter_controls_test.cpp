@@ -103,6 +103,32 @@ class ParameterControlsTest : public ::testing::Test {
     std::unique_ptr<ParameterControls> controls;
 };
 
+// Both tables label a teach row with the number "No.", C-No and the help texts give it: the cell
+// in the row labelled n belongs to teach row n of the parameter set.
+TEST_F(ParameterControlsTest, TablesLabelTheTeachRowsAsTheProgramCountsThem) {
+    ShowGroupPanel();
+    struct Case {
+        WordTable* table;
+        std::function<std::uint16_t(int)> taken;
+    };
+    const Case cases[] = {
+        {controls->gridTeach, [this](int n) { return state.params.ctt[n][0]; }},
+        {grouppanel->gridGroups, [this](int n) { return state.params.groupbuf[n]; }},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(c.table->rowCount(), kTeachRows);
+        for (int n : {0, 1, 7, 14}) {
+            int row = -1;
+            for (int r = 0; r < kTeachRows; ++r)
+                if (c.table->verticalHeaderItem(r)->text() == QString::number(n)) row = r;
+            ASSERT_GE(row, 0) << "no row labelled " << n;
+            ASSERT_TRUE(EditCell(c.table, row, 0, 100 + n));
+            controls->GetPanelValues();
+            EXPECT_EQ(c.taken(n), 100 + n) << "row labelled " << n;
+        }
+    }
+}
+
 TEST_F(ParameterControlsTest, StartsWithTheRulesOfItsDefaultValuesApplied) {
     ParameterControls& c = *controls;
     EXPECT_EQ(c.slidePower->minimum(), 0);

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "Tvx3v61.h"
+#include "display_checks.h"
 #include "failure_reports.h"
 #include "info_texts.h"
 #include "scope_fixture.h"
@@ -118,6 +119,7 @@ TEST_F(TeachOperationsTest, ResetTableSetsEveryValueToOneAndKeepsColoursAndGroup
 }
 
 TEST_F(TeachOperationsTest, ApplyFromAllDrawsEveryRowsCircleInItsColour) {
+    WindowSizeWatch window(&Main());
     SetTableRow(0, {1000, 2000, 50, 300, 20});
     SetTableRow(1, {3000, 500, 120, 300, 20});
     Main().graphData2->raise();
@@ -144,6 +146,25 @@ TEST_F(TeachOperationsTest, ApplyFromAllDrawsEveryRowsCircleInItsColour) {
     EXPECT_EQ(ellipse(3 * 14)->pen().color(), QColor(0x800000));
     EXPECT_EQ(ellipse(0)->brush().style(), Qt::NoBrush);
 
+    // Every row's circle stands out from the plot: its line or the rim around it (non-text
+    // contrast of at least 3:1), whatever colour the row has, the plot's own included.
+    scope->State().rowcolors[4] = kPlotBackground;
+    scope->State().rowcolors[5] = 0x808080;
+    Click(Teach().buttonApplyFromAll);
+    for (int n = 0; n < 3 * kTeachRows; ++n) {
+        auto* circle = dynamic_cast<OutlinedEllipse*>(plane->item(n + 1));
+        ASSERT_NE(circle, nullptr);
+        const QRgb line = circle->pen().color().rgb() & 0xFFFFFFu;
+        const QRgb rim = circle->RimPen().color().rgb() & 0xFFFFFFu;
+        EXPECT_GE(
+            std::max(ContrastRatio(line, kPlotBackground), ContrastRatio(rim, kPlotBackground)),
+            3.0)
+            << "row " << n / 3;
+        EXPECT_GE(ContrastRatio(line, rim), 3.0) << "row " << n / 3;
+        EXPECT_GT(circle->RimPen().widthF(), circle->pen().widthF());
+    }
+    ExpectRoundCircles(plane, "X/Y");
+
     // In s/i there is no border line.
     Controls().ParaVis();
     Choose(Controls().editCalcmode, 1);
@@ -151,6 +172,8 @@ TEST_F(TeachOperationsTest, ApplyFromAllDrawsEveryRowsCircleInItsColour) {
     Click(Teach().buttonApplyFromAll);
     EXPECT_EQ(plane->graphCount(), 0);
     EXPECT_EQ(plane->PlotCount(), 3 * kTeachRows);
+    ExpectRoundCircles(plane, "s/i");
+    window.Expect("on the teach page, in s/i");
 }
 
 TEST_F(TeachOperationsTest, AutoAdjustGrowsTheActiveCirclesThenZoomsUntilALeftClick) {
@@ -172,8 +195,9 @@ TEST_F(TeachOperationsTest, AutoAdjustGrowsTheActiveCirclesThenZoomsUntilALeftCl
         const ZoomWindow w =
             ZoomWindowFor(ZoomBoxOfTable(scope->State().params.ctt), live.dataX, live.dataY);
         GraphControl* zoom = Main().graphData2;
-        EXPECT_EQ(zoom->xAxis->range(), QCPRange(w.xMin, w.xMax));
-        EXPECT_EQ(zoom->yAxis->range(), QCPRange(w.yMin, w.yMax));
+        EXPECT_EQ(zoom->RequestedXRange(), QCPRange(w.xMin, w.xMax));
+        EXPECT_EQ(zoom->RequestedYRange(), QCPRange(w.yMin, w.yMax));
+        ExpectRoundCircles(zoom, "zooming");
         EXPECT_EQ(zoom->CursorPosition(), QPointF(live.dataX, live.dataY));
         EXPECT_EQ(zoom->PlotCount(), 3 * kTeachRows);
         EXPECT_EQ(Main().dispX->text(), QString::number(live.dataX));

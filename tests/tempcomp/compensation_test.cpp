@@ -104,22 +104,43 @@ TEST(Factors, WorkOnTheCurvesAsTheyStand) {
     EXPECT_EQ(t.factorsOutOfRange, 0);
 }
 
-TEST(Factors, QuotientsOutsideSixteenBitsSaturateAndAreCounted) {
-    bool bad = false;
-    EXPECT_EQ(FactorFromQuotient(65535.99, &bad), 65535);
-    EXPECT_FALSE(bad);
-    EXPECT_EQ(FactorFromQuotient(65536.0, &bad), 65535);
-    EXPECT_TRUE(bad);
-    EXPECT_EQ(FactorFromQuotient(-1.0, &bad), 0);
-    EXPECT_TRUE(bad);
-    EXPECT_EQ(FactorFromQuotient(std::numeric_limits<double>::quiet_NaN(), &bad), 0);
-    EXPECT_TRUE(bad);
-    // A curve of 1/64 of the set value is the last one that fits; below it, it no longer does.
+TEST(Factors, KeepTheLowSixteenBitsOfTheTruncatedQuotient) {
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        double q;
+        std::uint16_t factor;
+        bool outOfRange;
+    };
+    const Case cases[] = {
+        {0.0, 0, false},
+        {1024.9, 1024, false},
+        {65535.99, 65535, false},
+        {65536.0, 0, true},
+        {70000.7, 4464, true},  // 70000 - 65536
+        {131073.0, 1, true},
+        {4294967295.9, 65535, true},  // the last quotient that fits 32 bits
+        {4294967296.0, 65535, true},  // beyond: saturated
+        {1e300, 65535, true},
+        {inf, 65535, true},
+        {-0.5, 0, true},  // truncates to 0, but stands for no factor
+        {-1.0, 0, true},
+        {-inf, 0, true},
+        {std::numeric_limits<double>::quiet_NaN(), 0, true},
+    };
+    for (const Case& c : cases) {
+        bool bad = !c.outOfRange;
+        EXPECT_EQ(FactorFromQuotient(c.q, &bad), c.factor) << c.q;
+        EXPECT_EQ(bad, c.outOfRange) << c.q;
+    }
+    // In the tables: a curve of 1/64 of the set value is the last one that fits.
     CompensationTables t;
-    CalcCurves(t, Flat(1000.0 / 64, -5, 1000.0 / 64.5));
+    CalcCurves(t, Flat(1000.0 / 64, -5, 1024000.0 / 70000.7));
     CalcCfCurves(t, {1000, 1000, 1000});
-    EXPECT_EQ(t.dataCfRot[0], 65535);  // 65536 exactly: does not fit
+    EXPECT_EQ(t.dataCfRot[0], 0);  // 65536 exactly
     EXPECT_EQ(t.dataCfGruen[0], 0);
+    EXPECT_EQ(t.dataCfBlau[0], 4464);
+    EXPECT_EQ(t.dataCfRGB[2], 4464);
+    EXPECT_EQ(t.factorRanges.channel[2].max, 4464);
     EXPECT_EQ(t.factorsOutOfRange, 300);
 }
 
@@ -262,6 +283,13 @@ TEST_F(EquationFiles, WrittenByteExactOneRightAlignedFieldPerLine) {
 TEST_F(EquationFiles, SaveAndLoadRestoreEveryValueExactly) {
     Coefficients c;
     for (int i = 0; i < kCoefficients; ++i) c[i] = (i - 7) * 0.1 + 1.0 / (i + 3);
+    c[0] = 1e-300;
+    c[1] = -1.2345678901234567e-13;
+    c[2] = 1e-13;
+    c[3] = 1.234567e-09;
+    c[5] = 0.0;
+    c[6] = -std::numeric_limits<double>::max();
+    c[7] = std::numeric_limits<double>::denorm_min();
     const std::string path = Path("round.equ");
     Put(path, std::string(5000, 'x'));  // earlier content is replaced
     ASSERT_TRUE(WriteEquationFile(path, c).ok);

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "Tvx3TempCompV61.h"
+#include "display_checks.h"
 #include "equation_file.h"
 #include "help_check.h"
 #include "info_texts.h"
@@ -36,7 +37,7 @@ class TempCompToolTest : public ToolWithSensor<Tvx3TempCompV61> {
         c[7] = -0.05;
         c[9] = 1500;
         c[14] = 800;
-        ASSERT_TRUE(Main().SetCoefficientBoxes(c));
+        Main().SetCoefficientBoxes(c);
         Enter(Main().editSetValue[0], 1000);
         Enter(Main().editSetValue[1], 1200);
         Enter(Main().editSetValue[2], 900);
@@ -138,7 +139,19 @@ TEST_F(TempCompToolTest, AFailedWriteEndsTheTransferAtOnce) {
     EnterCurves();
     // The sensor hangs up after the fifth root block: the sixth cannot be written.
     Sensor().AddFault(*sim::Fault::Parse(QStringLiteral("disconnect:5,order=50"), nullptr));
+    // The report comes while the transfer runs and the send button is red: it still reads well.
+    QRgb colourDuringSend = 0;
+    double contrastDuringSend = 0;
+    popups.SetHook([&](const PopupRecord&) {
+        colourDuringSend = BackgroundOf(Main().buttonSendCF);
+        contrastDuringSend = TextContrast(Main().buttonSendCF);
+    });
     Click(Main().buttonSendCF);
+    popups.SetHook({});
+    EXPECT_EQ(colourDuringSend, kColourRed);
+    EXPECT_GE(contrastDuringSend, kReadableContrast);
+    EXPECT_EQ(BackgroundOf(Main().buttonSendCF), kColourLightGrey);
+    EXPECT_GE(TextContrast(Main().buttonSendCF), kReadableContrast);
     std::vector<int> sent{43};
     sent.insert(sent.end(), 5, 50);
     EXPECT_EQ(Orders(Sensor().Requests()), sent);
@@ -195,17 +208,22 @@ TEST_F(TempCompToolTest, GetComparesWithTheLastComputationNotTheBoxes) {
 TEST_F(TempCompToolTest, FactorsThatDoNotFitAreNeverSent) {
     StartOverTcp();
     EnterCurves();
-    Main().editCoefficient[9]->setValue(0);  // green curve -0.05 T^2: 0 and below
+    Main().editCoefficient[14]->setValue(12);  // blue flat at 12: 900 * 1024 / 12 = 76800
     Click(Main().buttonSendCF);
     EXPECT_TRUE(Sensor().Requests().empty());
     EXPECT_EQ(popups.LastTitle(), QString::fromLatin1(kFactorRangeTitle));
     EXPECT_EQ(popups.LastText(), QString::fromLatin1(kFactorRangeText));
-    EXPECT_EQ(Main().dispSaveResult->text(), QStringLiteral("FAILURE"));
+    EXPECT_EQ(Main().dispSaveResult->text(), QString::fromLatin1(kNotSentText));
     EXPECT_EQ(Sensor().State().cfTables, sim::DefaultSensorState().cfTables);
+    // Tables and charts hold the low 16 bits of the quotient, as the conversion leaves them.
+    EXPECT_EQ(Tables().dataCfBlau[50], 76800 - 65536);
+    EXPECT_EQ(Main().chartCf[2]->TraceValues(0)[50], 76800 - 65536);
+    EXPECT_EQ(Main().chartCf[3]->TraceValues(2)[50], 76800 - 65536);
 }
 
 TEST_F(TempCompToolTest, ChartsSwitchAndFollowTheirTables) {
     StartUnconnected();  // the charts need no sensor
+    WindowSizeWatch window(&Main());
     EnterCurves();
     auto visible = [](const std::array<StripChart*, 4>& charts) {
         int shown = -1, count = 0;
@@ -214,21 +232,29 @@ TEST_F(TempCompToolTest, ChartsSwitchAndFollowTheirTables) {
         return count == 1 ? shown : -1;
     };
     Click(Main().buttonShowGreen);
+    window.Expect("after buttonShowGreen");
     EXPECT_EQ(visible(Main().chartCurve), 1);
     Click(Main().buttonCalcCurves);
+    window.Expect("after buttonCalcCurves");
     EXPECT_EQ(visible(Main().chartCurve), 3);
     Click(Main().buttonShowRed);
+    window.Expect("after buttonShowRed");
     EXPECT_EQ(visible(Main().chartCurve), 0);
     Click(Main().buttonShowBlue);
+    window.Expect("after buttonShowBlue");
     EXPECT_EQ(visible(Main().chartCurve), 2);
     EXPECT_EQ(visible(Main().chartCf), 3);
     Click(Main().buttonShowCfGreen);
+    window.Expect("after buttonShowCfGreen");
     EXPECT_EQ(visible(Main().chartCf), 1);
     Click(Main().buttonCalcCalib);
+    window.Expect("after buttonCalcCalib");
     EXPECT_EQ(visible(Main().chartCf), 3);
     Click(Main().buttonShowCfRed);
+    window.Expect("after buttonShowCfRed");
     EXPECT_EQ(visible(Main().chartCf), 0);
     Click(Main().buttonShowCfBlue);
+    window.Expect("after buttonShowCfBlue");
     EXPECT_EQ(visible(Main().chartCf), 2);
 
     // Red 500 ... 1490: axis 450 ... 1540; the combined chart spans red's 500 to green's 1500.
@@ -301,14 +327,65 @@ TEST_F(TempCompToolTest, EquationFilesKeepTheBoxesAndNothingElse) {
     Click(Main().buttonGetEquation);
     EXPECT_EQ(popups.Count(), shown + 1);
     EXPECT_EQ(Main().CoefficientBoxes(), before);
-    // A value the boxes cannot hold is refused too.
-    Coefficients huge{};
-    huge[2] = 1e12;
-    ASSERT_TRUE(WriteEquationFile(path.toStdString(), huge).ok);
+}
+
+TEST_F(TempCompToolTest, CoefficientsKeepFullPrecisionFromFileToTablesToFile) {
+    StartUnconnected();
+    const std::string text =
+        "1e-300\n-1.2345678901234567e-13\n1e-13\n   1.234567e-09 \n1000.1234567890123\n"
+        "0\n-0.000000000000123\n0.1\n-12345678901234567890\n1500\n"
+        "2.2250738585072014e-308\n-1e-13\n1.7976931348623157e+308\n.5\n800\n";
+    const auto parsed = ParseEquationText(text);
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    const QString path = QDir(programDir.path()).filePath(QStringLiteral("exact.equ"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.c_str());
+    file.close();
     popups.QueueFileSelection(path);
     Click(Main().buttonGetEquation);
-    EXPECT_EQ(popups.LastTitle(), QStringLiteral("FILE ERROR!"));
-    EXPECT_EQ(Main().CoefficientBoxes(), before);
+    EXPECT_EQ(Main().CoefficientBoxes(), parsed.coefficients);
+    // Readable: the shortest text of each value, in exponent notation where that is shorter.
+    EXPECT_EQ(Main().editCoefficient[2]->text(), QStringLiteral("1e-13"));
+    EXPECT_EQ(Main().editCoefficient[3]->text(), QStringLiteral("1.234567e-09"));
+    EXPECT_EQ(Main().editCoefficient[4]->text(), QStringLiteral("1000.1234567890123"));
+
+    // The tables are computed from exactly these values.
+    Click(Main().buttonCalcCurves);
+    CompensationTables expected;
+    CalcCurves(expected, parsed.coefficients);
+    EXPECT_EQ(Tables().CoefficientValues(), parsed.coefficients);
+    EXPECT_EQ(Tables().dataRot, expected.dataRot);
+    EXPECT_EQ(Tables().dataGruen, expected.dataGruen);
+
+    // Saved again, the file holds the same doubles.
+    const QString again = QDir(programDir.path()).filePath(QStringLiteral("again.equ"));
+    popups.QueueFileSelection(again);
+    Click(Main().buttonSaveEquation);
+    EXPECT_EQ(ReadEquationFile(again.toStdString()).coefficients, parsed.coefficients);
+
+    // Typed values are taken exactly; text that is no number is not taken.
+    CoefficientBox* box = Main().editCoefficient[0];
+    struct Typed {
+        const char* keys;
+        double value;
+        const char* shown;
+    };
+    const Typed typed[] = {
+        {"0.0000000000001", 1e-13, "1e-13"},
+        {"-9.87654321012345e-200", -9.87654321012345e-200, "-9.87654321012345e-200"},
+        {"12x3", 123, "123"},  // the letter is refused as it is typed
+        {"1e", 123, "123"},    // unfinished: the box keeps its value
+    };
+    for (const Typed& t : typed) {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, QString::fromLatin1(t.keys));
+        QTest::keyClick(box, Qt::Key_Return);
+        Main().editCoefficient[1]->setFocus();  // leaving the box
+        EXPECT_EQ(box->value(), t.value) << t.keys;
+        EXPECT_EQ(box->text(), QString::fromLatin1(t.shown)) << t.keys;
+    }
 }
 
 TEST_F(TempCompToolTest, ClosingTheMainPanelEndsTheProgram) {

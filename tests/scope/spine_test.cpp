@@ -14,6 +14,7 @@
 #include "quit_request.h"
 #include "scripted_popups.h"
 #include "sim_thread.h"
+#include "startup_probe.h"
 #include "user_actions.h"
 
 namespace tvx {
@@ -127,6 +128,11 @@ TEST_F(ScopeSpine, SerialPortThatCannotBeOpenedEndsInTimeoutWithoutABox) {
     EXPECT_FALSE(scope->State().link.szStatus.isEmpty());
     EXPECT_FALSE(scope->Main().dispComPort->isHidden());
     EXPECT_EQ(scope->Main().dispComPort->text(), QStringLiteral("/dev/no-such-serial-port"));
+}
+
+TEST(ScopeStartUp, TheWindowShowsTheStatusWhileTheFirstAttemptWaits) {
+    QTemporaryDir programDir;
+    ExpectTheStartUpPaintsWhileItWaits<Tvx3v61>(programDir.path());
 }
 
 TEST_F(ScopeSpine, StartsOverAPseudoTerminal) {

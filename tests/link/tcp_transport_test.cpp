@@ -215,6 +215,7 @@ TEST_F(TcpTransport, BytesStillInTheKernelBeforeARequestAreNoPartOfItsReply) {
     Connect(h);
     auto* socket = h.com.findChild<QTcpSocket*>();
     ASSERT_NE(socket, nullptr);
+    ASSERT_TRUE(WaitForSim([&] { return Sim().HasTcpClient(); }));
     Sim().SendUnsolicited(QByteArray(20, static_cast<char>(0xCC)));
     pollfd pending{static_cast<int>(socket->socketDescriptor()), POLLIN, 0};
     ASSERT_EQ(::poll(&pending, 1, 5000), 1);

@@ -110,7 +110,7 @@ void BenchTcp(sim::SimThread& sim, const Options& options) {
 void BenchSerial(sim::SimThread& sim, const Options& options) {
     const QByteArray request = DataRequest();
     Figures served;
-    Figures blocking;
+    Figures withoutUserInput;
     {
         Link link;
         link.state.comprotocol = kRs232;
@@ -128,7 +128,7 @@ void BenchSerial(sim::SimThread& sim, const Options& options) {
         };
         TimeRuns(5, exchange(ScopeReply()));
         served = Summarise(TimeRuns(options.serialRuns, exchange(ScopeReply())));
-        blocking =
+        withoutUserInput =
             Summarise(TimeRuns(options.serialRuns, exchange(ToolReply(kFrameBytes, false, true))));
         link.com.CloseCom();
     }
@@ -142,7 +142,7 @@ void BenchSerial(sim::SimThread& sim, const Options& options) {
     const Figures bare = Summarise(TimeRuns(options.serialRuns, raw));
     ::close(fd);
     PrintRatio("exchange, pty 19200, events served", served, bare);
-    PrintRatio("exchange, pty 19200, blocking wait", blocking, bare);
+    PrintRatio("exchange, pty 19200, user input held", withoutUserInput, bare);
 }
 
 // CPU of the waiting thread and of the whole process (the simulator's thread included) during
@@ -167,8 +167,8 @@ void PrintCpu(const char* what, const Options& options, const std::function<void
 void BenchCpu(sim::SimThread& network, sim::SimThread& line, const Options& options) {
     ExchangeLimits served = ScopeReply();
     served.serialWaitSeconds = served.tcpWaitSeconds = options.cpuWaitSeconds;
-    ExchangeLimits blocking = served;
-    blocking.serialServesEvents = false;
+    ExchangeLimits withoutUserInput = served;
+    withoutUserInput.serialServesUserInput = false;
     sim::Fault silent;
     silent.kind = sim::FaultKind::NoReply;
     silent.order = 5;
@@ -198,9 +198,9 @@ void BenchCpu(sim::SimThread& network, sim::SimThread& line, const Options& opti
             FillTxBuf(link.buffers, 5, 0);
             link.com.ExchangeFrame(served);
         });
-        PrintCpu("exchange without reply, pty, blocking", options, [&] {
+        PrintCpu("exchange without reply, pty, user input held", options, [&] {
             FillTxBuf(link.buffers, 5, 0);
-            link.com.ExchangeFrame(blocking);
+            link.com.ExchangeFrame(withoutUserInput);
         });
     }
     network.Server().ClearFaults();

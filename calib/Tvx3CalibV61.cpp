@@ -155,7 +155,9 @@ void Tvx3CalibV61::InitVars() {
 }
 
 int Tvx3CalibV61::Run() {
-    panel->show();
+    // The window is on screen before the first connection attempt, so that its status is seen
+    // while the attempt waits.
+    ShowExposed(*panel);
     InitVars();
     // Closing the main panel during the start-up sequence ends the program once it is over.
     if (!quitRequested_) QApplication::exec();
@@ -170,7 +172,7 @@ void Tvx3CalibV61::SetButtonsDimmed(int dimmed) {
 }
 
 void Tvx3CalibV61::PauseBetweenSteps() {
-    Pause(0.5, WaitMode::NoEvents);
+    Pause(0.5, WaitMode::ExcludeUserInput);
 }
 
 // The handshake of every connection attempt. While it waits no command can start: its reply

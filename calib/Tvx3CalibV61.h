@@ -65,7 +65,7 @@ class Tvx3CalibV61 : public QObject {
     void ConnectCallbacks();
     void AttachHelpTexts();
     void CheckComLine();
-    // The fixed pause between two steps of a sequence: the user interface is not served.
+    // The fixed pause between two steps of a sequence: the window repaints, no user action runs.
     static void PauseBetweenSteps();
 
     Popups& popups_;

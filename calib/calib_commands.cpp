@@ -14,8 +14,9 @@ QString Text(const char* text) {
     return QString::fromUtf8(text);
 }
 
-// Every awaited reply gets 2.0 s. The data and factor waits on the serial line block the
-// program; the echo of order 6 serves the user meanwhile and relies on SendPara's flush.
+// Every awaited reply gets 2.0 s. The data and factor waits on the serial line serve no user
+// input (the window still repaints); the echo of order 6 serves the user meanwhile and relies on
+// SendPara's flush.
 constexpr ExchangeLimits DataReply() {
     return ToolReply(kFrameBytes, false, true);
 }

@@ -68,27 +68,40 @@ void ScopeCommands::GetPara() {
         Befehl6plus8();
     }
     if (exchange_.comecho != 1) return;
+    // The replies fill a copy; the parameter set and the panels change only when every reply was
+    // the one asked for, so a broken read never leaves a mix of old and new rows to be sent back.
+    ParameterSet staged = params_;
     exchange_.order = 3;
     FillTxBuf(buffers_, 3, 0);
     // A missing reply to order 3 is reported; row 0 is still asked for before the read stops.
-    Befehl3plus4();
+    if (Befehl3plus4(staged, 0) == ParaReply::Wrong) return;
     exchange_.order = 4;
     for (std::uint16_t row = 0; row < kTeachRows; ++row) {
         FillTxBuf(buffers_, 4, row);
-        Befehl3plus4();
+        Befehl3plus4(staged, row);
         if (exchange_.comecho == 0) return;
     }
+    params_ = staged;
     hooks_.showParameters();
 }
 
-void ScopeCommands::Befehl3plus4() {
-    if (com_.ExchangeFrame(ScopeReply())) {
-        GetRxBufPara(buffers_);
-        CopyPPtoVars(buffers_, params_);
-    } else {
+ScopeCommands::ParaReply ScopeCommands::Befehl3plus4(ParameterSet& into, std::uint16_t row) {
+    if (!com_.ExchangeFrame(ScopeReply())) {
         FailureReport();
         exchange_.comecho = 0;
+        return ParaReply::Missing;
     }
+    GetRxBufPara(buffers_);
+    const auto& pp = buffers_.pp;
+    const bool asked =
+        pp[0] == sync && pp[1] == exchange_.order && (exchange_.order != 4 || pp[2] == row);
+    if (!asked) {
+        FailureReport();
+        exchange_.comecho = 0;
+        return ParaReply::Wrong;
+    }
+    CopyPPtoVars(buffers_, into);
+    return ParaReply::Taken;
 }
 
 void ScopeCommands::Befehl6plus8() {

@@ -56,9 +56,13 @@ class ScopeCommands {
     // and order 6 when the target is the EEPROM. No reply is awaited.
     void SendPara();
     // Reads the parameter set from the memory `target` selects and shows it once it is complete.
+    // A reply missing, or not the one asked for (sync, order, row), is reported and ends the read
+    // with the parameter set and the panels as they were.
     void GetPara();
-    // One order-3 or order-4 exchange on the frame in szWriteBuf.
-    void Befehl3plus4();
+    enum class ParaReply { Taken, Missing, Wrong };
+    // One order-3 or order-4 exchange (for `row`) on the frame in szWriteBuf; a reply that is the
+    // one asked for goes into `into`, any other is reported and clears comecho.
+    ParaReply Befehl3plus4(ParameterSet& into, std::uint16_t row);
     // One exchange for `order` whose reply must echo sync and order.
     void Befehl6plus8();
     // The live loop: one data frame after another until poll is cleared.

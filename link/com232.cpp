@@ -1,12 +1,12 @@
 #include "com232.h"
 
+#include <poll.h>
+#include <sys/ioctl.h>
+
 #include <QDeadlineTimer>
 #include <QPointer>
 #include <QTcpSocket>
 #include <algorithm>
-#include <chrono>
-#include <cmath>
-#include <thread>
 
 #include "serial_port_names.h"
 #include "wait.h"
@@ -25,9 +25,15 @@ char* ReadBytes(FrameBuffers& buffers) {
     return reinterpret_cast<char*>(buffers.szReadBuf.data());
 }
 
-// Milliseconds left until `elapsed` is greater than `limit`.
-int MsPast(double limitSeconds, double elapsedSeconds) {
-    return static_cast<int>(std::floor(std::max(0.0, limitSeconds - elapsedSeconds) * 1000.0)) + 1;
+// Reads of what has piled up before a request; a sensor that never stops talking cannot keep
+// the drain going for ever.
+constexpr int kMostDrainReads = 64;
+
+// Bytes the kernel holds for the descriptor, not yet in Qt's buffer.
+int KernelBytes(qintptr descriptor) {
+    int queued = 0;
+    if (descriptor < 0 || ::ioctl(static_cast<int>(descriptor), FIONREAD, &queued) != 0) return 0;
+    return queued;
 }
 
 }  // namespace
@@ -41,6 +47,7 @@ Com232::Com232(LinkState& link, FrameBuffers& buffers, LoopFlags& flags, Popups&
       popups_(popups),
       variant_(variant) {
     serial_.setReadBufferSize(kBufferBytes);
+    connect(&serial_, &QSerialPort::errorOccurred, this, &Com232::OnSerialError);
 }
 
 Com232::~Com232() {
@@ -96,6 +103,7 @@ int Com232::OpenSerialPort() {
     serial_.setStopBits(QSerialPort::OneStop);
     serial_.setFlowControl(QSerialPort::NoFlowControl);
     serial_.clearError();
+    ++serialSession_;
     if (serial_.open(QIODevice::ReadWrite)) return 0;
     const int code = SerialErrorCode(serial_.error());
     return code < 0 ? code : kSerialUnknownSystemError;
@@ -107,6 +115,39 @@ void Com232::CloseCom() {
 
 void Com232::FlushComQueues() {
     if (serial_.isOpen()) serial_.clear(QSerialPort::AllDirections);
+}
+
+void Com232::DrainSerialInput() {
+    if (!serial_.isOpen()) return;
+    // The kernel's queue and the port's buffer both go; nothing of an earlier reply or of a
+    // stray byte may start the next one.
+    serial_.clear(QSerialPort::Input);
+    if (serial_.bytesAvailable() > 0) serial_.readAll();
+}
+
+// A line whose other end went away (an adapter unplugged, a terminal closed) reports it on
+// every poll; the port is closed so that nothing spins, and the next exchange fails as on a
+// closed port. The close waits for the event loop: the port is inside its own notification here.
+void Com232::OnSerialError(QSerialPort::SerialPortError error) {
+    const bool dead = error == QSerialPort::ResourceError ||
+                      (error == QSerialPort::ReadError && SerialLineHungUp());
+    if (!dead || !serial_.isOpen()) return;
+    const int session = serialSession_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, session] {
+            if (session != serialSession_ || !serial_.isOpen()) return;
+            serial_.close();
+            ShowStatus(QString::fromLatin1(kNotConnectedText));
+            emit linkDown();
+        },
+        Qt::QueuedConnection);
+}
+
+bool Com232::SerialLineHungUp() {
+    pollfd line{static_cast<int>(serial_.handle()), POLLIN, 0};
+    if (line.fd < 0 || ::poll(&line, 1, 0) < 0) return false;
+    return (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 int Com232::WriteSerial() {
@@ -129,43 +170,26 @@ int Com232::WriteSerial() {
 bool Com232::ExchangeSerial(const ExchangeLimits& limits) {
     const int expected = std::clamp(limits.replyBytes, 0, kBufferBytes);
     if (limits.serialFlushFirst) FlushComQueues();
+    DrainSerialInput();
     link_.dataSize = 0;
     link_.nBytesW = WriteSerial();
     link_.tstart = SecondsTimer();
-    if (limits.serialServesEvents) {
-        WaitUntil(
-            [this, expected] {
-                link_.dataSize = static_cast<int>(serial_.bytesAvailable());
-                return link_.dataSize >= expected;
-            },
-            limits.serialWaitSeconds, WaitMode::ServeUserInput,
-            {WakeSource(&serial_, &QSerialPort::readyRead)}, link_.tstart);
-    } else {
-        WaitForSerialWithoutEvents(expected, limits.serialWaitSeconds);
-    }
+    WaitUntil(
+        [this, expected] {
+            link_.dataSize = serial_.isOpen() ? static_cast<int>(serial_.bytesAvailable()) : 0;
+            return link_.dataSize >= expected;
+        },
+        limits.serialWaitSeconds,
+        limits.serialServesUserInput ? WaitMode::ServeUserInput : WaitMode::ExcludeUserInput,
+        {WakeSource(&serial_, &QSerialPort::readyRead)}, link_.tstart);
     link_.tdiff = SecondsTimer() - link_.tstart;
 
     // Everything queued is taken in one read, as far as the receive buffer goes; exactly the
     // expected count is a complete reply, fewer or more are not.
     const int toRead = std::clamp(link_.dataSize, 0, kBufferBytes);
-    if (toRead > 0) serial_.read(ReadBytes(buffers_), toRead);
+    if (toRead > 0 && serial_.isOpen()) serial_.read(ReadBytes(buffers_), toRead);
     link_.bytesToRead = expected - link_.dataSize;
     return link_.bytesToRead == 0;
-}
-
-void Com232::WaitForSerialWithoutEvents(int expected, double limitSeconds) {
-    for (;;) {
-        link_.dataSize = serial_.isOpen() ? static_cast<int>(serial_.bytesAvailable()) : 0;
-        const double elapsed = SecondsTimer() - link_.tstart;
-        if (elapsed > limitSeconds || link_.dataSize >= expected) return;
-        // The thread sleeps in the port's own wait: no event runs and no CPU is used.
-        if (serial_.isOpen() && serial_.waitForReadyRead(MsPast(limitSeconds, elapsed))) continue;
-        // Time is up, or the port cannot be read at all: sleep out what is left of the limit
-        // rather than ask again at once.
-        const double now = SecondsTimer() - link_.tstart;
-        if (now <= limitSeconds)
-            std::this_thread::sleep_for(std::chrono::milliseconds(MsPast(limitSeconds, now)));
-    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -185,6 +209,7 @@ void Com232::InitTCP_IP() {
         link_.szStatus = TcpErrorText(link_.ret);
         link_.g_hconversation = 0;
         link_.tcpcon = 0;
+        ShowStatus(QString::fromLatin1(kNotConnectedText));
         popups_.MessagePopup(kTcpClientTitle, link_.szStatus);
         return;
     }
@@ -265,11 +290,25 @@ int Com232::WriteTcp(int timeoutMs) {
     return kFrameBytes;
 }
 
-bool Com232::ExchangeTcp(const ExchangeLimits& limits) {
+void Com232::DrainConversation() {
     // Bytes that came before this request belong to the state they came in: late bytes of an
-    // earlier exchange still go to szReadBuf, bytes nobody waited for are dropped. Only then does
-    // the count start again, so they can never pass for the start of this reply.
-    if (socket_ != nullptr && socket_->bytesAvailable() > 0) ReadConversationData(socket_);
+    // earlier exchange still go to szReadBuf, bytes nobody waited for are dropped. That includes
+    // bytes still in the kernel, which no data-ready event has announced yet.
+    for (int reads = 0; socket_ != nullptr && reads < kMostDrainReads; ++reads) {
+        QTcpSocket* socket = socket_;
+        if (socket->bytesAvailable() == 0) {
+            if (KernelBytes(socket->socketDescriptor()) == 0) return;
+            socket->waitForReadyRead(0);
+            if (socket != socket_ || socket->bytesAvailable() == 0) return;
+        }
+        ReadConversationData(socket);
+    }
+}
+
+bool Com232::ExchangeTcp(const ExchangeLimits& limits) {
+    // Only after the drain does the count start again, so earlier bytes can never pass for the
+    // start of this reply.
+    DrainConversation();
 
     const int expected = std::clamp(limits.replyBytes, 0, kBufferBytes);
     link_.bytesToRead = expected;
@@ -289,6 +328,8 @@ int Com232::ClientTCPCB(int handle, TcpEvent event, int /*error*/) {
             ReadConversationData(socket_);
             break;
         case TcpEvent::Disconnect:
+            ShowStatus(QString::fromLatin1(kNotConnectedText));
+            emit linkDown();
             popups_.MessagePopup(kTcpClientTitle, kServerClosedText);
             link_.g_hconversation = 0;
             link_.tcpcon = 0;

@@ -16,6 +16,10 @@ class QTcpSocket;
 
 namespace tvx {
 
+// What the status displays say while no link is up: after the server closed the conversation,
+// after a failed connect and after the serial line went dead.
+inline constexpr const char* kNotConnectedText = "NOT CONNECTED";
+
 // Events of a TCP conversation, as ClientTCPCB receives them.
 enum class TcpEvent { Connect, DataReady, Disconnect };
 
@@ -37,6 +41,7 @@ class Com232 : public QObject {
 
     // The program's status display on its main panel; serial open failures are written there.
     void SetStatusDisplay(std::function<void(const QString&)> show);
+    void ShowStatus(const QString& text);
 
     // --- connection ---
     // Opens the serial port: comdevice when set, else the platform's name of comport. Stops the
@@ -59,7 +64,9 @@ class Com232 : public QObject {
     // transfer succeeded only when it is 36. Serial queues are not flushed here.
     bool SendFrame(int tcpWriteTimeoutMs = kTcpWriteTimeoutMs);
     // The request/reply exchange: sends the 36 bytes in szWriteBuf and collects the reply into
-    // szReadBuf within the limits. True exactly when bytesToRead is 0 afterwards.
+    // szReadBuf within the limits. True exactly when bytesToRead is 0 afterwards. Whatever had
+    // arrived before the request is taken off the line first, so a reply is made only of bytes
+    // that came after its request.
     bool ExchangeFrame(const ExchangeLimits& limits = ScopeReply());
     // The transport side of the handshake: builds the order-7 frame and runs the exchange with
     // the handshake limits. True when the 36 version bytes arrived.
@@ -69,7 +76,7 @@ class Com232 : public QObject {
     // (bytesToRead > 0) the bytes go to szReadBuf at dataSize - bytesToRead, else they are read
     // and dropped. Disconnect by the server: "Server has closed connection!" in a "TCP Client"
     // box, then g_hconversation = 0 and tcpcon = 0. Events of an earlier conversation are
-    // ignored.
+    // ignored. The status display says the link is down before the box shows.
     int ClientTCPCB(int handle, TcpEvent event, int error);
 
     bool SerialPortOpen() const;
@@ -81,6 +88,8 @@ class Com232 : public QObject {
   signals:
     // ClientTCPCB has run; a waiting exchange looks at bytesToRead again.
     void tcpEventHandled();
+    // The open link went away: the server closed the conversation or the serial line died.
+    void linkDown();
 
   private:
     bool UsesTcp() const;
@@ -94,8 +103,10 @@ class Com232 : public QObject {
     int WriteTcp(int timeoutMs);
     bool ExchangeSerial(const ExchangeLimits& limits);
     bool ExchangeTcp(const ExchangeLimits& limits);
-    void WaitForSerialWithoutEvents(int expected, double limitSeconds);
-    void ShowStatus(const QString& text);
+    void DrainSerialInput();
+    void DrainConversation();
+    void OnSerialError(QSerialPort::SerialPortError error);
+    bool SerialLineHungUp();
 
     LinkState& link_;
     FrameBuffers& buffers_;
@@ -108,6 +119,7 @@ class Com232 : public QObject {
     QTcpSocket* socket_ = nullptr;  // the current conversation, or none
     int conversation_ = 0;          // handle of socket_
     int lastConversation_ = 0;      // handles count up from 1
+    int serialSession_ = 0;         // counts the openings of the serial port
     qint64 droppedBytes_ = 0;
 };
 

@@ -58,6 +58,9 @@ ConnectionProcedure::ConnectionProcedure(InterfacePanel& panel, Com232& com, Lin
     connect(panel_.buttonDiscard, &QPushButton::clicked, this,
             &ConnectionProcedure::CBF_ButtonDiscard);
     connect(&panel_, &Panel::closeRequested, this, &ConnectionProcedure::CBF_INTERFACEP);
+    // The version of a sensor that is gone is no longer shown.
+    connect(&com_, &Com232::linkDown, this,
+            [this] { panel_.dispConnectStatus->setText(QString::fromLatin1(kNotConnectedText)); });
 }
 
 int ConnectionProcedure::PortNumberFromText(const QString& text) {
@@ -76,14 +79,16 @@ void ConnectionProcedure::InitConnectPanel() {
     if (protocol != kRs232 && protocol != kTcpIp) return;
     link_.comprotocol = static_cast<std::uint16_t>(protocol);
     const bool rs232 = protocol == kRs232;
-    panel_.editSelectComPort->setVisible(rs232);
-    panel_.stringIpAdress->setVisible(!rs232);
-    panel_.stringPortNumber->setVisible(!rs232);
+    panel_.ShowControl(panel_.editSelectComPort, rs232);
+    panel_.ShowControl(panel_.stringIpAdress, !rs232);
+    panel_.ShowControl(panel_.stringPortNumber, !rs232);
 }
 
 void ConnectionProcedure::TryToConnect() {
     com_.CloseCom();
+    // Both status displays: from here on the link of the last attempt is gone.
     panel_.dispConnectStatus->setText(QStringLiteral("TRY"));
+    com_.ShowStatus(QStringLiteral("TRY"));
 
     const int protocol = panel_.editCommunicationProtocol->currentIndex();
     if (protocol == kRs232 || protocol == kTcpIp)

@@ -17,8 +17,9 @@ struct ExchangeLimits {
     double serialWaitSeconds = 3.0;  // wait for the reply on the serial line
     double tcpWaitSeconds = 3.0;     // wait for the reply over TCP
     int tcpWriteTimeoutMs = kTcpWriteTimeoutMs;
-    bool serialServesEvents = true;  // false: the serial wait blocks and processes no events
-    bool serialFlushFirst = true;    // both serial queues are flushed before the request
+    // false: the serial wait repaints and serves the link but holds user input back
+    bool serialServesUserInput = true;
+    bool serialFlushFirst = true;  // both serial queues are flushed before the request
 };
 
 // The scope's exchanges (orders 3, 4, 5, 8 and 19): 3.0 s on both links, events served.
@@ -26,16 +27,17 @@ constexpr ExchangeLimits ScopeReply() {
     return {};
 }
 
-// The handshake (order 7): serial 2.0 s without event processing, TCP 5000 ms write and 5.0 s.
+// The handshake (order 7): serial 2.0 s without user input, TCP 5000 ms write and 5.0 s.
 constexpr ExchangeLimits HandshakeReply() {
     return {kFrameBytes, 2.0, 5.0, kHandshakeTcpWriteTimeoutMs, false, true};
 }
 
-// The tools' exchanges: 2.0 s on both links; which serial waits serve events and which flush
-// first is the tool's own (the calibration tool's echo wait serves them, its data waits do not;
-// the temperature-compensation reads flush once before the first and never serve them).
-constexpr ExchangeLimits ToolReply(int replyBytes, bool serialServesEvents, bool serialFlushFirst) {
-    return {replyBytes, 2.0, 2.0, kTcpWriteTimeoutMs, serialServesEvents, serialFlushFirst};
+// The tools' exchanges: 2.0 s on both links; which serial waits serve user input and which
+// flush first is the tool's own (the calibration tool's echo wait serves it, its data waits do
+// not; the temperature-compensation reads flush once before the first and never serve it).
+constexpr ExchangeLimits ToolReply(int replyBytes, bool serialServesUserInput,
+                                   bool serialFlushFirst) {
+    return {replyBytes, 2.0, 2.0, kTcpWriteTimeoutMs, serialServesUserInput, serialFlushFirst};
 }
 
 }  // namespace tvx

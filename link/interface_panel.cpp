@@ -46,7 +46,8 @@ InterfacePanel::InterfacePanel(const QString& title) : Panel(title) {
     dispConnectStatus->setFocusPolicy(Qt::NoFocus);
     dispConnectStatus->setMinimumWidth(300);
 
-    auto* form = new QFormLayout;
+    form_ = new QFormLayout;
+    QFormLayout* form = form_;
     form->addRow(QStringLiteral("INTERFACE"), editCommunicationProtocol);
     form->addRow(QStringLiteral("COM-PORT"), editSelectComPort);
     form->addRow(QStringLiteral("IP ADDRESS"), stringIpAdress);
@@ -62,6 +63,14 @@ InterfacePanel::InterfacePanel(const QString& title) : Panel(title) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);
+}
+
+void InterfacePanel::ShowControl(QWidget* control, bool visible) {
+    form_->setRowVisible(control, visible);
+}
+
+QWidget* InterfacePanel::LabelOf(QWidget* control) const {
+    return form_->labelForField(control);
 }
 
 void AttachInterfacePanelHelp(InterfacePanel& panel, Popups& popups,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QFormLayout>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -16,6 +17,10 @@ class InterfacePanel : public Panel {
   public:
     explicit InterfacePanel(const QString& title);
 
+    // Shows or hides one of the link controls together with its label.
+    void ShowControl(QWidget* control, bool visible);
+    QWidget* LabelOf(QWidget* control) const;
+
     QComboBox* editCommunicationProtocol;  // item n has value n: 0 = RS232, 1 = TCP/IP
     QComboBox* editSelectComPort;          // a port number, or a device path typed or detected
     QComboBox* stringIpAdress;             // editable: the address text and its history list
@@ -24,6 +29,9 @@ class InterfacePanel : public Panel {
     QPushButton* buttonAccept;
     QPushButton* buttonDiscard;
     QLineEdit* dispConnectStatus;
+
+  private:
+    QFormLayout* form_;
 };
 
 // The help texts of the interface panel's controls; each program brings its own.

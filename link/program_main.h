@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "application_start.h"
 #include "command_line.h"
 #include "qt_popups.h"
 #include "termination.h"
@@ -14,7 +15,7 @@ namespace tvx {
 // The entry of each program: reads the start options (before any window system is needed, so
 // --help and a bad argument work without a display), creates the program with Qt's pop-ups,
 // loads its panels and runs it. Exit codes: the program's own; 2 for bad arguments; -1 when it
-// cannot start (a panel that cannot be made).
+// cannot start (no usable window system, a panel that cannot be made).
 template <typename Program>
 int RunProgram(int argc, char** argv, const char* name) {
     const QString programName = QString::fromLatin1(name);
@@ -31,7 +32,7 @@ int RunProgram(int argc, char** argv, const char* name) {
             std::printf("%s", qPrintable(help));
             return 0;
         }
-        QApplication app(argc, argv);
+        const auto app = StartApplication(argc, argv, name);
         QApplication::setApplicationName(programName);
         QtPopups popups;
         Program program(popups, parsed.options);
@@ -40,7 +41,7 @@ int RunProgram(int argc, char** argv, const char* name) {
         CloseOnTerminationSignal(&program.Main());
         return program.Run();
     } catch (const std::exception&) {
-        return -1;
+        return kStartFailureExitCode;
     }
 }
 

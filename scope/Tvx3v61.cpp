@@ -146,7 +146,9 @@ void Tvx3v61::InitVars() {
 }
 
 int Tvx3v61::Run() {
-    panel->show();
+    // The window is on screen before the first connection attempt, so that its status is seen
+    // while the attempt waits.
+    ShowExposed(*panel);
     InitVars();
     // Closing the main panel during the start-up sequence ends the program as soon as it is over.
     if (!quitRequested_) QApplication::exec();

@@ -6,6 +6,7 @@
 #include "address_history.h"
 #include "equation_file.h"
 #include "info_texts.h"
+#include "wait.h"
 
 namespace tvx::tempcomp {
 
@@ -131,7 +132,9 @@ void Tvx3TempCompV61::InitVars() {
 }
 
 int Tvx3TempCompV61::Run() {
-    panel->show();
+    // The window is on screen before the first connection attempt, so that its status is seen
+    // while the attempt waits.
+    ShowExposed(*panel);
     InitVars();
     if (!quitRequested_) QApplication::exec();
     com_->CloseCom();

@@ -8,7 +8,7 @@ namespace tvx::tempcomp {
 
 namespace {
 
-// The pauses of a transfer; the user interface is not served meanwhile.
+// The pauses of a transfer; the window repaints meanwhile, but no user action runs.
 constexpr double kPauseAfterStart = 0.2;
 constexpr double kPauseAfterBlock = 0.05;
 
@@ -42,8 +42,8 @@ bool TempCompCommands::SendFrameOrReport() {
     return false;
 }
 
-// The read-back waits: 2.0 s, the serial ones without serving events; the queues were flushed
-// once before the first request.
+// The read-back waits: 2.0 s, the serial ones without serving user input; the queues were
+// flushed once before the first request.
 bool TempCompCommands::ExchangeOrReport(int replyBytes) {
     if (com_.ExchangeFrame(ToolReply(replyBytes, false, false))) return true;
     FailureReport();
@@ -74,13 +74,13 @@ void TempCompCommands::SendPara() {
     x.order = kOrderStart;
     FillTxBuf(state_.buffers, x.sync, x.order, 0);
     if (!SendFrameOrReport()) return;
-    Pause(kPauseAfterStart, WaitMode::NoEvents);
+    Pause(kPauseAfterStart, WaitMode::ExcludeUserInput);
 
     x.order = kOrderRootBlock;
     for (int block = 0; block < kRootBlocks; ++block) {
         FillTxBuf3rdRootX(state_.buffers, tables, x.sync, kOrderRootBlock, block);
         if (!SendFrameOrReport()) return;
-        Pause(kPauseAfterBlock, WaitMode::NoEvents);
+        Pause(kPauseAfterBlock, WaitMode::ExcludeUserInput);
     }
 
     x.order = kOrderFactorBlock;
@@ -89,7 +89,7 @@ void TempCompCommands::SendPara() {
             FillTxBufRGB(state_.buffers, tables, x.sync,
                          static_cast<std::uint16_t>(kOrderFactorBlock + channel), block, channel);
             if (!SendFrameOrReport()) return;
-            Pause(kPauseAfterBlock, WaitMode::NoEvents);
+            Pause(kPauseAfterBlock, WaitMode::ExcludeUserInput);
         }
     }
 

@@ -80,16 +80,21 @@ QString RestrictToFileTypes(const QString& path, const QString& fileTypeList) {
     return extension.isEmpty() ? path : path + extension;
 }
 
+QString WindowTitleFor(const QString& title) {
+    return title.isEmpty() ? QStringLiteral(" ") : title;
+}
+
 void QtPopups::MessagePopup(const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, PopupParent());
+    QMessageBox box(QMessageBox::NoIcon, WindowTitleFor(title), text, QMessageBox::Ok,
+                    PopupParent());
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
 
 bool QtPopups::ConfirmPopup(const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
-                    PopupParent());
+    QMessageBox box(QMessageBox::Question, WindowTitleFor(title), text,
+                    QMessageBox::Yes | QMessageBox::No, PopupParent());
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     box.setDefaultButton(QMessageBox::Yes);

@@ -24,6 +24,11 @@ class QtPopups : public Popups {
     std::optional<QString> FileSelectPopup(const FileSelectRequest& request) override;
 };
 
+// The title a box gets from a pop-up's title. An empty title (the version text before any
+// handshake) stays empty on screen: the window system would otherwise put the program's name in
+// its place, so it gets a single blank.
+QString WindowTitleFor(const QString& title);
+
 // The patterns of a type list, e.g. "*.dat;*.txt" -> {"*.dat", "*.txt"}; empty when any name goes.
 QStringList FileTypePatterns(const QString& fileTypeList);
 // The path with the list's extension added when its name matches none of the patterns (letter

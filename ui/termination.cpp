@@ -2,6 +2,8 @@
 
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QApplication>
+#include <QDialog>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QWidget>
@@ -30,6 +32,13 @@ void CloseOnTerminationSignal(QWidget* window) {
         char byte = 0;
         [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
         if (target) target->close();
+        // Nobody is there to answer a box that is open now, nor one a running sequence would
+        // open next: the open ones are closed and every loop, theirs included, is told to end.
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QDialog*>(window);
+            if (dialog != nullptr && dialog->isVisible()) dialog->reject();
+        }
+        QCoreApplication::exit(0);
     });
     struct sigaction action {};
     action.sa_handler = WriteSignal;

@@ -5,7 +5,9 @@ class QWidget;
 namespace tvx {
 
 // On SIGTERM, SIGINT or SIGHUP the window is closed as if the user closed it, so the program
-// ends through its normal path (loops stopped, link closed, exit code 0). Call once per program.
+// ends through its normal path (loops stopped, link closed, exit code 0); message boxes open at
+// that moment are closed too, and boxes shown afterwards no longer wait for an answer. Call once
+// per program.
 void CloseOnTerminationSignal(QWidget* window);
 
 }  // namespace tvx

@@ -4,10 +4,11 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QTimer>
+#include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <thread>
 
 namespace tvx {
 
@@ -28,6 +29,25 @@ int SleepMsFor(double remainingSeconds) {
     return static_cast<int>(std::floor(seconds * 1000.0)) + 1;
 }
 
+// Tells when the window system has exposed (or hidden) a window.
+class ExposeWatch : public QObject {
+    Q_OBJECT
+  public:
+    explicit ExposeWatch(QWindow* window) : window_(window) { window_->installEventFilter(this); }
+    ~ExposeWatch() override { window_->removeEventFilter(this); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::Expose) emit exposed();
+        return false;
+    }
+
+  signals:
+    void exposed();
+
+  private:
+    QWindow* window_;
+};
+
 }  // namespace
 
 double SecondsTimer() {
@@ -45,10 +65,6 @@ WaitResult WaitUntil(const std::function<bool()>& done, double limitSeconds, Wai
         if (elapsed > limitSeconds) return {false, elapsed};
         const int sleepMs = SleepMsFor(limitSeconds - elapsed);
 
-        if (mode == WaitMode::NoEvents) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
-            continue;
-        }
         // A fresh loop per sleep: a wake-up that arrives while a callback of this wait runs a
         // nested wait of its own ends this sleep once that callback has returned.
         QEventLoop loop;
@@ -71,8 +87,17 @@ void Pause(double seconds, WaitMode mode) {
 }
 
 void ServePendingEvents(WaitMode mode) {
-    if (mode == WaitMode::NoEvents) return;
     QCoreApplication::processEvents(FlagsFor(mode));
+}
+
+bool ShowExposed(QWidget& window, double limitSeconds) {
+    window.show();
+    QWindow* handle = window.windowHandle();
+    if (handle == nullptr) return false;
+    ExposeWatch watch(handle);
+    return WaitUntil([handle] { return handle->isExposed(); }, limitSeconds,
+                     WaitMode::ExcludeUserInput, {WakeSource(&watch, &ExposeWatch::exposed)})
+        .done;
 }
 
 WaitCursor::WaitCursor() {
@@ -87,3 +112,5 @@ WaitCursor::~WaitCursor() {
 }
 
 }  // namespace tvx
+
+#include "wait.moc"

@@ -6,18 +6,18 @@
 #include <initializer_list>
 #include <optional>
 
+class QWidget;
+
 namespace tvx {
 
 // What a waiting routine lets run while it waits.
 enum class WaitMode {
     // Every event: user actions (the STOP button), repaints, timers, sockets, other callbacks.
     ServeUserInput,
-    // Everything but user input: the window repaints and the sockets are served, while clicks and
-    // key presses are held back until a later wait or the main loop serves them.
+    // Everything but user input: the window repaints and the links are served, while clicks and
+    // key presses are held back until a later wait or the main loop serves them. For waits that
+    // must not let the user start anything, yet must never freeze the window.
     ExcludeUserInput,
-    // Nothing at all: the thread sleeps (the tools' fixed pauses that do not serve the user
-    // interface, a blocking serial wait).
-    NoEvents,
 };
 
 // The program's seconds timer: a steady clock, as seconds in a double. Only differences between
@@ -53,9 +53,8 @@ struct WaitResult {
 // after each wake-up; between checks the thread sleeps in a local event loop that the wake-up
 // signals and a single-shot timer end, so a wait uses no CPU while nothing arrives. Events are
 // processed as `mode` says; a callback started by one of them runs to its end before the wait
-// goes on, even when that takes longer than the limit. With NoEvents nothing can wake the thread:
-// it sleeps to the limit and looks once more. An application that is quitting refuses to run
-// event loops: the wait then returns at once with the condition as it is.
+// goes on, even when that takes longer than the limit. An application that is quitting refuses to
+// run event loops: the wait then returns at once with the condition as it is.
 WaitResult WaitUntil(const std::function<bool()>& done, double limitSeconds, WaitMode mode,
                      std::initializer_list<WakeSource> wakeUps = {},
                      std::optional<double> startSeconds = std::nullopt);
@@ -64,9 +63,14 @@ WaitResult WaitUntil(const std::function<bool()>& done, double limitSeconds, Wai
 // the 0.5 s after a parameter write.
 void Pause(double seconds, WaitMode mode);
 
-// Processes the events that are pending now, once, as `mode` says (NoEvents does nothing).
+// Processes the events that are pending now, once, as `mode` says.
 // For a loop that serves the user between two steps without pausing.
 void ServePendingEvents(WaitMode mode);
+
+// Shows the window and waits, repainting but serving no user input, until the window system has
+// exposed it (at most limitSeconds), so that whatever the program writes on it from then on is
+// seen even while a later wait runs. True when the window is exposed.
+bool ShowExposed(QWidget& window, double limitSeconds = 5.0);
 
 // Shows the wait cursor for as long as it lives (a blocking connect). Harmless without a GUI.
 class WaitCursor {

@@ -95,5 +95,13 @@ TEST(CalibProgram, CommandLineNeedsNoDisplay) {
     }
 }
 
+TEST(CalibProgram, WithoutAWindowSystemEndsWithTheStartFailureCode) {
+    ExpectNoWindowSystemEndsTheStart(QStringLiteral(TVX_CALIB_EXE));
+}
+
+TEST(CalibProgram, ATerminationRequestEndsItWhileABoxIsOpen) {
+    ExpectTerminationEndsAProgramWithABoxOpen(QStringLiteral(TVX_CALIB_EXE));
+}
+
 }  // namespace
 }  // namespace tvx::calib

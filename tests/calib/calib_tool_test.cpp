@@ -10,12 +10,18 @@
 #include "info_texts.h"
 #include "measurement.h"
 #include "quit_request.h"
+#include "startup_probe.h"
 
 namespace tvx::calib {
 namespace {
 
 QString Text(const char* text) {
     return QString::fromUtf8(text);
+}
+
+TEST(CalibStartUp, TheWindowShowsTheStatusWhileTheFirstAttemptWaits) {
+    QTemporaryDir programDir;
+    ExpectTheStartUpPaintsWhileItWaits<Tvx3CalibV61>(programDir.path());
 }
 
 TEST_F(CalibToolTest, StartsConnectedWithTheHandshakeOnlyAndTheSharedHistoryFile) {

@@ -217,20 +217,37 @@ TEST_F(ScopeCommandsTest, ModeReplyClampsMaxColNo) {
     EXPECT_EQ(params.maxcolno, 15u);
 }
 
-TEST_F(ScopeCommandsTest, WrongSyncIsIgnoredAndTheReadGoesOn) {
+TEST_F(ScopeCommandsTest, AReplyNotTheOneAskedForEndsTheReadAndChangesNothing) {
     Connect();
     params = panel;
-    Fault badSync;
-    badSync.kind = FaultKind::WrongSync;
-    badSync.order = 3;
-    sensor.Server().AddFault(badSync);
-    const auto ram = sensor.Server().State().ram;
-    commands.GetPara();
-    EXPECT_EQ(Orders(sensor.Server().Requests()), ReadOrders(false));
-    EXPECT_EQ(params.power, panel.power);  // the mode words were not taken
-    EXPECT_EQ(params.ctt[0][0], ram[16]);  // the rows were
-    EXPECT_EQ(refreshed, 1);
-    EXPECT_EQ(popups.Count(), 0);
+    struct Case {
+        const char* what;
+        FaultKind kind;
+        int order;
+        int skip;
+        std::vector<int> orders;  // what was asked before the read stopped
+    };
+    for (const Case& c :
+         {Case{"wrong sync to order 3", FaultKind::WrongSync, 3, 0, {3}},
+          Case{"wrong order to row 2", FaultKind::WrongOrder, 4, 2, {3, 4, 4, 4}},
+          Case{"wrong sync to row 14", FaultKind::WrongSync, 4, 14, ReadOrders(false)}}) {
+        SCOPED_TRACE(c.what);
+        sensor.Server().ClearFaults();
+        sensor.Server().ClearRequests();
+        popups.Clear();
+        mainStatus.clear();
+        Fault wrong;
+        wrong.kind = c.kind;
+        wrong.order = c.order;
+        wrong.skip = c.skip;
+        sensor.Server().AddFault(wrong);
+        commands.GetPara();
+        EXPECT_EQ(Orders(sensor.Server().Requests()), c.orders);
+        EXPECT_EQ(FailureReports(popups), 1);
+        EXPECT_EQ(mainStatus, QStringLiteral("TIMEOUT"));
+        EXPECT_EQ(params, panel);
+        EXPECT_EQ(refreshed, 0);
+    }
 }
 
 TEST_F(ScopeCommandsTest, PanelsAreRefreshedOnlyAfterACompleteRead) {
@@ -241,11 +258,12 @@ TEST_F(ScopeCommandsTest, PanelsAreRefreshedOnlyAfterACompleteRead) {
     silent.skip = 5;  // rows 0-4 answer, row 5 does not
     sensor.Server().AddFault(silent);
     sensor.Server().WithModel([](sim::SensorModel& m) { m.state().ram[16 + 6 * 4] = 4321; });
+    const ParameterSet before = params;
     commands.GetPara();
     EXPECT_EQ(sensor.Server().RequestCount(), 1u + 6u);
     EXPECT_EQ(FailureReports(popups), 1);
     EXPECT_EQ(refreshed, 0);
-    EXPECT_EQ(params.ctt[4][0], 4321);  // what arrived keeps its new value
+    EXPECT_EQ(params, before);  // nothing of a broken read is taken
 }
 
 TEST_F(ScopeCommandsTest, LiveLoopShowsEveryFrameUntilStoppedAndEndsOnATimeout) {

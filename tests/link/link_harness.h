@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/resource.h>
+
 #include <QByteArray>
 #include <QStringList>
 #include <cstdint>
@@ -31,6 +33,14 @@ struct LinkHarness {
     QStringList statusTexts;
     Com232 com;
 };
+
+// CPU time the calling thread has used, in seconds.
+inline double ThreadCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 // The frame about to be sent, as bytes.
 inline QByteArray SentFrame(const FrameBuffers& buffers) {

@@ -3,11 +3,13 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QTcpSocket>
 #include <QTimer>
 #include <functional>
 #include <vector>
@@ -206,6 +208,24 @@ TEST_F(TcpTransport, BytesArrivingWithNoExchangeWaitingAreDropped) {
     EXPECT_EQ(Received(h.buffers, kFrameBytes), VersionReply(kVersion));
 }
 
+TEST_F(TcpTransport, BytesStillInTheKernelBeforeARequestAreNoPartOfItsReply) {
+    // The sensor talks as the conversation opens; nothing has served the socket since, so the
+    // bytes wait in the kernel, unannounced, when the handshake starts.
+    LinkHarness h;
+    Connect(h);
+    auto* socket = h.com.findChild<QTcpSocket*>();
+    ASSERT_NE(socket, nullptr);
+    ASSERT_TRUE(WaitForSim([&] { return Sim().HasTcpClient(); }));
+    Sim().SendUnsolicited(QByteArray(20, static_cast<char>(0xCC)));
+    pollfd pending{static_cast<int>(socket->socketDescriptor()), POLLIN, 0};
+    ASSERT_EQ(::poll(&pending, 1, 5000), 1);
+    ASSERT_EQ(socket->bytesAvailable(), 0);
+
+    ASSERT_TRUE(h.com.CheckComLineExchange());
+    EXPECT_EQ(Received(h.buffers, kFrameBytes), VersionReply(kVersion));
+    EXPECT_EQ(h.com.DroppedBytes(), 20);
+}
+
 TEST_F(TcpTransport, BytesBeyondACompleteReplyAreDroppedNotCarriedIntoTheNext) {
     LinkHarness h;
     Connect(h);
@@ -261,7 +281,7 @@ TEST_F(TcpTransport, ConnectFailuresShowTheirTextInATcpClientBox) {
         ASSERT_EQ(h.popups.Count(), 1);
         EXPECT_EQ(h.popups.LastTitle(), "TCP Client");
         EXPECT_EQ(h.popups.LastText(), c.text);
-        EXPECT_TRUE(h.statusTexts.isEmpty());
+        EXPECT_EQ(h.statusTexts, QStringList{QStringLiteral("NOT CONNECTED")});
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 
         // The handshake that follows finds no conversation and runs out.
@@ -344,6 +364,11 @@ TEST_F(TcpTransport, TheServerClosingIsReportedAndLaterExchangesRunOut) {
     LinkHarness h;
     Connect(h);
     ASSERT_TRUE(h.com.CheckComLineExchange());
+    // While the box is open, the status display already says that the link is down.
+    QString statusWithTheBox;
+    h.popups.SetHook([&](const PopupRecord&) {
+        statusWithTheBox = h.statusTexts.value(h.statusTexts.size() - 1);
+    });
 
     Sim().CloseConversation();
     ASSERT_TRUE(WaitForLink(h, [&] { return h.link.tcpcon == 0; }));
@@ -351,6 +376,7 @@ TEST_F(TcpTransport, TheServerClosingIsReportedAndLaterExchangesRunOut) {
     ASSERT_EQ(h.popups.Count(), 1);
     EXPECT_EQ(h.popups.LastTitle(), "TCP Client");
     EXPECT_EQ(h.popups.LastText(), "Server has closed connection!");
+    EXPECT_EQ(statusWithTheBox, QStringLiteral("NOT CONNECTED"));
 
     FillTxBuf(h.buffers, 1, 0);
     EXPECT_FALSE(h.com.SendFrame());

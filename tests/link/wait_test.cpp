@@ -153,27 +153,6 @@ TEST(WaitModes, ExcludeUserInputHoldsTheKeyPressBackButRepaints) {
     EXPECT_EQ(window.widget.keyPresses, 1);
 }
 
-TEST(WaitModes, NoEventsRunsNothingUntilTheWaitIsOver) {
-    FocusedWindow window;
-    bool served = false;
-    QObject scope;
-    QMetaObject::invokeMethod(
-        &scope, [&] { served = true; }, Qt::QueuedConnection);
-    test::QueueUserKeyPress(window.Window(), Qt::Key_A);
-
-    const double start = SecondsTimer();
-    Pause(0.1, WaitMode::NoEvents);
-    EXPECT_GT(SecondsTimer() - start, 0.1);
-    EXPECT_FALSE(served);
-    EXPECT_EQ(window.widget.keyPresses, 0);
-
-    ServePendingEvents(WaitMode::NoEvents);
-    EXPECT_FALSE(served);
-    ServePendingEvents(WaitMode::ServeUserInput);
-    EXPECT_TRUE(served);
-    EXPECT_EQ(window.widget.keyPresses, 1);
-}
-
 TEST(WaitModes, PauseServesEventsForItsWholeLength) {
     int ticks = 0;
     QTimer ticker;
@@ -209,8 +188,7 @@ TEST(WaitModes, ACallbackStartedFromAWaitRunsToItsEndFirst) {
 
 TEST(WaitModes, AWaitingThreadUsesNoCpu) {
     // A spinning wait would use close to the whole second; a sleeping one next to nothing.
-    for (WaitMode mode :
-         {WaitMode::ServeUserInput, WaitMode::ExcludeUserInput, WaitMode::NoEvents}) {
+    for (WaitMode mode : {WaitMode::ServeUserInput, WaitMode::ExcludeUserInput}) {
         const double before = ThreadCpuSeconds();
         WaitUntil([] { return false; }, 1.0, mode);
         EXPECT_LT(ThreadCpuSeconds() - before, 0.1) << "mode " << static_cast<int>(mode);

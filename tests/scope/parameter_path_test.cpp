@@ -100,6 +100,46 @@ TEST_F(ParameterPath, DeadLinkLeavesThePanelsAsTheyWere) {
     EXPECT_EQ(FailureReports(popups), 1);
 }
 
+TEST_F(ParameterPath, AWrongReplyForOneRowLeavesThePanelsAsTheyWere) {
+    // The sensor holds other values than the panels show; the reply for row 5 is not the one
+    // asked for, so none of the read may reach the panels (nor a later SEND).
+    Sensor().WithModel([](sim::SensorModel& m) {
+        m.state().ram[0] = 999;
+        m.state().ram[16] = 1111;
+        m.state().ram[16 + 6 * 7] = 1234;
+    });
+    for (const sim::FaultKind kind : {sim::FaultKind::WrongSync, sim::FaultKind::WrongOrder}) {
+        Sensor().ClearFaults();
+        sim::Fault wrong;
+        wrong.kind = kind;
+        wrong.order = 4;
+        wrong.skip = 5;
+        wrong.times = 1;
+        Sensor().AddFault(wrong);
+        C().slidePower->setValue(1);
+        C().gridTeach->SetValue(0, 0, 4242);
+        const int row7 = C().gridTeach->Value(7, 0);
+        const ParameterSet before = scope->State().params;
+        popups.Clear();
+        Sensor().ClearRequests();
+        Click(scope->Main().buttonGet);
+        EXPECT_EQ(Orders(Sensor().Requests()), (std::vector<int>{3, 4, 4, 4, 4, 4, 4}));
+        EXPECT_EQ(FailureReports(popups), 1);
+        EXPECT_EQ(C().slidePower->value(), 1);
+        EXPECT_EQ(C().gridTeach->Value(0, 0), 4242);
+        EXPECT_EQ(C().gridTeach->Value(7, 0), row7);
+        EXPECT_EQ(scope->State().params, before);
+    }
+    // A read whose replies are all the ones asked for takes the whole set.
+    Sensor().ClearFaults();
+    popups.Clear();
+    Click(scope->Main().buttonGet);
+    EXPECT_EQ(popups.Count(), 0);
+    EXPECT_EQ(C().slidePower->value(), 999);
+    EXPECT_EQ(C().gridTeach->Value(0, 0), 1111);
+    EXPECT_EQ(C().gridTeach->Value(7, 0), 1234);
+}
+
 TEST_F(ParameterPath, FileSaveAndLoadThroughTheMemorySelector) {
     const QString path = programDir.filePath(QStringLiteral("set.dat"));
     Click(scope->Main().selectFILE);

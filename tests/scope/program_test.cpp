@@ -69,5 +69,13 @@ TEST(ScopeProgram, CommandLine) {
     }
 }
 
+TEST(ScopeProgram, WithoutAWindowSystemEndsWithTheStartFailureCode) {
+    ExpectNoWindowSystemEndsTheStart(QStringLiteral(TVX_SCOPE_EXE));
+}
+
+TEST(ScopeProgram, ATerminationRequestEndsItWhileABoxIsOpen) {
+    ExpectTerminationEndsAProgramWithABoxOpen(QStringLiteral(TVX_SCOPE_EXE));
+}
+
 }  // namespace
 }  // namespace tvx

@@ -14,6 +14,7 @@
 #include "quit_request.h"
 #include "scripted_popups.h"
 #include "sim_thread.h"
+#include "startup_probe.h"
 #include "user_actions.h"
 
 namespace tvx {
@@ -127,6 +128,11 @@ TEST_F(ScopeSpine, SerialPortThatCannotBeOpenedEndsInTimeoutWithoutABox) {
     EXPECT_FALSE(scope->State().link.szStatus.isEmpty());
     EXPECT_FALSE(scope->Main().dispComPort->isHidden());
     EXPECT_EQ(scope->Main().dispComPort->text(), QStringLiteral("/dev/no-such-serial-port"));
+}
+
+TEST(ScopeStartUp, TheWindowShowsTheStatusWhileTheFirstAttemptWaits) {
+    QTemporaryDir programDir;
+    ExpectTheStartUpPaintsWhileItWaits<Tvx3v61>(programDir.path());
 }
 
 TEST_F(ScopeSpine, StartsOverAPseudoTerminal) {
@@ -325,22 +331,25 @@ TEST_F(ScopeSpine, DiscardPutsTheOldSettingsBackAndReconnects) {
     EXPECT_EQ(popups.Count(), 0);
 }
 
-TEST_F(ScopeSpine, SwitchingTheProtocolShowsItsControlsAtOnce) {
+TEST_F(ScopeSpine, SwitchingTheProtocolShowsItsControlsAndTheirLabelsAtOnce) {
     StartWithSensor();
     InterfacePanel& ip = scope->Interface();
     ip.show();
-    ip.editCommunicationProtocol->setCurrentIndex(0);
-    emit ip.editCommunicationProtocol->activated(0);
-    EXPECT_TRUE(ip.editSelectComPort->isVisible());
-    EXPECT_FALSE(ip.stringIpAdress->isVisible());
-    EXPECT_FALSE(ip.stringPortNumber->isVisible());
-    EXPECT_EQ(scope->State().link.comprotocol, 0);
-    ip.editCommunicationProtocol->setCurrentIndex(1);
-    emit ip.editCommunicationProtocol->activated(1);
-    EXPECT_FALSE(ip.editSelectComPort->isVisible());
-    EXPECT_TRUE(ip.stringIpAdress->isVisible());
-    EXPECT_TRUE(ip.stringPortNumber->isVisible());
-    EXPECT_EQ(scope->State().link.comprotocol, 1);
+    for (const int protocol : {0, 1}) {
+        SCOPED_TRACE(protocol);
+        ip.editCommunicationProtocol->setCurrentIndex(protocol);
+        emit ip.editCommunicationProtocol->activated(protocol);
+        EXPECT_EQ(scope->State().link.comprotocol, protocol);
+        const bool rs232 = protocol == 0;
+        for (QWidget* control :
+             {static_cast<QWidget*>(ip.editSelectComPort), static_cast<QWidget*>(ip.stringIpAdress),
+              static_cast<QWidget*>(ip.stringPortNumber)}) {
+            const bool shown = rs232 == (control == ip.editSelectComPort);
+            EXPECT_EQ(control->isVisible(), shown);
+            ASSERT_NE(ip.LabelOf(control), nullptr);
+            EXPECT_EQ(ip.LabelOf(control)->isVisible(), shown);
+        }
+    }
 }
 
 QByteArray Record(const QByteArray& text) {

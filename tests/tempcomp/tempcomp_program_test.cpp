@@ -59,5 +59,13 @@ TEST(TempCompProgram, CommandLineNeedsNoDisplay) {
     }
 }
 
+TEST(TempCompProgram, WithoutAWindowSystemEndsWithTheStartFailureCode) {
+    ExpectNoWindowSystemEndsTheStart(QStringLiteral(TVX_TEMPCOMP_EXE));
+}
+
+TEST(TempCompProgram, ATerminationRequestEndsItWhileABoxIsOpen) {
+    ExpectTerminationEndsAProgramWithABoxOpen(QStringLiteral(TVX_TEMPCOMP_EXE));
+}
+
 }  // namespace
 }  // namespace tvx::tempcomp

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <memory>
 
 #include "Tvx3TempCompV61.h"
@@ -15,6 +16,7 @@
 #include "scripted_popups.h"
 #include "sensor_orders.h"
 #include "sim_thread.h"
+#include "startup_probe.h"
 #include "tool_fixture.h"
 #include "user_actions.h"
 
@@ -67,6 +69,11 @@ class TempCompToolTest : public ToolWithSensor<Tvx3TempCompV61> {
         EXPECT_EQ(popups.LastText(), kTimeoutText);
     }
 };
+
+TEST(TempCompStartUp, TheWindowShowsTheStatusWhileTheFirstAttemptWaits) {
+    QTemporaryDir programDir;
+    ExpectTheStartUpPaintsWhileItWaits<Tvx3TempCompV61>(programDir.path());
+}
 
 TEST_F(TempCompToolTest, StartsWithTheHandshakeAloneAndShowsTheVersion) {
     ASSERT_TRUE(sensor.Start()) << sensor.Error().toStdString();
@@ -132,6 +139,34 @@ TEST_F(TempCompToolTest, SendOverASerialLineReadsBackTheSameTables) {
     EXPECT_EQ(Orders(Sensor().Requests()), SendOrders());
     EXPECT_EQ(Main().dispSaveResult->text(), QStringLiteral("SUCCESS"));
     ExpectSensorHoldsTheTables();
+}
+
+// What the panel shows during the transfer's pauses: the old result is gone at once.
+void ExpectTryToSaveWhileSending(TempCompPanel& main) {
+    main.dispSaveResult->setText(QStringLiteral("SUCCESS"));
+    QString seenResult;
+    std::uint32_t seenColour = 0;
+    QObject probe;
+    QTimer::singleShot(300, &probe, [&] {
+        seenResult = main.dispSaveResult->text();
+        seenColour = TempCompPanel::ButtonColour(main.buttonSendCF);
+    });
+    Click(main.buttonSendCF);
+    EXPECT_EQ(seenResult, QStringLiteral("TRY TO SAVE"));
+    EXPECT_EQ(seenColour, kColourRed);
+    EXPECT_EQ(main.dispSaveResult->text(), QStringLiteral("SUCCESS"));
+}
+
+TEST_F(TempCompToolTest, TheTransferShowsTryToSaveWhileItRunsOverTcp) {
+    StartOverTcp();
+    EnterCurves();
+    ExpectTryToSaveWhileSending(Main());
+}
+
+TEST_F(TempCompToolTest, TheTransferShowsTryToSaveWhileItRunsOverASerialLine) {
+    StartOverPty();
+    EnterCurves();
+    ExpectTryToSaveWhileSending(Main());
 }
 
 TEST_F(TempCompToolTest, AFailedWriteEndsTheTransferAtOnce) {

@@ -10,9 +10,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <functional>
 
 #include "qt_popups.h"
+
+// How Qt's platform plugins turn a window's title into the one the window system shows (exported
+// by QtGui, header not shipped with the public development files).
+class QPlatformWindow {
+  public:
+    static QString formatWindowTitle(const QString& title, const QString& separator);
+};
 
 namespace tvx {
 namespace {
@@ -78,6 +86,24 @@ TEST(QtPopups, MessageBoxShowsTitleAndExactTextWithAnOkButton) {
         QTest::mouseClick(box->buttons()[0], Qt::LeftButton);
     });
     popups.MessagePopup("INFO!", text);
+}
+
+TEST(QtPopups, AnEmptyTitleIsShownEmptyNotAsTheProgramsName) {
+    // Before any handshake the failure box is titled with the empty version text.
+    QtPopups popups;
+    for (const bool confirm : {false, true}) {
+        SCOPED_TRACE(confirm ? "confirmation" : "message");
+        QString shown = QStringLiteral("not shown");
+        NextModal user([&](QWidget* w) {
+            shown = QPlatformWindow::formatWindowTitle(w->windowHandle()->title(), " - ");
+            qobject_cast<QDialog*>(w)->reject();
+        });
+        if (confirm)
+            popups.ConfirmPopup(QString(), QStringLiteral("?"));
+        else
+            popups.MessagePopup(QString(), QStringLiteral(" ATTENTION! "));
+        EXPECT_TRUE(shown.trimmed().isEmpty()) << shown.toStdString();
+    }
 }
 
 TEST(QtPopups, MessageBoxBelongsToTheActiveWindow) {

@@ -2,8 +2,6 @@
 
 namespace tvx {
 
-namespace {
-
 void StyleAxes(QCustomPlot& plot) {
     plot.setBackground(QColor(0x20, 0x20, 0x20));
     for (QCPAxis* axis : {plot.xAxis, plot.yAxis}) {
@@ -15,8 +13,6 @@ void StyleAxes(QCustomPlot& plot) {
     }
     plot.setMinimumSize(220, 180);
 }
-
-}  // namespace
 
 GraphControl::GraphControl(QWidget* parent) : QCustomPlot(parent) {
     StyleAxes(*this);

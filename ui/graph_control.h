@@ -8,6 +8,9 @@
 
 namespace tvx {
 
+// The look all graphs of the programs share: dark background, light axes, dotted grid.
+void StyleAxes(QCustomPlot& plot);
+
 // A graph control: plots on manual axes (bottom X, left Y) and one cursor, cursor 1, a crosshair
 // that the program moves and the user can drag. Plots are lines and items such as circles;
 // deleting the plots leaves the cursor.

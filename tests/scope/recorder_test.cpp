@@ -162,6 +162,15 @@ TEST_F(RecorderTest, RecordTimeFollowsIntervalAndCount) {
     EXPECT_EQ(Rp().dispHours->text(), "0");
     EXPECT_EQ(Rp().dispSeconds->text(), "0");
     EXPECT_EQ(Rp().dispRemaining->text(), "48");
+    // A step of the arrows counts at once: 49 values, then 3599 s between them.
+    ClickArrow(Rp().editRecVal, true);
+    EXPECT_EQ(Rp().dispRemaining->text(), "49");
+    EXPECT_EQ(Rp().dispHours->text(), "1");
+    ClickArrow(Rp().editInterval, false);
+    EXPECT_EQ(Rp().dispDays->text(), "2");
+    EXPECT_EQ(Rp().dispHours->text(), "0");
+    EXPECT_EQ(Rp().dispMinutes->text(), "59");
+    EXPECT_EQ(Rp().dispSeconds->text(), "11");
     // The count cannot be 0: a recording must be able to reach its count.
     EXPECT_EQ(Rp().editRecVal->minimum(), 1);
     EXPECT_EQ(Rp().editInterval->minimum(), 1);
@@ -309,25 +318,40 @@ TEST_F(RecorderTest, SensorTimeOutEndsTheRecordingWithOneReportAndNoInventedLine
     EXPECT_EQ(scope->State().flags.pollrecord, 0);
 }
 
-TEST_F(RecorderTest, ARecordFileThatCannotBeWrittenIsReportedAndEndsTheRecording) {
+TEST_F(RecorderTest, LinesThatCannotBeWrittenAreReportedOnceCountedAndTheRecordingGoesOn) {
+    // The record file's folder goes away for two lines (a share that drops, a stick pulled out)
+    // and comes back.
+    QDir dir(dataDir.path());
+    ASSERT_TRUE(dir.mkdir("share"));
+    recordPath = dir.filePath("share/record.dat");
     OpenRecorder();
     SelectFile(recordPath);
-    // Something else took the file's place.
-    ASSERT_TRUE(QFile::remove(recordPath));
-    ASSERT_TRUE(QDir().mkdir(recordPath));
     Enter(Rp().editInterval, 1);
-    Enter(Rp().editRecVal, 3);
-    StartRecord();
-    ASSERT_EQ(popups.Count(), 3);
+    Enter(Rp().editRecVal, 4);
+    StartRecord([&] {
+        const int taken = Rp().dispRecordedValues->text().toInt();
+        if (taken == 1 && dir.exists("share")) EXPECT_TRUE(dir.rename("share", "gone"));
+        if (taken == 3 && dir.exists("gone")) EXPECT_TRUE(dir.rename("gone", "share"));
+        return taken >= 3 && dir.exists("share");
+    });
+    ASSERT_EQ(popups.Count(), 4) << popups.Texts().join('|').toStdString();
     EXPECT_EQ(popups.Titles().value(2), "FILE ERROR!");
     EXPECT_TRUE(popups.Texts().value(2).contains(recordPath));
-    EXPECT_FALSE(popups.Texts().contains(kSaved));
-    EXPECT_EQ(SensorOrders(), (std::vector<int>{19}));
-    EXPECT_EQ(Rp().dispRecordedValues->text(), "0");
+    EXPECT_EQ(popups.LastText(), kSaved);
+    EXPECT_EQ(SensorOrders(), (std::vector<int>{19, 19, 19, 19}));
+    EXPECT_EQ(Rp().dispRecordedValues->text(), "4");
+    EXPECT_EQ(Rp().dispLostLines->text(), "2");
+    EXPECT_EQ(Rp().dispRemaining->text(), "0");
+    // The lines before and after the gap are in the file; the graph has every frame.
+    const QList<QByteArray> lines = Lines();
+    ASSERT_EQ(lines.size(), 2);
+    ExpectLine(lines[0], PlottedValues(0));
+    ExpectLine(lines[1], PlottedValues(3));
+    EXPECT_EQ(Samples(), 4);
 
     // A file that cannot be made is not offered for recording.
     popups.Clear();
-    SelectFile(dataDir.filePath("missing/record.dat"));
+    SelectFile(dir.filePath("missing/record.dat"));
     EXPECT_EQ(popups.LastTitle(), "FILE ERROR!");
     EXPECT_EQ(Rp().dispRecFile->text(), recordPath);
 }

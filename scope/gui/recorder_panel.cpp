@@ -32,6 +32,8 @@ constexpr const char* kNotWrittenText = "The record file could not be written:\n
 constexpr const char* kGoesOnText =
     "\nRecording goes on: each later line is tried again,\n"
     "the lines that cannot be written are counted as LOST LINES.";
+constexpr const char* kInfoDispLostLines =
+    " Displays how many lines could not be written to the record file.";
 constexpr std::uint16_t kRecordOrder = 19;
 
 QString Text(const char* text) {
@@ -268,6 +270,7 @@ void RecorderOperations::AttachHelpTexts() {
         help(d, InfoDispRecordTime);
     help(rp.dispRecordedValues, InfoDispRecordedValues);
     help(rp.dispRemaining, InfoDispRemaining);
+    help(rp.dispLostLines, kInfoDispLostLines);
     help(rp.dispRed, InfoDispRAW);
     help(rp.dispGreen, InfoDispRAW);
     help(rp.dispBlue, InfoDispRAW);

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 
 #include "graph_control.h"
 
@@ -9,10 +10,14 @@ namespace tvx {
 
 namespace {
 
-// Radius of the disc on every point, and how far a piece's pixels reach beyond its ends
-// (the disc, the pen and the smoothing of its edges).
+// Radius of the disc on a point, and how far a piece's pixels reach beyond its ends (the disc, the
+// pen and the smoothing of its edges).
 constexpr double kDiscRadius = 2.0;
 constexpr int kPieceMargin = 4;
+// Points closer together than this (in pixels along X) get no disc of their own, only the line:
+// their discs would merge into a thick band and cost most of the drawing. A line's first point
+// always gets one, so that a line of one point shows.
+constexpr double kDiscSpacing = 3.0;
 
 }  // namespace
 
@@ -122,6 +127,7 @@ void TracePlot::DrawPieces(std::size_t from, std::size_t to) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(colour_, 1));
     painter.setBrush(colour_);
+    const bool discs = std::abs(xAxis->coordToPixel(1) - xAxis->coordToPixel(0)) >= kDiscSpacing;
     // The next line start at or after `from`.
     auto start = std::lower_bound(starts_.begin(), starts_.end(), from);
     for (std::size_t i = from; i < to; ++i) {
@@ -132,7 +138,7 @@ void TracePlot::DrawPieces(std::size_t from, std::size_t to) {
         } else if (i > 0) {
             painter.drawLine(Place(i - 1), here);
         }
-        painter.drawEllipse(here, kDiscRadius, kDiscRadius);
+        if (first || discs) painter.drawEllipse(here, kDiscRadius, kDiscRadius);
     }
 }
 

@@ -8,12 +8,12 @@
 
 namespace tvx {
 
-// A graph control for traces that only grow: lines in one colour, extended point by point, each
-// point with a small disc. Every new piece is drawn once onto a kept image of the plot area and
-// only the pixels it touches are repainted, so a point costs the same at the end of a long trace
-// as at its start. The kept image is drawn again from the stored points when the plot area's
-// size, an axis range or the colour changes, and pieces added while the plot is hidden are drawn
-// when it is shown.
+// A graph control for traces that only grow: lines in one colour, extended point by point, with a
+// small disc on each point while the points lie apart. Every new piece is drawn once onto a kept
+// image of the plot area and only the pixels it touches are repainted, so a point costs the same at
+// the end of a long trace as at its start. The kept image is drawn again from the stored points
+// when the plot area's size, an axis range or the colour changes, and pieces added while the plot
+// is hidden are drawn when it is shown.
 class TracePlot : public QCustomPlot {
     Q_OBJECT
   public:

@@ -18,6 +18,7 @@ RecordTime CalcRecordTime(std::uint16_t zeitint, std::uint16_t anzwerte) {
 void RecordCounter::Start(std::uint16_t anzwerte) {
     anzwerte_ = anzwerte;
     otcrec_ = 0;
+    lost_ = 0;
 }
 
 bool RecordCounter::LineWritten() {
@@ -25,6 +26,11 @@ bool RecordCounter::LineWritten() {
     // of 65536 lines as empty.
     if (otcrec_ < 0xFFFF) ++otcrec_;
     return Complete();
+}
+
+bool RecordCounter::LineLost() {
+    if (lost_ < 0xFFFF) ++lost_;
+    return LineWritten();
 }
 
 std::uint16_t RecordCounter::Remaining() const {

@@ -20,14 +20,20 @@ struct RecordTime {
 // zeitint seconds between the lines, anzwerte lines: the product always fits 32 bits.
 RecordTime CalcRecordTime(std::uint16_t zeitint, std::uint16_t anzwerte);
 
-// The lines of one recording: otcrec counts the lines written since the recording started,
-// anzwerte is how many a timed recording takes (0: no limit, the polling mode's manual lines).
+// The lines of one recording: otcrec counts the lines taken since the recording started, anzwerte
+// is how many a timed recording takes (0: no limit, the polling mode's manual lines), lost how
+// many of the lines taken could not be written to the record file.
 class RecordCounter {
   public:
     // A new recording of `anzwerte` lines; 0 sets no limit.
     void Start(std::uint16_t anzwerte);
     // Counts one written line. True when the recording has now taken all its lines.
     bool LineWritten();
+    // Counts one line that could not be written; the recording goes on and still ends at its
+    // count. True when the recording has now taken all its lines.
+    bool LineLost();
+
+    std::uint16_t lost() const { return lost_; }
 
     std::uint16_t otcrec() const { return otcrec_; }
     std::uint16_t anzwerte() const { return anzwerte_; }
@@ -38,6 +44,7 @@ class RecordCounter {
   private:
     std::uint16_t anzwerte_ = 0;
     std::uint16_t otcrec_ = 0;
+    std::uint16_t lost_ = 0;
 };
 
 }  // namespace tvx

@@ -12,6 +12,25 @@ std::optional<int> SignalGraphIndex(int signal) {
     return signal;
 }
 
+double SignalAxisTop(int signal, int calcmode) {
+    constexpr double kRawTop = 4096;
+    constexpr double kTemperatureTop = 100;
+    constexpr std::array<double, 3> kPlaneTops = {10000, 4000, 1200};  // s, i, M
+    if (signal == 6) return kTemperatureTop;
+    if (calcmode == 1 && signal >= 3 && signal <= 5)
+        return kPlaneTops[static_cast<std::size_t>(signal - 3)];
+    return kRawTop;
+}
+
+double SignalSampleAxisTop(std::uint16_t x) {
+    // The counter wraps after 65535, so the last step shows every sample it can reach.
+    constexpr std::array<double, 10> kTops = {100,  200,   500,   1000,  2000,
+                                              5000, 10000, 20000, 50000, 65536};
+    for (double top : kTops)
+        if (x < top) return top;
+    return kTops.back();
+}
+
 std::array<GraphSegment, kSignalCount> SignalGraphData::AddSample(const SignalValues& values) {
     bufcnt_.Push(graphcnt_);
     for (int i = 0; i < kSignalCount; ++i)

@@ -24,6 +24,16 @@ inline constexpr std::array<std::uint32_t, kSignalCount> kSignalTraceColours = {
 // The graph that a SIGNAL value shows; nothing for a value outside 0 ... 6.
 std::optional<int> SignalGraphIndex(int signal);
 
+// The top of a signal's value axis in a calculation mode (0 X/Y INT, 1 s/i M): the largest value
+// the signal can take there. R, G, B are 12-bit raw signals in both modes; s runs to 10000, i to
+// 4000 and M to 1200, as on the colour plane and the intensity strip chart; the temperature comes
+// in degrees.
+double SignalAxisTop(int signal, int calcmode);
+
+// The end of the sample axis while the newest sample lies at `x`: it grows in a few steps, so
+// that the graph is drawn again in full only at these steps and not with every sample.
+double SignalSampleAxisTop(std::uint16_t x);
+
 // Previous and current value of one buffer.
 struct SegmentBuffer {
     std::uint16_t previous = 0;

@@ -6,8 +6,6 @@
 
 namespace tvx {
 
-namespace {
-
 void StyleAxes(QCustomPlot& plot) {
     plot.setBackground(QColor(kPlotBackground));
     for (QCPAxis* axis : {plot.xAxis, plot.yAxis}) {
@@ -19,6 +17,8 @@ void StyleAxes(QCustomPlot& plot) {
     }
     plot.setMinimumSize(220, 180);
 }
+
+namespace {
 
 // Rim width in pixels: a pixel on each side of a one-pixel line.
 constexpr double kRimWidth = 3.0;

@@ -30,6 +30,8 @@ enum class EqualScale {
     KeepLowerEnds,  // the ranges grow at their upper ends (right, top)
     KeepCentre,     // the ranges grow evenly on both sides
 };
+// The look all graphs of the programs share: dark background, light axes, dotted grid.
+void StyleAxes(QCustomPlot& plot);
 
 // A graph control: plots on manual axes (bottom X, left Y) and one cursor, cursor 1, a crosshair
 // that the program moves and the user can drag. Plots are lines and items such as circles;

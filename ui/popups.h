@@ -25,6 +25,12 @@ class Popups {
     virtual ~Popups() = default;
     // A modal message box with an OK button.
     virtual void MessagePopup(const QString& title, const QString& text) = 0;
+    // A message that does not hold the program up: it stays on the screen while the program goes
+    // on (a recording, for instance) until the user closes it. A modal message box where nothing
+    // better is at hand.
+    virtual void NoticePopup(const QString& title, const QString& text) {
+        MessagePopup(title, text);
+    }
     // A modal yes/no question; true for yes.
     virtual bool ConfirmPopup(const QString& title, const QString& text) = 0;
     // A modal file selection; the chosen path, or nothing when the user cancelled.

@@ -92,6 +92,14 @@ void QtPopups::MessagePopup(const QString& title, const QString& text) {
     box.exec();
 }
 
+void QtPopups::NoticePopup(const QString& title, const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok, PopupParent());
+    box->setTextFormat(Qt::PlainText);
+    box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+}
+
 bool QtPopups::ConfirmPopup(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Question, WindowTitleFor(title), text,
                     QMessageBox::Yes | QMessageBox::No, PopupParent());

@@ -20,6 +20,7 @@ namespace tvx {
 class QtPopups : public Popups {
   public:
     void MessagePopup(const QString& title, const QString& text) override;
+    void NoticePopup(const QString& title, const QString& text) override;
     bool ConfirmPopup(const QString& title, const QString& text) override;
     std::optional<QString> FileSelectPopup(const FileSelectRequest& request) override;
 };

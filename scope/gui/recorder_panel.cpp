@@ -29,6 +29,11 @@ constexpr const char* kFileExistsText =
 constexpr const char* kFileNameText = "Are you sure, that you have selected the right file name?";
 constexpr const char* kSavedText = "File has been saved!";
 constexpr const char* kNotWrittenText = "The record file could not be written:\n";
+constexpr const char* kGoesOnText =
+    "\nRecording goes on: each later line is tried again,\n"
+    "the lines that cannot be written are counted as LOST LINES.";
+constexpr const char* kInfoDispLostLines =
+    " Displays how many lines could not be written to the record file.";
 constexpr std::uint16_t kRecordOrder = 19;
 
 QString Text(const char* text) {
@@ -99,6 +104,7 @@ RecorderPanel::RecorderPanel(QWidget* parent)
     remainingRow->addWidget(new QLabel(QStringLiteral("REMAINING VALUES"), remaining));
     remainingRow->addWidget(dispRemaining);
     dispRecordedValues = MakeNumberDisplay(this);
+    dispLostLines = MakeNumberDisplay(this);
 
     dispRecFile = MakeDisplay(this, 320);
     buttonSelRecFile = new QPushButton(QStringLiteral("SELECT FILE"), this);
@@ -135,6 +141,8 @@ RecorderPanel::RecorderPanel(QWidget* parent)
     auto* recordedRow = new QHBoxLayout;
     recordedRow->addWidget(new QLabel(QStringLiteral("RECORDED VALUES"), this));
     recordedRow->addWidget(dispRecordedValues);
+    recordedRow->addWidget(new QLabel(QStringLiteral("LOST LINES"), this));
+    recordedRow->addWidget(dispLostLines);
     settings->addLayout(recordedRow);
     settings->addStretch(1);
 
@@ -209,9 +217,13 @@ RecorderOperations::RecorderOperations(MainPanel& panel, RecorderPanel& recpanel
             &RecorderOperations::CBF_ButtonCloseRecorder);
     connect(rp.editSelectDataRec, &QComboBox::activated, this,
             &RecorderOperations::CBF_EditSelectDataRec);
-    connect(rp.editInterval, &QSpinBox::editingFinished, this,
-            &RecorderOperations::CBF_EditInterval);
-    connect(rp.editRecVal, &QSpinBox::editingFinished, this, &RecorderOperations::CBF_EditRecVal);
+    // A value typed counts when committed, a step of the arrows at once.
+    for (QSpinBox* numeric : {rp.editInterval, rp.editRecVal}) {
+        const auto slot = numeric == rp.editInterval ? &RecorderOperations::CBF_EditInterval
+                                                     : &RecorderOperations::CBF_EditRecVal;
+        connect(numeric, &QSpinBox::editingFinished, this, slot);
+        connect(numeric, &QSpinBox::valueChanged, this, slot);
+    }
     connect(rp.buttonSelRecFile, &QPushButton::clicked, this,
             &RecorderOperations::CBF_ButtonSelRecFile);
     connect(rp.buttonStartRecord, &QPushButton::clicked, this,
@@ -258,6 +270,7 @@ void RecorderOperations::AttachHelpTexts() {
         help(d, InfoDispRecordTime);
     help(rp.dispRecordedValues, InfoDispRecordedValues);
     help(rp.dispRemaining, InfoDispRemaining);
+    help(rp.dispLostLines, kInfoDispLostLines);
     help(rp.dispRed, InfoDispRAW);
     help(rp.dispGreen, InfoDispRAW);
     help(rp.dispBlue, InfoDispRAW);
@@ -290,6 +303,7 @@ void RecorderOperations::CalcRecTime() {
     rec.zeitint = static_cast<std::uint16_t>(recpanel_.editInterval->value());
     rec.anzwerte = static_cast<std::uint16_t>(recpanel_.editRecVal->value());
     recpanel_.dispRecordedValues->setText(QStringLiteral("0"));
+    recpanel_.dispLostLines->setText(QStringLiteral("0"));
     recpanel_.dispRemaining->setText(QString::number(rec.anzwerte));
     const RecordTime t = CalcRecordTime(rec.zeitint, rec.anzwerte);
     recpanel_.dispDays->setText(QString::number(t.days));
@@ -364,7 +378,6 @@ void RecorderOperations::RecordFrame() {
     state_.flags.pollrecord = 1;
     CalcRecTime();
     rec.otcrec.Start(rec.anzwerte);
-    bool written = true;
     while (state_.flags.pollrecord == 1) {
         if (!FetchRecordFrame()) {
             // No line for a frame that never came: the file holds measurements only.
@@ -375,16 +388,11 @@ void RecorderOperations::RecordFrame() {
         SetRecordData();
         graph_.SetPanelGraphData();
         SlowDown();
-        if (!WriteRecordLine()) {
-            written = false;
-            state_.flags.pollrecord = 0;
-            break;
-        }
-        const bool complete = rec.otcrec.LineWritten();
+        const bool complete = RecordLine();
         ShowCounters(true);
         if (complete) state_.flags.pollrecord = 0;
     }
-    if (written) popups_.MessagePopup(Text(kInfoTitle), Text(kSavedText));
+    popups_.MessagePopup(Text(kInfoTitle), Text(kSavedText));
 }
 
 void RecorderOperations::SlowDown() {
@@ -398,17 +406,22 @@ void RecorderOperations::SlowDown() {
     rec.tdiff = waited.elapsedSeconds;
 }
 
-bool RecorderOperations::WriteRecordLine() {
+bool RecorderOperations::RecordLine() {
+    RecordCounter& counter = state_.recorder.otcrec;
     if (ToFile(state_.files.file_name, QDateTime::currentDateTime(), RecordValuesOf(state_.live)))
-        return true;
-    popups_.MessagePopup(QString::fromLatin1(kFileErrorTitle),
-                         Text(kNotWrittenText) + state_.files.file_name);
-    return false;
+        return counter.LineWritten();
+    const bool complete = counter.LineLost();
+    // Once a recording; a notice that does not hold the recording up while it is read.
+    if (counter.lost() == 1)
+        popups_.NoticePopup(QString::fromLatin1(kFileErrorTitle),
+                            Text(kNotWrittenText) + state_.files.file_name + Text(kGoesOnText));
+    return complete;
 }
 
 void RecorderOperations::ShowCounters(bool withRemaining) {
     const RecordCounter& counter = state_.recorder.otcrec;
     recpanel_.dispRecordedValues->setText(QString::number(counter.otcrec()));
+    recpanel_.dispLostLines->setText(QString::number(counter.lost()));
     if (withRemaining) recpanel_.dispRemaining->setText(QString::number(counter.Remaining()));
 }
 
@@ -428,8 +441,7 @@ void RecorderOperations::RecordPolling() {
 void RecorderOperations::RecordManually() {
     if (!TakeFileName()) return;
     graph_.SetPanelGraphData();
-    if (!WriteRecordLine()) return;
-    state_.recorder.otcrec.LineWritten();
+    RecordLine();
     ShowCounters(false);
 }
 
@@ -469,8 +481,8 @@ void RecorderOperations::CBF_ButtonCloseRecorder() {
 void RecorderOperations::CBF_EditSelectDataRec() {
     StopRecord();
     if (Mode() == kRecordPolling) {
-        recpanel_.dispRecordedValues->setText(QStringLiteral("0"));
         state_.recorder.otcrec.Start(0);
+        ShowCounters(false);
     } else {
         CalcRecTime();
     }

@@ -43,6 +43,7 @@ class RecorderPanel : public Panel {
     QWidget* remaining;  // the remaining-values display with its label
     QLineEdit* dispRemaining;
     QLineEdit* dispRecordedValues;
+    QLineEdit* dispLostLines;  // lines of the recording that could not be written
     QLineEdit* dispRecFile;
     QPushButton* buttonSelRecFile;
     QPushButton* buttonStartRecord;
@@ -119,8 +120,10 @@ class RecorderOperations : public QObject {
     void SlowDown();
     // The path display's first line; a no-file message when it is empty.
     bool TakeFileName();
-    // Appends one record line with the current values; a message when it cannot be written.
-    bool WriteRecordLine();
+    // Appends one record line with the current values and counts it. A line that cannot be
+    // written is counted as lost and the recording goes on; the first loss of a recording is
+    // reported. True when the recording has now taken all its lines.
+    bool RecordLine();
     void ShowCounters(bool withRemaining);
     void SetTimedInputsLocked(bool locked);
 

@@ -3,7 +3,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "help.h"
 #include "info_texts.h"
@@ -15,10 +14,6 @@ namespace {
 
 const std::array<const char*, kSignalCount> kSignalNames = {"RED", "GREEN", "BLUE", "X",
                                                             "Y",   "INT",   "TEMP"};
-// The temperature comes in degrees; everything else is a 12-bit signal.
-const std::array<double, kSignalCount> kSignalTops = {4096, 4096, 4096, 4096, 4096, 4096, 100};
-// The X axis shows at least this many samples and grows with the recording.
-constexpr double kSamplesShown = 100;
 
 // A layout of `owner` that holds `widget` directly; null when there is none.
 QBoxLayout* BoxHolding(QWidget* owner, QWidget* widget) {
@@ -37,13 +32,11 @@ SignalGraphPanel::SignalGraphPanel(QWidget* parent)
 
     auto* stack = new QGridLayout;
     for (int i = 0; i < kSignalCount; ++i) {
-        auto* graph = new GraphControl(this);
         const auto at = static_cast<std::size_t>(i);
-        graph->SetAxisRanges(0, kSamplesShown, 0, kSignalTops[at]);
+        auto* graph = new TracePlot(QColor::fromRgb(kSignalTraceColours[at]), this);
+        graph->SetAxisRanges(0, SignalSampleAxisTop(0), 0, SignalAxisTop(i, 0));
         graph->setMinimumSize(520, 300);
         graph->setVisible(i == 0);
-        // The signal graph has no use for the crosshair cursor that a graph control carries.
-        for (int k = 0; k < graph->itemCount(); ++k) graph->item(k)->setVisible(false);
         graphs[at] = graph;
         stack->addWidget(graph, 0, 0);
     }
@@ -76,8 +69,8 @@ SignalGraphPanel::SignalGraphPanel(QWidget* parent)
     resize(760, 420);
 }
 
-GraphControl* SignalGraphPanel::VisibleGraph() const {
-    for (GraphControl* graph : graphs)
+TracePlot* SignalGraphPanel::VisibleGraph() const {
+    for (TracePlot* graph : graphs)
         if (!graph->isHidden()) return graph;
     return nullptr;
 }
@@ -107,22 +100,28 @@ void SignalGraphOperations::AddDispNamesRows() {
     controls_.AddDispNamesRow(Row::RingItemsRow(
         gp.editSignal, {3, 4, 5}, {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("INT")},
         {QStringLiteral("s"), QStringLiteral("i"), QStringLiteral("M")}));
+    controls_.AddDispNamesRow([this](int calcmode) { SetValueAxes(calcmode); });
+}
+
+void SignalGraphOperations::SetValueAxes(int calcmode) {
+    for (int i = 0; i < kSignalCount; ++i)
+        graphpanel_.graphs[static_cast<std::size_t>(i)]->SetYAxisRange(0,
+                                                                       SignalAxisTop(i, calcmode));
 }
 
 void SignalGraphOperations::AttachHelpTexts() {
     using namespace info;
     AttachHelp(buttonShowGraph, popups_, QString::fromUtf8(InfoButtonShowGraph));
     AttachHelp(graphpanel_.editSignal, popups_, QString::fromUtf8(InfoEditSignal));
-    for (GraphControl* graph : graphpanel_.graphs)
+    for (TracePlot* graph : graphpanel_.graphs)
         AttachHelp(graph, popups_, QString::fromUtf8(InfoGraphPanel));
 }
 
 void SignalGraphOperations::InitPanelGraph() {
     state_.graph.Clear();
-    for (GraphControl* graph : graphpanel_.graphs) {
+    for (TracePlot* graph : graphpanel_.graphs) {
         graph->DeleteAllPlots();
-        graph->xAxis->setRange(0, kSamplesShown);
-        graph->replot(QCustomPlot::rpQueuedReplot);
+        graph->SetXAxisRange(0, SignalSampleAxisTop(0));
     }
 }
 
@@ -132,29 +131,25 @@ void SignalGraphOperations::SetPanelGraphData() {
         graphpanel_.displays[i]->setText(QString::number(values[i]));
     const auto segments = state_.graph.AddSample(values);
     for (std::size_t i = 0; i < segments.size(); ++i) {
-        GraphControl* graph = graphpanel_.graphs[i];
+        TracePlot* graph = graphpanel_.graphs[i];
         const GraphSegment& s = segments[i];
-        // Each trace is one polyline: a sample that starts a trace (after a clear, or when the
-        // counter wrapped) opens a new line, every other one extends the current line by its
-        // piece. The graph looks as if each piece were a plot of its own, at a fraction of the
-        // drawing cost of a long recording.
-        QCPGraph* trace = graph->graphCount() > 0 ? graph->graph(graph->graphCount() - 1) : nullptr;
-        if (state_.graph.StartedTrace() || trace == nullptr) {
-            trace = graph->PlotLine({double(s.x0)}, {double(s.y0)},
-                                    QColor::fromRgb(kSignalTraceColours[i]));
-            trace->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, 4));
-        }
-        if (!s.IsPoint() || !state_.graph.StartedTrace()) trace->addData(s.x1, s.y1);
-        if (s.x1 > graph->xAxis->range().upper)
-            graph->xAxis->setRangeUpper(std::max<double>(s.x1 + 1, kSamplesShown));
-        graph->replot(QCustomPlot::rpQueuedReplot);
+        // Each trace is one line: a sample that starts a trace (after a clear, or when the counter
+        // wrapped) starts a new line, every other one extends it by its piece. The graph looks as
+        // if each piece were a plot of its own, and costs one piece per sample to draw.
+        if (state_.graph.StartedTrace())
+            graph->StartLine(s.x1, s.y1);
+        else
+            graph->ExtendLine(s.x1, s.y1);
+        // The sample axis only grows; after the counter wrapped the new trace runs over the old.
+        const double top = SignalSampleAxisTop(s.x1);
+        if (top > graph->xAxis->range().upper) graph->SetXAxisRange(0, top);
     }
 }
 
 void SignalGraphOperations::SetGraphVisible() {
     const std::optional<int> shown =
         SignalGraphIndex(graphpanel_.editSignal->currentData().toInt());
-    for (GraphControl* graph : graphpanel_.graphs) graph->hide();
+    for (TracePlot* graph : graphpanel_.graphs) graph->hide();
     if (shown) graphpanel_.graphs[static_cast<std::size_t>(*shown)]->show();
 }
 

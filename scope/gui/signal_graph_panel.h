@@ -7,13 +7,13 @@
 #include <QPushButton>
 #include <array>
 
-#include "graph_control.h"
 #include "main_panel.h"
 #include "panel.h"
 #include "parameter_controls.h"
 #include "popups.h"
 #include "scope_state.h"
 #include "signal_graph.h"
+#include "trace_plot.h"
 
 namespace tvx {
 
@@ -27,14 +27,14 @@ class SignalGraphPanel : public Panel {
     explicit SignalGraphPanel(QWidget* parent = nullptr);
 
     QComboBox* editSignal;  // 0 R, 1 G, 2 B, 3 X (s), 4 Y (i), 5 INT (M), 6 TEMP
-    std::array<GraphControl*, kSignalCount> graphs;
+    std::array<TracePlot*, kSignalCount> graphs;
     std::array<QLineEdit*, kSignalCount> displays;  // the latest R, G, B, X, Y, INT, TEMP
     QLabel* labelX;
     QLabel* labelY;
     QLabel* labelINT;
 
     // The graph that is shown now; nothing when all are hidden.
-    GraphControl* VisibleGraph() const;
+    TracePlot* VisibleGraph() const;
 };
 
 // What the signal graph does: the samples the recorder hands over become one more line piece in
@@ -60,6 +60,8 @@ class SignalGraphOperations : public QObject {
 
   private:
     void AddDispNamesRows();
+    // Each signal's value axis to the values it can take in the calculation mode.
+    void SetValueAxes(int calcmode);
     void AttachHelpTexts();
 
     MainPanel& panel_;

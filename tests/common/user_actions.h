@@ -11,6 +11,8 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionSpinBox>
 #include <QTableWidget>
 #include <QTest>
 #include <QWindow>
@@ -40,6 +42,23 @@ inline void Enter(QSpinBox* numeric, int value) {
     QTest::keyClicks(numeric, QString::number(value));
     QTest::keyClick(numeric, Qt::Key_Return);
     ASSERT_EQ(numeric->value(), value);
+}
+
+// Clicks the numeric's up or down arrow once.
+inline void ClickArrow(QSpinBox* numeric, bool up) {
+    ASSERT_TRUE(numeric->isVisible());
+    ASSERT_TRUE(numeric->isEnabled());
+    QStyleOptionSpinBox option;
+    option.initFrom(numeric);
+    option.frame = numeric->hasFrame();
+    option.buttonSymbols = numeric->buttonSymbols();
+    option.subControls = QStyle::SC_SpinBoxFrame | QStyle::SC_SpinBoxEditField |
+                         QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown;
+    option.stepEnabled = QAbstractSpinBox::StepUpEnabled | QAbstractSpinBox::StepDownEnabled;
+    const QRect arrow = numeric->style()->subControlRect(
+        QStyle::CC_SpinBox, &option, up ? QStyle::SC_SpinBoxUp : QStyle::SC_SpinBoxDown, numeric);
+    ASSERT_FALSE(arrow.isEmpty());
+    QTest::mouseClick(numeric, Qt::LeftButton, {}, arrow.center());
 }
 
 inline void Click(QAbstractButton* button) {

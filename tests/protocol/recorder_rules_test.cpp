@@ -93,18 +93,20 @@ TEST(RecordTime, SplitsIntervalTimesCountIntoDaysHoursMinutesSeconds) {
     EXPECT_EQ(CalcRecordTime(65535, 65535), (RecordTime{49708, 18, 3, 45}));
 }
 
-TEST(RecordCounter, TimedRecordingEndsExactlyAtItsCountAndRestartsAtZero) {
+TEST(RecordCounter, TimedRecordingEndsExactlyAtItsCountLostLinesIncludedAndRestartsAtZero) {
     RecordCounter counter;
     counter.Start(3);
     EXPECT_EQ(counter.Remaining(), 3);
     EXPECT_FALSE(counter.LineWritten());
-    EXPECT_FALSE(counter.LineWritten());
+    EXPECT_FALSE(counter.LineLost());
     EXPECT_EQ(counter.Remaining(), 1);
     EXPECT_TRUE(counter.LineWritten());
     EXPECT_EQ(counter.otcrec(), 3);
+    EXPECT_EQ(counter.lost(), 1);
     EXPECT_EQ(counter.Remaining(), 0);
     counter.Start(2);
     EXPECT_EQ(counter.otcrec(), 0);
+    EXPECT_EQ(counter.lost(), 0);
     EXPECT_EQ(counter.Remaining(), 2);
 }
 

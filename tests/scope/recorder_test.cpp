@@ -73,17 +73,13 @@ class RecorderTest : public ScopeWithSensor {
     }
     // The value of signal `signal` in sample `sample` as the signal graph holds it.
     std::uint16_t Plotted(int signal, int sample) {
-        GraphControl* graph = Gp().graphs[static_cast<std::size_t>(signal)];
-        EXPECT_EQ(graph->graphCount(), 1);
-        QCPGraph* trace = graph->graph(0);
-        EXPECT_LT(sample, trace->dataCount());
-        EXPECT_EQ(trace->data()->at(sample)->key, sample);
-        return static_cast<std::uint16_t>(trace->data()->at(sample)->value);
+        TracePlot* graph = Gp().graphs[static_cast<std::size_t>(signal)];
+        EXPECT_EQ(graph->LineCount(), 1);
+        EXPECT_LT(sample, graph->PointCount());
+        EXPECT_EQ(graph->Point(sample).x(), sample);
+        return static_cast<std::uint16_t>(graph->Point(sample).y());
     }
-    int Samples() {
-        GraphControl* graph = Gp().graphs[0];
-        return graph->graphCount() == 0 ? 0 : graph->graph(0)->dataCount();
-    }
+    int Samples() { return Gp().graphs[0]->PointCount(); }
     RecordValues PlottedValues(int sample) {
         RecordValues values{};
         for (int s = 0; s < kSignalCount; ++s)
@@ -166,6 +162,15 @@ TEST_F(RecorderTest, RecordTimeFollowsIntervalAndCount) {
     EXPECT_EQ(Rp().dispHours->text(), "0");
     EXPECT_EQ(Rp().dispSeconds->text(), "0");
     EXPECT_EQ(Rp().dispRemaining->text(), "48");
+    // A step of the arrows counts at once: 49 values, then 3599 s between them.
+    ClickArrow(Rp().editRecVal, true);
+    EXPECT_EQ(Rp().dispRemaining->text(), "49");
+    EXPECT_EQ(Rp().dispHours->text(), "1");
+    ClickArrow(Rp().editInterval, false);
+    EXPECT_EQ(Rp().dispDays->text(), "2");
+    EXPECT_EQ(Rp().dispHours->text(), "0");
+    EXPECT_EQ(Rp().dispMinutes->text(), "59");
+    EXPECT_EQ(Rp().dispSeconds->text(), "11");
     // The count cannot be 0: a recording must be able to reach its count.
     EXPECT_EQ(Rp().editRecVal->minimum(), 1);
     EXPECT_EQ(Rp().editInterval->minimum(), 1);
@@ -313,25 +318,40 @@ TEST_F(RecorderTest, SensorTimeOutEndsTheRecordingWithOneReportAndNoInventedLine
     EXPECT_EQ(scope->State().flags.pollrecord, 0);
 }
 
-TEST_F(RecorderTest, ARecordFileThatCannotBeWrittenIsReportedAndEndsTheRecording) {
+TEST_F(RecorderTest, LinesThatCannotBeWrittenAreReportedOnceCountedAndTheRecordingGoesOn) {
+    // The record file's folder goes away for two lines (a share that drops, a stick pulled out)
+    // and comes back.
+    QDir dir(dataDir.path());
+    ASSERT_TRUE(dir.mkdir("share"));
+    recordPath = dir.filePath("share/record.dat");
     OpenRecorder();
     SelectFile(recordPath);
-    // Something else took the file's place.
-    ASSERT_TRUE(QFile::remove(recordPath));
-    ASSERT_TRUE(QDir().mkdir(recordPath));
     Enter(Rp().editInterval, 1);
-    Enter(Rp().editRecVal, 3);
-    StartRecord();
-    ASSERT_EQ(popups.Count(), 3);
+    Enter(Rp().editRecVal, 4);
+    StartRecord([&] {
+        const int taken = Rp().dispRecordedValues->text().toInt();
+        if (taken == 1 && dir.exists("share")) EXPECT_TRUE(dir.rename("share", "gone"));
+        if (taken == 3 && dir.exists("gone")) EXPECT_TRUE(dir.rename("gone", "share"));
+        return taken >= 3 && dir.exists("share");
+    });
+    ASSERT_EQ(popups.Count(), 4) << popups.Texts().join('|').toStdString();
     EXPECT_EQ(popups.Titles().value(2), "FILE ERROR!");
     EXPECT_TRUE(popups.Texts().value(2).contains(recordPath));
-    EXPECT_FALSE(popups.Texts().contains(kSaved));
-    EXPECT_EQ(SensorOrders(), (std::vector<int>{19}));
-    EXPECT_EQ(Rp().dispRecordedValues->text(), "0");
+    EXPECT_EQ(popups.LastText(), kSaved);
+    EXPECT_EQ(SensorOrders(), (std::vector<int>{19, 19, 19, 19}));
+    EXPECT_EQ(Rp().dispRecordedValues->text(), "4");
+    EXPECT_EQ(Rp().dispLostLines->text(), "2");
+    EXPECT_EQ(Rp().dispRemaining->text(), "0");
+    // The lines before and after the gap are in the file; the graph has every frame.
+    const QList<QByteArray> lines = Lines();
+    ASSERT_EQ(lines.size(), 2);
+    ExpectLine(lines[0], PlottedValues(0));
+    ExpectLine(lines[1], PlottedValues(3));
+    EXPECT_EQ(Samples(), 4);
 
     // A file that cannot be made is not offered for recording.
     popups.Clear();
-    SelectFile(dataDir.filePath("missing/record.dat"));
+    SelectFile(dir.filePath("missing/record.dat"));
     EXPECT_EQ(popups.LastTitle(), "FILE ERROR!");
     EXPECT_EQ(Rp().dispRecFile->text(), recordPath);
 }
@@ -441,10 +461,14 @@ TEST_F(RecorderTest, SignalSelectionShowsOneGraphAndTheCalculationModeRelabels) 
     EXPECT_EQ(Gp().VisibleGraph(), Gp().graphs[0]);
     Choose(Gp().editSignal, 6);
     EXPECT_EQ(Gp().VisibleGraph(), Gp().graphs[6]);
-    EXPECT_EQ(Gp().graphs[6]->graph(0)->pen().color(), QColor(0x008080));
-    EXPECT_EQ(Gp().graphs[1]->graph(0)->pen().color(), QColor(0x00FF00));
+    EXPECT_EQ(Gp().graphs[6]->TraceColour(), QColor(0x008080));
+    EXPECT_EQ(Gp().graphs[1]->TraceColour(), QColor(0x00FF00));
     // Hidden graphs keep their samples; the first sample is a single point at X = 0.
-    for (GraphControl* graph : Gp().graphs) EXPECT_EQ(graph->graph(0)->dataCount(), 2);
+    for (TracePlot* graph : Gp().graphs) {
+        EXPECT_EQ(graph->PointCount(), 2);
+        EXPECT_TRUE(graph->StartsLine(0));
+        EXPECT_FALSE(graph->StartsLine(1));
+    }
     EXPECT_EQ(Gp().displays[6]->text().toUInt(), scope->State().live.dataTemp);
 
     Choose(Controls().editCalcmode, 1);
@@ -455,15 +479,61 @@ TEST_F(RecorderTest, SignalSelectionShowsOneGraphAndTheCalculationModeRelabels) 
     EXPECT_EQ(Gp().editSignal->itemText(5), "M");
     EXPECT_EQ(Gp().editSignal->itemText(0), "RED");
     EXPECT_EQ(Rp().labelY->text(), "i");
-    EXPECT_EQ(Gp().graphs[3]->graph(0)->dataCount(), 2);
+    EXPECT_EQ(Gp().graphs[3]->PointCount(), 2);
+    // Each value axis holds the largest value its signal can take in the mode: raw R, G, B are
+    // 12-bit; s, i, M reach 10000, 4000 and 1200; X, Y, INT are 12-bit again.
+    const auto expectAxesHold = [&](const std::array<int, 6>& largest) {
+        for (std::size_t s = 0; s < largest.size(); ++s) {
+            const QCPRange range = Gp().graphs[s]->yAxis->range();
+            EXPECT_LE(range.lower, 0) << s;
+            EXPECT_GE(range.upper, largest[s]) << s;
+            // Not so far beyond that the trace shrinks to a sliver.
+            EXPECT_LE(range.upper, 1.25 * largest[s]) << s;
+        }
+    };
+    expectAxesHold({4095, 4095, 4095, 10000, 4000, 1200});
     Choose(Controls().editCalcmode, 0);
     EXPECT_EQ(Gp().labelX->text(), "X");
     EXPECT_EQ(Rp().labelINT->text(), "INT");
+    expectAxesHold({4095, 4095, 4095, 4095, 4095, 4095});
 
     // Closing the graph panel only hides it.
     Gp().close();
     EXPECT_FALSE(Gp().isVisible());
-    EXPECT_EQ(Gp().graphs[0]->graph(0)->dataCount(), 2);
+    EXPECT_EQ(Gp().graphs[0]->PointCount(), 2);
+}
+
+TEST_F(RecorderTest, GraphShownAfterRecordingWhileClosedShowsEverySample) {
+    OpenRecorder();
+    SelectFile(recordPath);
+    Choose(Rp().editSelectDataRec, kRecordPolling);
+    // Manual lines of changing frames while the graph panel is closed.
+    constexpr int kLines = 12;
+    LiveValues& live = scope->State().live;
+    const auto red = [](int i) { return static_cast<std::uint16_t>(100 + 330 * i); };
+    const auto temp = [](int i) { return static_cast<std::uint16_t>(20 + 5 * (i % 7)); };
+    for (int i = 0; i < kLines; ++i) {
+        live.dataR = red(i);
+        live.dataTemp = temp(i);
+        Click(Rp().buttonManualRecord);
+    }
+    EXPECT_TRUE(Gp().isHidden());
+    Click(Rp().buttonCloseRecorder);
+    Click(scope->SignalGraphOps().buttonShowGraph);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Gp()));
+    // The visible graph and one shown only later by SIGNAL: a disc in the trace colour on every
+    // sample.
+    for (auto [signal, value] : {std::pair{0, +red}, std::pair{6, +temp}}) {
+        Choose(Gp().editSignal, signal);
+        TracePlot* graph = Gp().VisibleGraph();
+        ASSERT_EQ(graph, Gp().graphs[static_cast<std::size_t>(signal)]);
+        const QImage shot = graph->grab().toImage();
+        for (int i = 0; i < kLines; ++i) {
+            const QPoint at(static_cast<int>(graph->xAxis->coordToPixel(i)),
+                            static_cast<int>(graph->yAxis->coordToPixel(value(i))));
+            EXPECT_EQ(shot.pixelColor(at), graph->TraceColour()) << signal << " sample " << i;
+        }
+    }
 }
 
 TEST_F(RecorderTest, EveryControlExplainsItself) {

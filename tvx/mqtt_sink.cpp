@@ -131,6 +131,7 @@ void MqttClient::Lost(const QString& reason) {
     settled_ = true;
     unacknowledged_ = 0;
     if (!reason.isEmpty()) lastError_ = reason;
+    emit stateChanged();
     if (closing_) return;
     if (was) {
         retry_ = 1.0;
@@ -154,6 +155,7 @@ void MqttClient::OnConnect(mosquitto*, void* self, int rc) {
     client->retry_ = 1.0;
     client->lastError_.clear();
     emit client->connectedChanged(true);
+    emit client->stateChanged();
 }
 
 void MqttClient::OnDisconnect(mosquitto*, void* self, int rc) {
@@ -173,6 +175,7 @@ void MqttClient::OnDisconnect(mosquitto*, void* self, int rc) {
 void MqttClient::OnPublish(mosquitto*, void* self, int) {
     auto* client = static_cast<MqttClient*>(self);
     client->unacknowledged_ = std::max(0, client->unacknowledged_ - 1);
+    emit client->stateChanged();
 }
 
 bool MqttClient::Publish(const QString& topic, const QByteArray& payload, int qos, bool retain) {
@@ -232,6 +235,7 @@ bool MqttSink::Open(const QString& host, int port, const QString& prefix,
             }
             PublishStatus(i);
         });
+        connect(client.get(), &MqttClient::stateChanged, this, &MqttSink::clientsChanged);
         clients_.push_back(std::move(client));
     }
     for (auto& client : clients_) client->Start();
@@ -243,7 +247,8 @@ bool MqttSink::Open(const QString& host, int port, const QString& prefix,
                    std::any_of(clients_.begin(), clients_.end(),
                                [](const auto& c) { return c->Settled() && !c->Connected(); });
         },
-        kBrokerWaitSeconds, WaitMode::ServeUserInput);
+        kBrokerWaitSeconds, WaitMode::ServeUserInput,
+        {WakeSource(this, &MqttSink::clientsChanged)});
     for (auto& client : clients_) {
         if (client->Connected()) continue;
         error = QStringLiteral("broker %1: %2")
@@ -282,7 +287,7 @@ void MqttSink::Close() {
                 return !c->Connected() || c->Unacknowledged() == 0;
             });
         },
-        3.0, WaitMode::ServeUserInput);
+        3.0, WaitMode::ServeUserInput, {WakeSource(this, &MqttSink::clientsChanged)});
     for (auto& client : clients_) client->Disconnect();
     for (std::size_t i = 0; i < sensors_.size(); ++i) {
         if (lost_[i] > 0)

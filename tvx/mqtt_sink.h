@@ -39,6 +39,8 @@ class MqttClient : public QObject {
 
   signals:
     void connectedChanged(bool connected);
+    // Connected, lost, refused or a message acknowledged: a waiting routine looks again.
+    void stateChanged();
 
   private:
     static void OnConnect(mosquitto*, void* self, int rc);
@@ -84,6 +86,9 @@ class MqttSink : public QObject {
     // disconnects.
     void Close();
     long long LostFrames() const;
+
+  signals:
+    void clientsChanged();
 
   private:
     QString Topic(std::size_t sensor, const char* leaf) const;

@@ -22,7 +22,7 @@
 namespace tvx {
 namespace {
 
-struct Run {
+struct TvxRun {
     int exitCode = -1;
     QString out;
     QString err;
@@ -44,12 +44,12 @@ void Start(QProcess& process, const QStringList& arguments) {
 }
 
 // Runs tvx to its end while this thread serves its events (in-process simulators answer).
-Run RunTvx(const QStringList& arguments) {
+TvxRun RunTvx(const QStringList& arguments) {
     QProcess process;
     Start(process, arguments);
     WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 60.0,
               WaitMode::ServeUserInput, {WakeSource(&process, &QProcess::finished)});
-    Run run;
+    TvxRun run;
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
@@ -161,7 +161,7 @@ TEST_F(TvxTest, BadInputGivesOneLineTheRightStatusAndNoFile) {
         {{"record", "--mqtt", closed, "--tcp", closed}, 1, "broker " + closed},
     };
     for (const Case& c : cases) {
-        const Run run = RunTvx(c.args);
+        const TvxRun run = RunTvx(c.args);
         EXPECT_EQ(run.exitCode, c.status) << qPrintable(c.args.join(' '));
         const QString said = run.err + run.out;
         EXPECT_TRUE(said.contains(c.says)) << qPrintable(c.args.join(' ') + " -> " + said);
@@ -173,7 +173,7 @@ TEST_F(TvxTest, BadInputGivesOneLineTheRightStatusAndNoFile) {
 }
 
 TEST_F(TvxTest, InfoPrintsOneLinePerSensorOverBothLinks) {
-    const Run run =
+    const TvxRun run =
         RunTvx({"info", "--sensor", "net=" + Tcp(), "--sensor", "line=" + Serial(), "--sensor",
                 QStringLiteral("gone=tcp://127.0.0.1:%1").arg(ClosedLocalPort())});
     EXPECT_EQ(run.exitCode, 1);
@@ -222,7 +222,7 @@ TEST_F(TvxTest, GetWritesTheScopesFileAndSendRoundTripsOverTheSerialLine) {
     image[14] = 0xBEEF;
     image[16 + 6 * 9 + 3] = 2500;
     ASSERT_TRUE(WriteParameterFile(tvxFile, image).ok);
-    const Run send = RunTvx({"send", "--eeprom", tvxFile, "--serial", Path("ttySENSOR")});
+    const TvxRun send = RunTvx({"send", "--eeprom", tvxFile, "--serial", Path("ttySENSOR")});
     EXPECT_EQ(send.exitCode, 0) << qPrintable(send.err);
     const auto state = sensor.Server().State();
     EXPECT_TRUE(std::equal(image.begin(), image.end(), state.ram.begin()));
@@ -241,7 +241,7 @@ TEST_F(TvxTest, GetWritesTheScopesFileAndSendRoundTripsOverTheSerialLine) {
 }
 
 TEST_F(TvxTest, WatchPrintsCountFramesInBothFormats) {
-    const Run csv = RunTvx({"watch", "--count", "3", "--tcp", Tcp().mid(6)});
+    const TvxRun csv = RunTvx({"watch", "--count", "3", "--tcp", Tcp().mid(6)});
     ASSERT_EQ(csv.exitCode, 0) << qPrintable(csv.err);
     const QStringList lines = csv.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 4);
@@ -255,7 +255,7 @@ TEST_F(TvxTest, WatchPrintsCountFramesInBothFormats) {
             << qPrintable(lines[i]);
     }
 
-    const Run json =
+    const TvxRun json =
         RunTvx({"watch", "--count", "2", "--format", "jsonl", "--serial", Path("ttySENSOR")});
     ASSERT_EQ(json.exitCode, 0) << qPrintable(json.err);
     const QStringList objects = json.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -285,7 +285,15 @@ TEST_F(TvxTest, RecordToCsvKeepsGoingWhenOneSensorIsKilledAndRestarted) {
     Start(recorder, {"record", "--csv", folder, "--sensor", "a=" + TcpUrl(portA), "--sensor",
                      "b=" + TcpUrl(portB), "--sensor", "c=" + Serial()});
     Output err(recorder, true);
-    ASSERT_TRUE(err.WaitForCount(QStringLiteral(": online"), 3)) << qPrintable(err.Text());
+    const QString bFile = folder + QStringLiteral("/b.csv");
+    QTimer tick;
+    tick.start(100);
+    const auto waitForLines = [&](int lines) {
+        return WaitUntil([&] { return ReadAll(bFile).count('\n') >= lines; }, 30.0,
+                         WaitMode::ServeUserInput, {WakeSource(&tick, &QTimer::timeout)})
+            .done;
+    };
+    ASSERT_TRUE(waitForLines(4)) << qPrintable(err.Text());
 
     // b dies; its gap is reported, and it comes back by itself once it is restarted.
     b.kill();
@@ -294,18 +302,11 @@ TEST_F(TvxTest, RecordToCsvKeepsGoingWhenOneSensorIsKilledAndRestarted) {
     QProcess b2;
     ASSERT_EQ(StartSimProcess(b2, portB), portB);
     ASSERT_TRUE(err.WaitForCount(QStringLiteral("b: online"), 2)) << qPrintable(err.Text());
-    const QString bFile = folder + QStringLiteral("/b.csv");
-    const int before = QString::fromUtf8(ReadAll(bFile)).count(QLatin1Char('\n'));
-    QTimer tick;
-    tick.start(100);
-    ASSERT_TRUE(
-        WaitUntil([&] { return QString::fromUtf8(ReadAll(bFile)).count('\n') >= before + 5; }, 30.0,
-                  WaitMode::ServeUserInput, {WakeSource(&tick, &QTimer::timeout)})
-            .done);
+    ASSERT_TRUE(waitForLines(ReadAll(bFile).count('\n') + 4));
     EXPECT_EQ(SignalAndWait(recorder, SIGINT), 0);
 
     const QStringList bLines = QString::fromUtf8(ReadAll(bFile)).split("\r\n", Qt::SkipEmptyParts);
-    ASSERT_GT(bLines.size(), 8);
+    ASSERT_GE(bLines.size(), 8);
     EXPECT_EQ(bLines[0], QStringLiteral("time,R,G,B,X,Y,INT,C-No,GROUP,TEMP"));
     double longestGap = 0.0;
     for (qsizetype i = 2; i < bLines.size(); ++i)

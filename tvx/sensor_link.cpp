@@ -79,7 +79,7 @@ bool SensorLink::ReadParameters(bool eeprom, ParameterImage& image) {
     commands_->GetPara();
     if (!parametersShown_) {
         if (popups_.messages == 0)
-            return Fail(QStringLiteral("the sensor did not confirm the EEPROM read (order 8)"));
+            return Fail(QStringLiteral("wrong reply (sync or order) while reading the parameters"));
         return Fail(QStringLiteral("TIMEOUT: no reply while reading the parameters"));
     }
     CopyVarsToPP(params_, buffers_);

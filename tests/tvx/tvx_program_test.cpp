@@ -323,22 +323,29 @@ TEST_F(TvxTest, RecordToCsvKeepsGoingWhenOneSensorIsKilledAndRestarted) {
 
 class Broker {
   public:
-    explicit Broker(const QTemporaryDir& dir) {
+    explicit Broker(const QTemporaryDir& dir)
+        : config_(dir.filePath(QStringLiteral("mosquitto.conf"))) {
         port_ = ClosedLocalPort();
-        const QString config = dir.filePath(QStringLiteral("mosquitto.conf"));
-        QFile file(config);
+        QFile file(config_);
         if (!file.open(QIODevice::WriteOnly)) return;
         file.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n"
                                   "persistence false\nlog_dest stderr\n")
                        .arg(port_)
                        .toUtf8());
         file.close();
+        Start();
+    }
+    ~Broker() { Stop(); }
+    bool Start() {
         process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), config});
+        process_.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), config_});
         Output out(process_, false);
         ready_ = out.WaitFor([](const QString& t) { return t.contains(QLatin1String("running")); });
+        return ready_;
     }
-    ~Broker() { SignalAndWait(process_, SIGTERM); }
+    void Stop() {
+        if (process_.state() != QProcess::NotRunning) SignalAndWait(process_, SIGTERM);
+    }
     bool Ready() const { return ready_; }
     QString Address() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
     // The retained message of a topic, as a fresh subscriber gets it.
@@ -355,6 +362,7 @@ class Broker {
     }
 
   private:
+    QString config_;
     quint16 port_ = 0;
     QProcess process_;
     bool ready_ = false;
@@ -388,17 +396,25 @@ TEST_F(TvxTest, RecordToMqttPublishesFramesStatusAndLastWill) {
     EXPECT_TRUE(frames.WaitForCount(will, 1)) << qPrintable(frames.Text());
     EXPECT_EQ(QStringLiteral("plant/s1/status ") + broker.Retained("plant/s1/status"), will);
 
-    // One that is told to stop says so itself and ends with 0.
+    // One that is told to stop says so itself and ends with 0, also after its broker came back.
     QProcess again;
     Start(again,
           {"record", "--mqtt", broker.Address(), "--topic", "plant", "--sensor", "s1=" + Tcp()});
     Output err(again, true);
     ASSERT_TRUE(err.WaitForCount(QStringLiteral("s1: online"), 1));
+
+    // A broker that goes away is reconnected; the frames of its absence are reported lost.
+    sub.kill();
+    sub.waitForFinished();
+    broker.Stop();
+    ASSERT_TRUE(err.WaitForCount(QStringLiteral("counted as lost"), 1)) << qPrintable(err.Text());
+    ASSERT_TRUE(broker.Start());
+    const QRegularExpression back(QStringLiteral("back: [1-9]\\d* frames of s1 were lost"));
+    ASSERT_TRUE(err.WaitFor([&](const QString& t) { return back.match(t).hasMatch(); }))
+        << qPrintable(err.Text());
     EXPECT_EQ(SignalAndWait(again, SIGTERM), 0);
     EXPECT_EQ(broker.Retained("plant/s1/status"),
               QStringLiteral("{\"error\":\"recording ended\",\"state\":\"offline\"}"));
-    sub.kill();
-    sub.waitForFinished();
 }
 
 }  // namespace

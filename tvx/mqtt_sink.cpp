@@ -205,7 +205,13 @@ void MqttClient::Disconnect() {
 // ---------------------------------------------------------------------------------------------
 
 QString MqttSink::Topic(std::size_t sensor, const char* leaf) const {
-    return QStringLiteral("%1/%2/%3").arg(prefix_, sensors_[sensor].name, QLatin1String(leaf));
+    // A name is one topic level: separators and wildcards in it ("tcp://host:port") become '_'.
+    QString level = sensors_[sensor].name;
+    for (QChar& c : level) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('+') || c == QLatin1Char('#'))
+            c = QLatin1Char('_');
+    }
+    return QStringLiteral("%1/%2/%3").arg(prefix_, level, QLatin1String(leaf));
 }
 
 bool MqttSink::Open(const QString& host, int port, const QString& prefix,

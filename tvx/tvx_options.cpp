@@ -313,7 +313,8 @@ QString TvxHelp(Command command) {
                        "  --csv FOLDER        one CSV file per sensor, FOLDER/NAME.csv (default:\n"
                        "                      tvx-record-DATE in the current folder)\n"
                        "  --mqtt HOST[:PORT]  publish each frame as JSON to PREFIX/NAME/frame and\n"
-                       "                      the link state (retained) to PREFIX/NAME/status\n"
+                       "                      the link state (retained) to PREFIX/NAME/status;\n"
+                       "                      '/', '+' and '#' in NAME become '_'\n"
                        "  --topic PREFIX      topic prefix, default tvx\n") +
                    sensors;
         case Command::None:

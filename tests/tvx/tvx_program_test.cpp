@@ -172,6 +172,23 @@ TEST_F(TvxTest, BadInputGivesOneLineTheRightStatusAndNoFile) {
     EXPECT_TRUE(sensor.Server().Requests().empty());
 }
 
+TEST_F(TvxTest, HelpDescribesEveryCommandAndVersionNamesQt) {
+    const TvxRun help = RunTvx({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* command : {"info", "get", "send", "watch", "record"}) {
+        EXPECT_TRUE(help.out.contains(QStringLiteral("  %1 ").arg(command))) << command;
+        const TvxRun one = RunTvx({command, "--help"});
+        EXPECT_EQ(one.exitCode, 0);
+        EXPECT_TRUE(one.out.startsWith(QStringLiteral("Usage: tvx %1").arg(command))) << command;
+    }
+    const TvxRun version = RunTvx({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^tvx \\S+ \\(Qt 6\\.\\d+\\.\\d+\\)\n$"))
+                    .match(version.out)
+                    .hasMatch())
+        << qPrintable(version.out);
+}
+
 TEST_F(TvxTest, InfoPrintsOneLinePerSensorOverBothLinks) {
     const TvxRun run =
         RunTvx({"info", "--sensor", "net=" + Tcp(), "--sensor", "line=" + Serial(), "--sensor",

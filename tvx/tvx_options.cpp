@@ -1,0 +1,342 @@
+#include "tvx_options.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <cmath>
+
+namespace tvx::cli {
+
+namespace {
+
+struct CommandName {
+    const char* name;
+    Command command;
+};
+constexpr CommandName kCommands[] = {{"info", Command::Info},
+                                     {"get", Command::Get},
+                                     {"send", Command::Send},
+                                     {"watch", Command::Watch},
+                                     {"record", Command::Record}};
+
+// Options each command accepts besides --sensor, --tcp, --serial and --help.
+bool Accepts(Command command, const QString& option) {
+    static const QHash<QString, QList<Command>> table = {
+        {QStringLiteral("--eeprom"), {Command::Get, Command::Send}},
+        {QStringLiteral("-o"), {Command::Get}},
+        {QStringLiteral("--no-verify"), {Command::Send}},
+        {QStringLiteral("--count"), {Command::Watch, Command::Record}},
+        {QStringLiteral("--format"), {Command::Watch}},
+        {QStringLiteral("--interval"), {Command::Record}},
+        {QStringLiteral("--duration"), {Command::Record}},
+        {QStringLiteral("--csv"), {Command::Record}},
+        {QStringLiteral("--mqtt"), {Command::Record}},
+        {QStringLiteral("--topic"), {Command::Record}},
+    };
+    const auto it = table.find(option);
+    return it != table.end() && it->contains(command);
+}
+
+bool TakesValue(const QString& option) {
+    static const QStringList valued = {"--sensor", "--tcp",    "--serial",   "-o",
+                                       "--count",  "--format", "--interval", "--duration",
+                                       "--csv",    "--mqtt",   "--topic"};
+    return valued.contains(option);
+}
+
+std::optional<int> ParsePort(const QString& text) {
+    bool ok = false;
+    const int port = text.toInt(&ok, 10);
+    if (!ok || port < 1 || port > 65535) return std::nullopt;
+    return port;
+}
+
+std::optional<double> ParseSeconds(const QString& text) {
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value <= 0.0) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::optional<SensorSpec> ParseSensorSpec(const QString& text, QString& error) {
+    SensorSpec spec;
+    QString url = text;
+    const qsizetype eq = text.indexOf(QLatin1Char('='));
+    if (eq >= 0) {
+        spec.name = text.left(eq);
+        url = text.mid(eq + 1);
+        if (spec.name.isEmpty()) {
+            error = QStringLiteral("sensor \"%1\": empty name before '='").arg(text);
+            return std::nullopt;
+        }
+    }
+    spec.url = url;
+    if (spec.name.isEmpty()) spec.name = url;
+    if (url.startsWith(QLatin1String("tcp://"))) {
+        const QString hostPort = url.mid(6);
+        const qsizetype colon = hostPort.lastIndexOf(QLatin1Char(':'));
+        const auto port = colon > 0 ? ParsePort(hostPort.mid(colon + 1)) : std::nullopt;
+        if (!port) {
+            error = QStringLiteral("sensor \"%1\": expected tcp://HOST:PORT").arg(spec.name);
+            return std::nullopt;
+        }
+        spec.tcp = true;
+        spec.host = hostPort.left(colon);
+        spec.port = *port;
+        return spec;
+    }
+    if (url.startsWith(QLatin1String("serial:"))) {
+        const auto serial = ParseSerialArgument(url.mid(7));
+        if (!serial) {
+            error = QStringLiteral(
+                        "sensor \"%1\": expected serial:DEVICE (a port number or a "
+                        "device path)")
+                        .arg(spec.name);
+            return std::nullopt;
+        }
+        spec.tcp = false;
+        spec.serial = *serial;
+        return spec;
+    }
+    error = QStringLiteral("sensor \"%1\": \"%2\" is not tcp://HOST:PORT or serial:DEVICE")
+                .arg(spec.name, url);
+    return std::nullopt;
+}
+
+QString SafeFileName(const QString& name) {
+    QString safe = name;
+    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9._-]"));
+    safe.replace(unsafe, QStringLiteral("_"));
+    if (safe.isEmpty() || safe == QLatin1String(".") || safe == QLatin1String(".."))
+        safe = QStringLiteral("_") + safe;
+    return safe;
+}
+
+ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
+    ParsedTvxOptions parsed;
+    TvxOptions& o = parsed.options;
+    QString& error = parsed.error;
+    QStringList positional;
+    bool countSeen = false;
+
+    for (qsizetype i = 0; i < arguments.size() && error.isEmpty(); ++i) {
+        QString option = arguments[i];
+        QString value;
+        bool hasValue = false;
+        if (option.startsWith(QLatin1String("--")) && option.contains(QLatin1Char('='))) {
+            const qsizetype eq = option.indexOf(QLatin1Char('='));
+            value = option.mid(eq + 1);
+            option = option.left(eq);
+            hasValue = true;
+        }
+        if (!option.startsWith(QLatin1Char('-')) || option == QLatin1String("-")) {
+            if (o.command == Command::None && !o.help && !o.version) {
+                o.commandName = option;
+                for (const auto& c : kCommands)
+                    if (option == QLatin1String(c.name)) o.command = c.command;
+                if (o.command == Command::None)
+                    error = QStringLiteral("unknown command \"%1\"").arg(option);
+            } else {
+                positional << option;
+            }
+            continue;
+        }
+        if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
+            o.help = true;
+            continue;
+        }
+        if (option == QLatin1String("--version") && o.command == Command::None) {
+            o.version = true;
+            continue;
+        }
+        const bool common = option == QLatin1String("--sensor") ||
+                            option == QLatin1String("--tcp") || option == QLatin1String("--serial");
+        if (o.command == Command::None || (!common && !Accepts(o.command, option))) {
+            error =
+                o.command == Command::None
+                    ? QStringLiteral("unknown option \"%1\" (a command comes first)").arg(option)
+                    : QStringLiteral("unknown option \"%1\" for %2").arg(option, o.commandName);
+            break;
+        }
+        if (TakesValue(option) && !hasValue) {
+            if (i + 1 >= arguments.size()) {
+                error = QStringLiteral("%1 needs a value").arg(option);
+                break;
+            }
+            value = arguments[++i];
+        } else if (!TakesValue(option) && hasValue) {
+            error = QStringLiteral("%1 takes no value").arg(option);
+            break;
+        }
+
+        if (common) {
+            QString url = value;
+            if (option == QLatin1String("--tcp")) url = QStringLiteral("tcp://") + value;
+            if (option == QLatin1String("--serial")) url = QStringLiteral("serial:") + value;
+            const auto spec = ParseSensorSpec(url, error);
+            if (!spec) break;
+            for (const SensorSpec& other : o.sensors) {
+                if (other.name == spec->name) {
+                    error = QStringLiteral("sensor name \"%1\" given twice").arg(spec->name);
+                } else if (SafeFileName(other.name) == SafeFileName(spec->name)) {
+                    error = QStringLiteral("sensors \"%1\" and \"%2\" give the same file name")
+                                .arg(other.name, spec->name);
+                }
+            }
+            if (!error.isEmpty()) break;
+            o.sensors.push_back(*spec);
+        } else if (option == QLatin1String("--eeprom")) {
+            o.eeprom = true;
+        } else if (option == QLatin1String("--no-verify")) {
+            o.verify = false;
+        } else if (option == QLatin1String("-o")) {
+            o.path = value;
+        } else if (option == QLatin1String("--count")) {
+            bool ok = false;
+            const long long n = value.toLongLong(&ok);
+            if (!ok || n < 1) error = QStringLiteral("--count expects a whole number above 0");
+            o.count = n;
+            countSeen = true;
+        } else if (option == QLatin1String("--format")) {
+            if (value == QLatin1String("csv")) {
+                o.format = LineFormat::Csv;
+            } else if (value == QLatin1String("jsonl")) {
+                o.format = LineFormat::Jsonl;
+            } else {
+                error = QStringLiteral("--format expects csv or jsonl, got \"%1\"").arg(value);
+            }
+        } else if (option == QLatin1String("--interval") || option == QLatin1String("--duration")) {
+            const auto seconds = ParseSeconds(value);
+            if (!seconds) {
+                error = QStringLiteral("%1 expects seconds above 0, got \"%2\"").arg(option, value);
+            } else if (option == QLatin1String("--interval")) {
+                o.interval = *seconds;
+            } else {
+                o.duration = seconds;
+            }
+        } else if (option == QLatin1String("--csv")) {
+            if (value.isEmpty()) error = QStringLiteral("--csv needs a folder");
+            o.csvFolder = value;
+        } else if (option == QLatin1String("--mqtt")) {
+            const qsizetype colon = value.lastIndexOf(QLatin1Char(':'));
+            o.mqttHost = colon > 0 ? value.left(colon) : value;
+            if (colon > 0) {
+                const auto port = ParsePort(value.mid(colon + 1));
+                if (!port)
+                    error = QStringLiteral("--mqtt expects HOST[:PORT], got \"%1\"").arg(value);
+                o.mqttPort = port.value_or(0);
+            }
+            if (o.mqttHost.isEmpty()) error = QStringLiteral("--mqtt needs a broker host");
+        } else if (option == QLatin1String("--topic")) {
+            if (value.isEmpty() || value.contains(QLatin1Char('#')) ||
+                value.contains(QLatin1Char('+')))
+                error = QStringLiteral("--topic expects a topic prefix without wildcards");
+            o.topic = value;
+        }
+    }
+    if (!error.isEmpty() || o.help || o.version) return parsed;
+
+    if (o.command == Command::None) {
+        error = QStringLiteral("no command given (info, get, send, watch or record)");
+        return parsed;
+    }
+    if (o.command == Command::Send && positional.size() == 1) {
+        o.path = positional.takeFirst();
+    }
+    if (!positional.isEmpty()) {
+        error = QStringLiteral("unexpected argument \"%1\"").arg(positional.first());
+    } else if (o.sensors.empty()) {
+        error = QStringLiteral("no sensor given (--sensor [NAME=]URL, --tcp or --serial)");
+    } else if (o.command == Command::Get && o.path.isEmpty()) {
+        error = QStringLiteral("get needs -o PATH");
+    } else if (o.command == Command::Send && o.path.isEmpty()) {
+        error = QStringLiteral("send needs the parameter file (or folder) to send");
+    } else if (o.command == Command::Watch && o.sensors.size() != 1) {
+        error = QStringLiteral("watch works on one sensor");
+    } else if (o.command == Command::Record && o.duration && countSeen) {
+        error = QStringLiteral("give --duration or --count, not both");
+    } else if (o.command == Command::Record && !o.csvFolder.isEmpty() && !o.mqttHost.isEmpty()) {
+        error = QStringLiteral("give --csv or --mqtt, not both");
+    }
+    return parsed;
+}
+
+QString TvxHelp(Command command) {
+    const QString sensors = QStringLiteral(
+        "Sensors (one or more):\n"
+        "  --sensor [NAME=]URL   URL is tcp://HOST:PORT or serial:DEVICE (a port number, 1 =\n"
+        "                        first port, or a device path); NAME defaults to the URL\n"
+        "  --tcp HOST:PORT       one sensor over TCP\n"
+        "  --serial DEVICE       one sensor on a serial port (19200 8N1)\n");
+    switch (command) {
+        case Command::Info:
+            return QStringLiteral(
+                       "Usage: tvx info SENSORS...\n"
+                       "Runs the handshake with each sensor and prints one line per sensor:\n"
+                       "NAME<TAB>the version text, or NAME<TAB>error: the reason.\n") +
+                   sensors;
+        case Command::Get:
+            return QStringLiteral(
+                       "Usage: tvx get [--eeprom] -o PATH SENSORS...\n"
+                       "Reads each sensor's parameter set (from RAM, or from EEPROM with "
+                       "--eeprom)\n"
+                       "and writes it as a parameter file the scope loads. With one sensor PATH "
+                       "is\n"
+                       "the file; with several it is a folder and each file is NAME.dat.\n") +
+                   sensors;
+        case Command::Send:
+            return QStringLiteral(
+                       "Usage: tvx send [--eeprom] [--no-verify] PATH SENSORS...\n"
+                       "Sends a parameter file to each sensor (to RAM, or also stored in EEPROM\n"
+                       "with --eeprom), then reads it back and compares. A malformed file is\n"
+                       "refused before anything is sent. With several sensors PATH is a folder of\n"
+                       "NAME.dat files.\n"
+                       "  --no-verify   skip the read-back\n") +
+                   sensors;
+        case Command::Watch:
+            return QStringLiteral(
+                       "Usage: tvx watch [--count N] [--format csv|jsonl] SENSOR\n"
+                       "Runs the live loop on one sensor and prints one line per frame: the time\n"
+                       "(ISO 8601, local time with offset) and R, G, B, X, Y, INT (s, i, M in\n"
+                       "calculation mode 1), C-No, GROUP, TEMP. CSV starts with a header line.\n"
+                       "Ends after N frames, on SIGINT or SIGTERM, or when the sensor fails.\n") +
+                   sensors;
+        case Command::Record:
+            return QStringLiteral(
+                       "Usage: tvx record [--interval SECONDS] [--duration SECONDS | --count N]\n"
+                       "                  [--csv FOLDER | --mqtt HOST[:PORT] [--topic PREFIX]]\n"
+                       "                  SENSORS...\n"
+                       "Records all sensors at once, each at the live rate or one frame per\n"
+                       "interval, until the duration is over, each sensor has N frames, or SIGINT\n"
+                       "or SIGTERM. A sensor that fails is reconnected (1 s, doubling to 30 s).\n"
+                       "  --csv FOLDER        one CSV file per sensor, FOLDER/NAME.csv (default:\n"
+                       "                      tvx-record-DATE in the current folder)\n"
+                       "  --mqtt HOST[:PORT]  publish each frame as JSON to PREFIX/NAME/frame and\n"
+                       "                      the link state (retained) to PREFIX/NAME/status;\n"
+                       "                      '/', '+' and '#' in NAME become '_'\n"
+                       "  --topic PREFIX      topic prefix, default tvx\n") +
+                   sensors;
+        case Command::None:
+            break;
+    }
+    return QStringLiteral(
+               "Usage: tvx COMMAND [OPTIONS] SENSORS...\n"
+               "Works with TRIVEX sensors from scripts, one or many at once.\n"
+               "Commands:\n"
+               "  info     handshake with each sensor, print its version text\n"
+               "  get      read the parameter sets into parameter files\n"
+               "  send     send a parameter file, read it back and compare\n"
+               "  watch    print live frames of one sensor\n"
+               "  record   record live frames of many sensors to CSV files or MQTT\n"
+               "  tvx COMMAND --help describes a command.\n"
+               "Options:\n"
+               "  --help      this text\n"
+               "  --version   the program's version\n") +
+           sensors +
+           QStringLiteral(
+               "Exit status: 0 success, 1 when a sensor, file or broker failed (the other\n"
+               "sensors are still done), 2 for a usage error.\n");
+}
+
+}  // namespace tvx::cli

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+#include "serial_port_names.h"
+
+namespace tvx::cli {
+
+// One sensor named on the command line: NAME=URL, the URL tcp://HOST:PORT or serial:DEVICE.
+struct SensorSpec {
+    QString name;
+    QString url;
+    bool tcp = true;
+    QString host;
+    int port = 0;
+    SerialChoice serial;  // the port number or device path, as the programs read --serial
+};
+
+enum class Command { None, Info, Get, Send, Watch, Record };
+enum class LineFormat { Csv, Jsonl };
+
+struct TvxOptions {
+    Command command = Command::None;
+    QString commandName;
+    std::vector<SensorSpec> sensors;
+    bool help = false;
+    bool version = false;
+    // get / send
+    bool eeprom = false;
+    bool verify = true;
+    QString path;  // get: -o PATH; send: the file or folder to send
+    // watch / record
+    std::optional<long long> count;
+    LineFormat format = LineFormat::Csv;
+    double interval = 0.0;  // seconds between frames; 0 = the live rate
+    std::optional<double> duration;
+    QString csvFolder;  // record: empty with no --mqtt means a dated folder in the current one
+    QString mqttHost;
+    int mqttPort = 1883;
+    QString topic = QStringLiteral("tvx");
+};
+
+struct ParsedTvxOptions {
+    TvxOptions options;
+    QString error;  // one line; empty when the arguments were understood
+};
+
+// Reads the arguments (without the program name): COMMAND, then its options in any order.
+ParsedTvxOptions ParseTvxArguments(const QStringList& arguments);
+
+// Reads one --sensor value; nothing and a reason in `error` when it does not parse.
+std::optional<SensorSpec> ParseSensorSpec(const QString& text, QString& error);
+
+// The --help text of tvx, or of one command when `command` is not None.
+QString TvxHelp(Command command);
+
+// A sensor name as a file name: characters outside [A-Za-z0-9._-] become '_'.
+QString SafeFileName(const QString& name);
+
+}  // namespace tvx::cli

@@ -22,6 +22,10 @@ namespace {
 QString g_outDir;
 int g_failures = 0;
 
+void Step(const char* what) {
+    std::fprintf(stderr, "screenshots: %s\n", what);
+}
+
 void Save(QWidget& panel, const char* name) {
     panel.raise();
     QCoreApplication::processEvents();
@@ -94,33 +98,32 @@ void ScopeShots(sim::SimServer& sensor, quint16 port, const QString& dir) {
             poll);
 
     // Teach page: three colours taught into rows 0 to 2, then the live point among them.
+    Step("teach page");
     main.switchPara->click();
     const sim::Sample colours[] = {
         {2600, 1500, 700, 27}, {900, 2200, 1100, 27}, {1000, 1200, 2600, 27}};
     for (int row = 0; row < 3; ++row) {
         sensor.SetSample(colours[row]);
         RunLoop(main.buttonGo, After(sensor, 6, stop), poll);
+        Step("teach a row");
         scope.Controls().editNo->setValue(row);
         scope.Controls().buttonTeachDataTo->click();
     }
-    scope.Teach().buttonAutoAdjust->click();
+    // AUTO ADJUST sizes the circles and shows the zoom of the table, live.
+    Step("auto adjust and zoom");
     sensor.SetSample({2500, 1550, 760, 27});
-    RunLoop(main.buttonGo,
-            After(sensor, 30,
-                  [&] {
-                      Save(main, "scope-teach");
-                      stop();
-                  }),
-            poll);
-    RunLoop(scope.Teach().buttonZoom,
+    RunLoop(scope.Teach().buttonAutoAdjust,
             After(sensor, 30,
                   [&] {
                       Save(main, "scope-zoom");
                       stop();
                   }),
             poll);
+    // APPLY FROM ALL draws every row's circle on the colour plane.
+    scope.Teach().buttonApplyFromAll->click();
+    Save(main, "scope-teach");
 
-    // Mean-value teach: opening it starts the live loop; a dozen frames are captured.
+    Step("mean-value teach");
     MeanTeachPanel& teach = scope.MeanValueTeach();
     int captures = 0;
     RunLoop(
@@ -137,17 +140,28 @@ void ScopeShots(sim::SimServer& sensor, quint16 port, const QString& dir) {
     teach.hide();
 
     // Recorder: frames polled by hand into a record file, then the signal graph of them.
+    Step("recorder");
     scope.Recording().buttonOpenRecorder->click();
     RecorderPanel& recorder = scope.Recorder();
     popups.QueueFileSelection(QDir(dir).filePath(QStringLiteral("record.dat")));
     recorder.buttonSelRecFile->click();
     recorder.editSelectDataRec->setCurrentIndex(recorder.editSelectDataRec->findData(1));
     scope.Recording().CBF_EditSelectDataRec();
-    for (int i = 0; i < 60; ++i) {
-        sensor.SetSample({2000.0 + 12 * i, 1400.0 - 6 * i, 800.0 + 9 * (i % 20), 27.0 + i / 20});
-        recorder.buttonManualRecord->click();
-    }
-    Save(recorder, "scope-recorder");
+    // START POLLING shows the live frames; MANUAL RECORD writes one line each.
+    int recorded = 0;
+    RunLoop(
+        recorder.buttonStartPolling,
+        [&] {
+            const int i = recorded;
+            sensor.SetSample(
+                {2000.0 + 12 * i, 1400.0 - 6 * i, 800.0 + 9 * (i % 20), 27.0 + i / 20});
+            recorder.buttonManualRecord->click();
+            if (++recorded < 60) return false;
+            Save(recorder, "scope-recorder");
+            recorder.buttonStopPolling->click();
+            return true;
+        },
+        scope.State().flags.pollrecord);
     recorder.buttonCloseRecorder->click();
     scope.SignalGraphOps().buttonShowGraph->click();
     Save(scope.SignalGraph(), "scope-signal-graph");
@@ -183,7 +197,14 @@ void TempCompShots(quint16 port, const QString& dir) {
     tool.LoadPanels();
     tool.Main().show();
     tool.InitVars();
+    // An example sensor: each channel loses a little with the temperature, red the most.
+    const double slopes[3][3] = {{0.004, -1.2, 1060}, {0.002, -0.7, 1035}, {0.001, -0.4, 1020}};
+    for (int channel = 0; channel < 3; ++channel)
+        for (int k = 0; k < 3; ++k)
+            tool.Main().editCoefficient[static_cast<std::size_t>(channel * 5 + 2 + k)]->setValue(
+                slopes[channel][k]);
     tool.Main().buttonCalcCurves->click();
+    tool.Main().buttonCalcCalib->click();
     Save(tool.Main(), "tempcomp-curves");
     tool.Link().CloseCom();
     if (tool.State().link.tcpcon) tool.Link().DisconnectTCP();

@@ -98,6 +98,7 @@ TEST_F(RememberedSettingsTest, WhatAStartTakesFromTheFile) {
         EXPECT_EQ(tool->State().link.portNum, port);
         EXPECT_EQ(tool->Interface().editSelectComPort->currentText(), c.serial);
         EXPECT_EQ(tool->Interface().pos() == QPoint(25, 15), c.placed);
+        EXPECT_TRUE(popups.Records().empty()) << "a bad file is dropped without a word";
         EndTool();
         // What this start took is what the next one finds.
         QSettings after(SettingsFilePath(kProgram), QSettings::IniFormat);

@@ -80,6 +80,21 @@ TEST(InstalledPrograms, ScopeStartedAgainWithoutOptionsReachesTheSameSensor) {
     EXPECT_EQ(Terminate(again), 0);
 }
 
+TEST(InstalledPrograms, StartsWhenItsPerUserFoldersCannotBeMade) {
+    sim::SimThread sensor;
+    ASSERT_TRUE(sensor.Start());
+    QProcessEnvironment env = OffscreenEnvironment();
+    // No one may create folders in there, the superuser included.
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), QStringLiteral("/proc/1/no-config"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), QStringLiteral("/proc/1/no-data"));
+    QProcess scope;
+    scope.setProcessEnvironment(env);
+    scope.start(QStringLiteral(TVX_SCOPE_EXE), TcpArguments(sensor.TcpPort()));
+    ASSERT_TRUE(scope.waitForStarted(10000));
+    ASSERT_TRUE(sensor.Server().WaitForRequests(1, 20000));
+    EXPECT_EQ(Terminate(scope), 0);
+}
+
 TEST(InstalledPrograms, InstallIntoAPrefixHoldsEveryFileWithValidMenuEntries) {
     QTemporaryDir prefix;
     QProcess install;

@@ -89,7 +89,12 @@ void Tvx3CalibV61::LoadPanels() {
 
     ConnectCallbacks();
     AttachHelpTexts();
+    settings_ = std::make_unique<RememberedSettings>(QStringLiteral("Tvx3CalibV61"),
+                                                     options_.resetSettings);
+    settings_->KeepInterface(*interfacepanel, *connection_);
     ApplyStartOptions(options_, *interfacepanel);
+    settings_->KeepPlacement(*panel, QStringLiteral("main"));
+    settings_->KeepPlacement(*interfacepanel, QStringLiteral("interface"));
 }
 
 void Tvx3CalibV61::ConnectCallbacks() {

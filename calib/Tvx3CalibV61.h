@@ -11,6 +11,7 @@
 #include "connection_procedure.h"
 #include "interface_panel.h"
 #include "popups.h"
+#include "remembered_settings.h"
 
 namespace tvx::calib {
 
@@ -74,6 +75,8 @@ class Tvx3CalibV61 : public QObject {
     bool quitRequested_ = false;
     int busy_ = 0;
 
+    // Declared before the panels so that it takes their last places when they go.
+    std::unique_ptr<RememberedSettings> settings_;
     std::unique_ptr<CalibPanel> panel;
     std::unique_ptr<InterfacePanel> interfacepanel;
     std::unique_ptr<Com232> com_;

@@ -29,6 +29,10 @@ ParsedStartOptions ParseStartOptions(const QStringList& arguments) {
         const QString& arg = arguments[i];
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             o.showHelp = true;
+        } else if (arg == QLatin1String("--version")) {
+            o.showVersion = true;
+        } else if (arg == QLatin1String("--reset-settings")) {
+            o.resetSettings = true;
         } else if (arg == QLatin1String("--tcp")) {
             const QString value = TakeValue(arguments, i, arg, parsed.error);
             if (!parsed.error.isEmpty()) break;
@@ -58,12 +62,16 @@ ParsedStartOptions ParseStartOptions(const QStringList& arguments) {
 
 QString StartOptionsHelp(const QString& programName) {
     return QStringLiteral(
-               "Usage: %1 [--tcp HOST:PORT | --serial DEVICE]\n"
-               "  --tcp HOST:PORT   start connected to the sensor's TCP server\n"
-               "  --serial DEVICE   start on a serial port: a port number (1 = first port)\n"
-               "                    or a device path such as /dev/ttyUSB0\n"
-               "  --help            show this text\n"
-               "Without options the interface panel's start values are used.\n")
+               "Usage: %1 [--tcp HOST:PORT | --serial DEVICE] [--reset-settings]\n"
+               "  --tcp HOST:PORT    start connected to the sensor's TCP server\n"
+               "  --serial DEVICE    start on a serial port: a port number (1 = first port)\n"
+               "                     or a device path such as /dev/ttyUSB0\n"
+               "  --reset-settings   start from the panels' own values and forget the\n"
+               "                     remembered interface settings and window places\n"
+               "  --version          show the program's version and end\n"
+               "  --help             show this text\n"
+               "Without options the interface settings of the last run are used, else the\n"
+               "interface panel's start values.\n")
         .arg(programName);
 }
 
@@ -76,11 +84,20 @@ void ApplyStartOptions(const StartOptions& options, InterfacePanel& panel) {
 
 QString ProgramDirectory(const StartOptions& options) {
     if (!options.programDirectory.isEmpty()) return options.programDirectory;
-    const QString dir = QCoreApplication::applicationDirPath();
-    if (QFileInfo(dir).isWritable()) return dir;
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(data);
-    return data;
+    return ProgramDirectoryFor(QCoreApplication::applicationDirPath(),
+                               QCoreApplication::applicationName(),
+                               QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+}
+
+QString ProgramDirectoryFor(const QString& executableDir, const QString& programName,
+                            const QString& userDataDir) {
+    const QDir dir(executableDir);
+    const bool installed = QFileInfo::exists(dir.filePath(
+        QStringLiteral("../share/applications/%1.desktop").arg(programName.toLower())));
+    if (!installed && QFileInfo(executableDir).isWritable()) return executableDir;
+    // When the folder cannot be made, the files cannot be written either; each write reports it.
+    QDir().mkpath(userDataDir);
+    return userDataDir;
 }
 
 }  // namespace tvx

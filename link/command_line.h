@@ -14,6 +14,9 @@ struct StartOptions {
     QString tcpHost;
     QString tcpPort;
     bool showHelp = false;
+    bool showVersion = false;
+    // Start from the panels' own values and forget what earlier runs remembered.
+    bool resetSettings = false;
     // Where the program keeps its files; empty: the executable's directory. Set by tests only.
     QString programDirectory;
 };
@@ -23,7 +26,8 @@ struct ParsedStartOptions {
     QString error;  // empty when the arguments were understood
 };
 
-// Understands --tcp HOST:PORT, --serial DEVICE and --help (arguments without the program name).
+// Understands --tcp HOST:PORT, --serial DEVICE, --reset-settings, --version and --help (arguments
+// without the program name).
 ParsedStartOptions ParseStartOptions(const QStringList& arguments);
 
 // The text --help prints.
@@ -34,8 +38,14 @@ class InterfacePanel;
 // Presets the interface panel's start values with those the command line gave.
 void ApplyStartOptions(const StartOptions& options, InterfacePanel& panel);
 
-// Where the program keeps its files: the directory the options name (tests), else the program's
-// own directory, or a per-user data folder when the program may not write there.
+// Where the program keeps its files: the directory the options name (tests), else
+// ProgramDirectoryFor the executable's directory and the per-user data folder.
 QString ProgramDirectory(const StartOptions& options);
+
+// The program's own directory when it may write there and it is not an installed copy (one whose
+// menu entry lies in ../share/applications), else the per-user folder, which is created. An
+// installed program run by root thus leaves the system's directories alone.
+QString ProgramDirectoryFor(const QString& executableDir, const QString& programName,
+                            const QString& userDataDir);
 
 }  // namespace tvx

@@ -104,6 +104,7 @@ void ConnectionProcedure::TryToConnect() {
     }
     link_.ipBuf = panel_.stringIpAdress->currentText().left(255);
     link_.portNumStr = panel_.stringPortNumber->text().left(31);
+    emit settingsTaken();
 
     const bool rs232 = link_.comprotocol == kRs232;
     if (mainDisplays_.showLink) {

@@ -51,6 +51,10 @@ class ConnectionProcedure : public QObject {
     // The decimal value of the leading digits of a port text; 0 when it does not start with one.
     static int PortNumberFromText(const QString& text);
 
+  signals:
+    // A connection attempt has read the panel: these are the settings in force now.
+    void settingsTaken();
+
   public slots:
     void CBF_EditCommunicationProtocol();
     void CBF_EditSelectComPort();

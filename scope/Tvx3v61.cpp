@@ -78,7 +78,17 @@ void Tvx3v61::LoadPanels() {
 
     ConnectCallbacks();
     AttachHelpTexts();
+    settings_ =
+        std::make_unique<RememberedSettings>(QStringLiteral("Tvx3v61"), options_.resetSettings);
+    settings_->KeepInterface(*interfacepanel, *connection_);
     ApplyStartOptions(options_, *interfacepanel);
+    settings_->KeepPlacement(*panel, QStringLiteral("main"));
+    settings_->KeepPlacement(*interfacepanel, QStringLiteral("interface"));
+    settings_->KeepPlacement(*recpanel, QStringLiteral("recorder"));
+    settings_->KeepPlacement(*srcpanel, QStringLiteral("rowColours"));
+    settings_->KeepPlacement(*graphpanel, QStringLiteral("signalGraph"));
+    settings_->KeepPlacement(*teachpanel, QStringLiteral("meanTeach"));
+    settings_->KeepPlacement(*grouppanel, QStringLiteral("colourGroups"));
 }
 
 void Tvx3v61::ConnectCallbacks() {

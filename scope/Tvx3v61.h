@@ -18,6 +18,7 @@
 #include "interface_panel.h"
 #include "panel.h"
 #include "popups.h"
+#include "remembered_settings.h"
 #include "scope_commands.h"
 #include "scope_state.h"
 
@@ -88,6 +89,8 @@ class Tvx3v61 : public QObject {
     ScopeState state_;
     bool quitRequested_ = false;
 
+    // Declared before the panels so that it takes their last places when they go.
+    std::unique_ptr<RememberedSettings> settings_;
     std::unique_ptr<MainPanel> panel;
     std::unique_ptr<RecorderPanel> recpanel;
     std::unique_ptr<RowColourPanel> srcpanel;

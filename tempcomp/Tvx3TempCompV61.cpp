@@ -82,7 +82,12 @@ void Tvx3TempCompV61::LoadPanels() {
         *interfacepanel, popups_,
         {InfoEditCommunicationProtocol, InfoEditConnect, InfoStringIpAdress, InfoStringPortNumber,
          InfoButtonTryToConnect, InfoButtonAccept, InfoButtonDiscard});
+    settings_ = std::make_unique<RememberedSettings>(QStringLiteral("Tvx3TempCompV61"),
+                                                     options_.resetSettings);
+    settings_->KeepInterface(*interfacepanel, *connection_);
     ApplyStartOptions(options_, *interfacepanel);
+    settings_->KeepPlacement(*panel, QStringLiteral("main"));
+    settings_->KeepPlacement(*interfacepanel, QStringLiteral("interface"));
 }
 
 void Tvx3TempCompV61::ConnectCallbacks() {

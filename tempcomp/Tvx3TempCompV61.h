@@ -8,6 +8,7 @@
 #include "connection_procedure.h"
 #include "interface_panel.h"
 #include "popups.h"
+#include "remembered_settings.h"
 #include "tempcomp_commands.h"
 #include "tempcomp_panel.h"
 #include "tempcomp_state.h"
@@ -83,6 +84,8 @@ class Tvx3TempCompV61 : public QObject {
     bool quitRequested_ = false;
     int busy_ = 0;
 
+    // Declared before the panels so that it takes their last places when they go.
+    std::unique_ptr<RememberedSettings> settings_;
     std::unique_ptr<TempCompPanel> panel;
     std::unique_ptr<InterfacePanel> interfacepanel;
     std::unique_ptr<Com232> com_;

@@ -10,6 +10,7 @@
 #include "csv_sink.h"
 #include "fleet.h"
 #include "mqtt_sink.h"
+#include "trivex_version.h"
 #include "wait.h"
 
 #ifndef TVX_VERSION
@@ -47,8 +48,7 @@ QString ParameterPath(const TvxOptions& options, const SensorSpec& sensor) {
 }  // namespace
 
 QString TvxVersionText() {
-    return QStringLiteral("tvx %1 (Qt %2)")
-        .arg(QLatin1String(TVX_VERSION), QLatin1String(qVersion()));
+    return VersionLine(QStringLiteral("tvx"));
 }
 
 int RunInfo(const TvxOptions& options) {

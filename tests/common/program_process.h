@@ -14,15 +14,24 @@
 
 namespace tvx {
 
+// The test's environment, whose per-user folders test_main made for this test alone.
 inline QProcessEnvironment OffscreenEnvironment() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     return env;
 }
 
+// As on a machine without any display: what needs none must work so.
+inline QProcessEnvironment NoDisplayEnvironment() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(QLatin1String(name));
+    return env;
+}
+
 inline void StartProgram(QProcess& program, const QString& executable, const QStringList& arguments,
                          bool offscreen = true) {
-    if (offscreen) program.setProcessEnvironment(OffscreenEnvironment());
+    program.setProcessEnvironment(offscreen ? OffscreenEnvironment() : NoDisplayEnvironment());
     program.start(executable, arguments);
     ASSERT_TRUE(program.waitForStarted(10000));
 }

@@ -51,24 +51,6 @@ TEST(ScopeProgram, StartsAndEndsWithNothingListening) {
     EXPECT_EQ(Terminate(scope), 0);
 }
 
-TEST(ScopeProgram, CommandLine) {
-    QProcess help;
-    StartScope(help, {QStringLiteral("--help")});
-    ASSERT_TRUE(help.waitForFinished(10000));
-    EXPECT_EQ(help.exitCode(), 0);
-    EXPECT_TRUE(help.readAllStandardOutput().contains("--tcp HOST:PORT"));
-
-    for (const QStringList& bad :
-         {QStringList{QStringLiteral("--tcp"), QStringLiteral("localhost")},
-          QStringList{QStringLiteral("--serial")}, QStringList{QStringLiteral("--colour")}}) {
-        QProcess scope;
-        StartScope(scope, bad);
-        ASSERT_TRUE(scope.waitForFinished(10000));
-        EXPECT_EQ(scope.exitCode(), 2) << bad.join(' ').toStdString();
-        EXPECT_FALSE(scope.readAllStandardError().isEmpty());
-    }
-}
-
 TEST(ScopeProgram, WithoutAWindowSystemEndsWithTheStartFailureCode) {
     ExpectNoWindowSystemEndsTheStart(QStringLiteral(TVX_SCOPE_EXE));
 }

@@ -11,8 +11,8 @@
 namespace tvx::tempcomp {
 namespace {
 
-void StartTool(QProcess& tool, const QStringList& arguments, bool offscreen = true) {
-    StartProgram(tool, QStringLiteral(TVX_TEMPCOMP_EXE), arguments, offscreen);
+void StartTool(QProcess& tool, const QStringList& arguments) {
+    StartProgram(tool, QStringLiteral(TVX_TEMPCOMP_EXE), arguments);
 }
 
 TEST(TempCompProgram, ConnectsWithTheHandshakeAloneAndEndsWithExitCodeZero) {
@@ -38,25 +38,6 @@ TEST(TempCompProgram, StartsAndEndsWithNothingListening) {
     tool.waitForFinished(1500);
     ASSERT_EQ(tool.state(), QProcess::Running) << tool.readAllStandardError().toStdString();
     EXPECT_EQ(Terminate(tool), 0);
-}
-
-TEST(TempCompProgram, CommandLineNeedsNoDisplay) {
-    QProcess help;
-    StartTool(help, {QStringLiteral("--help")}, false);
-    ASSERT_TRUE(help.waitForFinished(10000));
-    EXPECT_EQ(help.exitCode(), 0);
-    const QByteArray text = help.readAllStandardOutput();
-    EXPECT_TRUE(text.contains("--tcp HOST:PORT"));
-    EXPECT_TRUE(text.contains("Tvx3TempCompV61"));
-
-    for (const QStringList& bad : {QStringList{QStringLiteral("--tcp"), QStringLiteral("x")},
-                                   QStringList{QStringLiteral("--serial")}}) {
-        QProcess tool;
-        StartTool(tool, bad, false);
-        ASSERT_TRUE(tool.waitForFinished(10000));
-        EXPECT_EQ(tool.exitCode(), 2) << bad.join(' ').toStdString();
-        EXPECT_FALSE(tool.readAllStandardError().isEmpty());
-    }
 }
 
 TEST(TempCompProgram, WithoutAWindowSystemEndsWithTheStartFailureCode) {

@@ -78,8 +78,10 @@ bool SensorLink::ReadParameters(bool eeprom, ParameterImage& image) {
     exchange_.target = eeprom ? EEPROM : RAM;
     commands_->GetPara();
     if (!parametersShown_) {
-        if (popups_.messages == 0)
-            return Fail(QStringLiteral("wrong reply (sync or order) while reading the parameters"));
+        // The read stops at the exchange that failed: a complete reply there was the wrong one.
+        if (link_.bytesToRead == 0)
+            return Fail(
+                QStringLiteral("wrong reply (sync, order or row) while reading the parameters"));
         return Fail(QStringLiteral("TIMEOUT: no reply while reading the parameters"));
     }
     CopyVarsToPP(params_, buffers_);

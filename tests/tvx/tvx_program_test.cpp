@@ -170,6 +170,13 @@ TEST_F(TvxTest, BadInputGivesOneLineTheRightStatusAndNoFile) {
     EXPECT_FALSE(QFile::exists(out));
     // The malformed file was refused before anything went to the sensor.
     EXPECT_TRUE(sensor.Server().Requests().empty());
+
+    // A sensor that answers a parameter read with garbage: the read fails, no file is written.
+    sensor.Server().AddFault(*sim::Fault::Parse(QStringLiteral("badsync,order=4,skip=3"), nullptr));
+    const TvxRun garbage = RunTvx({"get", "-o", out, "--sensor", "odd=" + Tcp()});
+    EXPECT_EQ(garbage.exitCode, 1);
+    EXPECT_TRUE(garbage.err.contains(QLatin1String("odd: wrong reply"))) << qPrintable(garbage.err);
+    EXPECT_FALSE(QFile::exists(out));
 }
 
 TEST_F(TvxTest, HelpDescribesEveryCommandAndVersionNamesQt) {

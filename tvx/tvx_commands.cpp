@@ -45,6 +45,17 @@ QString ParameterPath(const TvxOptions& options, const SensorSpec& sensor) {
     return QDir(options.path).filePath(SafeFileName(sensor.name) + QStringLiteral(".dat"));
 }
 
+// One line per sensor that failed, named; the exit status: 1 when any failed.
+int ReportSensorErrors(const TvxOptions& options, const std::vector<QString>& errors) {
+    int status = 0;
+    for (std::size_t i = 0; i < errors.size(); ++i) {
+        if (errors[i].isEmpty()) continue;
+        Error(QStringLiteral("%1: %2").arg(options.sensors[i].name, errors[i]));
+        status = 1;
+    }
+    return status;
+}
+
 }  // namespace
 
 QString TvxVersionText() {
@@ -83,13 +94,7 @@ int RunGet(const TvxOptions& options) {
             WriteParameterFile(ParameterPath(options, link.Spec()), image);
         if (!written.ok) errors[i] = written.message.simplified();
     });
-    int status = 0;
-    for (std::size_t i = 0; i < errors.size(); ++i) {
-        if (errors[i].isEmpty()) continue;
-        Error(QStringLiteral("%1: %2").arg(options.sensors[i].name, errors[i]));
-        status = 1;
-    }
-    return status;
+    return ReportSensorErrors(options, errors);
 }
 
 int RunSend(const TvxOptions& options) {
@@ -131,13 +136,7 @@ int RunSend(const TvxOptions& options) {
             return;
         }
     });
-    int status = 0;
-    for (std::size_t i = 0; i < errors.size(); ++i) {
-        if (errors[i].isEmpty()) continue;
-        Error(QStringLiteral("%1: %2").arg(options.sensors[i].name, errors[i]));
-        status = 1;
-    }
-    return status;
+    return ReportSensorErrors(options, errors);
 }
 
 int RunWatch(const TvxOptions& options) {

@@ -65,7 +65,7 @@ TEST_F(ColourArrayFileTest, ReaderTakesPlainIntegersAndKeepsWhatItCannotRead) {
           QByteArray("11\n22\n33\n99999999999\n"),
           QByteArray("11\n22\n33\n4\0"
                      "4\n",
-                     15),
+                     13),
           QByteArray("11\n22\n33\n+-4\n")}) {
         SCOPED_TRACE(content.constData());
         const QString path = Path("short.car");

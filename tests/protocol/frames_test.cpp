@@ -142,15 +142,18 @@ TEST(CopyPPtoVars, WrongSyncOrOrderChangesNothing) {
 
 TEST(CopyPPtoVars, RowReplyChangesOnlyThatRow) {
     const ParameterSet original = SampleSet();
-    FrameBuffers b;
-    PutReply(b, {0x55, 4, 7, 0xF001, 0xF002, 0xF003, 0xF004, 0xF005, 3, 0xEEEE});
-    GetRxBufPara(b);
-    ParameterSet vars = original;
-    CopyPPtoVars(b, vars);
-    ParameterSet expected = original;
-    expected.ctt[7] = {0xF001, 0xF002, 0xF003, 0xF004, 0xF005};
-    expected.groupbuf[7] = 3;
-    EXPECT_EQ(vars, expected);
+    // The first, a middle and the last row of the table.
+    for (std::uint16_t row : {0, 7, 14}) {
+        FrameBuffers b;
+        PutReply(b, {0x55, 4, row, 0xF001, 0xF002, 0xF003, 0xF004, 0xF005, 3, 0xEEEE});
+        GetRxBufPara(b);
+        ParameterSet vars = original;
+        CopyPPtoVars(b, vars);
+        ParameterSet expected = original;
+        expected.ctt[row] = {0xF001, 0xF002, 0xF003, 0xF004, 0xF005};
+        expected.groupbuf[row] = 3;
+        EXPECT_EQ(vars, expected) << row;
+    }
 }
 
 TEST(CopyPPtoVars, RowReplyBeyondTheTableChangesNothing) {

@@ -62,6 +62,7 @@ TEST(AutoAdjustTest, NeighboursGrowInTurnsUntilTheyTouch) {
     // The distance is the integer part: 3-4-5 scaled, and sqrt(2) * 100 = 141.42 -> 141.
     table = TableOf({{1000, 1000, 1, 500, 20}, {1100, 1100, 1, 510, 20}});
     EXPECT_EQ(RowDistance(table, 0, 1), 141);
+    EXPECT_EQ(RowDistance(TableOf({{1000, 1000, 1, 0, 0}, {1000, 1300, 1, 0, 0}}), 0, 1), 300);
     AutoAdjustRadii(table, 2);
     EXPECT_EQ(Radius(table, 0) + Radius(table, 1), 141);
     EXPECT_EQ(Radius(table, 0), 71);
@@ -107,12 +108,13 @@ TEST(CircleTest, BoundsAndTheThreeOutlines) {
 }
 
 TEST(ZoomWindowTest, BoxOfTheTaughtCircles) {
-    TeachTable table = TableOf({{1000, 1000, 50, 0, 0}, {1200, 1100, 50, 0, 0}, {5, 8, 100, 0, 0}});
+    TeachTable table =
+        TableOf({{1000, 1000, 50, 0, 0}, {1200, 1100, 50, 0, 0}, {10, 10, 100, 0, 0}});
     const ZoomBox box = ZoomBoxOfTable(table);
     EXPECT_EQ(box.minX, 950);
     EXPECT_EQ(box.maxX, 1250);
     EXPECT_EQ(box.minY, 950);
-    EXPECT_EQ(box.maxY, 1150) << "the row at (5, 8) is drawn but does not count";
+    EXPECT_EQ(box.maxY, 1150) << "the row at (10, 10) is drawn but does not count";
 
     const ZoomBox empty = ZoomBoxOfTable(TableOf({}));
     EXPECT_EQ(empty.minX, 0);

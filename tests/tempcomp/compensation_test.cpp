@@ -36,6 +36,19 @@ TEST(Curves, FlatCurvesAtTheSetValueGiveTheUnitFactorEverywhere) {
     EXPECT_EQ(t.curveRanges.combined.max, 1000);
 }
 
+TEST(Curves, EveryTermOfThePolynomialCounts) {
+    CompensationTables t;
+    Coefficients c = Flat(0, 0, 0);
+    c[0] = 1e-6;  // RX4
+    c[1] = 2e-4;  // RX3
+    c[2] = 3e-2;  // RX2
+    c[3] = 4;     // RX1
+    c[4] = 5;     // RT
+    CalcCurves(t, c);
+    EXPECT_NEAR(t.dataRot[10], 0.01 + 0.2 + 3 + 40 + 5, 1e-9);
+    EXPECT_NEAR(t.dataRot[99], 96.059601 + 194.0598 + 294.03 + 396 + 5, 1e-9);
+}
+
 TEST(Curves, LinearRedCurveAndItsFactorsInterleaved) {
     CompensationTables t;
     Coefficients c = Flat(500, 2000, 3000);

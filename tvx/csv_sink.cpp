@@ -12,7 +12,8 @@ QString DefaultRecordFolder() {
            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
 }
 
-bool CsvSink::Open(const QString& folder, const std::vector<SensorSpec>& sensors, QString& error) {
+bool CsvSink::Open(const QString& folder, const std::vector<SensorAddress>& sensors,
+                   QString& error) {
     folder_ = folder;
     sensors_ = sensors;
     files_.clear();

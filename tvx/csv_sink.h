@@ -15,14 +15,14 @@ namespace tvx::cli {
 class CsvSink {
   public:
     // Makes the folder when needed; false with a one-line reason when it cannot be written.
-    bool Open(const QString& folder, const std::vector<SensorSpec>& sensors, QString& error);
+    bool Open(const QString& folder, const std::vector<SensorAddress>& sensors, QString& error);
     // False with a reason when the line could not be written.
     bool Write(std::size_t sensor, const StampedFrame& frame, QString& error);
     void Close();
 
   private:
     QString folder_;
-    std::vector<SensorSpec> sensors_;
+    std::vector<SensorAddress> sensors_;
     std::vector<std::unique_ptr<QFile>> files_;
 };
 

@@ -77,7 +77,7 @@ bool PauseUnlessStopped(double seconds, const StopSignal& stop) {
     return !stop.Requested();
 }
 
-void RunEachSensor(const std::vector<SensorSpec>& sensors,
+void RunEachSensor(const std::vector<SensorAddress>& sensors,
                    const std::function<void(SensorLink&, std::size_t)>& job) {
     RunThreads(sensors.size(), [&](std::size_t i) {
         SensorLink link(sensors[i]);
@@ -85,7 +85,7 @@ void RunEachSensor(const std::vector<SensorSpec>& sensors,
     });
 }
 
-void RecordSensors(const std::vector<SensorSpec>& sensors, const RecordPace& pace,
+void RecordSensors(const std::vector<SensorAddress>& sensors, const RecordPace& pace,
                    const StopSignal& stop, const RecordEvents& events) {
     QObject receiver;  // lives in the calling thread: the events are delivered there
     const auto post = [&receiver](std::function<void()> call) {

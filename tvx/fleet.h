@@ -37,7 +37,7 @@ bool PauseUnlessStopped(double seconds, const StopSignal& stop);
 // Runs job(link, index) for every sensor at once, each in a thread of its own with its own link,
 // and returns when all have ended; the calling thread serves its events meanwhile. One slow
 // sensor never holds up another.
-void RunEachSensor(const std::vector<SensorSpec>& sensors,
+void RunEachSensor(const std::vector<SensorAddress>& sensors,
                    const std::function<void(SensorLink&, std::size_t)>& job);
 
 // What a recording sensor reports, delivered in the thread that called RecordSensors.
@@ -55,7 +55,7 @@ struct RecordPace {
 
 // Records every sensor at its own pace until `stop`, or until each has `count` frames. A sensor
 // that fails is reconnected after 1 s, then 2, 4 ... at most 30 s, and goes on by itself.
-void RecordSensors(const std::vector<SensorSpec>& sensors, const RecordPace& pace,
+void RecordSensors(const std::vector<SensorAddress>& sensors, const RecordPace& pace,
                    const StopSignal& stop, const RecordEvents& events);
 
 }  // namespace tvx::cli

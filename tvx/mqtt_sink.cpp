@@ -215,7 +215,7 @@ QString MqttSink::Topic(std::size_t sensor, const char* leaf) const {
 }
 
 bool MqttSink::Open(const QString& host, int port, const QString& prefix,
-                    const std::vector<SensorSpec>& sensors, QString& error) {
+                    const std::vector<SensorAddress>& sensors, QString& error) {
     prefix_ = prefix;
     broker_ = QStringLiteral("%1:%2").arg(host).arg(port);
     sensors_ = sensors;

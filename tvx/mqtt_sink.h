@@ -79,7 +79,7 @@ class MqttSink : public QObject {
     // Connects to the broker (one session per sensor, for its own last will); false with a
     // one-line reason when the broker cannot be reached or refuses.
     bool Open(const QString& host, int port, const QString& prefix,
-              const std::vector<SensorSpec>& sensors, QString& error);
+              const std::vector<SensorAddress>& sensors, QString& error);
     void Frame(std::size_t sensor, const StampedFrame& frame);
     void Status(std::size_t sensor, bool online, const QString& text);
     // Marks every sensor offline ("recording ended"), waits for the broker's acknowledgement and
@@ -96,7 +96,7 @@ class MqttSink : public QObject {
 
     QString prefix_;
     QString broker_;
-    std::vector<SensorSpec> sensors_;
+    std::vector<SensorAddress> sensors_;
     std::vector<std::unique_ptr<MqttClient>> clients_;
     std::vector<QByteArray> status_;
     std::vector<long long> lost_;       // frames lost in all

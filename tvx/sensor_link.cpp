@@ -8,16 +8,16 @@ void HeadlessPopups::MessagePopup(const QString& title, const QString& text) {
     lastText = text;
 }
 
-SensorLink::SensorLink(const SensorSpec& spec) : spec_(spec) {
-    if (spec.tcp) {
+SensorLink::SensorLink(const SensorAddress& address) : address_(address) {
+    if (address.tcp) {
         link_.comprotocol = kTcpIp;
-        link_.ipBuf = spec.host;
-        link_.portNumStr = QString::number(spec.port);
-        link_.portNum = spec.port;
+        link_.ipBuf = address.host;
+        link_.portNumStr = QString::number(address.port);
+        link_.portNum = address.port;
     } else {
         link_.comprotocol = kRs232;
-        link_.comport = spec.serial.comport;
-        link_.comdevice = spec.serial.device;
+        link_.comport = address.serial.comport;
+        link_.comdevice = address.serial.device;
     }
     com_ = std::make_unique<Com232>(link_, buffers_, flags_, popups_);
     com_->SetStatusDisplay([this](const QString& text) { status_ = text; });
@@ -46,7 +46,7 @@ void SensorLink::StartOperation() {
 bool SensorLink::Fail(const QString& what) {
     // A conversation the sensor closed says more than the time-out that followed it.
     QString reason = what;
-    if (popups_.lastText == QLatin1String("Server has closed connection!") && spec_.tcp &&
+    if (popups_.lastText == QLatin1String("Server has closed connection!") && address_.tcp &&
         link_.tcpcon == 0)
         reason += QStringLiteral(" (the sensor closed the connection)");
     error_ = reason;
@@ -55,7 +55,7 @@ bool SensorLink::Fail(const QString& what) {
 
 bool SensorLink::Connect() {
     StartOperation();
-    if (spec_.tcp) {
+    if (address_.tcp) {
         com_->InitTCP_IP();
         if (link_.ret < 0)
             return Fail(QStringLiteral("cannot connect: %1").arg(link_.szStatus.trimmed()));

@@ -25,10 +25,10 @@ class HeadlessPopups : public Popups {
 // thread, which must run the waits of its exchanges; a fleet has one per sensor.
 class SensorLink {
   public:
-    explicit SensorLink(const SensorSpec& spec);
+    explicit SensorLink(const SensorAddress& address);
     ~SensorLink();
 
-    const SensorSpec& Spec() const { return spec_; }
+    const SensorAddress& Address() const { return address_; }
 
     // Opens the link and runs the handshake; Version() then holds the sensor's version text.
     bool Connect();
@@ -51,7 +51,7 @@ class SensorLink {
     void StartOperation();
     bool Fail(const QString& what);
 
-    SensorSpec spec_;
+    SensorAddress address_;
     HeadlessPopups popups_;
     LinkState link_;
     FrameBuffers buffers_;

@@ -30,7 +30,7 @@ void Error(const QString& text) {
     std::fflush(stderr);
 }
 
-void Progress(const SensorSpec& sensor, const char* what) {
+void Progress(const SensorAddress& sensor, const char* what) {
     if (StderrIsTerminal()) std::fprintf(stderr, "tvx: %s: %s\n", qPrintable(sensor.name), what);
 }
 
@@ -40,7 +40,7 @@ void Out(const QString& line) {
 }
 
 // With one sensor PATH is the file itself; with several it is a folder of NAME.dat.
-QString ParameterPath(const TvxOptions& options, const SensorSpec& sensor) {
+QString ParameterPath(const TvxOptions& options, const SensorAddress& sensor) {
     if (options.sensors.size() == 1) return options.path;
     return QDir(options.path).filePath(SafeFileName(sensor.name) + QStringLiteral(".dat"));
 }
@@ -84,14 +84,14 @@ int RunGet(const TvxOptions& options) {
     }
     std::vector<QString> errors(options.sensors.size());
     RunEachSensor(options.sensors, [&](SensorLink& link, std::size_t i) {
-        Progress(link.Spec(), "reading the parameters");
+        Progress(link.Address(), "reading the parameters");
         ParameterImage image{};
         if (!link.Connect() || !link.ReadParameters(options.eeprom, image)) {
             errors[i] = link.Error();
             return;
         }
         const ParameterFileResult written =
-            WriteParameterFile(ParameterPath(options, link.Spec()), image);
+            WriteParameterFile(ParameterPath(options, link.Address()), image);
         if (!written.ok) errors[i] = written.message.simplified();
     });
     return ReportSensorErrors(options, errors);
@@ -100,7 +100,7 @@ int RunGet(const TvxOptions& options) {
 int RunSend(const TvxOptions& options) {
     // Every file is read before anything goes out: one bad file stops the whole send.
     std::vector<ParameterImage> images;
-    for (const SensorSpec& sensor : options.sensors) {
+    for (const SensorAddress& sensor : options.sensors) {
         const QString path = ParameterPath(options, sensor);
         const ParameterFileRead read = ReadParameterFile(path);
         if (!read.ok()) {
@@ -111,7 +111,7 @@ int RunSend(const TvxOptions& options) {
     }
     std::vector<QString> errors(options.sensors.size());
     RunEachSensor(options.sensors, [&](SensorLink& link, std::size_t i) {
-        Progress(link.Spec(), "sending the parameters");
+        Progress(link.Address(), "sending the parameters");
         ParameterImage sent{};
         if (!link.Connect() || !link.SendParameters(options.eeprom, images[i], sent)) {
             errors[i] = link.Error();
@@ -145,7 +145,7 @@ int RunWatch(const TvxOptions& options) {
     SensorLink link(options.sensors.front());
     ParameterImage image{};
     if (!link.Connect() || !link.ReadParameters(false, image)) {
-        Error(QStringLiteral("%1: %2").arg(link.Spec().name, link.Error()));
+        Error(QStringLiteral("%1: %2").arg(link.Address().name, link.Error()));
         return 1;
     }
     if (options.format == LineFormat::Csv) Out(CsvHeader(link.SiMode()));
@@ -153,7 +153,7 @@ int RunWatch(const TvxOptions& options) {
     while (!stop.Requested()) {
         StampedFrame frame;
         if (!link.FetchFrame(frame.values)) {
-            Error(QStringLiteral("%1: %2").arg(link.Spec().name, link.Error()));
+            Error(QStringLiteral("%1: %2").arg(link.Address().name, link.Error()));
             return 1;
         }
         frame.time = QDateTime::currentDateTime();

@@ -59,32 +59,32 @@ std::optional<double> ParseSeconds(const QString& text) {
 
 }  // namespace
 
-std::optional<SensorSpec> ParseSensorSpec(const QString& text, QString& error) {
-    SensorSpec spec;
+std::optional<SensorAddress> ParseSensorAddress(const QString& text, QString& error) {
+    SensorAddress address;
     QString url = text;
     const qsizetype eq = text.indexOf(QLatin1Char('='));
     if (eq >= 0) {
-        spec.name = text.left(eq);
+        address.name = text.left(eq);
         url = text.mid(eq + 1);
-        if (spec.name.isEmpty()) {
+        if (address.name.isEmpty()) {
             error = QStringLiteral("sensor \"%1\": empty name before '='").arg(text);
             return std::nullopt;
         }
     }
-    spec.url = url;
-    if (spec.name.isEmpty()) spec.name = url;
+    address.url = url;
+    if (address.name.isEmpty()) address.name = url;
     if (url.startsWith(QLatin1String("tcp://"))) {
         const QString hostPort = url.mid(6);
         const qsizetype colon = hostPort.lastIndexOf(QLatin1Char(':'));
         const auto port = colon > 0 ? ParsePort(hostPort.mid(colon + 1)) : std::nullopt;
         if (!port) {
-            error = QStringLiteral("sensor \"%1\": expected tcp://HOST:PORT").arg(spec.name);
+            error = QStringLiteral("sensor \"%1\": expected tcp://HOST:PORT").arg(address.name);
             return std::nullopt;
         }
-        spec.tcp = true;
-        spec.host = hostPort.left(colon);
-        spec.port = *port;
-        return spec;
+        address.tcp = true;
+        address.host = hostPort.left(colon);
+        address.port = *port;
+        return address;
     }
     if (url.startsWith(QLatin1String("serial:"))) {
         const auto serial = ParseSerialArgument(url.mid(7));
@@ -92,15 +92,15 @@ std::optional<SensorSpec> ParseSensorSpec(const QString& text, QString& error) {
             error = QStringLiteral(
                         "sensor \"%1\": expected serial:DEVICE (a port number or a "
                         "device path)")
-                        .arg(spec.name);
+                        .arg(address.name);
             return std::nullopt;
         }
-        spec.tcp = false;
-        spec.serial = *serial;
-        return spec;
+        address.tcp = false;
+        address.serial = *serial;
+        return address;
     }
     error = QStringLiteral("sensor \"%1\": \"%2\" is not tcp://HOST:PORT or serial:DEVICE")
-                .arg(spec.name, url);
+                .arg(address.name, url);
     return std::nullopt;
 }
 
@@ -174,18 +174,18 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
             QString url = value;
             if (option == QLatin1String("--tcp")) url = QStringLiteral("tcp://") + value;
             if (option == QLatin1String("--serial")) url = QStringLiteral("serial:") + value;
-            const auto spec = ParseSensorSpec(url, error);
-            if (!spec) break;
-            for (const SensorSpec& other : o.sensors) {
-                if (other.name == spec->name) {
-                    error = QStringLiteral("sensor name \"%1\" given twice").arg(spec->name);
-                } else if (SafeFileName(other.name) == SafeFileName(spec->name)) {
+            const auto address = ParseSensorAddress(url, error);
+            if (!address) break;
+            for (const SensorAddress& other : o.sensors) {
+                if (other.name == address->name) {
+                    error = QStringLiteral("sensor name \"%1\" given twice").arg(address->name);
+                } else if (SafeFileName(other.name) == SafeFileName(address->name)) {
                     error = QStringLiteral("sensors \"%1\" and \"%2\" give the same file name")
-                                .arg(other.name, spec->name);
+                                .arg(other.name, address->name);
                 }
             }
             if (!error.isEmpty()) break;
-            o.sensors.push_back(*spec);
+            o.sensors.push_back(*address);
         } else if (option == QLatin1String("--eeprom")) {
             o.eeprom = true;
         } else if (option == QLatin1String("--no-verify")) {

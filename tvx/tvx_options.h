@@ -10,7 +10,7 @@
 namespace tvx::cli {
 
 // One sensor named on the command line: NAME=URL, the URL tcp://HOST:PORT or serial:DEVICE.
-struct SensorSpec {
+struct SensorAddress {
     QString name;
     QString url;
     bool tcp = true;
@@ -25,7 +25,7 @@ enum class LineFormat { Csv, Jsonl };
 struct TvxOptions {
     Command command = Command::None;
     QString commandName;
-    std::vector<SensorSpec> sensors;
+    std::vector<SensorAddress> sensors;
     bool help = false;
     bool version = false;
     // get / send
@@ -52,7 +52,7 @@ struct ParsedTvxOptions {
 ParsedTvxOptions ParseTvxArguments(const QStringList& arguments);
 
 // Reads one --sensor value; nothing and a reason in `error` when it does not parse.
-std::optional<SensorSpec> ParseSensorSpec(const QString& text, QString& error);
+std::optional<SensorAddress> ParseSensorAddress(const QString& text, QString& error);
 
 // The --help text of tvx, or of one command when `command` is not None.
 QString TvxHelp(Command command);

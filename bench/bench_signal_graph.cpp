@@ -18,6 +18,7 @@
 
 #include "Tvx3v61.h"
 #include "bench_common.h"
+#include "paint_counter.h"
 #include "scripted_popups.h"
 
 namespace {
@@ -27,18 +28,6 @@ using namespace tvx::bench;
 
 constexpr int kEarly = 100;
 constexpr int kAround = 25;  // samples timed on each side of a count
-
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
-  public:
-    int paints = 0;
-
-  protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++paints;
-        return false;
-    }
-};
 
 double ResidentMegabytes() {
     QFile status(QStringLiteral("/proc/self/status"));

@@ -7,22 +7,12 @@
 #include <QTest>
 #include <cmath>
 
+#include "paint_counter.h"
 #include "trace_plot.h"
 #include "wait.h"
 
 namespace tvx {
 namespace {
-
-class PaintCounter : public QObject {
-  public:
-    int paints = 0;
-
-  protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++paints;
-        return false;
-    }
-};
 
 TEST(TracePlot, PiecesDrawnOneByOneLookLikeTheWholeTraceDrawnWhenShownLater) {
     const QColor colour(0x00, 0x80, 0x80);

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QEvent>
+#include <QObject>
+
+namespace tvx {
+
+// Counts the paint events a widget receives; install it with installEventFilter.
+class PaintCounter : public QObject {
+  public:
+    int paints = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+}  // namespace tvx

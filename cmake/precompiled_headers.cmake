@@ -3,8 +3,8 @@
 # reuses that; the test programs reuse tvx_pch_tests (the same headers plus GoogleTest).
 # GCC takes a precompiled header only where every macro defined when it was made is defined the
 # same way, so the two carry no more than the usage requirements every user shares; QtTest,
-# which looks at each program's own test-case folder, stays out. TRIVEX_PCH=OFF builds without them, e.g. to check
-# that every file includes what it uses.
+# which looks at each program's own test-case folder, stays out. TRIVEX_PCH=OFF builds without
+# them, e.g. to check that every file includes what it uses.
 option(TRIVEX_PCH "Compile the common Qt, standard and GoogleTest headers once" ON)
 
 set(TVX_PCH_STANDARD <algorithm> <array> <cmath> <cstdint> <functional> <memory> <optional>

@@ -47,11 +47,10 @@ class WithoutFileAccessOverride {
 // closes the main panel, which ends the program with exit code 0.
 template <typename Program>
 void ExpectTheStartUpPaintsWhileItWaits(const QString& programDirectory) {
-    sim::SimConfig config;
-    config.pty = true;
-    config.faults = {sim::Fault{.kind = sim::FaultKind::NoReply, .order = 7}};
     sim::SimThread sensor;
-    ASSERT_TRUE(sensor.Start(config)) << sensor.Error().toStdString();
+    ASSERT_TRUE(
+        sensor.Start({.pty = true, .faults = {{.kind = sim::FaultKind::NoReply, .order = 7}}}))
+        << sensor.Error().toStdString();
     const QString pty = sensor.PtyPath();
     const std::tuple<const char*, QString, const char*> cases[] = {
         {"a silent sensor over TCP", QString(), "TRY"},
@@ -62,12 +61,11 @@ void ExpectTheStartUpPaintsWhileItWaits(const QString& programDirectory) {
     for (const auto& [what, device, expected] : cases) {
         SCOPED_TRACE(what);
         const QString status = QString::fromLatin1(expected);
-        StartOptions options;
-        options.programDirectory = programDirectory;
-        options.comprotocol = device.isEmpty() ? 1 : 0;  // TCP, else the serial line
-        options.serialDevice = device;
-        options.tcpHost = QStringLiteral("127.0.0.1");
-        options.tcpPort = QString::number(sensor.TcpPort());
+        const StartOptions options{.comprotocol = device.isEmpty() ? 1 : 0,  // TCP, else serial
+                                   .serialDevice = device,
+                                   .tcpHost = "127.0.0.1",
+                                   .tcpPort = QString::number(sensor.TcpPort()),
+                                   .programDirectory = programDirectory};
         std::optional<WithoutFileAccessOverride> asUser;
         if (status == "Cannot open port") ASSERT_EQ(::chmod(qPrintable(pty), 0), 0);
         if (status == "Cannot open port") asUser.emplace();

@@ -73,9 +73,10 @@ inline void ExpectNoWindowSystemEndsTheStart(const QString& executable) {
 // A termination request that comes while a message box waits for an answer (here the box about
 // a server that closed the conversation during the handshake) ends the program with exit code 0.
 inline void ExpectTerminationEndsAProgramWithABoxOpen(const QString& executable) {
+    sim::SimConfig config;
+    config.faults = {sim::Fault{.kind = sim::FaultKind::Disconnect, .order = 7, .a = 0}};
     sim::SimThread sensor;
-    ASSERT_TRUE(
-        sensor.Start({.faults = {{.kind = sim::FaultKind::Disconnect, .order = 7, .a = 0}}}));
+    ASSERT_TRUE(sensor.Start(config));
     QProcess program;
     StartProgram(program, executable, TcpArguments(sensor.TcpPort()));
     ASSERT_TRUE(sensor.Server().WaitForRequests(1, 20000));

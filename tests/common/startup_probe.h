@@ -47,10 +47,11 @@ class WithoutFileAccessOverride {
 // closes the main panel, which ends the program with exit code 0.
 template <typename Program>
 void ExpectTheStartUpPaintsWhileItWaits(const QString& programDirectory) {
+    sim::SimConfig config;
+    config.pty = true;
+    config.faults = {{.kind = sim::FaultKind::NoReply, .order = 7}};
     sim::SimThread sensor;
-    ASSERT_TRUE(
-        sensor.Start({.pty = true, .faults = {{.kind = sim::FaultKind::NoReply, .order = 7}}}))
-        << sensor.Error().toStdString();
+    ASSERT_TRUE(sensor.Start(config)) << sensor.Error().toStdString();
     const QString pty = sensor.PtyPath();
     const std::tuple<const char*, QString, const char*> cases[] = {
         {"a silent sensor over TCP", QString(), "TRY"},
@@ -67,8 +68,10 @@ void ExpectTheStartUpPaintsWhileItWaits(const QString& programDirectory) {
                                    .tcpPort = QString::number(sensor.TcpPort()),
                                    .programDirectory = programDirectory};
         std::optional<WithoutFileAccessOverride> asUser;
-        if (status == "Cannot open port") ASSERT_EQ(::chmod(qPrintable(pty), 0), 0);
-        if (status == "Cannot open port") asUser.emplace();
+        if (status == "Cannot open port") {
+            ASSERT_EQ(::chmod(qPrintable(pty), 0), 0);
+            asUser.emplace();
+        }
         ScriptedPopups popups;
         Program program(popups, options);
         program.LoadPanels();

@@ -26,20 +26,24 @@ class ToolWithSensor : public ::testing::Test {
     // The sensor, and the tool connected to it; the start-up's requests are forgotten.
     void StartOverTcp(sim::SimConfig config = {}) {
         ASSERT_TRUE(sensor.Start(config)) << sensor.Error().toStdString();
-        StartTool({.comprotocol = 1,
-                   .tcpHost = "127.0.0.1",
-                   .tcpPort = QString::number(sensor.TcpPort())});
+        StartOverTcpAt(sensor.TcpPort());
     }
     void StartOverPty() {
-        ASSERT_TRUE(sensor.Start({.tcp = false, .pty = true, .baud = 19200}))
-            << sensor.Error().toStdString();
-        StartTool({.comprotocol = 0, .serialDevice = sensor.PtyPath()});
+        sim::SimConfig config;
+        config.tcp = false;
+        config.pty = true;
+        config.baud = 19200;
+        ASSERT_TRUE(sensor.Start(config)) << sensor.Error().toStdString();
+        StartOptions options;
+        options.comprotocol = 0;
+        options.serialDevice = sensor.PtyPath();
+        StartTool(options);
     }
     // No sensor: a loopback port where nothing listens, so no real serial port is touched.
     void StartUnconnected() {
         const quint16 port = ClosedLocalPort();
         ASSERT_NE(port, 0);
-        StartTool({.comprotocol = 1, .tcpHost = "127.0.0.1", .tcpPort = QString::number(port)});
+        StartOverTcpAt(port);
     }
     void StartTool(StartOptions options) {
         options.programDirectory = programDir.path();
@@ -56,6 +60,15 @@ class ToolWithSensor : public ::testing::Test {
     sim::SimThread sensor;
     ScriptedPopups popups;
     std::unique_ptr<Tool> tool;
+
+  private:
+    void StartOverTcpAt(quint16 port) {
+        StartOptions options;
+        options.comprotocol = 1;
+        options.tcpHost = QStringLiteral("127.0.0.1");
+        options.tcpPort = QString::number(port);
+        StartTool(options);
+    }
 };
 
 }  // namespace tvx

@@ -20,8 +20,8 @@ inline QProcessEnvironment OffscreenEnvironment() {
 }
 
 // Without any display, unless a platform or display is named.
-inline QProcessEnvironment DisplaylessEnvironment(const char* platform = "",
-                                                  const char* display = "") {
+inline QProcessEnvironment NoDisplayEnvironment(const char* platform = "",
+                                                const char* display = "") {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         env.remove(QLatin1String(name));
@@ -32,7 +32,7 @@ inline QProcessEnvironment DisplaylessEnvironment(const char* platform = "",
 
 inline void StartProgram(QProcess& program, const QString& executable, const QStringList& arguments,
                          bool offscreen = true) {
-    program.setProcessEnvironment(offscreen ? OffscreenEnvironment() : DisplaylessEnvironment());
+    program.setProcessEnvironment(offscreen ? OffscreenEnvironment() : NoDisplayEnvironment());
     program.start(executable, arguments);
     ASSERT_TRUE(program.waitForStarted(10000));
 }
@@ -58,7 +58,7 @@ inline void ExpectNoWindowSystemEndsTheStart(const QString& executable) {
           {"a platform that does not exist", "no-such-platform", ""}}) {
         SCOPED_TRACE(what);
         QProcess program;
-        program.setProcessEnvironment(DisplaylessEnvironment(platform, display));
+        program.setProcessEnvironment(NoDisplayEnvironment(platform, display));
         program.start(executable, TcpArguments(1));
         ASSERT_TRUE(program.waitForFinished(30000));
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);

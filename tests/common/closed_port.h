@@ -4,12 +4,10 @@
 
 namespace tvx {
 
-// A loopback port where nothing listens: one the system just handed out and took back. Zero when
-// no port could be had.
+// A loopback port where nothing listens (one the system handed out and took back); 0 if none.
 inline quint16 ClosedLocalPort() {
     QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0)) return 0;
-    return probe.serverPort();
+    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
 }
 
 }  // namespace tvx

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include "scripted_popups.h"
 #include "user_actions.h"
 

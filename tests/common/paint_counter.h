@@ -12,7 +12,7 @@ class PaintCounter : public QObject {
 
   protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++paints;
+        paints += event->type() == QEvent::Paint;
         return false;
     }
 };

@@ -1,8 +1,5 @@
 #pragma once
 
-// What the simulated sensor received, as order codes, and the order sequences of the scope's
-// parameter read.
-
 #include <vector>
 
 #include "parameter_set.h"
@@ -10,18 +7,18 @@
 
 namespace tvx {
 
+// What the simulated sensor received, as order codes.
 inline std::vector<int> Orders(const std::vector<sim::LoggedRequest>& requests) {
     std::vector<int> orders;
     for (const auto& r : requests) orders.push_back(r.Order());
     return orders;
 }
 
-// A parameter read: order 8 first from the EEPROM, then order 3 and order 4 for every row.
+// The scope's parameter read: order 8 first from the EEPROM, then order 3 and order 4 per row.
 inline std::vector<int> ReadOrders(bool eeprom) {
-    std::vector<int> orders;
-    if (eeprom) orders.push_back(8);
-    orders.push_back(3);
-    orders.insert(orders.end(), kTeachRows, 4);
+    std::vector<int> orders(kTeachRows + 1, 4);
+    orders[0] = 3;
+    if (eeprom) orders.insert(orders.begin(), 8);
     return orders;
 }
 

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
-#include <cstdlib>
 
 namespace {
 
@@ -31,13 +30,11 @@ int main(int argc, char** argv) {
     // Test discovery runs the binary at build time, outside CTest's environment.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     // Set before any Qt class looks the folders up: they are taken once.
-    QTemporaryDir userFolders;
-    qputenv("XDG_CONFIG_HOME",
-            QDir(userFolders.path()).filePath(QStringLiteral("config")).toUtf8());
-    qputenv("XDG_DATA_HOME", QDir(userFolders.path()).filePath(QStringLiteral("data")).toUtf8());
+    QTemporaryDir folders;
+    qputenv("XDG_CONFIG_HOME", QDir(folders.path()).filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_DATA_HOME", QDir(folders.path()).filePath(QStringLiteral("data")).toUtf8());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    ::testing::UnitTest::GetInstance()->listeners().Append(
-        new FreshUserFolders(userFolders.path()));
+    ::testing::UnitTest::GetInstance()->listeners().Append(new FreshUserFolders(folders.path()));
     return RUN_ALL_TESTS();
 }

@@ -1,8 +1,7 @@
 #pragma once
 
-// A tool program (calibration, temperature compensation) running in the test against the
-// simulated sensor: over TCP 127.0.0.1, over a pseudo-terminal at 19200 baud, or with nothing
-// listening. Its pop-ups are answered and recorded.
+// A tool program running in the test against the simulated sensor: over TCP, over a
+// pseudo-terminal at 19200 baud, or with nothing listening. Its pop-ups are scripted.
 
 #include <gtest/gtest.h>
 
@@ -20,21 +19,14 @@ template <typename Tool>
 class ToolWithSensor : public ::testing::Test {
   protected:
     void TearDown() override {
-        if (tool) {
-            tool->Link().CloseCom();
-            if (tool->State().link.tcpcon) tool->Link().DisconnectTCP();
-        }
+        if (tool) tool->Link().CloseCom();
+        if (tool && tool->State().link.tcpcon) tool->Link().DisconnectTCP();
     }
 
-    // Starts the sensor and the tool connected to it over TCP; the start-up's requests are
-    // forgotten.
+    // The sensor, and the tool connected to it; the start-up's requests are forgotten.
     void StartOverTcp(sim::SimConfig config = {}) {
         ASSERT_TRUE(sensor.Start(config)) << sensor.Error().toStdString();
-        StartOptions options;
-        options.comprotocol = 1;
-        options.tcpHost = QStringLiteral("127.0.0.1");
-        options.tcpPort = QString::number(sensor.TcpPort());
-        StartTool(options);
+        StartOverTcpAt(sensor.TcpPort());
     }
     void StartOverPty() {
         sim::SimConfig config;
@@ -51,11 +43,7 @@ class ToolWithSensor : public ::testing::Test {
     void StartUnconnected() {
         const quint16 port = ClosedLocalPort();
         ASSERT_NE(port, 0);
-        StartOptions options;
-        options.comprotocol = 1;
-        options.tcpHost = QStringLiteral("127.0.0.1");
-        options.tcpPort = QString::number(port);
-        StartTool(options);
+        StartOverTcpAt(port);
     }
     void StartTool(StartOptions options) {
         options.programDirectory = programDir.path();
@@ -72,6 +60,15 @@ class ToolWithSensor : public ::testing::Test {
     sim::SimThread sensor;
     ScriptedPopups popups;
     std::unique_ptr<Tool> tool;
+
+  private:
+    void StartOverTcpAt(quint16 port) {
+        StartOptions options;
+        options.comprotocol = 1;
+        options.tcpHost = QStringLiteral("127.0.0.1");
+        options.tcpPort = QString::number(port);
+        StartTool(options);
+    }
 };
 
 }  // namespace tvx

@@ -1,8 +1,6 @@
 #pragma once
 
-// The user's actions on real widgets, as a user makes them: the list of a ring opened and an item
-// taken with the keyboard, numbers typed and committed with Enter, buttons clicked, cells edited,
-// right clicks for help.
+// The user's actions on real widgets, as a user makes them.
 
 #include <gtest/gtest.h>
 
@@ -23,8 +21,7 @@ namespace tvx {
 inline void Choose(QComboBox* ring, int code) {
     const int index = ring->findData(code);
     ASSERT_GE(index, 0) << "no item with code " << code;
-    ASSERT_TRUE(ring->isVisible());
-    ASSERT_TRUE(ring->isEnabled()) << "a dimmed ring cannot be operated";
+    ASSERT_TRUE(ring->isVisible() && ring->isEnabled()) << "a hidden or dimmed ring";
     ring->showPopup();
     QAbstractItemView* list = ring->view();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
@@ -36,8 +33,7 @@ inline void Choose(QComboBox* ring, int code) {
 
 // Types a number over the field's text and commits it with Enter.
 inline void Enter(QSpinBox* numeric, int value) {
-    ASSERT_TRUE(numeric->isVisible());
-    ASSERT_TRUE(numeric->isEnabled());
+    ASSERT_TRUE(numeric->isVisible() && numeric->isEnabled());
     numeric->selectAll();
     QTest::keyClicks(numeric, QString::number(value));
     QTest::keyClick(numeric, Qt::Key_Return);
@@ -46,15 +42,11 @@ inline void Enter(QSpinBox* numeric, int value) {
 
 // Clicks the numeric's up or down arrow once.
 inline void ClickArrow(QSpinBox* numeric, bool up) {
-    ASSERT_TRUE(numeric->isVisible());
-    ASSERT_TRUE(numeric->isEnabled());
+    ASSERT_TRUE(numeric->isVisible() && numeric->isEnabled());
     QStyleOptionSpinBox option;
     option.initFrom(numeric);
     option.frame = numeric->hasFrame();
     option.buttonSymbols = numeric->buttonSymbols();
-    option.subControls = QStyle::SC_SpinBoxFrame | QStyle::SC_SpinBoxEditField |
-                         QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown;
-    option.stepEnabled = QAbstractSpinBox::StepUpEnabled | QAbstractSpinBox::StepDownEnabled;
     const QRect arrow = numeric->style()->subControlRect(
         QStyle::CC_SpinBox, &option, up ? QStyle::SC_SpinBoxUp : QStyle::SC_SpinBoxDown, numeric);
     ASSERT_FALSE(arrow.isEmpty());
@@ -73,16 +65,14 @@ inline bool EditCell(QTableWidget* table, int row, int column, int value) {
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
     if (table->currentRow() != row || table->currentColumn() != column) return false;
     QTest::keyClick(table, Qt::Key_F2);
-    // Editors closed before may still await their deletion.
-    QSpinBox* editor = nullptr;
+    QSpinBox* editor = nullptr;  // editors closed before may still await their deletion
     for (QSpinBox* open : table->viewport()->findChildren<QSpinBox*>())
         if (open->isVisible()) editor = open;
     if (!editor) return false;
     editor->selectAll();
     QTest::keyClicks(editor, QString::number(value));
     QTest::keyClick(editor, Qt::Key_Return);
-    // The table takes the editor's value in a queued call.
-    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();  // the table takes the editor's value in a queued call
     return !editor->isVisible();
 }
 

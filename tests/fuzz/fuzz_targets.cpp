@@ -42,7 +42,6 @@ QString ScratchDir() {
 QString ScratchPrefix() {
     return QStringLiteral("tvx-fuzz-%1-").arg(QCoreApplication::applicationPid());
 }
-
 void RemoveScratchFiles() {
     QDir dir(ScratchDir());
     for (const QString& name : dir.entryList({ScratchPrefix() + QLatin1Char('*')}, QDir::Files))
@@ -87,11 +86,8 @@ void ColourArrayFile(const std::uint8_t* data, std::size_t size) {
     RowColours colours = DefaultRowColours();
     const ColourArrayRead read = ReadColourArrayFile(path, colours);
     Require(read.entriesRead >= 0 && read.entriesRead <= kRowColourEntries, "entry count");
-    for (int i = read.entriesRead; i < kRowColourEntries; ++i) {
-        Require(colours[static_cast<std::size_t>(i)] ==
-                    DefaultRowColours()[static_cast<std::size_t>(i)],
-                "entries not read keep their values");
-    }
+    for (auto i = static_cast<std::size_t>(read.entriesRead); i < colours.size(); ++i)
+        Require(colours[i] == DefaultRowColours()[i], "entries not read keep their values");
     if (read.ok()) {
         const QString copy = ScratchPath("copy.car");
         Require(WriteColourArrayFile(copy, colours).ok, "read colours can be written");
@@ -110,9 +106,8 @@ void ColourArrayFile(const std::uint8_t* data, std::size_t size) {
 void AddressHistory(const std::uint8_t* data, std::size_t size) {
     const std::vector<QString> entries = LoadAddressHistory(PutScratch("in.ipa", data, size));
     Require(entries.size() <= size / kHistoryRecordBytes + 1, "no more entries than records");
-    for (const QString& entry : entries) {
+    for (const QString& entry : entries)
         Require(!entry.isEmpty() && entry.size() <= kHistoryTextBytes, "entry within its record");
-    }
     const QString copy = ScratchPath("copy.ipa");
     Require(SaveAddressHistory(copy, entries).ok, "a loaded history can be saved");
     std::vector<QString> expected = entries;
@@ -180,18 +175,16 @@ void SimScenario(const std::uint8_t* data, std::size_t size) {
     const auto scenario = sim::Scenario::Parse(QString::fromUtf8(Bytes(data, size)), &error);
     Require(scenario.has_value() == error.isEmpty(), "a refusal says why");
     if (!scenario) return;
-    for (std::int64_t t : {std::int64_t{0}, std::int64_t{1}, std::int64_t{999999999}}) {
+    for (std::int64_t t : {std::int64_t{0}, std::int64_t{1}, std::int64_t{999999999}})
         (void)scenario->SampleAt(t, t);
-    }
 }
 
 // Command-line options of the simulator, one per line; files are not named (a scenario file
 // would read from the file system).
 void SimOptions(const std::uint8_t* data, std::size_t size) {
     const QStringList args = QString::fromUtf8(Bytes(data, size)).split(QLatin1Char('\n'));
-    for (const QString& arg : args) {
+    for (const QString& arg : args)
         if (arg.contains(QLatin1String("scenario"))) return;
-    }
     QString error;
     const auto options = sim::ParseSimOptions(args, &error);
     Require(options.has_value() == error.isEmpty(), "a refusal says why");
@@ -199,11 +192,9 @@ void SimOptions(const std::uint8_t* data, std::size_t size) {
     // What the faults ask for stays bounded, whatever the numbers.
     sim::FaultPlan plan;
     for (const sim::Fault& fault : options->faults) plan.Add(fault);
-    for (std::uint16_t order : {1, 3, 5, 7}) {
-        for (const sim::ReplyStep& step : plan.Apply(order, QByteArray(kFrameBytes, '\0'))) {
+    for (std::uint16_t order : {1, 3, 5, 7})
+        for (const sim::ReplyStep& step : plan.Apply(order, QByteArray(kFrameBytes, '\0')))
             Require(step.bytes.size() <= 2 * 65536 + kFrameBytes, "bounded reply");
-        }
-    }
 }
 
 constexpr FuzzTarget kTargets[] = {
@@ -224,9 +215,8 @@ std::span<const FuzzTarget> AllTargets() {
 }
 
 const FuzzTarget* FindTarget(std::string_view name) {
-    for (const FuzzTarget& target : kTargets) {
+    for (const FuzzTarget& target : kTargets)
         if (target.name == name) return &target;
-    }
     return nullptr;
 }
 

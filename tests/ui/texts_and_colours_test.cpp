@@ -1,0 +1,45 @@
+// The help texts as the user reads them, and the text colour chosen for a coloured control.
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include "info_texts.h"
+#include "readable_colour.h"
+
+namespace tvx {
+namespace {
+
+TEST(InfoTexts, BlanksLineBreaksAndOddSpellingsAreKept) {
+    const std::pair<const char*, const char*> texts[] = {
+        {info::InfoButtonStop, " Stops data transfer from sensor to PC.\n Shortcut Key: F12. "},
+        {info::InfoEditDynWinLoHi, " Select a window for dynamic \n regaluation when PMOD = DYN."},
+        {info::InfoEditTpValueIto, " Select an ITO respectively aMTO. "},
+        {info::calib::InfoButtonStop, " Stops data transfer from sensor to PC."},
+        {info::tempcomp::InfoTimeoutVer,
+         " ATTENTION! \n \n TIMEOUT \n NO SERIAL CONNECTION TO SENSOR.                           "
+         "\n The version of the sensor is displayed as the name of this dialog box."},
+        {info::InfoDispTemp, " Displays in \u00B0C the actual temperature in the sensor."},
+    };
+    for (const auto& [text, expected] : texts) EXPECT_STREQ(text, expected);
+    EXPECT_EQ(info::tempcomp::InfoEditConnect, info::InfoEditConnect) << "shared by the programs";
+}
+
+TEST(ReadableColour, TextReadsOnEveryBackgroundByTheWcagMeasure) {
+    const std::tuple<std::uint32_t, std::uint32_t, double> cases[] = {
+        {0x000000, 0xFFFFFF, 21.0}, {0xFFFFFF, 0x000000, 21.0}, {0x777777, 0xFFFFFF, 4.48},
+        {0xE0E0E0, 0x00FF00, 1.04}, {0xFF0000, 0x000000, 5.25}, {0x123456, 0x123456, 1.0},
+    };
+    for (const auto& [a, b, ratio] : cases)
+        EXPECT_NEAR(ContrastRatio(a, b), ratio, 0.01) << std::hex << a << " " << b;
+    // Every colour of a 4-bit-per-channel grid, the light and dark ends included.
+    for (std::uint32_t background = 0; background <= 0xFFFFFF; background += 0x11)
+        if ((background & 0xF0F0F0) >> 4 == (background & 0x0F0F0F)) {
+            const std::uint32_t text = ReadableTextColour(background);
+            ASSERT_TRUE(text == 0x000000 || text == 0xFFFFFF);
+            ASSERT_GE(ContrastRatio(text, background), 4.5) << std::hex << background;
+            ASSERT_GE(ContrastRatio(text, background), ContrastRatio(text ^ 0xFFFFFF, background));
+        }
+}
+
+}  // namespace
+}  // namespace tvx

@@ -1,0 +1,491 @@
+// The main panel and the group panel offscreen, without a sensor: the parameter controls and their
+// mode rules, the memory selector and the live view of a frame; and what one frame puts on the
+// panel, computed without a window.
+#include <gtest/gtest.h>
+
+#include "display_checks.h"
+#include "live_frame_view.h"
+#include "scope_fixture.h"
+
+namespace tvx {
+namespace {
+
+class PanelsTest : public ScopePanels {
+  protected:
+    void ShowGroupPanel() {
+        controls->ParaInVis();
+        Click(controls->buttonColorGroups);
+        grouppanel->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(grouppanel.get()));
+    }
+    // Row labels 1 ... activeRows green, the others red, in both tables.
+    void ExpectRowLabels(int activeRows) {
+        for (int row = 0; row < kTeachRows; ++row) {
+            const QColor expected(row < activeRows ? 0x008000 : 0xFF0000);
+            EXPECT_EQ(controls->gridTeach->RowLabelColour(row), expected) << row;
+            EXPECT_EQ(grouppanel->gridGroups->RowLabelColour(row), expected) << row;
+        }
+    }
+    QStringList TeachColumnLabels() const {
+        QStringList labels;
+        for (int c = 0; c < kTeachColumns; ++c)
+            labels << controls->gridTeach->horizontalHeaderItem(c)->text();
+        return labels;
+    }
+    std::array<bool, 4> Lamps() const {
+        std::array<bool, 4> on{};
+        for (std::size_t i = 0; i < on.size(); ++i) on[i] = panel->colourBit[i]->IsOn();
+        return on;
+    }
+};
+
+// The cell in the row labelled n belongs to teach row n, as "No.", C-No and the help count.
+TEST_F(PanelsTest, TablesLabelTheTeachRowsAsTheProgramCountsThem) {
+    ShowGroupPanel();
+    for (WordTable* table : {controls->gridTeach, grouppanel->gridGroups}) {
+        for (int n : {0, 7, 14}) {
+            int row = -1;
+            for (int r = 0; r < kTeachRows; ++r)
+                if (table->verticalHeaderItem(r)->text() == QString::number(n)) row = r;
+            ASSERT_TRUE(row >= 0 && EditCell(table, row, 0, 100 + n)) << n;
+        }
+    }
+    controls->GetPanelValues();
+    for (int n : {0, 7, 14}) EXPECT_EQ(state.params.ctt[n][0], 100 + n);
+    for (int n : {0, 7, 14}) EXPECT_EQ(state.params.groupbuf[n], 100 + n);
+}
+
+// More than 4 colours with a DIRECT output, or a colour group above 3 outside BINARY, is warned
+// about on the commit of either control and after a parameter read; a warning changes no value.
+TEST_F(PanelsTest, ColourCountAndGroupWarningsComeWithEveryCommitAndRead) {
+    const QString maxcol = Text(info::InfoMaxColNo), groups = Text(info::InfoGroupsOutmode);
+    using Act = std::function<void()>;
+    auto colours = [&](int n) -> Act { return [=] { Enter(controls->editMaxcolNo, n); }; };
+    auto output = [&](int code) -> Act { return [=] { Choose(controls->editOutmode, code); }; };
+    auto cell = [&](int row, int group) -> Act {
+        return [=] {
+            ShowGroupPanel();
+            ASSERT_TRUE(EditCell(grouppanel->gridGroups, row, 0, group));
+            EXPECT_EQ(grouppanel->Group(row), group);
+            controls->ParaVis();
+        };
+    };
+    const Act read = [&] {
+        controls->GetPanelValues();
+        controls->InitPanelCtrlAttr();
+    };
+    const Act readFiveDirectWithGroups = [&] {
+        state.params.maxcolno = 5;
+        state.params.outmode = kOutmodeDirectLo;
+        state.params.colorgroup = 1;
+        state.params.groupbuf[3] = 7;
+        controls->SetPanelValues();  // values only; the rules come with InitPanelCtrlAttr
+    };
+    const Act switchGroups = [&] { Click(grouppanel->switchColorGroups); };
+    struct Step {
+        const char* what;
+        Act act;
+        QStringList warnings;
+        int activeRows;  // 0: not looked at
+    };
+    const Step steps[] = {
+        {"5 colours, BINARY", colours(5), {}, 5},
+        {"DIRECT LO", output(kOutmodeDirectLo), {maxcol}, 5},
+        {"7 colours", colours(7), {maxcol}, 7},
+        {"a read", read, {maxcol}, 7},
+        {"4 colours", colours(4), {}, 4},
+        {"4, DIRECT HI", output(kOutmodeDirectHi), {}, 4},
+        {"BINARY", output(kOutmodeBinary), {}, 4},
+        {"15 colours", colours(15), {}, 15},
+        {"values of a read", readFiveDirectWithGroups, {}, 15},
+        {"their rules", [&] { controls->InitPanelCtrlAttr(); }, {groups, maxcol}, 5},
+        {"group 4 outside BINARY", cell(1, 4), {groups}, 0},
+        {"group 3", cell(2, 3), {}, 0},
+        {"6 colours do not look at the groups", colours(6), {maxcol}, 6},
+        {"DIRECT HI, groups on", output(kOutmodeDirectHi), {maxcol, groups}, 0},
+        {"groups off", switchGroups, {}, 0},
+        {"DIRECT LO, groups off", output(kOutmodeDirectLo), {maxcol}, 0},
+        {"groups on", switchGroups, {groups}, 0},
+        {"BINARY, groups on", output(kOutmodeBinary), {}, 0},
+        {"group 14 in BINARY", cell(14, 14), {}, 0},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        popups.Clear();
+        step.act();
+        EXPECT_EQ(popups.Texts(), step.warnings);
+        for (const QString& title : popups.Titles()) EXPECT_EQ(title, "INFO!");
+        if (step.activeRows) ExpectRowLabels(step.activeRows);
+    }
+    // A number typed straight into a cell and committed by clicking another cell is checked too.
+    Choose(controls->editOutmode, kOutmodeDirectLo);
+    ShowGroupPanel();
+    popups.Clear();
+    WordTable* table = grouppanel->gridGroups;
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      table->visualItemRect(table->item(6, 0)).center());
+    QTest::keyClicks(table, "9");
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      table->visualItemRect(table->item(8, 0)).center());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(grouppanel->Group(6), 9);
+    EXPECT_EQ(popups.Texts(), QStringList{groups});
+}
+
+// Evaluation mode 3 forces 4 BINARY colours without groups and shows the colour number on four
+// lamps; modes 0 to 2 set the teach button and the CTO column. Forcing writes the controls only:
+// the parameter set takes the forced values at the next read.
+TEST_F(PanelsTest, EvaluationModesForceColoursAndChooseTheColourNumberDisplay) {
+    Enter(controls->editMaxcolNo, 9);
+    ShowGroupPanel();
+    Click(grouppanel->switchColorGroups);
+    controls->ParaVis();
+    Choose(controls->editEvalmode, 3);
+    EXPECT_EQ(controls->editMaxcolNo->value(), 4);
+    EXPECT_FALSE(controls->editMaxcolNo->isEnabled() || controls->editOutmode->isEnabled());
+    ExpectRowLabels(4);
+    EXPECT_FALSE(grouppanel->isVisible() || grouppanel->switchColorGroups->isChecked());
+    EXPECT_FALSE(Shown(panel->dispCOL) || Shown(panel->group));
+    EXPECT_TRUE(Shown(panel->colourBits));
+    EXPECT_EQ(state.params.maxcolno, 9u);
+    controls->GetPanelValues();
+    EXPECT_EQ(state.params.maxcolno, 4u);
+    EXPECT_EQ(state.params.colorgroup, 0);
+    for (auto [colour, lamps] : {std::pair{5, std::array<bool, 4>{false, true, false, true}},
+                                 std::pair{255, std::array<bool, 4>{true, true, true, true}}}) {
+        ShowFrame(1, 1, 1, 1, 1, 1, colour);
+        EXPECT_EQ(Lamps(), lamps) << colour;
+    }
+    struct Mode {
+        int evalmode;
+        bool teachButton, ctoEditable;
+    };
+    for (const Mode& m :
+         {Mode{3, false, true}, Mode{2, false, false}, Mode{1, false, true}, Mode{0, true, true}}) {
+        SCOPED_TRACE(m.evalmode);
+        controls->ParaVis();
+        Choose(controls->editEvalmode, m.evalmode);
+        EXPECT_EQ(Shown(panel->dispCOL), m.evalmode != 3);
+        controls->ParaInVis();
+        EXPECT_EQ(controls->buttonColorGroups->isVisible(), m.evalmode != 3);
+        EXPECT_EQ(controls->buttonTeachDataTo->isEnabled(), m.teachButton);
+        panel->activateWindow();
+        EXPECT_EQ(EditCell(controls->gridTeach, 4, kTeachColumnCto, 70 + m.evalmode),
+                  m.ctoEditable);
+    }
+    EXPECT_EQ(controls->editMaxcolNo->value(), 4) << "leaving mode 3 keeps the forced values";
+    EXPECT_TRUE(controls->editMaxcolNo->isEnabled());
+    EXPECT_EQ(popups.Count(), 0) << popups.Texts().join('|').toStdString();
+}
+
+// An external trigger forces external teach off; external teach forces the trigger off, ON 1 and
+// ON 2 the power mode to STAT (ON 2 takes the power from the window); DYN forces the limit to 0.
+TEST_F(PanelsTest, TriggerTeachAndPowerModesForceEachOther) {
+    ParameterControls& c = *controls;
+    Enter(c.editIntlim, 250);
+    c.GetPanelValues();
+    struct Row {
+        QComboBox* ring;
+        int value;
+        const char* enabled;  // trigger, teach, power mode, power, window, limit
+        int trigger, teach, pmode, limit;
+    };
+    const Row rows[] = {
+        {c.editTrigger, 1, "101101", 1, 0, 0, 250}, {c.editTrigger, 0, "111101", 0, 0, 0, 250},
+        {c.editExteach, 2, "010101", 0, 2, 0, 250}, {c.editExteach, 3, "010011", 0, 3, 0, 250},
+        {c.editExteach, 1, "011101", 0, 1, 0, 250}, {c.editExteach, 0, "111101", 0, 0, 0, 250},
+        {c.editPmode, 1, "111010", 0, 0, 1, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.enabled);
+        Choose(row.ring, row.value);
+        const QWidget* controlsInOrder[] = {c.editTrigger, c.editExteach,  c.editPmode,
+                                            c.slidePower,  c.editDynWinLo, c.editIntlim};
+        QString enabled;
+        for (const QWidget* w : controlsInOrder) enabled += w->isEnabled() ? '1' : '0';
+        EXPECT_EQ(enabled, row.enabled);
+        EXPECT_EQ(c.editDynWinHi->isEnabled(), c.editDynWinLo->isEnabled());
+        EXPECT_EQ(c.editTrigger->currentData().toInt(), row.trigger);
+        EXPECT_EQ(c.editExteach->currentData().toInt(), row.teach);
+        EXPECT_EQ(c.editPmode->currentData().toInt(), row.pmode);
+        EXPECT_EQ(c.editIntlim->value(), row.limit);
+    }
+    EXPECT_EQ(state.params.intlim, 250) << "the variable follows at the next read";
+    c.GetPanelValues();
+    EXPECT_EQ(state.params.intlim, 0);
+    c.slidePower->setFocus();
+    QTest::keyClick(c.slidePower, Qt::Key_Right);
+    EXPECT_EQ(c.dispPower->text(), QString::number(c.slidePower->value()));
+    EXPECT_EQ(popups.Count(), 0);
+}
+
+TEST_F(PanelsTest, MemoryTogglesActAsOneSelector) {
+    const std::pair<QAbstractButton*, std::uint16_t> steps[] = {
+        {panel->selectEEPROM, EEPROM}, {panel->selectFILE, DATFILE},  {panel->selectFILE, RAM},
+        {panel->selectRAM, RAM},       {panel->selectEEPROM, EEPROM}, {panel->selectEEPROM, RAM},
+        {panel->selectEEPROM, EEPROM}, {panel->selectRAM, RAM}};
+    for (auto [clicked, target] : steps) {
+        Click(clicked);
+        EXPECT_EQ(state.exchange.target, target);
+        EXPECT_EQ(panel->selectRAM->isChecked(), target == RAM);
+        EXPECT_EQ(panel->selectEEPROM->isChecked(), target == EEPROM);
+        EXPECT_EQ(panel->selectFILE->isChecked(), target == DATFILE);
+    }
+}
+
+// A new calculation mode is written to RAM at once, whatever memory was selected, with the
+// commands but STOP dimmed during the send; then tables, displays and graphs are relabelled.
+TEST_F(PanelsTest, CalculationModeIsSentToRamAndRelabelsTheView) {
+    ParameterControls& c = *controls;
+    std::vector<QString> seen;  // at each send: the target, what is enabled, the columns
+    onSend = [&] {
+        seen.push_back(QStringLiteral("%1 %2%3%4%5%6 %7")
+                           .arg(state.exchange.target)
+                           .arg(panel->selectRAM->isChecked())
+                           .arg(panel->buttonSend->isEnabled())
+                           .arg(panel->buttonGo->isEnabled())
+                           .arg(c.editCalcmode->isEnabled())
+                           .arg(panel->buttonStop->isEnabled())
+                           .arg(TeachColumnLabels().join(',')));
+    };
+    const QStringList xy = {"X", "Y", "CTO", "INT", "ITO"}, si = {"s", "i", "siTO", "M", "MTO"};
+    auto sourceItem = [this](int code) {
+        return panel->selectSource->itemText(panel->selectSource->findData(code));
+    };
+    live->ShowZoomGraph();
+    live->PrepareColourPlane();
+    live->PrepareColourPlane();
+    ASSERT_EQ(panel->graphData1->PlotCount(), 1) << "one X/Y border, however often prepared";
+    const QCPGraph* border = panel->graphData1->graph(0);
+    EXPECT_EQ(border->pen().color(), QColor(0xA0A0A0));
+    ASSERT_EQ(border->dataCount(), kRampPoints);
+    EXPECT_EQ(border->data()->at(0)->value, 4095);
+    EXPECT_EQ(border->data()->at(4095)->value, 0);
+    EXPECT_FALSE(live->ZoomGraphInFront());
+
+    Click(panel->selectEEPROM);
+    Choose(c.editCalcmode, 1);
+    Click(panel->selectFILE);
+    Choose(c.editCalcmode, 0);
+    EXPECT_EQ(seen, std::vector<QString>({QStringLiteral("%1 10001 X,Y,CTO,INT,ITO").arg(RAM),
+                                          QStringLiteral("%1 10001 s,i,siTO,M,MTO").arg(RAM)}));
+    EXPECT_TRUE(panel->selectRAM->isChecked());
+    EXPECT_TRUE(panel->buttonSend->isEnabled() && c.editCalcmode->isEnabled());
+    EXPECT_EQ(TeachColumnLabels(), xy);
+    EXPECT_EQ(panel->graphData1->PlotCount(), 0) << "s/i deleted the plots";
+    state.params.calcmode = 1;  // a parameter read relabels without writing anything
+    c.SetPanelValues();
+    c.InitPanelCtrlAttr();
+    EXPECT_EQ(seen.size(), 2u);
+    EXPECT_EQ(TeachColumnLabels(), si);
+    EXPECT_EQ(QStringList({panel->labelX->text(), panel->labelY->text(), panel->labelINT->text(),
+                           sourceItem(0), sourceItem(2)}),
+              QStringList({"s", "i", "M", "s/i", "M"}));
+    EXPECT_EQ(BackgroundOf(panel->dispY), 0xFFFF00u);
+    EXPECT_EQ(panel->graphData1->RequestedXRange(), QCPRange(0, 10000));
+    EXPECT_EQ(panel->graphData1->RequestedYRange(), QCPRange(0, 4000));
+    EXPECT_EQ(panel->graphINT->yAxis->range(), QCPRange(0, 1200));
+    live->PrepareColourPlane();
+    EXPECT_EQ(panel->graphData1->PlotCount(), 0) << "no border in s/i";
+    Choose(c.editCalcmode, 0);
+    EXPECT_EQ(sourceItem(2), "INT");
+    EXPECT_EQ(BackgroundOf(panel->dispY), 0x00FF00u);
+    EXPECT_EQ(panel->graphINT->yAxis->range(), QCPRange(0, 4096));
+    live->PrepareColourPlane();
+    Choose(c.editCalcmode, 0);
+    EXPECT_EQ(seen.size(), 4u) << "choosing the mode set is a commit too";
+    EXPECT_EQ(panel->graphData1->PlotCount(), 1) << "in X/Y the plots are kept";
+}
+
+TEST_F(PanelsTest, GroupPanelResetsTheTableAndCloses) {
+    state.params.groupbuf.fill(9);
+    state.params.colorgroup = 1;
+    controls->SetPanelValues();
+    controls->InitPanelCtrlAttr();
+    EXPECT_TRUE(Shown(panel->group));
+    ShowGroupPanel();
+    Click(grouppanel->buttonResetGroupTable);
+    controls->GetPanelValues();
+    for (int row = 0; row < kTeachRows; ++row) EXPECT_EQ(state.params.groupbuf[row], 0) << row;
+    Click(grouppanel->switchColorGroups);
+    EXPECT_FALSE(Shown(panel->group));
+    Click(grouppanel->buttonGroupPanelClose);
+    EXPECT_FALSE(grouppanel->isVisible());
+}
+
+// What the panels hold goes back into the parameter set unchanged; what they do not hold stays.
+TEST_F(PanelsTest, PanelValuesRoundTripTheWholeParameterSet) {
+    ParameterSet p;
+    p.power = 1000;
+    p.pmode = 1;
+    p.average = 65535;
+    p.evalmode = 2;
+    p.hold = 1234;
+    p.intlim = 4095;
+    p.maxcolno = 15;
+    p.outmode = kOutmodeDirectHi;
+    p.trigger = 2;
+    p.exteach = 3;
+    p.calcmode = 1;
+    p.dynwinhi = 65535;
+    p.colorgroup = 1;
+    for (int r = 0; r < kTeachRows; ++r) {
+        for (int c = 0; c < kTeachColumns; ++c)
+            p.ctt[r][c] = static_cast<std::uint16_t>(r * 4000 + c * 777 + (r == 14 ? 5000 : 0));
+        p.groupbuf[r] = static_cast<std::uint16_t>(14 - r);
+    }
+    ParameterSet q;  // the other codes and the lowest values
+    q.maxcolno = 1;
+    q.outmode = kOutmodeDirectLo;
+    q.average = 1;
+    q.evalmode = 3;
+    q.trigger = 1;
+    for (const ParameterSet& set : {p, q}) {
+        state.params = set;
+        controls->SetPanelValues();
+        state.params = ParameterSet{};
+        state.params.frei15 = 0xBEEF;
+        state.params.groupbuf[15] = 99;
+        controls->GetPanelValues();
+        ParameterSet expected = set;
+        expected.frei15 = 0xBEEF;
+        expected.groupbuf[15] = 99;
+        EXPECT_EQ(state.params, expected);
+    }
+    EXPECT_EQ(popups.Count(), 0);
+}
+
+TEST_F(PanelsTest, SourceShowsItsDisplaysAndGraph) {
+    struct Row {
+        int source;
+        bool rgb, plane, rgbChart, intChart, colourPlane;
+    };
+    for (const Row& row :
+         {Row{1, true, false, true, false, false}, Row{2, false, true, false, true, false},
+          Row{0, false, true, false, false, true}}) {
+        SCOPED_TRACE(row.source);
+        Choose(panel->selectSource, row.source);
+        EXPECT_EQ(Shown(panel->dispRed), row.rgb);
+        EXPECT_EQ(Shown(panel->dispX), row.plane);
+        EXPECT_EQ(Shown(panel->graphRGB), row.rgbChart);
+        EXPECT_EQ(Shown(panel->graphINT), row.intChart);
+        EXPECT_EQ(Shown(panel->graphData1), row.colourPlane);
+        EXPECT_TRUE(Shown(panel->barRed) && Shown(panel->dispTemp) && Shown(panel->colourPatch));
+    }
+    // A parameter read re-applies the selection the ring holds.
+    {
+        const QSignalBlocker blocker(panel->selectSource);
+        panel->selectSource->setCurrentIndex(panel->selectSource->findData(1));
+    }
+    controls->InitPanelCtrlAttr();
+    EXPECT_TRUE(Shown(panel->graphRGB));
+}
+
+// A frame fills the displays, bars and patch, both histories and the graph SOURCE shows; the
+// intensity band comes from the teach-table row named by "No.", while SOURCE is the intensity.
+TEST_F(PanelsTest, AFrameFillsTheDisplaysHistoriesAndTheGraphOfSource) {
+    state.live.dataTemp = 31;
+    state.live.dataGroup = 2;
+    ShowFrame(4095, 0, 160, 1500, 900, 700, 7);
+    QStringList shown;
+    for (QLineEdit* display :
+         {panel->dispRed, panel->dispGreen, panel->dispBlue, panel->dispX, panel->dispY,
+          panel->dispINT, panel->dispCOL, panel->dispTemp, panel->dispGroup})
+        shown << display->text();
+    EXPECT_EQ(shown, QStringList({"4095", "0", "160", "1500", "900", "700", "7", "31", "2"}));
+    EXPECT_EQ(panel->barBlue->value(), 160);
+    EXPECT_TRUE(panel->colourPatch->styleSheet().contains("#ff000a"));
+    EXPECT_EQ(panel->graphData1->CursorPosition(), QPointF(1500, 900));
+    EXPECT_TRUE(panel->graphRGB->TraceValues(0).isEmpty()) << "strip charts wait for SOURCE";
+
+    Choose(panel->selectSource, 1);
+    ShowFrame(11, 21, 31, 1600, 950, 710);
+    EXPECT_EQ(panel->graphData1->CursorPosition(), QPointF(1500, 900)) << "cursor stays";
+    EXPECT_EQ(panel->graphRGB->TraceValues(0).mid(98), QVector<double>({4095, 11}));
+    EXPECT_EQ(panel->graphRGB->TraceValues(2).back(), 31);
+    EXPECT_EQ(state.intbuf[298], 0) << "no band unless SOURCE is the intensity";
+
+    controls->ParaInVis();
+    Choose(panel->selectSource, 2);
+    state.params.ctt[0][3] = 10;  // the table control counts, not the parameter set
+    for (auto [row, intensity] : {std::pair{0, 4000}, std::pair{6, 100}}) {
+        ASSERT_TRUE(EditCell(controls->gridTeach, row, 3, intensity));
+        ASSERT_TRUE(EditCell(controls->gridTeach, row, 4, 200));
+    }
+    Enter(controls->editNo, 0);
+    ShowFrame(12, 22, 32, 1700, 990, 3900);
+    EXPECT_EQ(panel->graphINT->TraceValues(0).mid(98), QVector<double>({710, 3900}));
+    EXPECT_EQ(panel->graphINT->TraceValues(1).back(), 4095);
+    EXPECT_EQ(panel->graphINT->TraceValues(2).back(), 3800);
+    EXPECT_EQ(panel->graphRGB->TraceValues(0).back(), 11) << "the RGB chart is not redrawn";
+    Enter(controls->editNo, 6);
+    ShowFrame(1, 2, 3, 4, 5, 150);
+    EXPECT_EQ(state.intbuf[298], 300);
+    EXPECT_EQ(state.intbuf[299], 0);
+}
+
+// Every coloured display and lamp reads well, in both calculation modes and lit or dark; the
+// colour plane keeps one scale for both axes, and no state changes the window's size.
+TEST_F(PanelsTest, DisplaysReadWellGraphsStayRoundAndTheWindowKeepsItsSize) {
+    WindowSizeWatch window(panel.get());
+    std::vector<QWidget*> coloured = {panel->dispX, panel->dispY};
+    for (IndicatorLamp* lamp : panel->colourBit) coloured.push_back(lamp);
+    for (int calcmode : {1, 0}) {
+        const std::string mode = "calcmode " + std::to_string(calcmode);
+        Choose(controls->editCalcmode, calcmode);
+        for (int evalmode : {0, 1, 2, 3}) {
+            Choose(controls->editEvalmode, evalmode);
+            window.Expect(mode + " evaluation mode " + std::to_string(evalmode));
+        }
+        for (std::int32_t colour : {0, 15}) {
+            ShowFrame(100, 200, 300, 400, 500, 600, colour);
+            for (QWidget* control : coloured)
+                EXPECT_GE(TextContrast(control), kReadableContrast) << mode << " colour " << colour;
+        }
+        for (int source : {1, 2, 0}) {
+            Choose(panel->selectSource, source);
+            window.Expect(mode + " SOURCE " + std::to_string(source));
+        }
+        ExpectRoundCircles(panel->graphData1, mode);
+        controls->ParaInVis();
+        window.Expect(mode + " on the teach page");
+        controls->ParaVis();
+    }
+    for (QSize size : {QSize(1000, 600), QSize(1300, 740)}) {
+        panel->resize(size);
+        ExpectRoundCircles(panel->graphData1, "resized");
+    }
+}
+
+TEST(LiveFrameView, HistoriesPatchLampsAndBandOfOneFrame) {
+    StripChartHistory history{};
+    for (int i = 0; i <= kHistorySamples; ++i) PushSample(history, 999 + i, 1999 + i, 2999 + i);
+    for (int i = 0; i < kHistoryValues; ++i)
+        EXPECT_EQ(history[static_cast<std::size_t>(i)], 1000 * (i % 3 + 1) + i / 3) << i;
+    struct Patch {
+        std::uint16_t r, g, b;
+        std::uint32_t colour;
+    };
+    for (const Patch& p : {Patch{4095, 4095, 4095, 0xFFFFFF}, Patch{15, 16, 31, 0x000101},
+                           Patch{2000, 1200, 800, 0x7D4B32}, Patch{0, 65535, 0, 0x00FF00}})
+        EXPECT_EQ(PatchColour(p.r, p.g, p.b), p.colour) << p.r << " " << p.g << " " << p.b;
+    using Bits = std::array<bool, 4>;  // indicators 8, 4, 2, 1
+    for (auto [number, bits] : {std::pair{0, Bits{}}, std::pair{2, Bits{false, false, true, false}},
+                                std::pair{4, Bits{false, true, false, false}},
+                                std::pair{9, Bits{true, false, false, true}},
+                                std::pair{16, Bits{true, true, true, true}}})
+        EXPECT_EQ(ColourNumberBits(number), bits) << number;
+    struct Band {
+        std::uint16_t intensity, tolerance;
+        int lower, upper;
+    };
+    for (const Band& b :
+         {Band{4000, 200, 3800, 4095}, Band{100, 200, 0, 300}, Band{1000, 50, 950, 1050},
+          Band{65535, 65535, 0, 4095}, Band{30000, 0, 4095, 4095}}) {
+        const IntensityBand band = BandOfRow(b.intensity, b.tolerance);
+        EXPECT_EQ(std::pair(band.lower, band.upper), std::pair(b.lower, b.upper)) << b.intensity;
+    }
+}
+
+}  // namespace
+}  // namespace tvx

@@ -32,28 +32,7 @@ class PanelsTest : public ScopePanels {
             labels << controls->gridTeach->horizontalHeaderItem(c)->text();
         return labels;
     }
-    std::array<bool, 4> Lamps() const {
-        std::array<bool, 4> on{};
-        for (std::size_t i = 0; i < on.size(); ++i) on[i] = panel->colourBit[i]->IsOn();
-        return on;
-    }
 };
-
-// The cell in the row labelled n belongs to teach row n, as "No.", C-No and the help count.
-TEST_F(PanelsTest, TablesLabelTheTeachRowsAsTheProgramCountsThem) {
-    ShowGroupPanel();
-    for (WordTable* table : {controls->gridTeach, grouppanel->gridGroups}) {
-        for (int n : {0, 7, 14}) {
-            int row = -1;
-            for (int r = 0; r < kTeachRows; ++r)
-                if (table->verticalHeaderItem(r)->text() == QString::number(n)) row = r;
-            ASSERT_TRUE(row >= 0 && EditCell(table, row, 0, 100 + n)) << n;
-        }
-    }
-    controls->GetPanelValues();
-    for (int n : {0, 7, 14}) EXPECT_EQ(state.params.ctt[n][0], 100 + n);
-    for (int n : {0, 7, 14}) EXPECT_EQ(state.params.groupbuf[n], 100 + n);
-}
 
 // More than 4 colours with a DIRECT output, or a colour group above 3 outside BINARY, is warned
 // about on the commit of either control and after a parameter read; a warning changes no value.
@@ -91,30 +70,27 @@ TEST_F(PanelsTest, ColourCountAndGroupWarningsComeWithEveryCommitAndRead) {
     const Step steps[] = {
         {"5 colours, BINARY", colours(5), {}, 5},
         {"DIRECT LO", output(kOutmodeDirectLo), {maxcol}, 5},
-        {"7 colours", colours(7), {maxcol}, 7},
-        {"a read", read, {maxcol}, 7},
+        {"a read", read, {maxcol}, 5},
         {"4 colours", colours(4), {}, 4},
-        {"4, DIRECT HI", output(kOutmodeDirectHi), {}, 4},
         {"BINARY", output(kOutmodeBinary), {}, 4},
-        {"15 colours", colours(15), {}, 15},
-        {"values of a read", readFiveDirectWithGroups, {}, 15},
+        {"values of a read", readFiveDirectWithGroups, {}, 4},
         {"their rules", [&] { controls->InitPanelCtrlAttr(); }, {groups, maxcol}, 5},
         {"group 4 outside BINARY", cell(1, 4), {groups}, 0},
-        {"group 3", cell(2, 3), {}, 0},
         {"6 colours do not look at the groups", colours(6), {maxcol}, 6},
         {"DIRECT HI, groups on", output(kOutmodeDirectHi), {maxcol, groups}, 0},
         {"groups off", switchGroups, {}, 0},
         {"DIRECT LO, groups off", output(kOutmodeDirectLo), {maxcol}, 0},
         {"groups on", switchGroups, {groups}, 0},
-        {"BINARY, groups on", output(kOutmodeBinary), {}, 0},
         {"group 14 in BINARY", cell(14, 14), {}, 0},
     };
+    // Both tables number the rows as "No.", C-No and the help texts do.
+    EXPECT_EQ(controls->gridTeach->verticalHeaderItem(14)->text(), "14");
+    EXPECT_EQ(grouppanel->gridGroups->verticalHeaderItem(0)->text(), "0");
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
         popups.Clear();
         step.act();
         EXPECT_EQ(popups.Texts(), step.warnings);
-        for (const QString& title : popups.Titles()) EXPECT_EQ(title, "INFO!");
         if (step.activeRows) ExpectRowLabels(step.activeRows);
     }
     // A number typed straight into a cell and committed by clicking another cell is checked too.
@@ -130,6 +106,11 @@ TEST_F(PanelsTest, ColourCountAndGroupWarningsComeWithEveryCommitAndRead) {
     QCoreApplication::processEvents();
     EXPECT_EQ(grouppanel->Group(6), 9);
     EXPECT_EQ(popups.Texts(), QStringList{groups});
+    Click(grouppanel->buttonResetGroupTable);
+    controls->GetPanelValues();
+    EXPECT_EQ(state.params.groupbuf[6], 0);
+    Click(grouppanel->buttonGroupPanelClose);
+    EXPECT_FALSE(grouppanel->isVisible());
 }
 
 // Evaluation mode 3 forces 4 BINARY colours without groups and shows the colour number on four
@@ -147,15 +128,11 @@ TEST_F(PanelsTest, EvaluationModesForceColoursAndChooseTheColourNumberDisplay) {
     EXPECT_FALSE(grouppanel->isVisible() || grouppanel->switchColorGroups->isChecked());
     EXPECT_FALSE(Shown(panel->dispCOL) || Shown(panel->group));
     EXPECT_TRUE(Shown(panel->colourBits));
-    EXPECT_EQ(state.params.maxcolno, 9u);
     controls->GetPanelValues();
-    EXPECT_EQ(state.params.maxcolno, 4u);
     EXPECT_EQ(state.params.colorgroup, 0);
-    for (auto [colour, lamps] : {std::pair{5, std::array<bool, 4>{false, true, false, true}},
-                                 std::pair{255, std::array<bool, 4>{true, true, true, true}}}) {
-        ShowFrame(1, 1, 1, 1, 1, 1, colour);
-        EXPECT_EQ(Lamps(), lamps) << colour;
-    }
+    ShowFrame(1, 1, 1, 1, 1, 1, 5);
+    for (int lamp = 0; lamp < 4; ++lamp)
+        EXPECT_EQ(panel->colourBit[lamp]->IsOn(), lamp % 2) << lamp;
     struct Mode {
         int evalmode;
         bool teachButton, ctoEditable;
@@ -213,9 +190,6 @@ TEST_F(PanelsTest, TriggerTeachAndPowerModesForceEachOther) {
     EXPECT_EQ(state.params.intlim, 250) << "the variable follows at the next read";
     c.GetPanelValues();
     EXPECT_EQ(state.params.intlim, 0);
-    c.slidePower->setFocus();
-    QTest::keyClick(c.slidePower, Qt::Key_Right);
-    EXPECT_EQ(c.dispPower->text(), QString::number(c.slidePower->value()));
     EXPECT_EQ(popups.Count(), 0);
 }
 
@@ -237,38 +211,24 @@ TEST_F(PanelsTest, MemoryTogglesActAsOneSelector) {
 // commands but STOP dimmed during the send; then tables, displays and graphs are relabelled.
 TEST_F(PanelsTest, CalculationModeIsSentToRamAndRelabelsTheView) {
     ParameterControls& c = *controls;
-    std::vector<QString> seen;  // at each send: the target, what is enabled, the columns
+    std::vector<QStringList> seen;  // the teach table's columns at each send
     onSend = [&] {
-        seen.push_back(QStringLiteral("%1 %2%3%4%5%6 %7")
-                           .arg(state.exchange.target)
-                           .arg(panel->selectRAM->isChecked())
-                           .arg(panel->buttonSend->isEnabled())
-                           .arg(panel->buttonGo->isEnabled())
-                           .arg(c.editCalcmode->isEnabled())
-                           .arg(panel->buttonStop->isEnabled())
-                           .arg(TeachColumnLabels().join(',')));
+        seen.push_back(TeachColumnLabels());
+        EXPECT_EQ(state.exchange.target, RAM);
+        EXPECT_TRUE(panel->selectRAM->isChecked() && panel->buttonStop->isEnabled());
+        EXPECT_FALSE(panel->buttonSend->isEnabled() || c.editCalcmode->isEnabled());
     };
     const QStringList xy = {"X", "Y", "CTO", "INT", "ITO"}, si = {"s", "i", "siTO", "M", "MTO"};
-    auto sourceItem = [this](int code) {
-        return panel->selectSource->itemText(panel->selectSource->findData(code));
-    };
-    live->ShowZoomGraph();
     live->PrepareColourPlane();
     live->PrepareColourPlane();
     ASSERT_EQ(panel->graphData1->PlotCount(), 1) << "one X/Y border, however often prepared";
-    const QCPGraph* border = panel->graphData1->graph(0);
-    EXPECT_EQ(border->pen().color(), QColor(0xA0A0A0));
-    ASSERT_EQ(border->dataCount(), kRampPoints);
-    EXPECT_EQ(border->data()->at(0)->value, 4095);
-    EXPECT_EQ(border->data()->at(4095)->value, 0);
-    EXPECT_FALSE(live->ZoomGraphInFront());
+    EXPECT_EQ(panel->graphData1->graph(0)->dataCount(), kRampPoints);
 
     Click(panel->selectEEPROM);
     Choose(c.editCalcmode, 1);
     Click(panel->selectFILE);
     Choose(c.editCalcmode, 0);
-    EXPECT_EQ(seen, std::vector<QString>({QStringLiteral("%1 10001 X,Y,CTO,INT,ITO").arg(RAM),
-                                          QStringLiteral("%1 10001 s,i,siTO,M,MTO").arg(RAM)}));
+    EXPECT_EQ(seen, std::vector<QStringList>({xy, si})) << "relabelled after the send";
     EXPECT_TRUE(panel->selectRAM->isChecked());
     EXPECT_TRUE(panel->buttonSend->isEnabled() && c.editCalcmode->isEnabled());
     EXPECT_EQ(TeachColumnLabels(), xy);
@@ -279,38 +239,22 @@ TEST_F(PanelsTest, CalculationModeIsSentToRamAndRelabelsTheView) {
     EXPECT_EQ(seen.size(), 2u);
     EXPECT_EQ(TeachColumnLabels(), si);
     EXPECT_EQ(QStringList({panel->labelX->text(), panel->labelY->text(), panel->labelINT->text(),
-                           sourceItem(0), sourceItem(2)}),
-              QStringList({"s", "i", "M", "s/i", "M"}));
+                           panel->selectSource->currentText()}),
+              QStringList({"s", "i", "M", "s/i"}));
+    ExpectRoundCircles(panel->graphData1, "s/i");
     EXPECT_EQ(BackgroundOf(panel->dispY), 0xFFFF00u);
     EXPECT_EQ(panel->graphData1->RequestedXRange(), QCPRange(0, 10000));
-    EXPECT_EQ(panel->graphData1->RequestedYRange(), QCPRange(0, 4000));
     EXPECT_EQ(panel->graphINT->yAxis->range(), QCPRange(0, 1200));
     live->PrepareColourPlane();
     EXPECT_EQ(panel->graphData1->PlotCount(), 0) << "no border in s/i";
     Choose(c.editCalcmode, 0);
-    EXPECT_EQ(sourceItem(2), "INT");
     EXPECT_EQ(BackgroundOf(panel->dispY), 0x00FF00u);
     EXPECT_EQ(panel->graphINT->yAxis->range(), QCPRange(0, 4096));
+    ExpectRoundCircles(panel->graphData1, "X/Y");
     live->PrepareColourPlane();
     Choose(c.editCalcmode, 0);
     EXPECT_EQ(seen.size(), 4u) << "choosing the mode set is a commit too";
     EXPECT_EQ(panel->graphData1->PlotCount(), 1) << "in X/Y the plots are kept";
-}
-
-TEST_F(PanelsTest, GroupPanelResetsTheTableAndCloses) {
-    state.params.groupbuf.fill(9);
-    state.params.colorgroup = 1;
-    controls->SetPanelValues();
-    controls->InitPanelCtrlAttr();
-    EXPECT_TRUE(Shown(panel->group));
-    ShowGroupPanel();
-    Click(grouppanel->buttonResetGroupTable);
-    controls->GetPanelValues();
-    for (int row = 0; row < kTeachRows; ++row) EXPECT_EQ(state.params.groupbuf[row], 0) << row;
-    Click(grouppanel->switchColorGroups);
-    EXPECT_FALSE(Shown(panel->group));
-    Click(grouppanel->buttonGroupPanelClose);
-    EXPECT_FALSE(grouppanel->isVisible());
 }
 
 // What the panels hold goes back into the parameter set unchanged; what they do not hold stays.
@@ -334,24 +278,15 @@ TEST_F(PanelsTest, PanelValuesRoundTripTheWholeParameterSet) {
             p.ctt[r][c] = static_cast<std::uint16_t>(r * 4000 + c * 777 + (r == 14 ? 5000 : 0));
         p.groupbuf[r] = static_cast<std::uint16_t>(14 - r);
     }
-    ParameterSet q;  // the other codes and the lowest values
-    q.maxcolno = 1;
-    q.outmode = kOutmodeDirectLo;
-    q.average = 1;
-    q.evalmode = 3;
-    q.trigger = 1;
-    for (const ParameterSet& set : {p, q}) {
-        state.params = set;
-        controls->SetPanelValues();
-        state.params = ParameterSet{};
-        state.params.frei15 = 0xBEEF;
-        state.params.groupbuf[15] = 99;
-        controls->GetPanelValues();
-        ParameterSet expected = set;
-        expected.frei15 = 0xBEEF;
-        expected.groupbuf[15] = 99;
-        EXPECT_EQ(state.params, expected);
-    }
+    state.params = p;
+    controls->SetPanelValues();
+    state.params = ParameterSet{};
+    state.params.frei15 = 0xBEEF;
+    state.params.groupbuf[15] = 99;
+    controls->GetPanelValues();
+    p.frei15 = 0xBEEF;
+    p.groupbuf[15] = 99;
+    EXPECT_EQ(state.params, p);
     EXPECT_EQ(popups.Count(), 0);
 }
 
@@ -370,7 +305,6 @@ TEST_F(PanelsTest, SourceShowsItsDisplaysAndGraph) {
         EXPECT_EQ(Shown(panel->graphRGB), row.rgbChart);
         EXPECT_EQ(Shown(panel->graphINT), row.intChart);
         EXPECT_EQ(Shown(panel->graphData1), row.colourPlane);
-        EXPECT_TRUE(Shown(panel->barRed) && Shown(panel->dispTemp) && Shown(panel->colourPatch));
     }
     // A parameter read re-applies the selection the ring holds.
     {
@@ -400,9 +334,7 @@ TEST_F(PanelsTest, AFrameFillsTheDisplaysHistoriesAndTheGraphOfSource) {
 
     Choose(panel->selectSource, 1);
     ShowFrame(11, 21, 31, 1600, 950, 710);
-    EXPECT_EQ(panel->graphData1->CursorPosition(), QPointF(1500, 900)) << "cursor stays";
     EXPECT_EQ(panel->graphRGB->TraceValues(0).mid(98), QVector<double>({4095, 11}));
-    EXPECT_EQ(panel->graphRGB->TraceValues(2).back(), 31);
     EXPECT_EQ(state.intbuf[298], 0) << "no band unless SOURCE is the intensity";
 
     controls->ParaInVis();
@@ -424,51 +356,7 @@ TEST_F(PanelsTest, AFrameFillsTheDisplaysHistoriesAndTheGraphOfSource) {
     EXPECT_EQ(state.intbuf[299], 0);
 }
 
-// Every coloured display and lamp reads well, in both calculation modes and lit or dark; the
-// colour plane keeps one scale for both axes, and no state changes the window's size.
-TEST_F(PanelsTest, DisplaysReadWellGraphsStayRoundAndTheWindowKeepsItsSize) {
-    WindowSizeWatch window(panel.get());
-    std::vector<QWidget*> coloured = {panel->dispX, panel->dispY};
-    for (IndicatorLamp* lamp : panel->colourBit) coloured.push_back(lamp);
-    for (int calcmode : {1, 0}) {
-        const std::string mode = "calcmode " + std::to_string(calcmode);
-        Choose(controls->editCalcmode, calcmode);
-        for (int evalmode : {0, 1, 2, 3}) {
-            Choose(controls->editEvalmode, evalmode);
-            window.Expect(mode + " evaluation mode " + std::to_string(evalmode));
-        }
-        for (std::int32_t colour : {0, 15}) {
-            ShowFrame(100, 200, 300, 400, 500, 600, colour);
-            for (QWidget* control : coloured)
-                EXPECT_GE(TextContrast(control), kReadableContrast) << mode << " colour " << colour;
-        }
-        for (int source : {1, 2, 0}) {
-            Choose(panel->selectSource, source);
-            window.Expect(mode + " SOURCE " + std::to_string(source));
-        }
-        ExpectRoundCircles(panel->graphData1, mode);
-        controls->ParaInVis();
-        window.Expect(mode + " on the teach page");
-        controls->ParaVis();
-    }
-    for (QSize size : {QSize(1000, 600), QSize(1300, 740)}) {
-        panel->resize(size);
-        ExpectRoundCircles(panel->graphData1, "resized");
-    }
-}
-
-TEST(LiveFrameView, HistoriesPatchLampsAndBandOfOneFrame) {
-    StripChartHistory history{};
-    for (int i = 0; i <= kHistorySamples; ++i) PushSample(history, 999 + i, 1999 + i, 2999 + i);
-    for (int i = 0; i < kHistoryValues; ++i)
-        EXPECT_EQ(history[static_cast<std::size_t>(i)], 1000 * (i % 3 + 1) + i / 3) << i;
-    struct Patch {
-        std::uint16_t r, g, b;
-        std::uint32_t colour;
-    };
-    for (const Patch& p : {Patch{4095, 4095, 4095, 0xFFFFFF}, Patch{15, 16, 31, 0x000101},
-                           Patch{2000, 1200, 800, 0x7D4B32}, Patch{0, 65535, 0, 0x00FF00}})
-        EXPECT_EQ(PatchColour(p.r, p.g, p.b), p.colour) << p.r << " " << p.g << " " << p.b;
+TEST(LiveFrameView, ColourNumberLampsAndIntensityBand) {
     using Bits = std::array<bool, 4>;  // indicators 8, 4, 2, 1
     for (auto [number, bits] : {std::pair{0, Bits{}}, std::pair{2, Bits{false, false, true, false}},
                                 std::pair{4, Bits{false, true, false, false}},

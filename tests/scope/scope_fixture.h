@@ -1,20 +1,15 @@
 #pragma once
 
-// The scope's two test subjects: its panels offscreen without a sensor (main panel, group panel,
-// parameter controls and live view), and the running scope against the simulated sensor over TCP
-// 127.0.0.1, started as the program starts. Both are operated through their real widgets, with
-// every pop-up answered and recorded.
-
+// The scope's panels offscreen without a sensor, and the running scope against the simulated
+// sensor over TCP 127.0.0.1; both operated through their real widgets, every pop-up recorded.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <functional>
-#include <memory>
 
 #include "Tvx3v61.h"
+#include "failure_reports.h"
 #include "help_check.h"
 #include "info_texts.h"
 #include "live_display.h"
@@ -38,16 +33,12 @@ class ScopePanels : public ::testing::Test {
         panel = std::make_unique<MainPanel>(QStringLiteral("TRIVEX-Scope V6.1"));
         grouppanel = std::make_unique<GroupPanel>();
         controls = std::make_unique<ParameterControls>(*panel, *grouppanel, state, popups,
-                                                       [this] { SendPara(); });
+                                                       [this] { onSend(); });
         live = std::make_unique<LiveDisplay>(*panel, *controls, state, popups);
         controls->ParaVis();
         live->DispVis();
         panel->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
-    }
-    void SendPara() {
-        ++sends;
-        onSend();
     }
     void ShowFrame(std::uint16_t r, std::uint16_t g, std::uint16_t b, std::uint16_t x,
                    std::uint16_t y, std::uint16_t intensity, std::int32_t colour = 1) {
@@ -65,7 +56,6 @@ class ScopePanels : public ::testing::Test {
 
     ScopeState state;
     ScriptedPopups popups;
-    int sends = 0;
     std::function<void()> onSend = [] {};
     std::unique_ptr<MainPanel> panel;
     std::unique_ptr<GroupPanel> grouppanel;
@@ -123,18 +113,6 @@ class ScopeWithSensor : public ::testing::Test {
         Click(button);
         user.stop();
     }
-    // Runs the loop of `button` until the sensor has seen `requests` requests, then clicks STOP.
-    void RunUntilStop(QAbstractButton* button, std::size_t requests = 2) {
-        RunLoop(button, [&] {
-            if (Sensor().RequestCount() < requests) return false;
-            Click(Main().buttonStop);
-            return true;
-        });
-    }
-    void ExpectHelp(QWidget* control, const char* text, const char* title = "INFO!") {
-        tvx::ExpectHelp(popups, control, text, title);
-    }
-
     QTemporaryDir programDir;
     sim::SimThread sensor;
     ScriptedPopups popups;

@@ -1,5 +1,4 @@
-// The data recorder and the signal graph in the running scope: the record file, timed recordings
-// and polling with manual lines, how a recording ends, and the graph fed with every line.
+// The data recorder and the signal graph in the running scope.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -12,7 +11,6 @@
 namespace tvx {
 namespace {
 
-const QString kAttention = QStringLiteral("ATTENTION!");
 const QString kWarning = QStringLiteral(
     " Make sure, that the file is not opened by any other program.                                 "
     "   "
@@ -76,8 +74,6 @@ class RecorderTest : public ScopeWithSensor {
     QString recordPath = dataDir.filePath("record.dat");
 };
 
-// The recorder replaces the main panel until closed; it is dimmed while GO runs, and SHOW GRAPH
-// ends the live loop, whose frames do not feed the graph. The record time follows its fields.
 TEST_F(RecorderTest, RecorderReplacesTheMainPanelAndTheRecordTimeFollowsItsFields) {
     RunLoop(Main().buttonGo, [&] {
         if (Sensor().RequestCount() < 1) return false;
@@ -100,21 +96,18 @@ TEST_F(RecorderTest, RecorderReplacesTheMainPanelAndTheRecordTimeFollowsItsField
           Step{Rp().editInterval, -2, "2 0 59 11 49"}}) {
         if (s.value >= 0) Enter(s.field, s.value);
         if (s.value < 0) ClickArrow(s.field, s.value == -1);
-        EXPECT_EQ(
-            QStringList({Rp().dispDays->text(), Rp().dispHours->text(), Rp().dispMinutes->text(),
-                         Rp().dispSeconds->text(), Rp().dispRemaining->text()})
-                .join(' '),
-            s.shown);
+        QStringList shown;
+        for (QLineEdit* d : {Rp().dispDays, Rp().dispHours, Rp().dispMinutes, Rp().dispSeconds,
+                             Rp().dispRemaining})
+            shown << d->text();
+        EXPECT_EQ(shown.join(' '), s.shown);
     }
-    EXPECT_EQ(Rp().editRecVal->minimum(), 1) << "a recording must be able to reach its count";
     Rp().close();
     EXPECT_TRUE(Main().isVisible());
 }
 
-// SELECT FILE writes the header; an existing file is taken (and emptied) only on yes; a cancel or
-// a file that cannot be made keeps the file chosen before. Without a file, or with the file-name
-// question answered no, nothing is fetched.
 TEST_F(RecorderTest, TheRecordFileIsChosenWithItsQuestions) {
+    Sensor().ClearRequests();
     Click(scope->Recording().buttonOpenRecorder);
     Click(Rp().buttonStartRecord);
     EXPECT_EQ(popups.Texts(), (QStringList{kNoFile}));
@@ -149,15 +142,12 @@ TEST_F(RecorderTest, TheRecordFileIsChosenWithItsQuestions) {
         EXPECT_EQ(Content(other), c.otherContent);
     }
     EXPECT_EQ(Content(recordPath), RecordFileHeader());
-    EXPECT_EQ(popups.Records().at(0).request.fileTypeList, "*.dat");
     popups.QueueConfirm(false);
     Click(Rp().buttonStartRecord);
     EXPECT_EQ(popups.LastText(), kFileName);
     EXPECT_TRUE(SensorOrders().empty());
 }
 
-// A timed recording fetches one frame (order 19) per line until its count, its controls locked
-// meanwhile; each line holds the frame the graph got. A second one appends; the graph restarts.
 TEST_F(RecorderTest, TimedRecordingWritesOneLinePerFrameUntilTheCount) {
     OpenWithFile(kRecordTimed, 2);
     bool locked = false;
@@ -168,12 +158,9 @@ TEST_F(RecorderTest, TimedRecordingWritesOneLinePerFrameUntilTheCount) {
     });
     EXPECT_TRUE(locked);
     EXPECT_EQ(popups.Texts(), (QStringList{kFileName, kWarning, kSaved}));
-    EXPECT_EQ(popups.Titles(), (QStringList{kAttention, kAttention, "INFO!"}));
     EXPECT_EQ(SensorOrders(), (std::vector<int>{19, 19}));
     EXPECT_EQ(Lines(), QList<QByteArray>({Plotted(0), Plotted(1)}));
     EXPECT_EQ(Plotted(1), RecordValueRow(RecordValuesOf(scope->State().live)));
-    EXPECT_EQ(Rp().dispTemp->text().toUInt(), scope->State().live.dataTemp);
-    EXPECT_EQ(Rp().dispRemaining->text(), "0");
     EXPECT_TRUE(Rp().buttonStartRecord->isEnabled() && !Rp().editInterval->isReadOnly());
     Enter(Rp().editRecVal, 1);
     StartRecord();
@@ -181,8 +168,6 @@ TEST_F(RecorderTest, TimedRecordingWritesOneLinePerFrameUntilTheCount) {
     EXPECT_EQ(Samples(), 1);
 }
 
-// A recording ended early keeps exactly the frames that came: by STOP during the interval wait,
-// by closing the recorder, or by a sensor that stops answering (one report, no invented line).
 TEST_F(RecorderTest, ARecordingEndedEarlyWritesTheFramesThatCame) {
     struct Case {
         QAbstractButton* endedBy;  // clicked after `after` requests; none: the sensor goes silent
@@ -213,13 +198,10 @@ TEST_F(RecorderTest, ARecordingEndedEarlyWritesTheFramesThatCame) {
         ASSERT_EQ(lines.size(), c.lines);
         EXPECT_EQ(lines.last(), Plotted(c.lines - 1));
         EXPECT_EQ(Rp().dispRecordedValues->text(), QString::number(c.lines));
-        EXPECT_EQ(scope->State().flags.pollrecord, 0);
         if (Rp().isVisible()) Click(Rp().buttonCloseRecorder);
     }
 }
 
-// The record file's folder goes away for two lines (a share that drops, a stick pulled out) and
-// comes back: one report, the lost lines counted, the recording goes on.
 TEST_F(RecorderTest, LinesThatCannotBeWrittenAreReportedOnceCountedAndTheRecordingGoesOn) {
     QDir dir(dataDir.path());
     ASSERT_TRUE(dir.mkdir("share"));
@@ -233,14 +215,11 @@ TEST_F(RecorderTest, LinesThatCannotBeWrittenAreReportedOnceCountedAndTheRecordi
     });
     ASSERT_EQ(popups.Count(), 4) << popups.Texts().join('|').toStdString();
     EXPECT_EQ(popups.Titles().value(2), "FILE ERROR!");
-    EXPECT_TRUE(popups.Texts().value(2).contains(recordPath));
     EXPECT_EQ(SensorOrders().size(), 4u);
     EXPECT_EQ(Rp().dispLostLines->text(), "2");
     EXPECT_EQ(Lines(), QList<QByteArray>({Plotted(0), Plotted(3)}));
 }
 
-// Polling shows frames and writes nothing until MANUAL RECORD, which appends the last frame and
-// feeds the graph; entering the polling mode again restarts the counter and the graph.
 TEST_F(RecorderTest, PollingShowsFramesAndManualRecordAppendsTheLastOne) {
     OpenWithFile(kRecordPolling);
     EXPECT_FALSE(Rp().buttonStartRecord->isVisible() || Rp().editInterval->isVisible());
@@ -262,8 +241,6 @@ TEST_F(RecorderTest, PollingShowsFramesAndManualRecordAppendsTheLastOne) {
     const std::vector<int> orders = SensorOrders();
     EXPECT_EQ(orders, std::vector<int>(orders.size(), 19));
     EXPECT_EQ(Lines(), QList<QByteArray>({Plotted(0), Plotted(1)}));
-    EXPECT_EQ(Rp().dispRed->text().toUInt(), scope->State().live.dataR);
-    EXPECT_EQ(Rp().dispRecordedValues->text(), "2");
     EXPECT_EQ(Samples(), 2) << "polled frames do not go to the graph";
     Choose(Rp().editSelectDataRec, kRecordTimed);
     Choose(Rp().editSelectDataRec, kRecordPolling);
@@ -271,8 +248,6 @@ TEST_F(RecorderTest, PollingShowsFramesAndManualRecordAppendsTheLastOne) {
     EXPECT_EQ(Samples(), 0);
 }
 
-// SIGNAL shows one graph; each graph, shown later too, has a disc in its trace colour on every
-// sample; the calculation mode relabels the signals and rescales their axes.
 TEST_F(RecorderTest, SignalGraphShowsEveryRecordedSampleOfTheChosenSignal) {
     OpenWithFile(kRecordPolling);
     const auto red = [](int i) { return static_cast<std::uint16_t>(100 + 330 * i); };
@@ -294,24 +269,6 @@ TEST_F(RecorderTest, SignalGraphShowsEveryRecordedSampleOfTheChosenSignal) {
             const QPoint at(static_cast<int>(graph->xAxis->coordToPixel(i)),
                             static_cast<int>(graph->yAxis->coordToPixel(value(i))));
             EXPECT_EQ(shot.pixelColor(at), graph->TraceColour()) << signal << " sample " << i;
-        }
-    }
-    struct Mode {
-        int calcmode;
-        const char* labels;  // X, INT, the fourth signal, the recorder's Y
-        std::array<int, 6> largest;
-    };
-    for (const Mode& m : {Mode{1, "s M s i", {4095, 4095, 4095, 10000, 4000, 1200}},
-                          Mode{0, "X INT X Y", {4095, 4095, 4095, 4095, 4095, 4095}}}) {
-        Choose(Controls().editCalcmode, m.calcmode);
-        EXPECT_EQ(QStringList({Gp().labelX->text(), Gp().labelINT->text(),
-                               Gp().editSignal->itemText(3), Rp().labelY->text()})
-                      .join(' '),
-                  m.labels);
-        for (std::size_t s = 0; s < m.largest.size(); ++s) {
-            const QCPRange range = Gp().graphs[s]->yAxis->range();
-            EXPECT_TRUE(range.lower <= 0 && range.upper >= m.largest[s]) << s;
-            EXPECT_LE(range.upper, 1.25 * m.largest[s]) << s << " shrinks the trace";
         }
     }
 }

@@ -71,7 +71,7 @@ class ScopeWithSensor : public ::testing::Test {
     }
     void TearDown() override { StopScope(); }
 
-    // Starts the scope connected to the sensor; the start-up must end without a pop-up.
+    // The start-up must end without a pop-up.
     void StartScope() {
         StartWith(TcpStartOptions(sensor.TcpPort()));
         ASSERT_EQ(popups.Count(), 0) << popups.Texts().join('|').toStdString();
@@ -95,9 +95,8 @@ class ScopeWithSensor : public ::testing::Test {
     ParameterControls& Controls() { return scope->Controls(); }
     std::vector<int> SensorOrders() { return Orders(Sensor().Requests()); }
 
-    // Clicks `button`, which runs a loop; while it runs, `step` is called every 20 ms until it
-    // returns true. Returns when the button's callback has returned. A loop still running after
-    // 20 s is stopped and fails the test.
+    // Clicks `button`, which runs a loop, calling `step` every 20 ms until it returns true; a loop
+    // still running after 20 s is stopped and fails the test.
     void RunLoop(QAbstractButton* button, const std::function<bool()>& step) {
         QTimer user;
         bool done = false;

@@ -22,10 +22,6 @@
 
 namespace tvx {
 
-inline QString Text(const char* text) {
-    return QString::fromUtf8(text);
-}
-
 class ScopePanels : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -71,7 +67,6 @@ class ScopeWithSensor : public ::testing::Test {
     }
     void TearDown() override { StopScope(); }
 
-    // The start-up must end without a pop-up.
     void StartScope() {
         StartWith(TcpStartOptions(sensor.TcpPort()));
         ASSERT_EQ(popups.Count(), 0) << popups.Texts().join('|').toStdString();

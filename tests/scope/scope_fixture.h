@@ -1,25 +1,63 @@
 #pragma once
 
-// The running scope against the simulated sensor over TCP 127.0.0.1: started as the program
-// starts (panels, start-up sequence, connection and parameter read), operated through its real
-// widgets, with every pop-up answered and recorded.
-
+// The scope's panels offscreen without a sensor, and the running scope against the simulated
+// sensor over TCP 127.0.0.1; both operated through their real widgets, every pop-up recorded.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
-#include <functional>
-#include <memory>
 
 #include "Tvx3v61.h"
+#include "failure_reports.h"
 #include "help_check.h"
+#include "info_texts.h"
+#include "live_display.h"
 #include "scripted_popups.h"
+#include "sensor_orders.h"
 #include "sim_thread.h"
+#include "startup_probe.h"
 #include "user_actions.h"
 #include "wait.h"
 
 namespace tvx {
+
+class ScopePanels : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        FillBorderRamps(state.xramp, state.yramp);
+        panel = std::make_unique<MainPanel>(QStringLiteral("TRIVEX-Scope V6.1"));
+        grouppanel = std::make_unique<GroupPanel>();
+        controls = std::make_unique<ParameterControls>(*panel, *grouppanel, state, popups,
+                                                       [this] { onSend(); });
+        live = std::make_unique<LiveDisplay>(*panel, *controls, state, popups);
+        controls->ParaVis();
+        live->DispVis();
+        panel->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
+    }
+    void ShowFrame(std::uint16_t r, std::uint16_t g, std::uint16_t b, std::uint16_t x,
+                   std::uint16_t y, std::uint16_t intensity, std::int32_t colour = 1) {
+        state.live.dataR = r;
+        state.live.dataG = g;
+        state.live.dataB = b;
+        state.live.dataX = x;
+        state.live.dataY = y;
+        state.live.dataINT = intensity;
+        state.live.dataCOL = colour;
+        live->SetPanelData();
+        live->ShowGraph();
+    }
+    bool Shown(QWidget* w) const { return w->isVisibleTo(panel.get()); }
+
+    ScopeState state;
+    ScriptedPopups popups;
+    std::function<void()> onSend = [] {};
+    std::unique_ptr<MainPanel> panel;
+    std::unique_ptr<GroupPanel> grouppanel;
+    std::unique_ptr<ParameterControls> controls;
+    std::unique_ptr<LiveDisplay> live;
+};
 
 class ScopeWithSensor : public ::testing::Test {
   protected:
@@ -29,31 +67,31 @@ class ScopeWithSensor : public ::testing::Test {
     }
     void TearDown() override { StopScope(); }
 
-    // Starts the scope connected to the sensor; the start-up must end without a pop-up.
     void StartScope() {
-        StartOptions options;
-        options.comprotocol = 1;
-        options.tcpHost = QStringLiteral("127.0.0.1");
-        options.tcpPort = QString::number(sensor.TcpPort());
+        StartWith(TcpStartOptions(sensor.TcpPort()));
+        ASSERT_EQ(popups.Count(), 0) << popups.Texts().join('|').toStdString();
+    }
+    void StartWith(StartOptions options) {
         options.programDirectory = programDir.path();
-        scope = std::make_unique<Tvx3v61>(popups, options);
+        scope = std::make_unique<Tvx3v61>(popups, std::move(options));
         scope->LoadPanels();
         scope->Main().show();
         scope->InitVars();
-        ASSERT_EQ(popups.Count(), 0) << popups.Texts().join('|').toStdString();
     }
     void StopScope() {
-        if (scope && scope->State().link.tcpcon) scope->Link().DisconnectTCP();
+        if (!scope) return;
+        scope->Link().CloseCom();
+        if (scope->State().link.tcpcon) scope->Link().DisconnectTCP();
         scope.reset();
     }
 
     sim::SimServer& Sensor() { return sensor.Server(); }
     MainPanel& Main() { return scope->Main(); }
     ParameterControls& Controls() { return scope->Controls(); }
+    std::vector<int> SensorOrders() { return Orders(Sensor().Requests()); }
 
-    // Clicks `button`, which runs a loop; while it runs, `step` is called every 20 ms until it
-    // returns true. Returns when the button's callback has returned. A loop still running after
-    // 20 s is stopped and fails the test.
+    // Clicks `button`, which runs a loop, calling `step` every 20 ms until it returns true; a loop
+    // still running after 20 s is stopped and fails the test.
     void RunLoop(QAbstractButton* button, const std::function<bool()>& step) {
         QTimer user;
         bool done = false;
@@ -69,12 +107,6 @@ class ScopeWithSensor : public ::testing::Test {
         Click(button);
         user.stop();
     }
-
-    // A right click on the control shows exactly its help text.
-    void ExpectHelp(QWidget* control, const char* text, const char* title = "INFO!") {
-        tvx::ExpectHelp(popups, control, text, title);
-    }
-
     QTemporaryDir programDir;
     sim::SimThread sensor;
     ScriptedPopups popups;

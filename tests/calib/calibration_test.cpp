@@ -61,22 +61,19 @@ TEST(CalibrationFactors, ChecksAndQuotients) {
     }
 }
 
-TEST(CalibrationAverage, MeansTruncateAndSpreadsAreLargestMinusSmallest) {
+TEST(CalibrationRun, MeansTruncateSpreadsAreLargestMinusSmallestAndTheButtonBlinks) {
     FrameAverage average;
     for (int i = 0; i < kCalibFrames; ++i) {
         CalibLiveValues frame;
         frame.dataRawR = static_cast<std::uint16_t>(3000 + (i % 2));  // mean 3000.5
         frame.dataRawG = 65535;                                       // no overflow of the sum
         frame.dataRawB = static_cast<std::uint16_t>(i);               // mean 49.5
-        frame.dataR = 1;                                              // not averaged
         average.Add(frame, static_cast<std::uint16_t>(i == 0 ? 99 : 0));
     }
     EXPECT_EQ(average.Result(), (Means{3000, 65535, 49, 0}));
     EXPECT_EQ(Spread(3000, 2800, 3200), 400);
     EXPECT_EQ(Spread(0, 65535, 1), 65535);
-}
-
-TEST(CalibrationButton, BlinksEveryFiveFramesAndEndsLightGrey) {
+    // The CALCULATE button blinks every fifth frame of the run.
     std::vector<std::uint32_t> switches;
     for (int i = 0; i < kCalibFrames; ++i)
         if (auto colour = CalcButtonColourAt(i)) switches.push_back(*colour);

@@ -1,0 +1,149 @@
+// The simulator in a thread of its own, answering clients that block their thread, and
+// tvx-sensor-sim started as a process, as scripts and end-to-end tests use it.
+
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+
+#include "sim_fixture.h"
+#include "sim_thread.h"
+
+namespace tvx::sim {
+namespace {
+
+using test::Request;
+using test::WordAt;
+
+TEST(SimThreadTest, StartsAgainAfterStopAndReportsABusyPort) {
+    SimThread sim;
+    ASSERT_TRUE(sim.Start());
+    sim.Stop();
+    EXPECT_FALSE(sim.Running());
+    ASSERT_TRUE(sim.Start());
+    SimConfig config;
+    config.tcpPort = sim.TcpPort();
+    SimThread busy;
+    EXPECT_FALSE(busy.Start(config));
+    EXPECT_FALSE(busy.Running());
+    EXPECT_TRUE(busy.Error().contains(QString::number(sim.TcpPort())))
+        << busy.Error().toStdString();
+}
+
+// tvx-sensor-sim as a process; its lines up to "ready" (or its end) are collected.
+struct SimProcess {
+    QProcess process;
+    QString out;
+
+    bool Start(const QStringList& args) {
+        process.start(QStringLiteral(TVX_SENSOR_SIM_PATH), args);
+        WaitUntil(
+            [&] {
+                out += QString::fromUtf8(process.readAllStandardOutput());
+                return out.contains(QLatin1String("ready\n")) ||
+                       process.state() == QProcess::NotRunning;
+            },
+            10.0, WaitMode::ServeUserInput,
+            {WakeSource(&process, &QProcess::readyReadStandardOutput),
+             WakeSource(&process, &QProcess::finished)});
+        return out.contains(QLatin1String("ready\n"));
+    }
+    QString Field(const QString& kind) const {
+        return out.section(QLatin1Char('\n') + kind + QLatin1Char(' '), 1, 1).section('\n', 0, 0);
+    }
+    quint16 Port() const {
+        return static_cast<quint16>(out.section(':', 1, 1).section('\n', 0, 0).toUInt());
+    }
+    // Ends it with `sig` (0: waits for its own end); its exit code, -1 when it crashed.
+    int End(int sig) {
+        if (sig != 0) ::kill(static_cast<pid_t>(process.processId()), sig);
+        EXPECT_TRUE(process.state() == QProcess::NotRunning || process.waitForFinished(10000));
+        out += QString::fromUtf8(process.readAllStandardOutput());
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+};
+
+TEST(SimProgramTest, PrintsItsEndpointsAnswersWithFaultsAndScenarioAndStopsOnSignals) {
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttySIM"));
+    const QString scenario = dir.filePath(QStringLiteral("white-after-one.txt"));
+    QFile file(scenario);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("clock frames\n0 2000 1200 800\n1 3000 3000 3000 33\n");
+    file.close();
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--tcp", "0", "--pty", link, "--baud", "19200", "--version",
+                           "E2E SENSOR V6.1", "--scenario", scenario, "--fault",
+                           "noreply,order=5,times=once", "--fault=long:2,order=19"}))
+        << sim.out.toStdString();
+    EXPECT_TRUE(sim.out.startsWith(QStringLiteral("tcp 127.0.0.1:"))) << sim.out.toStdString();
+    EXPECT_EQ(sim.out.count('\n'), 3);
+    EXPECT_TRUE(sim.Field(QStringLiteral("pty")).startsWith(QStringLiteral("/dev/pts/")));
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), sim.Field(QStringLiteral("pty")));
+
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, sim.Port());
+    ASSERT_TRUE(socket.waitForConnected(5000));
+    const auto exchange = [&](std::uint16_t order, qsizetype n) {
+        socket.write(Request(order));
+        QByteArray reply;
+        while (reply.size() < n && socket.waitForReadyRead(n == 0 ? 300 : 5000))
+            reply += socket.readAll();
+        return reply;
+    };
+    EXPECT_EQ(QByteArray(exchange(7, 36).constData()), QByteArray("E2E SENSOR V6.1"));
+    EXPECT_TRUE(exchange(5, 0).isEmpty());
+    const QByteArray second = exchange(5, 36);
+    EXPECT_EQ(WordAt(second, 8), 3) << "the second data frame shows white";
+    EXPECT_EQ(WordAt(second, 12), 33);
+    EXPECT_EQ(exchange(19, 38).size(), 38);
+
+    EXPECT_EQ(sim.End(SIGTERM), 0);
+    EXPECT_FALSE(QFileInfo(link).isSymLink()) << "the link goes with the program";
+    SimProcess plain;
+    ASSERT_TRUE(plain.Start({}));
+    EXPECT_NE(plain.Port(), 0) << "without options it listens on a free TCP port";
+    SimProcess busy;
+    EXPECT_FALSE(busy.Start({"--tcp", QString::number(plain.Port())}));
+    EXPECT_EQ(busy.End(0), 1);
+    EXPECT_TRUE(QString::fromUtf8(busy.process.readAllStandardError())
+                    .contains(QStringLiteral("tcp port %1").arg(plain.Port())));
+    EXPECT_EQ(plain.End(SIGINT), 0);
+}
+
+TEST(SimProgramTest, HelpAndBadArguments) {
+    SimProcess help;
+    EXPECT_FALSE(help.Start({"--help"}));
+    EXPECT_EQ(help.End(0), 0);
+    for (const char* text :
+         {"--tcp PORT", "--pty LINK", "--baud N", "--scenario FILE", "--fault FAULT",
+          "--version TEXT", "disconnect:N", "unsolicited:N:MS", "times="})
+        EXPECT_TRUE(help.out.contains(QLatin1String(text))) << text;
+
+    const struct {
+        QStringList args;
+        const char* says;
+    } cases[] = {
+        {{"--tcp", "http"}, "bad TCP port \"http\""},
+        {{"--tcp", "70000"}, "bad TCP port \"70000\""},
+        {{"--loud"}, "unknown option \"--loud\""},
+        {{"--baud"}, "--baud needs a value"},
+        {{"--fault", "explode"}, "fault \"explode\": unknown kind"},
+        {{"--scenario", "/nonexistent/s.txt"}, "scenario /nonexistent/s.txt"},
+        {{"--sample", "1 2"}, "bad sample \"1 2\""},
+        {{"--version", QString(37, 'V')}, "1 to 36 characters"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        SimProcess sim;
+        EXPECT_FALSE(sim.Start(c.args));
+        EXPECT_EQ(sim.End(0), 2);
+        EXPECT_TRUE(sim.process.readAllStandardError().contains(c.says));
+        EXPECT_TRUE(sim.out.isEmpty()) << "nothing a script could take for an endpoint";
+    }
+}
+
+}  // namespace
+}  // namespace tvx::sim

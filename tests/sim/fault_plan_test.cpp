@@ -73,52 +73,35 @@ TEST(FaultParseTest, BadFaultsAreRejectedWithAReason) {
     }
 }
 
-// Whether a request's reply comes whole (1), not at all (0), or the conversation ends (-1).
-int Outcome(FaultPlan& plan, std::uint16_t order, bool answered = true) {
-    const ReplyPlan out = plan.Apply(order, answered ? Request(order) : QByteArray());
-    if (!out.empty() && out.back().close) return -1;
-    return out.empty() ? 0 : 1;
+// What a request gets (a negative order: one without reply): nothing (0), the reply whole (1),
+// bytes 0xCC (2), or the end of the conversation (-1).
+int Outcome(FaultPlan& plan, int order) {
+    const auto o = static_cast<std::uint16_t>(std::abs(order));
+    const ReplyPlan out = plan.Apply(o, order > 0 ? Request(o) : QByteArray());
+    if (out.empty()) return 0;
+    if (out.back().close) return -1;
+    return out.back().bytes.startsWith('\xCC') ? 2 : 1;
 }
 
 TEST(FaultPlanTest, OrderTimesAndSkipSelectTheRequestsHit) {
-    FaultPlan plan;
-    EXPECT_EQ(Outcome(plan, 1, false), 0) << "no reply, no plan";
-    plan.Add(ParseFault(QStringLiteral("noreply,order=5,times=2,skip=1")));
-    EXPECT_EQ((std::vector{Outcome(plan, 5), Outcome(plan, 3), Outcome(plan, 5), Outcome(plan, 5),
-                           Outcome(plan, 5)}),
-              (std::vector{1, 1, 0, 0, 1}))
-        << "skipped, another order, hit twice, used up";
-
-    FaultPlan passOver;
-    passOver.Add(ParseFault(QStringLiteral("noreply,times=once")));
-    Outcome(passOver, 1, false);
-    EXPECT_EQ(Outcome(passOver, 3), 0) << "a reply fault hits the first answered request";
-    EXPECT_EQ(Outcome(passOver, 4), 1);
-
-    FaultPlan third;
-    third.Add(ParseFault(QStringLiteral("disconnect:3,times=once")));
-    EXPECT_EQ((std::vector{Outcome(third, 4), Outcome(third, 4), Outcome(third, 1, false),
-                           Outcome(third, 4)}),
-              (std::vector{1, 1, -1, 1}))
-        << "requests without a reply count too; once only";
-
-    FaultPlan atOnce;
-    atOnce.Add(ParseFault(QStringLiteral("disconnect,order=5")));
-    EXPECT_EQ(Outcome(atOnce, 7), 1);
-    const ReplyPlan cut = atOnce.Apply(5, Request(5));
-    ASSERT_EQ(cut.size(), 1u);
-    EXPECT_TRUE(cut[0].close);
-    EXPECT_TRUE(cut[0].bytes.isEmpty()) << "closed before replying";
-
-    FaultPlan unsolicited;
-    unsolicited.Add(ParseFault(QStringLiteral("unsolicited:5:200,order=1")));
-    const ReplyPlan extra = unsolicited.Apply(1, {});
-    ASSERT_EQ(extra.size(), 1u) << "also after a request without reply";
-    EXPECT_EQ(extra[0].waitMs, 200);
-    EXPECT_EQ(extra[0].bytes, QByteArray(5, '\xCC'));
-    EXPECT_EQ(Outcome(unsolicited, 5), 1);
-    ASSERT_EQ(unsolicited.Faults().size(), 1u);
-    EXPECT_EQ(unsolicited.Faults()[0].kind, FaultKind::Unsolicited);
+    const struct {
+        const char* fault;
+        std::vector<int> orders, outcomes;
+    } cases[] = {
+        {"", {-1, 5}, {0, 1}},
+        {"noreply,order=5,times=2,skip=1", {5, 3, 5, 5, 5}, {1, 1, 0, 0, 1}},
+        {"noreply,times=once", {-1, 3, 4}, {0, 0, 1}},  // the first request with a reply
+        {"disconnect:3,times=once", {4, 4, -1, 4}, {1, 1, -1, 1}},  // requests without one count
+        {"disconnect,order=5", {7, 5}, {1, -1}},
+        {"unsolicited:5,order=1", {-1, 5}, {2, 1}},
+    };
+    for (const auto& c : cases) {
+        FaultPlan plan;
+        if (*c.fault) plan.Add(ParseFault(QString::fromLatin1(c.fault)));
+        std::vector<int> outcomes;
+        for (int order : c.orders) outcomes.push_back(Outcome(plan, order));
+        EXPECT_EQ(outcomes, c.outcomes) << c.fault;
+    }
 }
 
 TEST(FaultPlanTest, StepsOfATimedReplyAndExtraBytesLeavingWithTheLastOne) {

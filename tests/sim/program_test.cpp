@@ -1,4 +1,3 @@
-// The simulator in a thread of its own, answering clients that block their thread, and
 // tvx-sensor-sim started as a process, as scripts and end-to-end tests use it.
 
 #include <gtest/gtest.h>
@@ -9,28 +8,12 @@
 #include <csignal>
 
 #include "sim_fixture.h"
-#include "sim_thread.h"
 
 namespace tvx::sim {
 namespace {
 
 using test::Request;
 using test::WordAt;
-
-TEST(SimThreadTest, StartsAgainAfterStopAndReportsABusyPort) {
-    SimThread sim;
-    ASSERT_TRUE(sim.Start());
-    sim.Stop();
-    EXPECT_FALSE(sim.Running());
-    ASSERT_TRUE(sim.Start());
-    SimConfig config;
-    config.tcpPort = sim.TcpPort();
-    SimThread busy;
-    EXPECT_FALSE(busy.Start(config));
-    EXPECT_FALSE(busy.Running());
-    EXPECT_TRUE(busy.Error().contains(QString::number(sim.TcpPort())))
-        << busy.Error().toStdString();
-}
 
 // tvx-sensor-sim as a process; its lines up to "ready" (or its end) are collected.
 struct SimProcess {

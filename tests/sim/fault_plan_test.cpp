@@ -104,20 +104,5 @@ TEST(FaultPlanTest, OrderTimesAndSkipSelectTheRequestsHit) {
     }
 }
 
-TEST(FaultPlanTest, StepsOfATimedReplyAndExtraBytesLeavingWithTheLastOne) {
-    const QByteArray reply = Request(5, {1, 2, 3});
-    FaultPlan plan;
-    plan.Add(ParseFault(QStringLiteral("delay:300")));
-    plan.Add(ParseFault(QStringLiteral("split:10:50")));
-    plan.Add(ParseFault(QStringLiteral("long:3,times=1")));
-    const ReplyPlan out = plan.Apply(5, reply);
-    std::vector<std::pair<int, qsizetype>> steps;
-    for (const ReplyStep& step : out) steps.emplace_back(step.waitMs, step.bytes.size());
-    EXPECT_EQ(steps,
-              (std::vector<std::pair<int, qsizetype>>{{300, 10}, {50, 10}, {50, 10}, {50, 9}}));
-    EXPECT_EQ(out.back().together, 3);
-    EXPECT_EQ(plan.Faults().size(), 3u) << "used up, yet listed";
-}
-
 }  // namespace
 }  // namespace tvx::sim

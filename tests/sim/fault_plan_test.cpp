@@ -23,7 +23,6 @@ TEST(FaultParseTest, KindsParametersAndOptions) {
     } cases[] = {
         {"noreply", FaultKind::NoReply, D, D, kAll, kAlways, 0, true},
         {"short:20,order=5,times=2,skip=3", FaultKind::ShortReply, 20, D, 5, 2, 3, true},
-        {"long", FaultKind::LongReply, D, D, kAll, kAlways, 0, true},
         {"split:10:250", FaultKind::SplitReply, 10, 250, kAll, kAlways, 0, true},
         {"delay:700,order=19", FaultKind::DelayedReply, 700, D, 19, kAlways, 0, true},
         {"delay,times=always", FaultKind::DelayedReply, D, D, kAll, kAlways, 0, false},
@@ -49,11 +48,9 @@ TEST(FaultParseTest, BadFaultsAreRejectedWithAReason) {
         const char* reason;
     } cases[] = {
         {"explode", "unknown kind \"explode\""},
-        {"", "unknown kind \"\""},
         {"noreply:3", "\"noreply\" takes at most 0 parameter(s)"},
         {"short:1:2", "\"short\" takes at most 1 parameter(s)"},
         {"short:x", "bad parameter \"x\""},
-        {"delay:-5", "bad parameter \"-5\""},
         // Sizes and times are bounded, so no request allocates gigabytes.
         {"unsolicited:1835518355", "parameter \"1835518355\" is above 65536"},
         {"split:18:3600001", "parameter \"3600001\" is above 3600000"},

@@ -1,14 +1,10 @@
-// The simulated sensor without a line: its replies, its evaluation of colours, scenarios, and the
-// pieces between the model and the line (frame collector, line writer).
+// The simulated sensor without a line: its replies, its evaluation of colours, its scenarios.
 
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <numeric>
 
-#include "frame_collector.h"
-#include "line_writer.h"
 #include "measurement.h"
 #include "scenario.h"
 #include "sensor_model.h"
@@ -31,9 +27,9 @@ class SensorModelTest : public ::testing::Test {
 };
 
 TEST_F(SensorModelTest, RepliesAndRequestsOutsideTheTablesThatChangeNothing) {
-    const auto root = Words(Ask(51, {0}) + Ask(51, {128}));
-    ASSERT_EQ(root.size(), 256u);
-    EXPECT_EQ((U16s{root[0], root[1], root[4], root[255]}), (U16s{0, 2519, 3999, 15979}));
+    const QByteArray root = Ask(51, {0}) + Ask(51, {128});
+    EXPECT_EQ((U16s{WordAt(root, 1), WordAt(root, 4), WordAt(root, 255)}),
+              (U16s{2519, 3999, 15979}));
     EXPECT_EQ(Ask(7), QByteArray(kDefaultVersion).leftJustified(36, '\0'));
     model.SetVersion("TRIVEX-3 V6.1 SN 0042 (a text that is longer than 36 bytes)");
     EXPECT_EQ(Ask(7), QByteArray("TRIVEX-3 V6.1 SN 0042 (a text that i"));
@@ -81,9 +77,8 @@ TEST_F(SensorModelTest, DataFramesShowTheTargetCalibratedAndCompensated) {
     const auto a = reds(42);
     EXPECT_EQ(a, reds(42));
     EXPECT_NE(a, reds(43));
-    const auto [low, high] = std::minmax_element(a.begin(), a.end());
-    EXPECT_GE(*low, 1995);
-    EXPECT_LE(*high, 2005);
+    EXPECT_GE(*std::min_element(a.begin(), a.end()), 1995);
+    EXPECT_LE(*std::max_element(a.begin(), a.end()), 2005);
 }
 
 TEST(EvaluationTest, ThePointGoesToTheNearestTaughtRowWhoseCircleAndBandHoldIt) {
@@ -159,18 +154,6 @@ TEST(EvaluationTest, PlanePointsOfBothCalculationModesAndTheRawSignals) {
     EXPECT_EQ(si.colour, kNoColour) << "the taught X/Y rows do not fit s/i values";
 }
 
-TEST(ScenarioTest, EachEntryHoldsUntilTheNextOne) {
-    QString error;
-    const auto s = Scenario::Parse(
-        QStringLiteral(
-            "# white, then red\n 100  3000 3000 3000  # at 100 ms\n\n500 4000 10 10 41.5\n"),
-        &error);
-    ASSERT_TRUE(s) << error.toStdString();
-    EXPECT_EQ(s->SampleAt(0, 0), (Sample{3000, 3000, 3000, 25})) << "before the first: the first";
-    EXPECT_EQ(s->SampleAt(499, 0), (Sample{3000, 3000, 3000, 25}));
-    EXPECT_EQ(s->SampleAt(500, 0), (Sample{4000, 10, 10, 41.5}));
-}
-
 TEST(ScenarioTest, BadTextIsRejectedWithTheLineNumberAndTheFileName) {
     const struct {
         const char* text;
@@ -201,61 +184,6 @@ TEST(ScenarioTest, BadTextIsRejectedWithTheLineNumberAndTheFileName) {
     file.close();
     EXPECT_FALSE(Scenario::Load(path, &error));
     EXPECT_EQ(error, path + QStringLiteral(": line 2: expected \"T R G B [TEMP]\""));
-}
-
-TEST(FrameCollectorTest, FramesAreJoinedFromAnyPiecesAndBytesBeforeASyncWordDropped) {
-    const QByteArray stream = Request(3) + Request(4, {7}) + Request(5);
-    for (int chunk : {1, 5, 35, 36, 37, 100}) {
-        FrameCollector collector;
-        std::vector<QByteArray> frames;
-        for (int pos = 0; pos < stream.size(); pos += chunk)
-            for (QByteArray& f : collector.Feed(stream.mid(pos, chunk))) frames.push_back(f);
-        EXPECT_EQ(frames, (std::vector{Request(3), Request(4, {7}), Request(5)})) << chunk;
-        EXPECT_EQ(collector.Pending(), 0);
-    }
-    FrameCollector collector;
-    EXPECT_TRUE(collector.Feed(QByteArray("\x12\x55\x00", 3)).empty());
-    EXPECT_EQ(collector.Pending(), 1) << "a lone 0x00 may begin a sync word";
-    EXPECT_EQ(collector.Feed(Request(7).mid(1) + QByteArray("\xFF\x00\x56", 3) + Request(8)),
-              (std::vector{Request(7), Request(8)}));
-    EXPECT_EQ(collector.Dropped(), 2 + 3);
-}
-
-// Records what the line writer writes.
-struct Line {
-    std::vector<QByteArray> writes;
-    int closes = 0;
-    LineWriter writer{[this](const QByteArray& bytes) {
-                          writes.push_back(bytes);
-                          return static_cast<qint64>(bytes.size());
-                      },
-                      [this] { ++closes; }};
-    QByteArray Drained() {
-        WaitUntil([&] { return writer.Idle(); }, 10.0, WaitMode::ServeUserInput,
-                  {WakeSource(&writer, &LineWriter::drained)});
-        return std::accumulate(writes.begin(), writes.end(), QByteArray());
-    }
-};
-
-TEST(LineWriterTest, StepsPacingBytesThatTravelTogetherClosingAndClearing) {
-    const QByteArray reply = Request(5, {1, 2, 3});
-    Line line;
-    line.writer.Enqueue({ReplyStep{0, reply, false}});
-    EXPECT_EQ(line.writes, std::vector{reply}) << "unpaced: written before Enqueue returns";
-    line.writer.Enqueue({ReplyStep{0, "ab", false}, ReplyStep{100, "cd", false}});
-    line.writer.Enqueue({ReplyStep{0, "ef", false}});
-    line.writer.Enqueue({ReplyStep{0, "bye", true}, ReplyStep{0, "lost", false}});
-    EXPECT_EQ(line.Drained(), reply + "abcdefbye") << "a close drops the rest of its plan";
-    EXPECT_EQ(line.writes.size(), 5u) << "a pause separates two writes";
-    EXPECT_EQ(line.closes, 1);
-    // 1000 baud: 10 ms a byte, so bytes leave one by one unless they travel together.
-    line.writer.SetBaud(1000);
-    ReplyStep step{0, "abcdeXY", false};
-    step.together = 2;
-    line.writer.Enqueue({step});
-    EXPECT_EQ(line.Drained(), reply + "abcdefbyeabcdeXY");
-    EXPECT_GT(line.writes.size(), 7u);
-    EXPECT_TRUE(line.writes.back().endsWith("eXY")) << "never only the reply on the line";
 }
 
 }  // namespace

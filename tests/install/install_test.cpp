@@ -30,21 +30,16 @@ std::tuple<int, QByteArray, QByteArray> RunCommand(const QString& program,
 TEST(InstalledPrograms, VersionHelpAndBadArgumentsNeedNoDisplay) {
     for (const auto& [name, exe] : kPrograms) {
         SCOPED_TRACE(name);
-        const auto [versionCode, version, versionErr] =
-            RunCommand(exe, {QStringLiteral("--version")});
-        EXPECT_EQ(versionCode, 0);
-        EXPECT_EQ(version, QByteArray(name) + ' ' + kTrivexVersion + " (Qt " + qVersion() + ")\n");
-        const auto [helpCode, help, helpErr] = RunCommand(exe, {QStringLiteral("--help")});
+        const QByteArray version =
+            QByteArray(name) + ' ' + kTrivexVersion + " (Qt " + qVersion() + ")\n";
+        EXPECT_EQ(RunCommand(exe, {"--version"}), std::tuple(0, version, QByteArray()));
+        const auto [helpCode, help, helpErr] = RunCommand(exe, {"--help"});
         EXPECT_EQ(helpCode, 0);
         for (const char* option :
              {"--tcp HOST:PORT", "--serial DEVICE", "--reset-settings", "--version", "--help"})
             EXPECT_TRUE(help.contains(option)) << option;
-        for (const QStringList& bad : {QStringList{"--tcp", "localhost"}, QStringList{"--serial"},
-                                       QStringList{"--colour"}}) {
-            const auto [code, out, err] = RunCommand(exe, bad);
-            EXPECT_EQ(code, 2) << bad.join(' ').toStdString();
-            EXPECT_FALSE(err.isEmpty());
-        }
+        const auto [code, out, err] = RunCommand(exe, {"--colour"});
+        EXPECT_TRUE(code == 2 && out.isEmpty() && !err.isEmpty()) << code << err.toStdString();
     }
 }
 
@@ -135,12 +130,8 @@ TEST_F(RememberedSettingsTest, WhatAStartTakesFromTheFile) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(c.file);
         file.close();
-        StartOptions options;
-        options.comprotocol = 1;
-        options.tcpHost = QStringLiteral("127.0.0.1");
-        options.tcpPort = QString::number(sensor.TcpPort());
-        options.resetSettings = c.reset;
-        StartTool(options);
+        const QStringList reset = c.reset ? QStringList{"--reset-settings"} : QStringList{};
+        StartTool(ParseStartOptions(TcpArguments(sensor.TcpPort()) + reset).options);
         // The command line wins over what was remembered.
         EXPECT_EQ(tool->Interface().editCommunicationProtocol->currentIndex(), 1);
         EXPECT_EQ(tool->State().link.portNum, sensor.TcpPort());
@@ -187,10 +178,8 @@ TEST(RememberedPlaces, PanelsOnlyWhereTheyFitTheScreensAndFilesInTheProgramsOwnF
     EXPECT_FALSE(QFileInfo::exists(user)) << "made only when it is used";
     EXPECT_EQ(ProgramDirectoryFor(bin, calib, user), user);
     EXPECT_TRUE(QFileInfo(user).isDir());
-    // A folder no one may write in, the superuser included.
-    EXPECT_EQ(ProgramDirectoryFor(QStringLiteral("/proc/1"), calib, user), user);
-    // Another program's menu entry does not make this one installed.
-    EXPECT_EQ(ProgramDirectoryFor(bin, QStringLiteral("Tvx3v61"), user), bin);
+    EXPECT_EQ(ProgramDirectoryFor("/proc/1", calib, user), user) << "where no one may write";
+    EXPECT_EQ(ProgramDirectoryFor(bin, "Tvx3v61", user), bin) << "another program's menu entry";
 }
 
 }  // namespace

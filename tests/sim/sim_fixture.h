@@ -9,7 +9,6 @@
 #include <QTcpSocket>
 #include <initializer_list>
 #include <utility>
-#include <vector>
 
 #include "fault_plan.h"
 #include "frames.h"
@@ -27,13 +26,6 @@ inline QByteArray Request(std::uint16_t order, std::initializer_list<std::uint16
     int i = 2;
     for (std::uint16_t w : payload) PackWord(data + 2 * i++, w);
     return frame;
-}
-
-inline std::vector<std::uint16_t> Words(const QByteArray& bytes) {
-    std::vector<std::uint16_t> words;
-    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
-    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) words.push_back(UnpackWord(data + i));
-    return words;
 }
 
 inline std::uint16_t WordAt(const QByteArray& bytes, int i) {

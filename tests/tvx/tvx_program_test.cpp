@@ -297,6 +297,7 @@ TEST_F(TvxTest, RecordToMqttPublishesFramesStatusAndLastWill) {
     sub.waitForFinished();
     EXPECT_EQ(Terminate(broker.process), 0);
     ASSERT_TRUE(err.WaitForCount(QStringLiteral("counted as lost"))) << qPrintable(err.text);
+    ASSERT_TRUE(sensor.Server().WaitForRequests(sensor.Server().RequestCount() + 3, 30000));
     ASSERT_TRUE(broker.Start());
     const QRegularExpression back(QStringLiteral("back: [1-9]\\d* frames of s1 were lost"));
     ASSERT_TRUE(err.WaitFor([&](const QString& t) { return back.match(t).hasMatch(); }))

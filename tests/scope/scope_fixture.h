@@ -22,6 +22,14 @@
 
 namespace tvx {
 
+inline StartOptions SerialOptions(const QString& device) {
+    return {.comprotocol = 0, .serialDevice = device};
+}
+
+inline StartOptions TcpStartOptions(quint16 port) {
+    return {.comprotocol = 1, .tcpHost = "127.0.0.1", .tcpPort = QString::number(port)};
+}
+
 class ScopePanels : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QByteArray>
-#include <QStringList>
-#include <cstdint>
-
 #include "com232.h"
 #include "scripted_popups.h"
 #include "sim_thread.h"
@@ -19,9 +15,6 @@ struct LinkHarness {
     explicit LinkHarness(LinkVariant variant = LinkVariant::Scope())
         : com(link, buffers, flags, popups, variant) {
         com.SetStatusDisplay([this](const QString& text) { statusTexts << text; });
-    }
-    QByteArray Sent() const {
-        return QByteArray(reinterpret_cast<const char*>(buffers.szWriteBuf.data()), kFrameBytes);
     }
     QByteArray Received(int n = kFrameBytes) const {
         return QByteArray(reinterpret_cast<const char*>(buffers.szReadBuf.data()), n);
@@ -70,9 +63,8 @@ class SensorLink : public ::testing::Test {
                           WakeSource(&h.com, &Com232::linkDown)})
             .done;
     }
-    QByteArray Version() const {
-        const auto bytes = sim::VersionBytes("TRIVEX LINK TEST");
-        return QByteArray(reinterpret_cast<const char*>(bytes.data()), kFrameBytes);
+    static QByteArray Version() {
+        return QByteArray("TRIVEX LINK TEST").leftJustified(kFrameBytes, '\0');
     }
     sim::SimServer& Sim() { return sim_.Server(); }
 
@@ -81,18 +73,8 @@ class SensorLink : public ::testing::Test {
 
 // The request/reply limits with another wait, for what happens after a wait ran out.
 inline ExchangeLimits Waiting(ExchangeLimits limits, double seconds) {
-    limits.serialWaitSeconds = seconds;
-    limits.tcpWaitSeconds = seconds;
+    limits.serialWaitSeconds = limits.tcpWaitSeconds = seconds;
     return limits;
-}
-
-inline sim::Fault MakeFault(sim::FaultKind kind, int order, int a = sim::Fault::kDefault) {
-    sim::Fault fault;
-    fault.kind = kind;
-    fault.order = order;
-    fault.a = a;
-    fault.times = 1;
-    return fault;
 }
 
 }  // namespace tvx::test

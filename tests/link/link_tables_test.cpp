@@ -23,26 +23,17 @@ TEST(LinkTables, ErrorCodesReadAsTheUserSeesThem) {
                                                          {-98, "RS-232 error!"},
                                                          {-1000, "RS-232 error!"}};
     for (const auto& [code, text] : serial) EXPECT_EQ(SerialErrorText(code), text) << code;
-    const QStringList tcp = {"UnableToRegisterService",
-                             "UnableToEstablishConnection",
-                             "ExistingServer",
-                             "FailedToConnect",
-                             "ServerNotRegistered",
-                             "TooManyConversations",
-                             "ReadFailed",
-                             "WriteFailed",
-                             "InvalidParameter",
-                             "OutOfMemory",
-                             "TimeOutError ",
-                             "NoConnectionEstablished ",
-                             "GeneralIOErr",
-                             "ConnectionClosed",
-                             "UnableToLoadWinsockDLL",
-                             "IncorrectWinsockDLLVersion",
-                             "NetworkSubsystemNotReady ",
-                             "ConnectionsStillOpen",
-                             "DisconnectPending",
-                             "InfoNotAvailable"};
+    // Codes -1 to -20 in order; some end with a blank.
+    const QStringList tcp =
+        QStringLiteral(
+            "UnableToRegisterService|UnableToEstablishConnection|ExistingServer|"
+            "FailedToConnect|ServerNotRegistered|TooManyConversations|ReadFailed|"
+            "WriteFailed|InvalidParameter|OutOfMemory|TimeOutError |"
+            "NoConnectionEstablished |GeneralIOErr|ConnectionClosed|"
+            "UnableToLoadWinsockDLL|IncorrectWinsockDLLVersion|"
+            "NetworkSubsystemNotReady |ConnectionsStillOpen|DisconnectPending|"
+            "InfoNotAvailable")
+            .split('|');
     for (int i = 0; i < tcp.size(); ++i) EXPECT_EQ(TcpErrorText(-1 - i), tcp[i]) << -1 - i;
     for (int code : {-21, -25, -100})
         EXPECT_EQ(TcpErrorText(code), "Connection to server failed") << code;
@@ -77,9 +68,6 @@ TEST(LinkTables, SerialPortsByNumberOrDevice) {
         EXPECT_EQ(choice->device, device);
     }
     for (const char* bad : {"", "   ", "0", "1001"}) EXPECT_FALSE(ParseSerialArgument(bad));
-
-    const auto ports = DetectedSerialPorts();
-    for (std::size_t i = 1; i < ports.size(); ++i) EXPECT_LE(ports[i - 1].device, ports[i].device);
 }
 
 TEST(LinkTables, TheCommandLinePresetsTheInterfacePanel) {
@@ -88,9 +76,7 @@ TEST(LinkTables, TheCommandLinePresetsTheInterfacePanel) {
     EXPECT_EQ(tcp.options.comprotocol, 1);
     EXPECT_EQ(tcp.options.tcpHost, "127.0.0.1");
     EXPECT_EQ(tcp.options.tcpPort, "10001");
-    auto ipv6 = parse({"--tcp", "::1:502"});
-    EXPECT_EQ(ipv6.options.tcpHost, "::1");
-    EXPECT_EQ(ipv6.options.tcpPort, "502");
+    EXPECT_EQ(parse({"--tcp", "::1:502"}).options.tcpHost, "::1");
     auto serial = parse({"--serial", "/dev/ttyUSB0"});
     EXPECT_EQ(serial.options.comprotocol, 0);
     EXPECT_EQ(serial.options.serialDevice, "/dev/ttyUSB0");

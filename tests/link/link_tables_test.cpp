@@ -1,0 +1,93 @@
+// The link's tables: the error texts, the serial port names and the command line.
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "command_line.h"
+#include "link_errors.h"
+#include "serial_port_names.h"
+
+namespace tvx {
+namespace {
+
+TEST(LinkTables, ErrorCodesReadAsTheUserSeesThem) {
+    const std::vector<std::pair<int, QString>> serial = {{-1, "Unknown system error"},
+                                                         {-2, "Invalid port number"},
+                                                         {-3, "Port is not open"},
+                                                         {-4, "Unknown I/0 error"},
+                                                         {-6, "No serial port found"},
+                                                         {-7, "Cannot open port"},
+                                                         {-99, "Timeout"},
+                                                         {-5, "RS-232 error!"},
+                                                         {-98, "RS-232 error!"},
+                                                         {-1000, "RS-232 error!"}};
+    for (const auto& [code, text] : serial) EXPECT_EQ(SerialErrorText(code), text) << code;
+    // Codes -1 to -20 in order; some end with a blank.
+    const QStringList tcp =
+        QStringLiteral(
+            "UnableToRegisterService|UnableToEstablishConnection|ExistingServer|"
+            "FailedToConnect|ServerNotRegistered|TooManyConversations|ReadFailed|"
+            "WriteFailed|InvalidParameter|OutOfMemory|TimeOutError |"
+            "NoConnectionEstablished |GeneralIOErr|ConnectionClosed|"
+            "UnableToLoadWinsockDLL|IncorrectWinsockDLLVersion|"
+            "NetworkSubsystemNotReady |ConnectionsStillOpen|DisconnectPending|"
+            "InfoNotAvailable")
+            .split('|');
+    for (int i = 0; i < tcp.size(); ++i) EXPECT_EQ(TcpErrorText(-1 - i), tcp[i]) << -1 - i;
+    for (int code : {-21, -25, -100})
+        EXPECT_EQ(TcpErrorText(code), "Connection to server failed") << code;
+
+    // Whatever Qt reports, the user reads a text of the tables.
+    for (int e = QSerialPort::DeviceNotFoundError; e <= QSerialPort::NotOpenError; ++e) {
+        const int code = SerialErrorCode(static_cast<QSerialPort::SerialPortError>(e));
+        EXPECT_NE(SerialErrorText(code), "RS-232 error!") << e;
+    }
+    EXPECT_EQ(SerialErrorCode(QSerialPort::NoError), 0);
+    for (int e = QAbstractSocket::UnknownSocketError; e <= QAbstractSocket::OperationError; ++e) {
+        const int code = TcpErrorCode(static_cast<QAbstractSocket::SocketError>(e));
+        EXPECT_TRUE(code < 0 && code >= -20) << e;
+    }
+}
+
+TEST(LinkTables, SerialPortsByNumberOrDevice) {
+    EXPECT_EQ(SerialPortName(1), "/dev/ttyS0");
+    EXPECT_EQ(SerialPortName(12), "/dev/ttyS11");
+    EXPECT_FALSE(SerialPortName(kLastComPort).isEmpty());
+    // Numbers outside the range name no device: opening them is "Invalid port number".
+    for (int outside : {0, -3, kLastComPort + 1}) EXPECT_TRUE(SerialPortName(outside).isEmpty());
+
+    const std::vector<std::tuple<QString, int, QString>> arguments = {
+        {" 3 ", 3, ""}, {"/dev/ttyUSB0", 0, "/dev/ttyUSB0"}, {"COM7", 0, "COM7"}};
+    for (const auto& [text, comport, device] : arguments) {
+        const auto choice = ParseSerialArgument(text);
+        ASSERT_TRUE(choice.has_value()) << text.toStdString();
+        if (comport > 0) {
+            EXPECT_EQ(choice->comport, comport);
+        }
+        EXPECT_EQ(choice->device, device);
+    }
+    for (const char* bad : {"", "   ", "0", "1001"}) EXPECT_FALSE(ParseSerialArgument(bad));
+}
+
+TEST(LinkTables, TheCommandLinePresetsTheInterfacePanel) {
+    const auto parse = [](QStringList arguments) { return ParseStartOptions(arguments); };
+    auto tcp = parse({"--tcp", "127.0.0.1:10001"});
+    EXPECT_EQ(tcp.options.comprotocol, 1);
+    EXPECT_EQ(tcp.options.tcpHost, "127.0.0.1");
+    EXPECT_EQ(tcp.options.tcpPort, "10001");
+    EXPECT_EQ(parse({"--tcp", "::1:502"}).options.tcpHost, "::1");
+    auto serial = parse({"--serial", "/dev/ttyUSB0"});
+    EXPECT_EQ(serial.options.comprotocol, 0);
+    EXPECT_EQ(serial.options.serialDevice, "/dev/ttyUSB0");
+    EXPECT_FALSE(parse({}).options.comprotocol.has_value());
+    EXPECT_TRUE(parse({"--help"}).options.showHelp);
+
+    for (const QStringList& bad : std::vector<QStringList>{
+             {"--tcp"}, {"--tcp", "host"}, {"--tcp", ":80"}, {"--tcp", "host:"}, {"--serial", ""}})
+        EXPECT_FALSE(parse(bad).error.isEmpty()) << bad.join(' ').toStdString();
+    EXPECT_TRUE(parse({"--frobnicate"}).error.contains("--frobnicate"));
+}
+
+}  // namespace
+}  // namespace tvx

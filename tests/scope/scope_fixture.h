@@ -23,11 +23,18 @@
 namespace tvx {
 
 inline StartOptions SerialOptions(const QString& device) {
-    return {.comprotocol = 0, .serialDevice = device};
+    StartOptions options;
+    options.comprotocol = 0;
+    options.serialDevice = device;
+    return options;
 }
 
 inline StartOptions TcpStartOptions(quint16 port) {
-    return {.comprotocol = 1, .tcpHost = "127.0.0.1", .tcpPort = QString::number(port)};
+    StartOptions options;
+    options.comprotocol = 1;
+    options.tcpHost = QStringLiteral("127.0.0.1");
+    options.tcpPort = QString::number(port);
+    return options;
 }
 
 class ScopePanels : public ::testing::Test {

@@ -220,8 +220,8 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
             o.csvFolder = value;
         } else if (option == QLatin1String("--mqtt")) {
             const qsizetype colon = value.lastIndexOf(QLatin1Char(':'));
-            o.mqttHost = colon > 0 ? value.left(colon) : value;
-            if (colon > 0) {
+            o.mqttHost = colon >= 0 ? value.left(colon) : value;
+            if (colon >= 0) {
                 const auto port = ParsePort(value.mid(colon + 1));
                 if (!port)
                     error = QStringLiteral("--mqtt expects HOST[:PORT], got \"%1\"").arg(value);

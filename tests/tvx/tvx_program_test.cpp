@@ -19,6 +19,7 @@
 #include "scope_commands.h"
 #include "scripted_popups.h"
 #include "sim_thread.h"
+#include "tvx_options.h"
 #include "wait.h"
 
 namespace tvx {
@@ -65,6 +66,62 @@ TvxRun RunTvx(const QStringList& arguments) {
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every usage error names its cause in one line; the program ends with 2 before any sensor is
+// touched (one row of the process table below shows that).
+TEST(TvxArguments, EachUsageErrorNamesItsCause) {
+    const QString tcp = QStringLiteral("--tcp=127.0.0.1:1");
+    const struct {
+        QStringList args;
+        QString error;
+    } cases[] = {
+        {{"get", "--help"}, ""},
+        {{"--verbose"}, "unknown option \"--verbose\" (a command comes first)"},
+        {{"--version", "info"}, ""},
+        {{"watch", tcp, "--count"}, "--count needs a value"},
+        {{"send", "--eeprom=1", tcp, "f"}, "--eeprom takes no value"},
+        {{"info", "--sensor", "=tcp://h:1"}, "sensor \"=tcp://h:1\": empty name before '='"},
+        {{"info", "--tcp", "host:0"}, "sensor \"tcp://host:0\": expected tcp://HOST:PORT"},
+        {{"info", "--serial", ""},
+         "sensor \"serial:\": expected serial:DEVICE (a port number or a device path)"},
+        {{"info", "--sensor", "a/b=tcp://" + tcp.mid(6), "--sensor", "a_b=serial:1"},
+         "sensors \"a/b\" and \"a_b\" give the same file name"},
+        {{"watch", tcp, "--count", "0"}, "--count expects a whole number above 0"},
+        {{"watch", tcp, "--format", "xml"}, "--format expects csv or jsonl, got \"xml\""},
+        {{"record", tcp, "--interval", "-1"}, "--interval expects seconds above 0, got \"-1\""},
+        {{"record", tcp, "--csv="}, "--csv needs a folder"},
+        {{"record", tcp, "--mqtt", "host:99999"}, "--mqtt expects HOST[:PORT], got \"host:99999\""},
+        {{"record", tcp, "--mqtt", ":1883"}, "--mqtt needs a broker host"},
+        {{"record", tcp, "--topic", "a/#"}, "--topic expects a topic prefix without wildcards"},
+        {{"record", tcp, "--csv", "d", "--mqtt", "h"}, "give --csv or --mqtt, not both"},
+        {{}, "no command given (info, get, send, watch or record)"},
+        {{"info", tcp, "extra"}, "unexpected argument \"extra\""},
+        {{"get", tcp}, "get needs -o PATH"},
+        {{"send", tcp}, "send needs the parameter file (or folder) to send"},
+        {{"watch", tcp, "--sensor", "b=serial:/dev/x"}, "watch works on one sensor"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(qPrintable(c.args.join(' ')));
+        EXPECT_EQ(cli::ParseTvxArguments(c.args).error, c.error);
+    }
+    // What the options set, where a wrong reading would go unnoticed in a run.
+    const cli::TvxOptions o =
+        cli::ParseTvxArguments({"record", "--sensor", "line/1=serial:3", "--interval=0.5", "--mqtt",
+                                "broker", "--topic", "plant/a", "--count", "7"})
+            .options;
+    EXPECT_EQ(o.sensors.at(0).serial.comport, 3);
+    EXPECT_EQ(cli::SafeFileName(o.sensors.at(0).name), QStringLiteral("line_1"));
+    EXPECT_EQ(cli::SafeFileName(QStringLiteral("..")), QStringLiteral("_.."));
+    EXPECT_DOUBLE_EQ(o.interval, 0.5);
+    EXPECT_EQ(o.mqttHost, QStringLiteral("broker"));
+    EXPECT_EQ(o.mqttPort, 1883);
+    EXPECT_EQ(o.topic, QStringLiteral("plant/a"));
+    EXPECT_EQ(o.count.value_or(0), 7);
+    const cli::TvxOptions send =
+        cli::ParseTvxArguments({"send", "f.dat", "--no-verify", tcp}).options;
+    EXPECT_EQ(send.path, QStringLiteral("f.dat"));
+    EXPECT_FALSE(send.verify);
 }
 
 class TvxTest : public ::testing::Test {

@@ -1,5 +1,5 @@
-// tvx as a process, with no window system, against simulated sensors over TCP and a
-// pseudo-terminal, and against a real Mosquitto broker.
+// tvx's argument reader, and tvx as a process, with no window system, against simulated sensors
+// over TCP and a pseudo-terminal, and against a real Mosquitto broker.
 #include <gtest/gtest.h>
 
 #include <QDateTime>

@@ -27,21 +27,15 @@ constexpr ExchangeLimits EchoReply() {
 }  // namespace
 
 CalibCommands::CalibCommands(Com232& com, CalibState& state, Popups& popups, CalibPanelHooks hooks)
-    : com_(com), state_(state), popups_(popups), hooks_(std::move(hooks)) {}
-
-void CalibCommands::FlushSerialQueues() {
-    if (state_.link.comprotocol != kTcpIp) com_.FlushComQueues();
-}
+    : com_(com),
+      state_(state),
+      popups_(popups),
+      hooks_(std::move(hooks)),
+      cmd_(com, state.link, state.exchange.version, popups, hooks_.showMainStatus,
+           Text(info::calib::InfoTimeoutVer)) {}
 
 void CalibCommands::FailureReport() {
-    hooks_.showMainStatus(QStringLiteral("TIMEOUT"));
-    popups_.MessagePopup(state_.exchange.version.Text(), Text(info::calib::InfoTimeoutVer));
-}
-
-bool CalibCommands::SendFrameOrReport() {
-    if (com_.SendFrame()) return true;
-    FailureReport();
-    return false;
+    cmd_.FailureReport();
 }
 
 void CalibCommands::CheckComLine() {
@@ -53,24 +47,24 @@ void CalibCommands::CheckComLine() {
 void CalibCommands::SendCalibPara() {
     state_.calib.power = hooks_.readPower();
     WriteMeasuringSet(state_.buffers, state_.calib.power);
-    FlushSerialQueues();
+    cmd_.FlushSerialQueues();
     state_.exchange.order = kOrderParameters;
     FillTxBuf(state_.buffers, kOrderParameters, 0, state_.calib.factors);
-    SendFrameOrReport();
+    cmd_.SendFrameOrReport();
 }
 
 void CalibCommands::SendPara() {
     CalibExchange& x = state_.exchange;
     CopyVarsToPP(state_.buffers);
-    FlushSerialQueues();
+    cmd_.FlushSerialQueues();
     x.order = kOrderParameters;
     FillTxBuf(state_.buffers, kOrderParameters, 0, state_.calib.factors);
-    if (!SendFrameOrReport()) x.comecho = 0;
+    if (!cmd_.SendFrameOrReport()) x.comecho = 0;
     if (x.comecho == 1) {
         x.order = kOrderTeachRow;
         for (std::uint16_t row = 0; row < kTeachRows; ++row) {
             FillTxBuf(state_.buffers, kOrderTeachRow, row, state_.calib.factors);
-            if (!SendFrameOrReport()) x.comecho = 0;
+            if (!cmd_.SendFrameOrReport()) x.comecho = 0;
         }
     }
     if (x.comecho == 1) {
@@ -82,9 +76,7 @@ void CalibCommands::SendPara() {
 void CalibCommands::Befehl6plus8() {
     CalibExchange& x = state_.exchange;
     FillTxBuf(state_.buffers, x.order, 0, state_.calib.factors);
-    const bool complete = com_.ExchangeFrame(EchoReply());
-    if (state_.link.nBytesW != kFrameBytes || !complete) {
-        FailureReport();
+    if (!cmd_.ExchangeOrReport(EchoReply(), true)) {
         x.comecho = 0;
         return;
     }
@@ -94,23 +86,18 @@ void CalibCommands::Befehl6plus8() {
 
 void CalibCommands::SendCF() {
     state_.calib.factors = hooks_.readFactors();
-    FlushSerialQueues();
+    cmd_.FlushSerialQueues();
     state_.exchange.order = kOrderSendCF;
     FillTxBuf(state_.buffers, kOrderSendCF, 0, state_.calib.factors);
-    SendFrameOrReport();
+    cmd_.SendFrameOrReport();
 }
 
 void CalibCommands::GetCF() {
     state_.flags.poll = 0;
-    FlushSerialQueues();
+    cmd_.FlushSerialQueues();
     state_.exchange.order = kOrderGetCF;
     FillTxBuf(state_.buffers, kOrderGetCF, 0, state_.calib.factors);
-    const bool complete = com_.ExchangeFrame(DataReply());
-    // A failed write and a missing reply are one failure, reported once.
-    if (state_.link.nBytesW != kFrameBytes || !complete) {
-        FailureReport();
-        return;
-    }
+    if (!cmd_.ExchangeOrReport(DataReply(), true)) return;
     GetRxBufPara(state_.buffers);
     state_.calib.factors = FactorsFromReply(state_.buffers);
     hooks_.showFactors(state_.calib.factors);
@@ -118,28 +105,27 @@ void CalibCommands::GetCF() {
 
 bool CalibCommands::GetDataFrame() {
     const bool complete = com_.ExchangeFrame(DataReply());
-    return state_.link.nBytesW == kFrameBytes && complete;
+    return cmd_.Written() && complete;
 }
 
 void CalibCommands::GetData() {
     // A sequence that goes on into GO mode after the panel was closed does not start the loop.
     if (hooks_.closing()) return;
-    state_.flags.poll = 1;
-    FlushSerialQueues();
-    while (state_.flags.poll == 1) {
-        state_.exchange.order = kOrderData;
-        FillTxBuf(state_.buffers, kOrderData, 0, state_.calib.factors);
-        if (GetDataFrame()) {
-            GetRxBufData(state_.buffers);
-            CopyDatatoVars(state_.buffers, state_.live);
-            SetPanelData();
-        } else {
-            FailureReport();
-            state_.flags.poll = 0;
-        }
-        // STOP and the closing of the panel are served here.
-        ServePendingEvents(WaitMode::ServeUserInput);
-    }
+    cmd_.FlushSerialQueues();
+    RunLiveLoop(state_.flags.poll,
+                {[this] {
+                     state_.exchange.order = kOrderData;
+                     FillTxBuf(state_.buffers, kOrderData, 0, state_.calib.factors);
+                     return GetDataFrame();
+                 },
+                 [this] {
+                     GetRxBufData(state_.buffers);
+                     CopyDatatoVars(state_.buffers, state_.live);
+                     SetPanelData();
+                 },
+                 [this] { FailureReport(); },
+                 // STOP and the closing of the panel are served here.
+                 [] { ServePendingEvents(WaitMode::ServeUserInput); }});
 }
 
 void CalibCommands::SetPanelData() {
@@ -150,7 +136,7 @@ void CalibCommands::SetPanelData() {
 
 bool CalibCommands::CalcCF() {
     state_.flags.poll = 0;
-    FlushSerialQueues();
+    cmd_.FlushSerialQueues();
     if (!popups_.ConfirmPopup(Text(info::calib::kConfirmCalculationTitle),
                               Text(info::calib::ConfirmCalculation))) {
         popups_.MessagePopup(QString::fromLatin1(kInfoTitle),

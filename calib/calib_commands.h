@@ -7,6 +7,7 @@
 #include "calib_state.h"
 #include "calibration.h"
 #include "com232.h"
+#include "command_link.h"
 #include "popups.h"
 
 namespace tvx::calib {
@@ -64,13 +65,11 @@ class CalibCommands {
     void FailureReport();
 
   private:
-    void FlushSerialQueues();
-    bool SendFrameOrReport();
-
     Com232& com_;
     CalibState& state_;
     Popups& popups_;
     CalibPanelHooks hooks_;
+    CommandLink cmd_;
 };
 
 }  // namespace tvx::calib

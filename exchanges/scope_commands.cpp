@@ -19,7 +19,9 @@ ScopeCommands::ScopeCommands(Com232& com, LinkState& link, ExchangeState& exchan
       flags_(flags),
       files_(files),
       popups_(popups),
-      hooks_(std::move(hooks)) {}
+      hooks_(std::move(hooks)),
+      cmd_(com, link, exchange.version, popups, hooks_.showMainStatus,
+           QString::fromUtf8(info::InfoTimeoutVer)) {}
 
 void ScopeCommands::CheckComLine() {
     exchange_.order = 7;
@@ -31,32 +33,22 @@ void ScopeCommands::CheckComLine() {
     hooks_.setButtonsDimmed(false);
 }
 
-void ScopeCommands::FlushSerialQueues() {
-    if (link_.comprotocol != kTcpIp) com_.FlushComQueues();
-}
-
-bool ScopeCommands::SendFrameOrReport() {
-    if (com_.SendFrame()) return true;
-    FailureReport();
-    return false;
-}
-
 void ScopeCommands::SendPara() {
     hooks_.getPanelValues();
     CopyVarsToPP(params_, buffers_);
-    FlushSerialQueues();
+    cmd_.FlushSerialQueues();
     exchange_.order = 1;
     FillTxBuf(buffers_, 1, 0);
-    if (!SendFrameOrReport()) return;
+    if (!cmd_.SendFrameOrReport()) return;
     exchange_.order = 2;
     for (std::uint16_t row = 0; row < kTeachRows; ++row) {
         FillTxBuf(buffers_, 2, row);
-        if (!SendFrameOrReport()) return;
+        if (!cmd_.SendFrameOrReport()) return;
     }
     if (exchange_.target == EEPROM) {
         exchange_.order = 6;
         FillTxBuf(buffers_, 6, 0);
-        SendFrameOrReport();
+        cmd_.SendFrameOrReport();
     }
 }
 
@@ -86,8 +78,7 @@ void ScopeCommands::GetPara() {
 }
 
 ScopeCommands::ParaReply ScopeCommands::Befehl3plus4(ParameterSet& into, std::uint16_t row) {
-    if (!com_.ExchangeFrame(ScopeReply())) {
-        FailureReport();
+    if (!cmd_.ExchangeOrReport(ScopeReply())) {
         exchange_.comecho = 0;
         return ParaReply::Missing;
     }
@@ -106,13 +97,12 @@ ScopeCommands::ParaReply ScopeCommands::Befehl3plus4(ParameterSet& into, std::ui
 
 void ScopeCommands::Befehl6plus8() {
     FillTxBuf(buffers_, exchange_.order, 0);
-    if (com_.ExchangeFrame(ScopeReply())) {
-        GetRxBufPara(buffers_);
-        exchange_.comecho = buffers_.pp[0] == sync && buffers_.pp[1] == exchange_.order ? 1 : 0;
-    } else {
-        FailureReport();
+    if (!cmd_.ExchangeOrReport(ScopeReply())) {
         exchange_.comecho = 0;
+        return;
     }
+    GetRxBufPara(buffers_);
+    exchange_.comecho = buffers_.pp[0] == sync && buffers_.pp[1] == exchange_.order ? 1 : 0;
 }
 
 bool ScopeCommands::GetDataFrame() {
@@ -120,17 +110,10 @@ bool ScopeCommands::GetDataFrame() {
 }
 
 void ScopeCommands::GetData() {
-    flags_.poll = 1;
-    FlushSerialQueues();
-    while (flags_.poll == 1) {
-        if (FetchDataFrame()) {
-            hooks_.showLiveFrame();
-        } else {
-            FailureReport();
-            flags_.poll = 0;
-        }
-        Pause(0.05, WaitMode::ServeUserInput);
-    }
+    cmd_.FlushSerialQueues();
+    RunLiveLoop(flags_.poll, {[this] { return FetchDataFrame(); }, hooks_.showLiveFrame,
+                              [this] { FailureReport(); },
+                              [] { Pause(0.05, WaitMode::ServeUserInput); }});
 }
 
 bool ScopeCommands::FetchDataFrame() {
@@ -143,8 +126,7 @@ bool ScopeCommands::FetchDataFrame() {
 }
 
 void ScopeCommands::FailureReport() {
-    hooks_.showMainStatus(QStringLiteral("TIMEOUT"));
-    popups_.MessagePopup(exchange_.version.Text(), QString::fromUtf8(info::InfoTimeoutVer));
+    cmd_.FailureReport();
 }
 
 }  // namespace tvx

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "com232.h"
+#include "command_link.h"
 #include "frames.h"
 #include "handshake.h"
 #include "loop_flags.h"
@@ -84,8 +85,6 @@ class ScopeCommands {
 
   private:
     std::optional<QString> SelectParameterFile(bool forSaving);
-    void FlushSerialQueues();
-    bool SendFrameOrReport();
 
     Com232& com_;
     LinkState& link_;
@@ -97,6 +96,7 @@ class ScopeCommands {
     ProgramFiles& files_;
     Popups& popups_;
     ExchangePanelHooks hooks_;
+    CommandLink cmd_;
 };
 
 }  // namespace tvx

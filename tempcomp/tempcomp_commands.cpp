@@ -24,30 +24,21 @@ constexpr int kFactorBlocks = 10;
 
 TempCompCommands::TempCompCommands(Com232& com, TempCompState& state, Popups& popups,
                                    TempCompPanelHooks hooks)
-    : com_(com), state_(state), popups_(popups), hooks_(std::move(hooks)) {}
-
-void TempCompCommands::FlushSerialQueues() {
-    if (state_.link.comprotocol != kTcpIp) com_.FlushComQueues();
-}
+    : com_(com),
+      state_(state),
+      popups_(popups),
+      hooks_(std::move(hooks)),
+      cmd_(com, state.link, state.exchange.version, popups, hooks_.showMainStatus,
+           QString::fromLatin1(info::tempcomp::InfoTimeoutVer)) {}
 
 void TempCompCommands::FailureReport() {
-    hooks_.showMainStatus(QStringLiteral("TIMEOUT"));
-    popups_.MessagePopup(state_.exchange.version.Text(),
-                         QString::fromLatin1(info::tempcomp::InfoTimeoutVer));
-}
-
-bool TempCompCommands::SendFrameOrReport() {
-    if (com_.SendFrame(kTcpWriteTimeoutMs)) return true;
-    FailureReport();
-    return false;
+    cmd_.FailureReport();
 }
 
 // The read-back waits: 2.0 s, the serial ones without serving user input; the queues were
 // flushed once before the first request.
 bool TempCompCommands::ExchangeOrReport(int replyBytes) {
-    if (com_.ExchangeFrame(ToolReply(replyBytes, false, false))) return true;
-    FailureReport();
-    return false;
+    return cmd_.ExchangeOrReport(ToolReply(replyBytes, false, false));
 }
 
 void TempCompCommands::CheckComLine() {
@@ -69,17 +60,17 @@ void TempCompCommands::SendPara() {
                              QString::fromLatin1(kFactorRangeText));
         return;
     }
-    FlushSerialQueues();
+    cmd_.FlushSerialQueues();
 
     x.order = kOrderStart;
     FillTxBuf(state_.buffers, x.sync, x.order, 0);
-    if (!SendFrameOrReport()) return;
+    if (!cmd_.SendFrameOrReport()) return;
     Pause(kPauseAfterStart, WaitMode::ExcludeUserInput);
 
     x.order = kOrderRootBlock;
     for (int block = 0; block < kRootBlocks; ++block) {
         FillTxBuf3rdRootX(state_.buffers, tables, x.sync, kOrderRootBlock, block);
-        if (!SendFrameOrReport()) return;
+        if (!cmd_.SendFrameOrReport()) return;
         Pause(kPauseAfterBlock, WaitMode::ExcludeUserInput);
     }
 
@@ -88,7 +79,7 @@ void TempCompCommands::SendPara() {
         for (int block = 0; block < kFactorBlocks; ++block) {
             FillTxBufRGB(state_.buffers, tables, x.sync,
                          static_cast<std::uint16_t>(kOrderFactorBlock + channel), block, channel);
-            if (!SendFrameOrReport()) return;
+            if (!cmd_.SendFrameOrReport()) return;
             Pause(kPauseAfterBlock, WaitMode::ExcludeUserInput);
         }
     }
@@ -101,7 +92,7 @@ void TempCompCommands::SendPara() {
 bool TempCompCommands::GetPara() {
     TempCompExchange& x = state_.exchange;
     CompensationTables& tables = state_.tables;
-    FlushSerialQueues();
+    cmd_.FlushSerialQueues();
 
     using CopyRoutine = void (*)(const std::array<std::uint16_t, kPpWords>&, CompensationTables&);
     const CopyRoutine copies[3] = {CopyPPtoVarsR, CopyPPtoVarsG, CopyPPtoVarsB};

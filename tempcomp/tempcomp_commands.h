@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "com232.h"
+#include "command_link.h"
 #include "popups.h"
 #include "tempcomp_state.h"
 
@@ -58,14 +59,13 @@ class TempCompCommands {
     void FailureReport();
 
   private:
-    void FlushSerialQueues();
-    bool SendFrameOrReport();
     bool ExchangeOrReport(int replyBytes);
 
     Com232& com_;
     TempCompState& state_;
     Popups& popups_;
     TempCompPanelHooks hooks_;
+    CommandLink cmd_;
 };
 
 }  // namespace tvx::tempcomp

@@ -9,7 +9,7 @@
 #include <csignal>
 #include <memory>
 
-#include "wait.h"
+#include "event_wait.h"
 
 namespace tvx::cli {
 

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <numeric>
 
-#include "wait.h"
+#include "event_wait.h"
 
 namespace tvx::cli {
 

@@ -1,117 +1,153 @@
 #include "sensor_link.h"
 
+#include <cstring>
+
+#include "blocking_link.h"
+#include "serial_port_names.h"
+
 namespace tvx::cli {
 
-void HeadlessPopups::MessagePopup(const QString& title, const QString& text) {
-    ++messages;
-    lastTitle = title;
-    lastText = text;
+namespace {
+
+SessionEndpoint EndpointOf(const SensorAddress& address) {
+    if (address.tcp) return SessionEndpoint::Tcp(address.host, address.port);
+    return SessionEndpoint::Serial(address.serial.device.isEmpty()
+                                       ? SerialPortName(address.serial.comport)
+                                       : address.serial.device);
 }
 
-SensorLink::SensorLink(const SensorAddress& address) : address_(address) {
-    if (address.tcp) {
-        link_.comprotocol = kTcpIp;
-        link_.ipBuf = address.host;
-        link_.portNumStr = QString::number(address.port);
-        link_.portNum = address.port;
-    } else {
-        link_.comprotocol = kRs232;
-        link_.comport = address.serial.comport;
-        link_.comdevice = address.serial.device;
-    }
-    com_ = std::make_unique<Com232>(link_, buffers_, flags_, popups_);
-    com_->SetStatusDisplay([this](const QString& text) { status_ = text; });
-    ExchangePanelHooks hooks;
-    hooks.showMainStatus = [this](const QString& text) { status_ = text; };
-    hooks.showInterfaceStatus = [](const QString&) {};
-    hooks.enableAccept = [] {};
-    hooks.setButtonsDimmed = [](bool) {};
-    hooks.getPanelValues = [] {};
-    hooks.showParameters = [this] { parametersShown_ = true; };
-    hooks.showLiveFrame = [] {};
-    commands_ = std::make_unique<ScopeCommands>(*com_, link_, exchange_, buffers_, params_, live_,
-                                                flags_, files_, popups_, hooks);
+QByteArray RequestOf(const FrameBuffers& buffers) {
+    return QByteArray(reinterpret_cast<const char*>(buffers.szWriteBuf.data()), kFrameBytes);
 }
+
+// A reply is the one asked for when it echoes the sync word, the order and, for a teach row,
+// the row.
+bool IsReplyTo(const FrameBuffers& buffers, std::uint16_t order, std::uint16_t row) {
+    const auto& pp = buffers.pp;
+    return pp[0] == sync && pp[1] == order && (order != 4 || pp[2] == row);
+}
+
+}  // namespace
+
+SensorLink::SensorLink(const SensorAddress& address) : address_(address) {}
 
 SensorLink::~SensorLink() {
     Close();
 }
 
-void SensorLink::StartOperation() {
-    popups_.messages = 0;
-    status_.clear();
-    error_.clear();
-}
-
-bool SensorLink::Fail(const QString& what) {
-    // A conversation the sensor closed says more than the time-out that followed it.
-    QString reason = what;
-    if (popups_.lastText == QLatin1String("Server has closed connection!") && address_.tcp &&
-        link_.tcpcon == 0)
-        reason += QStringLiteral(" (the sensor closed the connection)");
-    error_ = reason;
+bool SensorLink::Fail(const QString& message) {
+    error_ = message;
     return false;
 }
 
-bool SensorLink::Connect() {
-    StartOperation();
-    if (address_.tcp) {
-        com_->InitTCP_IP();
-        if (link_.ret < 0)
-            return Fail(QStringLiteral("cannot connect: %1").arg(link_.szStatus.trimmed()));
-    } else {
-        com_->InitRS232();
-        if (link_.ret < 0)
-            return Fail(QStringLiteral("cannot open %1: %2")
-                            .arg(com_->SerialDeviceName(), link_.szStatus.trimmed()));
+bool SensorLink::Exchange(const ExchangeLimits& limits, const QString& what) {
+    const ExchangeResult result = ExchangeAndWait(session_, RequestOf(buffers_), limits,
+                                                  WaitMode::ServeUserInput);
+    const auto size = std::min<qsizetype>(result.reply.size(), kBufferBytes);
+    if (size > 0) std::memcpy(buffers_.szReadBuf.data(), result.reply.constData(), size);
+    if (result.ReplyComplete()) return true;
+    const double limit = address_.tcp ? limits.tcpWaitSeconds : limits.serialWaitSeconds;
+    switch (result.outcome) {
+        case LinkOutcome::NoReply:
+            return Fail(QStringLiteral("TIMEOUT: %1").arg(what));
+        case LinkOutcome::ShortReply:
+        case LinkOutcome::LongReply:
+            return Fail(QStringLiteral("TIMEOUT: %1 (%2)").arg(what, result.Describe(limit)));
+        default:
+            return Fail(QStringLiteral("%1 (%2)").arg(what, result.Describe(limit)));
     }
-    exchange_.order = 7;
-    if (!RunHandshake(*com_, buffers_, exchange_.version,
-                      {[](const QString&) {}, [](const QString&) {}, [] {}}))
-        return Fail(QStringLiteral("TIMEOUT: no answer to the handshake"));
+}
+
+bool SensorLink::Connect() {
+    error_.clear();
+    const OpenResult opened = OpenAndWait(session_, EndpointOf(address_), WaitMode::ServeUserInput);
+    if (!opened.ok()) {
+        if (address_.tcp) return Fail(QStringLiteral("cannot connect: %1").arg(opened.text));
+        return Fail(QStringLiteral("cannot open %1: %2")
+                        .arg(session_.Endpoint().Describe(), opened.text));
+    }
+    FillTxBuf(buffers_, 7, 0);
+    if (!Exchange(HandshakeReply(), QStringLiteral("no answer to the handshake"))) return false;
+    version_.Clear();
+    std::memcpy(version_.bytes.data(), buffers_.szReadBuf.data(), kFrameBytes);
     return true;
 }
 
 bool SensorLink::ReadParameters(bool eeprom, ParameterImage& image) {
-    StartOperation();
-    parametersShown_ = false;
-    exchange_.target = eeprom ? EEPROM : RAM;
-    commands_->GetPara();
-    if (!parametersShown_) {
-        // The read stops at the exchange that failed: a complete reply there was the wrong one.
-        if (link_.bytesToRead == 0)
-            return Fail(
-                QStringLiteral("wrong reply (sync, order or row) while reading the parameters"));
-        return Fail(QStringLiteral("TIMEOUT: no reply while reading the parameters"));
+    error_.clear();
+    const QString reading = QStringLiteral("no reply while reading the parameters");
+    const auto wrongReply = [this](std::uint16_t order, std::uint16_t row) {
+        return Fail(QStringLiteral("wrong reply (sync, order or row) while reading the "
+                                   "parameters (order %1, row %2)")
+                        .arg(order)
+                        .arg(row));
+    };
+    if (eeprom) {
+        // The EEPROM's set is loaded into RAM first; its echo must come back.
+        FillTxBuf(buffers_, 8, 0);
+        if (!Exchange(ScopeReply(), reading)) return false;
+        GetRxBufPara(buffers_);
+        if (!IsReplyTo(buffers_, 8, 0)) return wrongReply(8, 0);
     }
+    // The replies fill a copy; a broken read leaves the set as it was.
+    ParameterSet staged = params_;
+    FillTxBuf(buffers_, 3, 0);
+    if (!Exchange(ScopeReply(), reading)) {
+        // As GET does, row 0 is still asked for before the read stops.
+        const QString failure = error_;
+        FillTxBuf(buffers_, 4, 0);
+        Exchange(ScopeReply(), reading);
+        return Fail(failure);
+    }
+    GetRxBufPara(buffers_);
+    if (!IsReplyTo(buffers_, 3, 0)) return wrongReply(3, 0);
+    CopyPPtoVars(buffers_, staged);
+    for (std::uint16_t row = 0; row < kTeachRows; ++row) {
+        FillTxBuf(buffers_, 4, row);
+        if (!Exchange(ScopeReply(), reading)) return false;
+        GetRxBufPara(buffers_);
+        if (!IsReplyTo(buffers_, 4, row)) return wrongReply(4, row);
+        CopyPPtoVars(buffers_, staged);
+    }
+    params_ = staged;
     CopyVarsToPP(params_, buffers_);
     image = TakeImageFromPp(buffers_);
     return true;
 }
 
 bool SensorLink::SendParameters(bool eeprom, const ParameterImage& image, ParameterImage& sent) {
-    StartOperation();
+    error_.clear();
     PutImageIntoPp(image, buffers_);
     CopyFileParatoVars(buffers_, params_);
-    exchange_.target = eeprom ? EEPROM : RAM;
-    commands_->SendPara();
-    // SendPara left the image it sent in pp; no reply has overwritten it.
+    CopyVarsToPP(params_, buffers_);
     sent = TakeImageFromPp(buffers_);
-    if (popups_.messages > 0) return Fail(QStringLiteral("the parameters could not be written"));
-    return true;
+    session_.FlushSerialQueues();
+    const auto send = [this](std::uint16_t order, std::uint16_t row) {
+        FillTxBuf(buffers_, order, row);
+        const ExchangeResult result = session_.Send(RequestOf(buffers_));
+        if (result.ok()) return true;
+        return Fail(QStringLiteral("the parameters could not be written (order %1: %2)")
+                        .arg(order)
+                        .arg(result.Describe(0.0)));
+    };
+    if (!send(1, 0)) return false;
+    for (std::uint16_t row = 0; row < kTeachRows; ++row)
+        if (!send(2, row)) return false;
+    return !eeprom || send(6, 0);
 }
 
 bool SensorLink::FetchFrame(LiveValues& values) {
-    StartOperation();
-    if (!commands_->FetchDataFrame()) return Fail(QStringLiteral("TIMEOUT: no data frame"));
+    error_.clear();
+    FillTxBuf(buffers_, 5, 0);
+    if (!Exchange(ScopeReply(), QStringLiteral("no data frame"))) return false;
+    GetRxBufData(buffers_);
+    CopyDatatoVars(buffers_, live_);
     values = live_;
     return true;
 }
 
 void SensorLink::Close() {
-    if (!com_) return;
-    com_->CloseCom();
-    com_->DisconnectTCP();
+    session_.Close();
 }
 
 }  // namespace tvx::cli

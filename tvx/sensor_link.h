@@ -1,28 +1,19 @@
 #pragma once
 
 #include <QString>
-#include <memory>
 
+#include "frames.h"
 #include "parameter_file.h"
-#include "scope_commands.h"
+#include "sensor_session.h"
 #include "tvx_options.h"
+#include "version_text.h"
 
 namespace tvx::cli {
 
-// Pop-ups without a window: the last message is kept as the text of a failure.
-class HeadlessPopups : public Popups {
-  public:
-    void MessagePopup(const QString& title, const QString& text) override;
-    bool ConfirmPopup(const QString&, const QString&) override { return false; }
-    std::optional<QString> FileSelectPopup(const FileSelectRequest&) override { return {}; }
-
-    int messages = 0;
-    QString lastTitle;
-    QString lastText;
-};
-
-// One sensor with the scope's link and exchanges, its own state and buffers. It lives in one
-// thread, which must run the waits of its exchanges; a fleet has one per sensor.
+// One sensor on a session of its own: the handshake, the parameter set read and written as the
+// scope's GET and SEND do, and live frames. It lives in one thread, whose event loop serves the
+// session while a call waits; a fleet has one per sensor. Every failure it names comes from the
+// session's result.
 class SensorLink {
   public:
     explicit SensorLink(const SensorAddress& address);
@@ -43,27 +34,22 @@ class SensorLink {
     bool SiMode() const { return params_.calcmode == 1; }
     void Close();
 
-    QString Version() const { return exchange_.version.Text(); }
+    QString Version() const { return version_.Text(); }
     // What went wrong last, one line.
     QString Error() const { return error_; }
 
   private:
-    void StartOperation();
-    bool Fail(const QString& what);
+    // One request/reply exchange on the frame in szWriteBuf; false with error_ set when the
+    // reply did not come complete. `what` names the step in the message.
+    bool Exchange(const ExchangeLimits& limits, const QString& what);
+    bool Fail(const QString& message);
 
     SensorAddress address_;
-    HeadlessPopups popups_;
-    LinkState link_;
+    SensorSession session_;
     FrameBuffers buffers_;
     ParameterSet params_;
     LiveValues live_;
-    LoopFlags flags_;
-    ExchangeState exchange_;
-    ProgramFiles files_;
-    std::unique_ptr<Com232> com_;
-    std::unique_ptr<ScopeCommands> commands_;
-    QString status_;
-    bool parametersShown_ = false;
+    VersionText version_;
     QString error_;
 };
 

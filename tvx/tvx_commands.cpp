@@ -11,7 +11,7 @@
 #include "fleet.h"
 #include "mqtt_sink.h"
 #include "trivex_version.h"
-#include "wait.h"
+#include "event_wait.h"
 
 #ifndef TVX_VERSION
 #define TVX_VERSION "0"

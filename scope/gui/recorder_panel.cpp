@@ -426,16 +426,10 @@ void RecorderOperations::ShowCounters(bool withRemaining) {
 }
 
 void RecorderOperations::RecordPolling() {
-    state_.flags.pollrecord = 1;
-    while (state_.flags.pollrecord == 1) {
-        if (FetchRecordFrame()) {
-            SetRecordData();
-        } else {
-            commands_.FailureReport();
-            state_.flags.pollrecord = 0;
-        }
-        Pause(0.05, WaitMode::ServeUserInput);
-    }
+    RunLiveLoop(state_.flags.pollrecord, {[this] { return FetchRecordFrame(); },
+                                          [this] { SetRecordData(); },
+                                          [this] { commands_.FailureReport(); },
+                                          [] { Pause(0.05, WaitMode::ServeUserInput); }});
 }
 
 void RecorderOperations::RecordManually() {

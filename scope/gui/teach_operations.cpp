@@ -141,22 +141,21 @@ void TeachOperations::ShowGraphData2() {
     zoom->DeleteAllPlots();
     const ZoomBox box = ZoomBoxOfTable(Table());
     DrawCircles(zoom);
-    state_.flags.poll = 1;
-    while (state_.flags.poll == 1) {
-        if (!commands_.FetchDataFrame()) {
-            commands_.FailureReport();
-            state_.flags.poll = 0;
-        } else {
-            live_.SetPanelData();
-            const int x = state_.live.dataX;
-            const int y = state_.live.dataY;
-            const ZoomWindow window = ZoomWindowFor(box, x, y);
-            zoom->SetAxisRanges(window.xMin, window.xMax, window.yMin, window.yMax);
-            zoom->SetCursorPosition(x, y);
-        }
-        ServePendingEvents(WaitMode::ServeUserInput);
-        Pause(0.05, WaitMode::ServeUserInput);
-    }
+    RunLiveLoop(state_.flags.poll, {[this] { return commands_.FetchDataFrame(); },
+                                    [&] {
+                                        live_.SetPanelData();
+                                        const int x = state_.live.dataX;
+                                        const int y = state_.live.dataY;
+                                        const ZoomWindow window = ZoomWindowFor(box, x, y);
+                                        zoom->SetAxisRanges(window.xMin, window.xMax,
+                                                            window.yMin, window.yMax);
+                                        zoom->SetCursorPosition(x, y);
+                                    },
+                                    [this] { commands_.FailureReport(); },
+                                    [] {
+                                        ServePendingEvents(WaitMode::ServeUserInput);
+                                        Pause(0.05, WaitMode::ServeUserInput);
+                                    }});
 }
 
 void TeachOperations::CBF_ButtonTeachDataTo() {

@@ -271,7 +271,7 @@ TEST_F(CalibToolTest, FinishStoresTheDefaultsAndTheFactorsWhateverEachStepMeets)
         if (c.fault == std::string("close")) {
             Sensor().CloseConversation();
             WaitUntil([this] { return State().link.tcpcon == 0; }, 10.0, WaitMode::ServeUserInput,
-                      {WakeSource(&tool->Link(), &Com232::tcpEventHandled)});
+                      {WakeSource(&tool->Link(), &Com232::linkDown)});
         } else if (*c.fault) {
             Sensor().AddFault(*sim::Fault::Parse(QString::fromLatin1(c.fault), nullptr));
         }

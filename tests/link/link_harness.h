@@ -59,7 +59,8 @@ class SensorLink : public ::testing::Test {
     // Serves events until the link made `done` true.
     static bool WaitForLink(LinkHarness& h, const std::function<bool()>& done) {
         return WaitUntil(done, 10.0, WaitMode::ServeUserInput,
-                         {WakeSource(&h.com, &Com232::tcpEventHandled),
+                         {WakeSource(&h.com.Session(), &SensorSession::exchangeFinished),
+                          WakeSource(&h.com.Session(), &SensorSession::inputDropped),
                           WakeSource(&h.com, &Com232::linkDown)})
             .done;
     }

@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 
 #include "closed_port.h"
+#include "link_errors.h"
 #include "link_harness.h"
 
 namespace tvx::test {

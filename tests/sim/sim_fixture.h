@@ -13,7 +13,7 @@
 #include "fault_plan.h"
 #include "frames.h"
 #include "sim_server.h"
-#include "wait.h"
+#include "event_wait.h"
 
 namespace tvx::sim::test {
 

@@ -20,7 +20,7 @@
 #include "scripted_popups.h"
 #include "sim_thread.h"
 #include "tvx_options.h"
-#include "wait.h"
+#include "event_wait.h"
 
 namespace tvx {
 namespace {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "event_wait.h"
 #include "frames.h"
 
 namespace tvx {
@@ -38,6 +39,13 @@ constexpr ExchangeLimits HandshakeReply() {
 constexpr ExchangeLimits ToolReply(int replyBytes, bool serialServesUserInput,
                                    bool serialFlushFirst) {
     return {replyBytes, 2.0, 2.0, kTcpWriteTimeoutMs, serialServesUserInput, serialFlushFirst};
+}
+
+// How the programs wait for a reply: over TCP serving the user, on the serial line as the
+// exchange says.
+constexpr WaitMode ReplyWaitMode(const ExchangeLimits& limits, bool tcp) {
+    return tcp || limits.serialServesUserInput ? WaitMode::ServeUserInput
+                                               : WaitMode::ExcludeUserInput;
 }
 
 }  // namespace tvx

@@ -1,14 +1,8 @@
 #include "handshake.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace tvx {
-
-QString VersionText::Text() const {
-    const auto end = std::find(bytes.begin(), bytes.end(), '\0');
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(end - bytes.begin()));
-}
 
 bool RunHandshake(Com232& com, const FrameBuffers& buffers, VersionText& version,
                   const HandshakeDisplays& displays) {

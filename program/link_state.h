@@ -24,7 +24,6 @@ struct LinkState {
     std::uint16_t tcpcon = 0;  // 1 while a TCP conversation is open
     int dataSize = 0;  // serial: bytes queued when the wait ended; TCP: the expected reply length
     int bytesToRead = 0;   // reply bytes still missing; 0 means a complete reply
-    int bytesRead = 0;     // result of the last TCP read
     double tstart = 0.0;   // start of the current wait, seconds
     double tdiff = 0.0;    // elapsed time of the current wait, seconds
     QString szStatus;      // last open or connect error text
@@ -36,11 +35,10 @@ struct LinkState {
 struct LinkVariant {
     bool initRs232StopsPoll = true;        // InitRS232 clears poll
     bool initRs232StopsPollrecord = true;  // InitRS232 clears pollrecord
-    bool tcpReadServesUserInput = true;    // ClientTCPCB serves user input between two reads
 
-    static constexpr LinkVariant Scope() { return {true, true, true}; }
-    static constexpr LinkVariant Calibration() { return {true, false, false}; }
-    static constexpr LinkVariant TempComp() { return {false, false, false}; }
+    static constexpr LinkVariant Scope() { return {true, true}; }
+    static constexpr LinkVariant Calibration() { return {true, false}; }
+    static constexpr LinkVariant TempComp() { return {false, false}; }
 };
 
 }  // namespace tvx

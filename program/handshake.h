@@ -1,22 +1,13 @@
 #pragma once
 
 #include <QString>
-#include <array>
 #include <functional>
 
 #include "com232.h"
 #include "frames.h"
+#include "version_text.h"
 
 namespace tvx {
-
-// The sensor's answer to the handshake: 36 bytes of text and two zero bytes that always end it.
-struct VersionText {
-    std::array<char, 38> bytes{};
-
-    // The text up to its first zero byte.
-    QString Text() const;
-    void Clear() { bytes.fill(0); }
-};
 
 // Where the handshake's outcome is shown.
 struct HandshakeDisplays {

@@ -1,0 +1,51 @@
+#include "command_link.h"
+
+namespace tvx {
+
+CommandLink::CommandLink(Com232& com, const LinkState& link, const VersionText& version,
+                         Popups& popups, std::function<void(const QString&)> showMainStatus,
+                         QString timeoutText)
+    : com_(com),
+      link_(link),
+      version_(version),
+      popups_(popups),
+      showMainStatus_(std::move(showMainStatus)),
+      timeoutText_(std::move(timeoutText)) {}
+
+void CommandLink::FlushSerialQueues() {
+    if (link_.comprotocol != kTcpIp) com_.FlushComQueues();
+}
+
+bool CommandLink::SendFrameOrReport(int tcpWriteTimeoutMs) {
+    if (com_.SendFrame(tcpWriteTimeoutMs)) return true;
+    FailureReport();
+    return false;
+}
+
+bool CommandLink::ExchangeOrReport(const ExchangeLimits& limits, bool writeChecked) {
+    const bool complete = com_.ExchangeFrame(limits);
+    // A failed write and a missing reply are one failure, reported once.
+    if (complete && (!writeChecked || Written())) return true;
+    FailureReport();
+    return false;
+}
+
+void CommandLink::FailureReport() {
+    showMainStatus_(QStringLiteral("TIMEOUT"));
+    popups_.MessagePopup(version_.Text(), timeoutText_);
+}
+
+void RunLiveLoop(std::uint16_t& flag, const LiveLoopSteps& steps) {
+    flag = 1;
+    while (flag == 1) {
+        if (steps.fetch()) {
+            steps.show();
+        } else {
+            steps.report();
+            flag = 0;
+        }
+        steps.betweenFrames();
+    }
+}
+
+}  // namespace tvx

@@ -1,0 +1,248 @@
+#include "sensor_session.h"
+
+#include <algorithm>
+
+#include "event_wait.h"
+#include "link_errors.h"
+#include "serial_transport.h"
+#include "tcp_transport.h"
+
+namespace tvx {
+
+QString SessionEndpoint::Describe() const {
+    if (tcp) return QStringLiteral("%1:%2").arg(host).arg(port);
+    return serialDevice.isEmpty() ? QStringLiteral("(no serial port)") : serialDevice;
+}
+
+SensorSession::SensorSession(QObject* parent) : QObject(parent) {
+    qRegisterMetaType<OpenResult>();
+    qRegisterMetaType<LinkDownReason>();
+    replyLimit_.setSingleShot(true);
+    replyLimit_.setTimerType(Qt::PreciseTimer);
+    connect(&replyLimit_, &QTimer::timeout, this, &SensorSession::OnReplyLimit);
+}
+
+SensorSession::~SensorSession() {
+    // Whoever listens may be half gone already; a session going away tells nobody.
+    blockSignals(true);
+    Close();
+}
+
+bool SensorSession::IsOpen() const {
+    return !opening_ && transport_ != nullptr && transport_->IsOpen();
+}
+
+void SensorSession::StartOpen(const SessionEndpoint& endpoint) {
+    Close();
+    endpoint_ = endpoint;
+    opening_ = true;
+    if (!endpoint.tcp) {
+        auto* serial = new SerialTransport(this);
+        const int code = serial->Open(endpoint.serialDevice);
+        OpenResult result;
+        if (code != 0) {
+            delete serial;
+            result = {LinkOutcome::OpenFailed, code, SerialErrorText(code)};
+        } else {
+            transport_ = serial;
+        }
+        if (transport_ != nullptr) {
+            connect(transport_, &Transport::dataArrived, this, &SensorSession::OnDataArrived);
+            connect(transport_, &Transport::wentDown, this, &SensorSession::OnWentDown);
+        }
+        // Reported from the event loop, as a TCP connect is: a caller never sees it inside.
+        QMetaObject::invokeMethod(
+            this, [this, result] { FinishOpen(result); }, Qt::QueuedConnection);
+        return;
+    }
+    auto* tcp = new TcpTransport(this);
+    transport_ = tcp;
+    connect(tcp, &TcpTransport::connectFinished, this, [this, tcp](int code) {
+        if (transport_ != tcp) return;
+        if (code != 0) {
+            DropTransport();
+            FinishOpen({LinkOutcome::ConnectFailed, code, TcpErrorText(code)});
+            return;
+        }
+        ++conversation_;
+        connect(tcp, &Transport::dataArrived, this, &SensorSession::OnDataArrived);
+        connect(tcp, &Transport::wentDown, this, &SensorSession::OnWentDown);
+        FinishOpen({});
+    });
+    tcp->StartConnect(endpoint.host, endpoint.port);
+}
+
+void SensorSession::FinishOpen(OpenResult result) {
+    if (!opening_) return;  // closed meanwhile
+    opening_ = false;
+    emit opened(result);
+    if (result.ok()) emit linkUp();
+}
+
+void SensorSession::Close() {
+    const bool wasOpen = IsOpen();
+    if (pending_) Finish(LinkOutcome::Superseded);
+    DropTransport();
+    opening_ = false;
+    if (wasOpen) emit linkDown(LinkDownReason::ClosedHere);
+}
+
+void SensorSession::DropTransport() {
+    if (transport_ == nullptr) return;
+    Transport* transport = transport_;
+    transport_ = nullptr;
+    transport->disconnect(this);
+    transport->Close();
+    transport->deleteLater();
+}
+
+void SensorSession::FlushSerialQueues() {
+    if (auto* serial = qobject_cast<SerialTransport*>(transport_.data()))
+        droppedBytes_ += serial->Flush();
+}
+
+namespace {
+
+int NotOpenCode(bool tcp) {
+    return tcp ? int{kTcpNoConnectionEstablished} : int{kSerialPortNotOpen};
+}
+
+}  // namespace
+
+ExchangeResult SensorSession::Send(const QByteArray& frame, int tcpWriteTimeoutMs) {
+    ExchangeResult result;
+    result.written = IsOpen() ? transport_->Write(frame, endpoint_.tcp ? tcpWriteTimeoutMs
+                                                                       : kSerialPortTimeoutMs)
+                              : NotOpenCode(endpoint_.tcp);
+    result.outcome =
+        result.written == frame.size() ? LinkOutcome::Done : LinkOutcome::WriteIncomplete;
+    return result;
+}
+
+void SensorSession::StartExchange(const QByteArray& request, const ExchangeLimits& limits,
+                                  ExchangeDone done) {
+    if (pending_) Finish(LinkOutcome::Superseded);
+    Pending pending;
+    pending.done = std::move(done);
+    pending.requestBytes = static_cast<int>(request.size());
+    pending.result.expected = std::clamp(limits.replyBytes, 0, kBufferBytes);
+    pending.limitSeconds = endpoint_.tcp ? limits.tcpWaitSeconds : limits.serialWaitSeconds;
+
+    const bool open = IsOpen();
+    if (open) {
+        if (!endpoint_.tcp && limits.serialFlushFirst) FlushSerialQueues();
+        // Only after the drain does the count start, so that earlier bytes can never pass for
+        // the start of this reply.
+        droppedBytes_ += transport_->DropInput();
+    }
+    pending_ = std::move(pending);
+    pending_->result.written =
+        open ? transport_->Write(request,
+                                 endpoint_.tcp ? limits.tcpWriteTimeoutMs : kSerialPortTimeoutMs)
+             : NotOpenCode(endpoint_.tcp);
+    pending_->result.startSeconds = SecondsTimer();
+    if (!IsOpen()) {
+        // Nothing can come on a link that is not open.
+        Finish(LinkOutcome::WriteIncomplete);
+        return;
+    }
+    replyLimit_.start(SleepMsFor(pending_->limitSeconds));
+}
+
+void SensorSession::OnDataArrived() {
+    if (transport_ == nullptr) return;
+    if (!pending_) {
+        // Over TCP nobody's bytes are read and dropped; on the serial line they wait in the
+        // queue for the drain before the next request.
+        if (!endpoint_.tcp) return;
+        droppedBytes_ += transport_->Read(transport_->BytesAvailable()).size();
+        emit inputDropped();
+        return;
+    }
+    if (endpoint_.tcp) {
+        TakeTcpReply();
+    } else if (transport_->BytesAvailable() >= pending_->result.expected) {
+        CollectSerialQueue();
+    }
+}
+
+// A read takes what has arrived, up to the missing count; the rest of a split reply comes with a
+// later notice. What follows a complete reply is dropped.
+void SensorSession::TakeTcpReply() {
+    ExchangeResult& result = pending_->result;
+    const qint64 missing = result.expected - result.arrived;
+    if (missing > 0 && transport_->BytesAvailable() > 0) {
+        const QByteArray part = transport_->Read(missing);
+        result.reply += part;
+        result.arrived += static_cast<int>(part.size());
+    }
+    if (result.arrived < result.expected) return;
+    droppedBytes_ += transport_->Read(transport_->BytesAvailable()).size();
+    Finish(result.written == pending_->requestBytes ? LinkOutcome::Done
+                                                    : LinkOutcome::WriteIncomplete);
+}
+
+// Everything queued is taken in one read, as far as the receive buffer goes; exactly the awaited
+// count is a complete reply, fewer or more are not.
+void SensorSession::CollectSerialQueue() {
+    ExchangeResult& result = pending_->result;
+    result.arrived = static_cast<int>(transport_ != nullptr ? transport_->BytesAvailable() : 0);
+    if (result.arrived > 0)
+        result.reply = transport_->Read(std::min(result.arrived, kBufferBytes));
+    LinkOutcome outcome = LinkOutcome::Done;
+    if (result.written != pending_->requestBytes)
+        outcome = LinkOutcome::WriteIncomplete;
+    else if (result.arrived == 0)
+        outcome = LinkOutcome::NoReply;
+    else if (result.arrived < result.expected)
+        outcome = LinkOutcome::ShortReply;
+    else if (result.arrived > result.expected)
+        outcome = LinkOutcome::LongReply;
+    Finish(outcome);
+}
+
+void SensorSession::OnReplyLimit() {
+    if (!pending_) return;
+    const double elapsed = SecondsTimer() - pending_->result.startSeconds;
+    if (elapsed <= pending_->limitSeconds) {
+        replyLimit_.start(SleepMsFor(pending_->limitSeconds - elapsed));
+        return;
+    }
+    if (!endpoint_.tcp) {
+        CollectSerialQueue();
+        return;
+    }
+    const ExchangeResult& result = pending_->result;
+    if (result.written != pending_->requestBytes)
+        Finish(LinkOutcome::WriteIncomplete);
+    else
+        Finish(result.arrived == 0 ? LinkOutcome::NoReply : LinkOutcome::ShortReply);
+}
+
+void SensorSession::OnWentDown(LinkDownReason reason) {
+    // The exchange's result is queued before anyone hears of the link going down, so that what
+    // the listeners do cannot take the exchange's place.
+    if (pending_) {
+        Finish(reason == LinkDownReason::LineHungUp ? LinkOutcome::LineHungUp
+                                                    : LinkOutcome::ClosedBySensor);
+    }
+    DropTransport();
+    emit linkDown(reason);
+}
+
+void SensorSession::Finish(LinkOutcome outcome) {
+    Pending pending = std::move(*pending_);
+    pending_.reset();
+    replyLimit_.stop();
+    pending.result.outcome = outcome;
+    pending.result.elapsedSeconds = SecondsTimer() - pending.result.startSeconds;
+    QMetaObject::invokeMethod(
+        this,
+        [this, done = std::move(pending.done), result = std::move(pending.result)] {
+            if (done) done(result);
+            emit exchangeFinished();
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace tvx

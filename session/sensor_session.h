@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+#include "exchange_limits.h"
+#include "link_result.h"
+
+namespace tvx {
+
+class Transport;
+
+// Where a session's link goes: a serial device or a TCP endpoint.
+struct SessionEndpoint {
+    bool tcp = false;
+    QString serialDevice;  // the device to open; empty for a port number that names none
+    QString host;
+    int port = 0;
+
+    static SessionEndpoint Serial(const QString& device) { return {false, device, {}, 0}; }
+    static SessionEndpoint Tcp(const QString& host, int port) { return {true, {}, host, port}; }
+    // "127.0.0.1:5000" or "/dev/ttyUSB0".
+    QString Describe() const;
+};
+
+using ExchangeDone = std::function<void(const ExchangeResult&)>;
+
+// One link to one sensor, and nothing else: no window, no pop-up, no status display. It opens
+// and closes the link, sends frames and runs request/reply exchanges, and reports every outcome
+// as a value. Exchanges are asynchronous: the request goes out at once, the result arrives later
+// from the event loop, so one thread can drive many sessions. The programs' procedural routines
+// wait on it through the blocking calls of blocking_link.h.
+//
+// Bytes that arrive while no exchange waits are dropped, and so is whatever is still on the line
+// when a request goes out: a reply is made only of bytes that came after its request.
+class SensorSession : public QObject {
+    Q_OBJECT
+  public:
+    explicit SensorSession(QObject* parent = nullptr);
+    ~SensorSession() override;
+
+    // Opens the link, closing the one open first: a serial port at once, a TCP connect within
+    // kTcpConnectTimeoutMs. opened() follows from the event loop in either case.
+    void StartOpen(const SessionEndpoint& endpoint);
+    // Closes from this side; an exchange still waiting ends as Superseded.
+    void Close();
+    bool IsOpen() const;
+    bool IsOpening() const { return opening_; }
+    bool IsTcp() const { return endpoint_.tcp; }
+    const SessionEndpoint& Endpoint() const { return endpoint_; }
+    // Counts the TCP conversations opened, from 1; 0 while none is open.
+    int Conversation() const { return IsOpen() && endpoint_.tcp ? conversation_ : 0; }
+
+    // Empties both queues of an open serial port; nothing on TCP.
+    void FlushSerialQueues();
+    // The send-only transfer: the frame is written whole or the result says how far it got. It
+    // blocks at most the write limit (the serial port's own, or tcpWriteTimeoutMs).
+    ExchangeResult Send(const QByteArray& frame, int tcpWriteTimeoutMs = kTcpWriteTimeoutMs);
+    // The request/reply exchange within `limits`. `done` runs from the event loop, never from
+    // inside this call. An exchange started while another waits ends that one as Superseded.
+    void StartExchange(const QByteArray& request, const ExchangeLimits& limits,
+                       ExchangeDone done);
+    bool ExchangePending() const { return pending_.has_value(); }
+
+    // Bytes that came while no exchange waited for them, or before a request, in all.
+    qint64 DroppedBytes() const { return droppedBytes_; }
+
+  signals:
+    void opened(const tvx::OpenResult& result);
+    void linkUp();
+    void linkDown(tvx::LinkDownReason reason);
+    // An exchange's `done` has run: wakes whoever waits on it.
+    void exchangeFinished();
+    // Bytes nobody waited for were dropped.
+    void inputDropped();
+
+  private:
+    struct Pending {
+        ExchangeDone done;
+        ExchangeResult result;
+        int requestBytes = 0;
+        double limitSeconds = 0.0;
+    };
+
+    void FinishOpen(OpenResult result);
+    void OnDataArrived();
+    void OnWentDown(LinkDownReason reason);
+    void OnReplyLimit();
+    void TakeTcpReply();
+    void CollectSerialQueue();
+    void Finish(LinkOutcome outcome);
+    void DropTransport();
+
+    SessionEndpoint endpoint_;
+    QPointer<Transport> transport_;
+    bool opening_ = false;
+    int conversation_ = 0;
+    std::optional<Pending> pending_;
+    QTimer replyLimit_;
+    qint64 droppedBytes_ = 0;
+};
+
+}  // namespace tvx

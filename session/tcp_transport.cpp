@@ -1,0 +1,139 @@
+#include "tcp_transport.h"
+
+#include <QDeadlineTimer>
+
+#include "event_wait.h"
+#include "exchange_limits.h"
+#include "link_errors.h"
+
+namespace tvx {
+
+namespace {
+
+// Reads of what has piled up before a request; a sensor that never stops talking cannot keep
+// the drain going for ever.
+constexpr int kMostDrainReads = 64;
+
+}  // namespace
+
+TcpTransport::TcpTransport(QObject* parent) : Transport(parent) {
+    connectLimit_.setSingleShot(true);
+    connectLimit_.setTimerType(Qt::PreciseTimer);
+    connect(&connectLimit_, &QTimer::timeout, this, [this] { FinishConnect(kTcpTimeOutError); });
+}
+
+TcpTransport::~TcpTransport() {
+    Close();
+}
+
+void TcpTransport::StartConnect(const QString& host, int port) {
+    Close();
+    connecting_ = true;
+    if (host.trimmed().isEmpty() || port < 1 || port > 65535) {
+        QMetaObject::invokeMethod(
+            this, [this] { FinishConnect(kTcpInvalidParameter); }, Qt::QueuedConnection);
+        return;
+    }
+    socket_ = new QTcpSocket(this);
+    // The socket's state is looked at once its own notices are over, so that an error has been
+    // recorded by the time the state says the attempt ended.
+    const auto settle = [this] {
+        QMetaObject::invokeMethod(this, &TcpTransport::CheckConnect, Qt::QueuedConnection);
+    };
+    connect(socket_, &QAbstractSocket::stateChanged, this, settle);
+    connect(socket_, &QAbstractSocket::errorOccurred, this, settle);
+    // The limit ends just past kTcpConnectTimeoutMs, as every wait of the link does.
+    connectLimit_.start(SleepMsFor(kTcpConnectTimeoutMs / 1000.0));
+    socket_->connectToHost(host.trimmed(), static_cast<quint16>(port));
+}
+
+void TcpTransport::CheckConnect() {
+    if (!connecting_ || socket_ == nullptr) return;
+    const auto state = socket_->state();
+    if (state == QAbstractSocket::ConnectedState) {
+        FinishConnect(0);
+    } else if (state == QAbstractSocket::UnconnectedState) {
+        const int code = TcpErrorCode(socket_->error());
+        FinishConnect(code < 0 ? code : kTcpGeneralIoError);
+    }
+}
+
+void TcpTransport::FinishConnect(int code) {
+    if (!connecting_) return;
+    connecting_ = false;
+    connectLimit_.stop();
+    if (code != 0 || socket_ == nullptr) {
+        Close();
+        emit connectFinished(code != 0 ? code : kTcpGeneralIoError);
+        return;
+    }
+    socket_->disconnect(this);
+    // Frames are small and each one is due at once: no waiting to coalesce them.
+    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // Queued, so that bytes and the sensor's closing are looked at from the event loop and never
+    // inside a blocking socket call such as a write.
+    connect(socket_, &QTcpSocket::readyRead, this, &Transport::dataArrived, Qt::QueuedConnection);
+    connect(
+        socket_, &QTcpSocket::disconnected, this,
+        [this] { emit wentDown(LinkDownReason::ClosedBySensor); }, Qt::QueuedConnection);
+    emit connectFinished(0);
+}
+
+bool TcpTransport::IsOpen() const {
+    return !connecting_ && socket_ != nullptr &&
+           socket_->state() == QAbstractSocket::ConnectedState;
+}
+
+void TcpTransport::Close() {
+    connectLimit_.stop();
+    connecting_ = false;
+    if (socket_ == nullptr) return;
+    QTcpSocket* socket = socket_;
+    socket_ = nullptr;
+    // Closing from this side is not the sensor closing: no notice of it follows.
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}
+
+int TcpTransport::Write(const QByteArray& frame, int timeoutMs) {
+    QTcpSocket* socket = socket_;
+    if (connecting_ || socket == nullptr || socket->state() != QAbstractSocket::ConnectedState)
+        return kTcpNoConnectionEstablished;
+    if (socket->write(frame) != frame.size()) return kTcpWriteFailed;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (socket->bytesToWrite() > 0 && socket->state() == QAbstractSocket::ConnectedState &&
+           !deadline.hasExpired()) {
+        if (!socket->waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) break;
+    }
+    if (socket->bytesToWrite() > 0) {
+        return socket->state() == QAbstractSocket::ConnectedState ? kTcpTimeOutError
+                                                                  : kTcpWriteFailed;
+    }
+    return static_cast<int>(frame.size());
+}
+
+qint64 TcpTransport::DropInput() {
+    // Bytes still in the kernel, which no data-ready notice has announced yet, go too.
+    qint64 dropped = 0;
+    for (int reads = 0; socket_ != nullptr && reads < kMostDrainReads; ++reads) {
+        QTcpSocket* socket = socket_;
+        if (socket->bytesAvailable() == 0) {
+            if (KernelQueuedBytes(socket->socketDescriptor()) == 0) break;
+            socket->waitForReadyRead(0);
+            if (socket != socket_ || socket->bytesAvailable() == 0) break;
+        }
+        dropped += socket->readAll().size();
+    }
+    return dropped;
+}
+
+qint64 TcpTransport::BytesAvailable() const {
+    return socket_ != nullptr ? socket_->bytesAvailable() : 0;
+}
+
+QByteArray TcpTransport::Read(qint64 most) {
+    return socket_ != nullptr ? socket_->read(most) : QByteArray();
+}
+
+}  // namespace tvx

@@ -1,5 +1,7 @@
 #include "sensor_link.h"
 
+#include "orders.h"
+
 namespace tvx::cli {
 
 void HeadlessPopups::MessagePopup(const QString& title, const QString& text) {
@@ -65,7 +67,7 @@ bool SensorLink::Connect() {
             return Fail(QStringLiteral("cannot open %1: %2")
                             .arg(com_->SerialDeviceName(), link_.szStatus.trimmed()));
     }
-    exchange_.order = 7;
+    exchange_.order = kOrderVersion;
     if (!RunHandshake(*com_, buffers_, exchange_.version,
                       {[](const QString&) {}, [](const QString&) {}, [] {}}))
         return Fail(QStringLiteral("TIMEOUT: no answer to the handshake"));

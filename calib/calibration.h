@@ -4,14 +4,12 @@
 #include <cstdint>
 #include <optional>
 
-#include "frames.h"
+#include "calib_frames.h"
 
-// The white calibration as plain rules: the tool's frame layouts and data mapping, its two
-// parameter sets, the averaging of the calibration run and the factor computation.
+// The white calibration as plain rules: the averaging of the calibration run and the factor
+// computation (the tool's frames are in calib_frames.h).
 namespace tvx::calib {
 
-// A factor of 1 is 1024: the sensor's calibrated value is raw * CF / 1024.
-inline constexpr std::uint32_t kCfScale = 1024;
 inline constexpr std::uint32_t kCfMin = 750;
 inline constexpr std::uint32_t kCfMax = 1300;
 // Frames averaged by one calibration run.
@@ -21,37 +19,12 @@ inline constexpr int kBlinkFrames = 5;
 inline constexpr std::uint32_t kColourRed = 0xFF0000;
 inline constexpr std::uint32_t kColourLightGrey = 0xE0E0E0;
 
-// Orders of the calibration tool.
-inline constexpr std::uint16_t kOrderParameters = 1;
-inline constexpr std::uint16_t kOrderTeachRow = 2;
-inline constexpr std::uint16_t kOrderData = 5;
-inline constexpr std::uint16_t kOrderStore = 6;
-inline constexpr std::uint16_t kOrderSendCF = 30;
-inline constexpr std::uint16_t kOrderGetCF = 31;
-
-// The values of the last data frame as this tool reads it.
-struct CalibLiveValues {
-    std::uint16_t dataR = 0;  // calibrated
-    std::uint16_t dataG = 0;
-    std::uint16_t dataB = 0;
-    std::uint16_t dataX = 0;
-    std::uint16_t dataY = 0;
-    std::uint16_t dataINT = 0;
-    std::uint16_t dataCOL = 0;
-    std::uint16_t dataRawR = 0;
-    std::uint16_t dataRawG = 0;
-    std::uint16_t dataRawB = 0;
-
-    bool operator==(const CalibLiveValues&) const = default;
-};
-
-struct CalibrationFactors {
-    std::uint16_t cfrot = kCfScale;
-    std::uint16_t cfgruen = kCfScale;
-    std::uint16_t cfblau = kCfScale;
-
-    bool operator==(const CalibrationFactors&) const = default;
-};
+// The tool's names of its orders.
+inline constexpr std::uint16_t kOrderParameters = kOrderWriteModes;
+inline constexpr std::uint16_t kOrderTeachRow = kOrderWriteTeachRow;
+inline constexpr std::uint16_t kOrderStore = kOrderStoreEeprom;
+inline constexpr std::uint16_t kOrderSendCF = kOrderWriteCF;
+inline constexpr std::uint16_t kOrderGetCF = kOrderReadCF;
 
 // Mean raw red, green, blue and mean raw spread of a calibration run.
 struct Means {
@@ -123,22 +96,5 @@ FactorResult ComputeFactors(const Means& means, std::uint16_t setvalue, std::uin
 
 // The CALCULATE button's colour at frame `frame` of the run, when it switches there.
 std::optional<std::uint32_t> CalcButtonColourAt(int frame);
-
-// --- frames ---
-
-// Builds the tool's frame for `order` in szWriteBuf: sync and order, then for order 2 the row
-// index and the row's six image words, for order 30 the three factors, for every other order the
-// image words behind the header. Bytes an order does not write keep their previous content.
-void FillTxBuf(FrameBuffers& buffers, std::uint16_t order, std::uint16_t row,
-               const CalibrationFactors& factors);
-// The default parameter set and teach table that finishing a calibration stores: always the same.
-void CopyVarsToPP(FrameBuffers& buffers);
-// The measuring set for watching and averaging raw values, in image words 0-13 (14 and 15 are
-// left as they are).
-void WriteMeasuringSet(FrameBuffers& buffers, std::uint16_t power);
-// The tool's reading of a data frame unpacked into databuf.
-void CopyDatatoVars(const FrameBuffers& buffers, CalibLiveValues& live);
-// The stored factors of a reply to order 31 unpacked into pp by GetRxBufPara.
-CalibrationFactors FactorsFromReply(const FrameBuffers& buffers);
 
 }  // namespace tvx::calib

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "orders.h"
+
 namespace tvx {
 
 namespace {
@@ -41,30 +43,25 @@ void TakeTeachRow(const std::uint16_t* words, std::size_t row, ParameterSet& var
 }  // namespace
 
 void FillTxBuf(FrameBuffers& buffers, std::uint16_t order, std::uint16_t row) {
-    std::uint8_t* out = buffers.szWriteBuf.data();
-    PackWord(out, sync);
-    PackWord(out + 2, order);
-    if (order == 2) {
-        PackWord(out + 4, row);
+    PutTxHeader(buffers, sync, order);
+    if (order == kOrderWriteTeachRow) {
+        PutTxWord(buffers, 2, row);
         // A row the table does not have would read past the image; such words go out as zero.
         for (int i = 0; i < 6; ++i)
-            PackWord(out + 6 + 2 * i, PpWordOrZero(buffers, TeachRowWord(row, i)));
-    } else if (order == 4) {
-        PackWord(out + 4, row);
+            PutTxWord(buffers, 3 + i, PpWordOrZero(buffers, TeachRowWord(row, i)));
+    } else if (order == kOrderReadTeachRow) {
+        PutTxWord(buffers, 2, row);
     } else {
-        for (int i = 0; i < anzdata; ++i)
-            PackWord(out + 4 + 2 * i, buffers.pp[static_cast<std::size_t>(i)]);
+        PutTxWords(buffers, 2, buffers.pp.data(), anzdata);
     }
 }
 
 void GetRxBufPara(FrameBuffers& buffers) {
-    for (std::size_t i = 0; i < anzframe; ++i)
-        buffers.pp[i] = UnpackWord(&buffers.szReadBuf[2 * i]);
+    TakeRxWords(buffers, buffers.pp.data(), anzframe);
 }
 
 void GetRxBufData(FrameBuffers& buffers) {
-    for (std::size_t i = 0; i < anzframe; ++i)
-        buffers.databuf[i] = UnpackWord(&buffers.szReadBuf[2 * i]);
+    TakeRxWords(buffers, buffers.databuf.data(), anzframe);
 }
 
 void CopyVarsToPP(const ParameterSet& vars, FrameBuffers& buffers) {
@@ -85,10 +82,10 @@ void CopyVarsToPP(const ParameterSet& vars, FrameBuffers& buffers) {
 void CopyPPtoVars(const FrameBuffers& buffers, ParameterSet& vars) {
     const auto& pp = buffers.pp;
     if (pp[0] != sync) return;
-    if (pp[1] == 3) {
+    if (pp[1] == kOrderReadModes) {
         TakeModeWords(&pp[2], vars);
         ClampMaxColNo(vars);
-    } else if (pp[1] == 4) {
+    } else if (pp[1] == kOrderReadTeachRow) {
         // The table has 15 rows; a reply naming another row changes nothing.
         if (pp[2] < kTeachRows) TakeTeachRow(&pp[3], pp[2], vars);
     }

@@ -29,6 +29,32 @@ inline void PackWord(std::uint8_t* bytes, std::uint16_t value) {
 inline std::uint16_t UnpackWord(const std::uint8_t* bytes) {
     return static_cast<std::uint16_t>((static_cast<unsigned>(bytes[0]) << 8) | bytes[1]);
 }
+inline void PackWords(std::uint8_t* bytes, const std::uint16_t* words, int count) {
+    for (int i = 0; i < count; ++i) PackWord(bytes + 2 * i, words[i]);
+}
+inline void UnpackWords(const std::uint8_t* bytes, std::uint16_t* words, int count) {
+    for (int i = 0; i < count; ++i) words[i] = UnpackWord(bytes + 2 * i);
+}
+// Words 0 and 1 of a frame: the sync word and the order code.
+inline void PackHeader(std::uint8_t* frame, std::uint16_t syncWord, std::uint16_t order) {
+    PackWord(frame, syncWord);
+    PackWord(frame + 2, order);
+}
+
+// The same on the transmit and receive buffers, counted in words from the frame's start.
+inline void PutTxHeader(FrameBuffers& buffers, std::uint16_t syncWord, std::uint16_t order) {
+    PackHeader(buffers.szWriteBuf.data(), syncWord, order);
+}
+inline void PutTxWord(FrameBuffers& buffers, int word, std::uint16_t value) {
+    PackWord(buffers.szWriteBuf.data() + 2 * word, value);
+}
+inline void PutTxWords(FrameBuffers& buffers, int firstWord, const std::uint16_t* words,
+                       int count) {
+    PackWords(buffers.szWriteBuf.data() + 2 * firstWord, words, count);
+}
+inline void TakeRxWords(const FrameBuffers& buffers, std::uint16_t* words, int count) {
+    UnpackWords(buffers.szReadBuf.data(), words, count);
+}
 
 // Image word of teach row `row`, column `column` (column 5 is the row's colour group).
 constexpr int TeachRowWord(int row, int column) {

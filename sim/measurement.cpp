@@ -120,7 +120,7 @@ void PackDataFrame(const Measurement& m, std::uint16_t order, std::uint8_t* fram
     const std::uint16_t words[tvx::anzframe] = {
         tvx::sync, order,  m.calR, m.calG, m.calB,  m.x, m.y, m.intensity, m.colour,
         m.rawR,    m.rawG, m.rawB, m.temp, m.group, 0,   0,   0,           0};
-    for (int i = 0; i < tvx::anzframe; ++i) tvx::PackWord(frame + 2 * i, words[i]);
+    tvx::PackWords(frame, words, tvx::anzframe);
 }
 
 }  // namespace tvx::sim

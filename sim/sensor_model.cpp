@@ -1,45 +1,25 @@
 #include "sensor_model.h"
 
 #include "frames.h"
+#include "orders.h"
 
 namespace tvx::sim {
 
 namespace {
 
-// Order codes the sensor understands.
-enum Order : std::uint16_t {
-    kWriteModes = 1,
-    kWriteRow = 2,
-    kReadModes = 3,
-    kReadRow = 4,
-    kData = 5,
-    kStoreEeprom = 6,
-    kVersion = 7,
-    kLoadEeprom = 8,
-    kRecordData = 19,
-    kWriteCf = 30,
-    kReadCf = 31,
-    kWriteCfTableRed = 40,  // 41 green, 42 blue
-    kBeginTables = 43,
-    kReadCfTableRed = 44,  // 45 green, 46 blue
-    kWriteRootBlock = 50,
-    kReadRootHalf = 51,
-};
+std::uint8_t* BytesOf(QByteArray& bytes) {
+    return reinterpret_cast<std::uint8_t*>(bytes.data());
+}
 
-constexpr int kCfBlockSize = 10;    // factors per block of orders 40-42
-constexpr int kRootBlockSize = 8;   // cube roots per block of order 50
-constexpr int kRootHalfSize = 128;  // cube roots per reply of order 51
-
+// A reply frame: the header, then zeros.
 QByteArray Frame(std::uint16_t order) {
     QByteArray frame(tvx::kFrameBytes, '\0');
-    auto* data = reinterpret_cast<std::uint8_t*>(frame.data());
-    tvx::PackWord(data, tvx::sync);
-    tvx::PackWord(data + 2, order);
+    tvx::PackHeader(BytesOf(frame), tvx::sync, order);
     return frame;
 }
 
 void PutWord(QByteArray& bytes, int index, std::uint16_t value) {
-    tvx::PackWord(reinterpret_cast<std::uint8_t*>(bytes.data()) + 2 * index, value);
+    tvx::PackWord(BytesOf(bytes) + 2 * index, value);
 }
 
 template <std::size_t N>
@@ -111,39 +91,36 @@ QByteArray SensorModel::HandleRequest(const QByteArray& request, std::int64_t no
     ParameterImage& ram = state_.ram;
 
     switch (order) {
-        case kWriteModes:
+        case kOrderWriteModes:
             for (int i = 0; i < kModeWords; ++i) ram[static_cast<std::size_t>(i)] = word(2 + i);
             return {};
-        case kWriteRow: {
+        case kOrderWriteTeachRow: {
             const std::uint16_t row = word(2);
             if (row >= kRows) return {};  // no such row: ignored
             for (int c = 0; c < 6; ++c)
                 ram[static_cast<std::size_t>(RowWord(row, c))] = word(3 + c);
             return {};
         }
-        case kReadModes: {
+        case kOrderReadModes: {
             QByteArray reply = Frame(order);
-            for (int i = 0; i < kModeWords; ++i)
-                PutWord(reply, 2 + i, ram[static_cast<std::size_t>(i)]);
+            tvx::PackWords(BytesOf(reply) + 4, ram.data(), kModeWords);
             return reply;
         }
-        case kReadRow: {
+        case kOrderReadTeachRow: {
             const std::uint16_t row = word(2);
             QByteArray reply = Frame(order);
             PutWord(reply, 2, row);
-            if (row < kRows) {
-                for (int c = 0; c < 6; ++c) {
-                    PutWord(reply, 3 + c, ram[static_cast<std::size_t>(RowWord(row, c))]);
-                }
-            }
+            if (row < kRows)
+                tvx::PackWords(BytesOf(reply) + 6, &ram[static_cast<std::size_t>(RowWord(row, 0))],
+                               6);
             return reply;
         }
-        case kData:
-        case kRecordData:
+        case kOrderData:
+        case kOrderRecordData:
             return DataReply(order, nowMs);
-        case kStoreEeprom:
-        case kLoadEeprom: {
-            if (order == kStoreEeprom) {
+        case kOrderStoreEeprom:
+        case kOrderLoadEeprom: {
+            if (order == kOrderStoreEeprom) {
                 state_.eeprom = ram;
             } else {
                 ram = state_.eeprom;  // the stored set becomes the working set
@@ -153,45 +130,44 @@ QByteArray SensorModel::HandleRequest(const QByteArray& request, std::int64_t no
             PutWord(reply, 0, tvx::sync);
             return reply;
         }
-        case kVersion:
+        case kOrderVersion:
             return QByteArray(reinterpret_cast<const char*>(state_.version.data()), kVersionBytes);
-        case kWriteCf:
+        case kOrderWriteCF:
             for (int c = 0; c < 3; ++c) state_.cf[static_cast<std::size_t>(c)] = word(2 + c);
             return {};
-        case kReadCf: {
+        case kOrderReadCF: {
             QByteArray reply = Frame(order);
-            for (int c = 0; c < 3; ++c)
-                PutWord(reply, 2 + c, state_.cf[static_cast<std::size_t>(c)]);
+            tvx::PackWords(BytesOf(reply) + 4, state_.cf.data(), 3);
             return reply;
         }
-        case kBeginTables:
+        case kOrderStartTables:
             return {};
-        case kWriteCfTableRed:
-        case kWriteCfTableRed + 1:
-        case kWriteCfTableRed + 2: {
+        case kOrderWriteFactorsRed:
+        case kOrderWriteFactorsGreen:
+        case kOrderWriteFactorsBlue: {
             const std::uint16_t block = word(2);
-            if (block >= kCfTableSize / kCfBlockSize) return {};
-            auto& table = state_.cfTables[order - kWriteCfTableRed];
-            for (int i = 0; i < kCfBlockSize; ++i) {
-                table[static_cast<std::size_t>(block * kCfBlockSize + i)] = word(3 + i);
+            if (block >= kCfTableSize / kFactorBlockWords) return {};
+            auto& table = state_.cfTables[order - kOrderWriteFactorsRed];
+            for (int i = 0; i < kFactorBlockWords; ++i) {
+                table[static_cast<std::size_t>(block * kFactorBlockWords + i)] = word(3 + i);
             }
             return {};
         }
-        case kReadCfTableRed:
-        case kReadCfTableRed + 1:
-        case kReadCfTableRed + 2:
-            return Table(state_.cfTables[order - kReadCfTableRed], 0, kCfTableSize);
-        case kWriteRootBlock: {
+        case kOrderReadFactorsRed:
+        case kOrderReadFactorsGreen:
+        case kOrderReadFactorsBlue:
+            return Table(state_.cfTables[order - kOrderReadFactorsRed], 0, kCfTableSize);
+        case kOrderWriteRootBlock: {
             const std::uint16_t block = word(2);
-            if (block >= kRootTableSize / kRootBlockSize) return {};
-            for (int i = 0; i < kRootBlockSize; ++i) {
-                state_.rootTable[static_cast<std::size_t>(block * kRootBlockSize + i)] =
+            if (block >= kRootTableSize / kRootBlockWords) return {};
+            for (int i = 0; i < kRootBlockWords; ++i) {
+                state_.rootTable[static_cast<std::size_t>(block * kRootBlockWords + i)] =
                     word(3 + i);
             }
             return {};
         }
-        case kReadRootHalf:
-            return Table(state_.rootTable, word(2), kRootHalfSize);
+        case kOrderReadRootHalf:
+            return Table(state_.rootTable, word(2), kRootHalfWords);
         default:
             return {};  // unknown order: taken, not answered
     }

@@ -11,9 +11,9 @@
 namespace tvx::sim {
 
 // The sensor without its line: one 36-byte request in, the reply bytes out (empty when the
-// order has no reply). Orders of the scope (1-8, 19), of the calibration tool (30, 31, and its
-// echo to 6) and of the temperature-compensation tool (40-46, 50, 51) are understood; any
-// other order is taken and not answered. Not thread-safe; SimServer guards it.
+// order has no reply). Every order of the order table (orders.h) is understood and answered with
+// its reply length; any other order is taken and not answered. Not thread-safe; SimServer guards
+// it.
 class SensorModel {
   public:
     SensorModel();

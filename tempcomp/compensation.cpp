@@ -31,23 +31,6 @@ void Combine(ChartRanges& ranges) {
     }
 }
 
-void PackWords(FrameBuffers& buffers, int firstWord, const std::uint16_t* words, int count) {
-    for (int i = 0; i < count; ++i)
-        PackWord(&buffers.szWriteBuf[static_cast<std::size_t>(2 * (firstWord + i))], words[i]);
-}
-
-void Header(FrameBuffers& buffers, std::uint16_t sync, std::uint16_t order, std::uint16_t value) {
-    std::fill_n(buffers.szWriteBuf.begin(), kFrameBytes, std::uint8_t{0});
-    const std::uint16_t words[] = {sync, order, value};
-    PackWords(buffers, 0, words, 3);
-}
-
-void UnpackWords(const FrameBuffers& buffers, std::array<std::uint16_t, kPpWords>& pp, int count) {
-    for (int i = 0; i < count; ++i)
-        pp[static_cast<std::size_t>(i)] =
-            UnpackWord(&buffers.szReadBuf[static_cast<std::size_t>(2 * i)]);
-}
-
 }  // namespace
 
 Coefficients CompensationTables::CoefficientValues() const {
@@ -143,31 +126,6 @@ void Calc3rdRoot(CompensationTables& t) {
 bool CheckSaving(const CompensationTables& t) {
     return t.dataCfRot == t.savedCfRot && t.dataCfGruen == t.savedCfGruen &&
            t.dataCfBlau == t.savedCfBlau && t.data3rdRoot == t.saved3rdRoot;
-}
-
-void FillTxBuf(FrameBuffers& buffers, std::uint16_t sync, std::uint16_t order,
-               std::uint16_t value) {
-    Header(buffers, sync, order, value);
-}
-
-void FillTxBuf3rdRootX(FrameBuffers& buffers, const CompensationTables& tables, std::uint16_t sync,
-                       std::uint16_t order, int block) {
-    Header(buffers, sync, order, static_cast<std::uint16_t>(block));
-    PackWords(buffers, 3, &tables.data3rdRoot[static_cast<std::size_t>(8 * block)], 8);
-}
-
-void FillTxBufRGB(FrameBuffers& buffers, const CompensationTables& tables, std::uint16_t sync,
-                  std::uint16_t order, int block, int channel) {
-    Header(buffers, sync, order, static_cast<std::uint16_t>(block));
-    PackWords(buffers, 3, &tables.Factors(channel)[static_cast<std::size_t>(10 * block)], 10);
-}
-
-void GetRxBufPara(const FrameBuffers& buffers, std::array<std::uint16_t, kPpWords>& pp) {
-    UnpackWords(buffers, pp, 200);
-}
-
-void GetRxBuf3rdRoot(const FrameBuffers& buffers, std::array<std::uint16_t, kPpWords>& pp) {
-    UnpackWords(buffers, pp, 256);
 }
 
 void CopyPPtoVarsR(const std::array<std::uint16_t, kPpWords>& pp, CompensationTables& t) {

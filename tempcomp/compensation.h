@@ -3,14 +3,11 @@
 #include <array>
 #include <cstdint>
 
-#include "frames.h"
+#include "compensation_frames.h"
 
 namespace tvx::tempcomp {
 
-inline constexpr int kSteps = 100;     // temperature steps T = 0 ... 99
-inline constexpr int kRootSize = 256;  // cube roots of 0, 16, ... 4080
 inline constexpr int kCoefficients = 15;
-inline constexpr int kPpWords = 300;  // staging area of the read-back replies
 
 // The 15 polynomial coefficients in their fixed order: RX4 RX3 RX2 RX1 RT, GX4 ... GT, BX4 ... BT.
 using Coefficients = std::array<double, kCoefficients>;
@@ -75,19 +72,17 @@ bool CheckSaving(const CompensationTables& tables);
 // was no number in 0 ... 65535, so that the factor does not stand for it.
 std::uint16_t FactorFromQuotient(double q, bool* outOfRange);
 
-// --- the tool's frames: 36 bytes, words high byte first; words not listed are zero ---
-// Words 0: sync, 1: order, 2: value.
-void FillTxBuf(FrameBuffers& buffers, std::uint16_t sync, std::uint16_t order, std::uint16_t value);
-// Words 0: sync, 1: order, 2: block (0 ... 31), 3 - 10: data3rdRoot[8 block ... 8 block + 7].
-void FillTxBuf3rdRootX(FrameBuffers& buffers, const CompensationTables& tables, std::uint16_t sync,
-                       std::uint16_t order, int block);
-// Words 0: sync, 1: order, 2: block (0 ... 9), 3 - 12: the channel's factors 10 block ... + 9.
-void FillTxBufRGB(FrameBuffers& buffers, const CompensationTables& tables, std::uint16_t sync,
-                  std::uint16_t order, int block, int channel);
+// The block frames of compensation_frames.h from the tool's tables (channel 0 red, 1 green,
+// 2 blue).
+inline void FillTxBuf3rdRootX(FrameBuffers& buffers, const CompensationTables& tables,
+                              std::uint16_t sync, std::uint16_t order, int block) {
+    FillTxBuf3rdRootX(buffers, tables.data3rdRoot, sync, order, block);
+}
+inline void FillTxBufRGB(FrameBuffers& buffers, const CompensationTables& tables,
+                         std::uint16_t sync, std::uint16_t order, int block, int channel) {
+    FillTxBufRGB(buffers, tables.Factors(channel), sync, order, block);
+}
 
-// Reply decoding into the staging words: 200 and 256 big-endian words of szReadBuf.
-void GetRxBufPara(const FrameBuffers& buffers, std::array<std::uint16_t, kPpWords>& pp);
-void GetRxBuf3rdRoot(const FrameBuffers& buffers, std::array<std::uint16_t, kPpWords>& pp);
 // pp words 0 ... 99 into the channel's read-back table.
 void CopyPPtoVarsR(const std::array<std::uint16_t, kPpWords>& pp, CompensationTables& tables);
 void CopyPPtoVarsG(const std::array<std::uint16_t, kPpWords>& pp, CompensationTables& tables);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "blocking_link.h"
+#include "orders.h"
 #include "serial_port_names.h"
 
 namespace tvx::cli {
@@ -24,7 +25,7 @@ QByteArray RequestOf(const FrameBuffers& buffers) {
 // the row.
 bool IsReplyTo(const FrameBuffers& buffers, std::uint16_t order, std::uint16_t row) {
     const auto& pp = buffers.pp;
-    return pp[0] == sync && pp[1] == order && (order != 4 || pp[2] == row);
+    return pp[0] == sync && pp[1] == order && (order != kOrderReadTeachRow || pp[2] == row);
 }
 
 }  // namespace
@@ -66,7 +67,7 @@ bool SensorLink::Connect() {
         return Fail(QStringLiteral("cannot open %1: %2")
                         .arg(session_.Endpoint().Describe(), opened.text));
     }
-    FillTxBuf(buffers_, 7, 0);
+    FillTxBuf(buffers_, kOrderVersion, 0);
     if (!Exchange(HandshakeReply(), QStringLiteral("no answer to the handshake"))) return false;
     version_.Clear();
     std::memcpy(version_.bytes.data(), buffers_.szReadBuf.data(), kFrameBytes);
@@ -84,29 +85,30 @@ bool SensorLink::ReadParameters(bool eeprom, ParameterImage& image) {
     };
     if (eeprom) {
         // The EEPROM's set is loaded into RAM first; its echo must come back.
-        FillTxBuf(buffers_, 8, 0);
+        FillTxBuf(buffers_, kOrderLoadEeprom, 0);
         if (!Exchange(ScopeReply(), reading)) return false;
         GetRxBufPara(buffers_);
-        if (!IsReplyTo(buffers_, 8, 0)) return wrongReply(8, 0);
+        if (!IsReplyTo(buffers_, kOrderLoadEeprom, 0)) return wrongReply(kOrderLoadEeprom, 0);
     }
     // The replies fill a copy; a broken read leaves the set as it was.
     ParameterSet staged = params_;
-    FillTxBuf(buffers_, 3, 0);
+    FillTxBuf(buffers_, kOrderReadModes, 0);
     if (!Exchange(ScopeReply(), reading)) {
         // As GET does, row 0 is still asked for before the read stops.
         const QString failure = error_;
-        FillTxBuf(buffers_, 4, 0);
+        FillTxBuf(buffers_, kOrderReadTeachRow, 0);
         Exchange(ScopeReply(), reading);
         return Fail(failure);
     }
     GetRxBufPara(buffers_);
-    if (!IsReplyTo(buffers_, 3, 0)) return wrongReply(3, 0);
+    if (!IsReplyTo(buffers_, kOrderReadModes, 0)) return wrongReply(kOrderReadModes, 0);
     CopyPPtoVars(buffers_, staged);
     for (std::uint16_t row = 0; row < kTeachRows; ++row) {
-        FillTxBuf(buffers_, 4, row);
+        FillTxBuf(buffers_, kOrderReadTeachRow, row);
         if (!Exchange(ScopeReply(), reading)) return false;
         GetRxBufPara(buffers_);
-        if (!IsReplyTo(buffers_, 4, row)) return wrongReply(4, row);
+        if (!IsReplyTo(buffers_, kOrderReadTeachRow, row))
+            return wrongReply(kOrderReadTeachRow, row);
         CopyPPtoVars(buffers_, staged);
     }
     params_ = staged;
@@ -130,15 +132,15 @@ bool SensorLink::SendParameters(bool eeprom, const ParameterImage& image, Parame
                         .arg(order)
                         .arg(result.Describe(0.0)));
     };
-    if (!send(1, 0)) return false;
+    if (!send(kOrderWriteModes, 0)) return false;
     for (std::uint16_t row = 0; row < kTeachRows; ++row)
-        if (!send(2, row)) return false;
-    return !eeprom || send(6, 0);
+        if (!send(kOrderWriteTeachRow, row)) return false;
+    return !eeprom || send(kOrderStoreEeprom, 0);
 }
 
 bool SensorLink::FetchFrame(LiveValues& values) {
     error_.clear();
-    FillTxBuf(buffers_, 5, 0);
+    FillTxBuf(buffers_, kOrderData, 0);
     if (!Exchange(ScopeReply(), QStringLiteral("no data frame"))) return false;
     GetRxBufData(buffers_);
     CopyDatatoVars(buffers_, live_);

@@ -9,6 +9,7 @@
 #include "frames.h"
 #include "help.h"
 #include "info_texts.h"
+#include "orders.h"
 #include "panel_parts.h"
 #include "record_file.h"
 #include "wait.h"
@@ -34,7 +35,6 @@ constexpr const char* kGoesOnText =
     "the lines that cannot be written are counted as LOST LINES.";
 constexpr const char* kInfoDispLostLines =
     " Displays how many lines could not be written to the record file.";
-constexpr std::uint16_t kRecordOrder = 19;
 
 QString Text(const char* text) {
     return QString::fromUtf8(text);
@@ -365,8 +365,8 @@ void RecorderOperations::Record() {
 }
 
 bool RecorderOperations::FetchRecordFrame() {
-    state_.exchange.order = kRecordOrder;
-    FillTxBuf(state_.buffers, kRecordOrder, 0);
+    state_.exchange.order = kOrderRecordData;
+    FillTxBuf(state_.buffers, kOrderRecordData, 0);
     if (!commands_.GetDataFrame()) return false;
     GetRxBufData(state_.buffers);
     CopyDatatoVars(state_.buffers, state_.live);

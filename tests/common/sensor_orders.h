@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "orders.h"
 #include "parameter_set.h"
 #include "request_log.h"
 
@@ -16,9 +17,9 @@ inline std::vector<int> Orders(const std::vector<sim::LoggedRequest>& requests) 
 
 // The scope's parameter read: order 8 first from the EEPROM, then order 3 and order 4 per row.
 inline std::vector<int> ReadOrders(bool eeprom) {
-    std::vector<int> orders(kTeachRows + 1, 4);
-    orders[0] = 3;
-    if (eeprom) orders.insert(orders.begin(), 8);
+    std::vector<int> orders(kTeachRows + 1, kOrderReadTeachRow);
+    orders[0] = kOrderReadModes;
+    if (eeprom) orders.insert(orders.begin(), kOrderLoadEeprom);
     return orders;
 }
 

@@ -15,6 +15,7 @@
 #include "Tvx3TempCompV61.h"
 #include "Tvx3v61.h"
 #include "info_texts.h"
+#include "orders.h"
 #include "scripted_popups.h"
 #include "sim_thread.h"
 #include "user_actions.h"
@@ -76,18 +77,18 @@ struct Exchange {
 
 const Exchange kExchanges[] = {
     // silence short long split late sync order closed unsolicited
-    {"Handshake", kScope, 7, 0, 5.0, 2.0, "RR RR TR TT RR TT TT RR TT", ""},
-    {"ParameterRead", kScope, 4, 14, 3.0, 3.0, "RR RR TR TT RR RR RR RR TT", ""},
-    {"ParameterWrite", kScope, 1, 0, 3.0, 3.0, "-- -- -- -- -- -- -- RR TT",
+    {"Handshake", kScope, kOrderVersion, 0, 5.0, 2.0, "RR RR TR TT RR TT TT RR TT", ""},
+    {"ParameterRead", kScope, kOrderReadTeachRow, 14, 3.0, 3.0, "RR RR TR TT RR RR RR RR TT", ""},
+    {"ParameterWrite", kScope, kOrderWriteModes, 0, 3.0, 3.0, "-- -- -- -- -- -- -- RR TT",
      "orders 1 and 2 are not answered: a reply fault has nothing to act on"},
-    {"LiveFrame", kScope, 5, 0, 3.0, 3.0, "RR RR TR TT RR TT TT RR TT", ""},
-    {"FactorSend", kCalib, 30, 0, 2.0, 2.0, "-- -- -- -- -- -- -- RR TT",
+    {"LiveFrame", kScope, kOrderData, 0, 3.0, 3.0, "RR RR TR TT RR TT TT RR TT", ""},
+    {"FactorSend", kCalib, kOrderWriteCF, 0, 2.0, 2.0, "-- -- -- -- -- -- -- RR TT",
      "order 30 is not answered: a reply fault has nothing to act on"},
-    {"FactorRead", kCalib, 31, 0, 2.0, 2.0, "RR RR TR TT RR TT TT RR TT", ""},
-    {"BlockTransfer", kTempComp, 43, 0, 2.0, 2.0, "-- -- -- -- -- -- -- RR TT",
+    {"FactorRead", kCalib, kOrderReadCF, 0, 2.0, 2.0, "RR RR TR TT RR TT TT RR TT", ""},
+    {"BlockTransfer", kTempComp, kOrderStartTables, 0, 2.0, 2.0, "-- -- -- -- -- -- -- RR TT",
      "orders 43, 50 and 40-42 are not answered; the handshake and the read-back that end a "
      "transfer are rows of their own"},
-    {"ReadBack", kTempComp, 44, 0, 2.0, 2.0, "RR RR TR TT RR FF FF RR TT", ""},
+    {"ReadBack", kTempComp, kOrderReadFactorsRed, 0, 2.0, 2.0, "RR RR TR TT RR FF FF RR TT", ""},
 };
 
 const char* const kReports[] = {info::InfoTimeoutVer, info::calib::InfoTimeoutVer,

@@ -8,6 +8,7 @@
 
 #include "frames.h"
 #include "mean_teach.h"
+#include "orders.h"
 #include "record_file.h"
 #include "record_time.h"
 #include "signal_graph.h"
@@ -48,14 +49,14 @@ TEST(Frames, RequestsCarryTheParameterImageHighByteFirst) {
     CopyVarsToPP(Sample(), b);
     for (int k = 0; k <= anzpara; ++k) EXPECT_EQ(b.pp[k], k < anzpara ? Word(k) : 0) << k;
 
-    FillTxBuf(b, 1, 0);
+    FillTxBuf(b, kOrderWriteModes, 0);
     const std::uint8_t head[] = {0x00, 0x55, 0x00, 0x01, 0x80, 0x00, 0x81, 0x01};
     EXPECT_TRUE(std::equal(std::begin(head), std::end(head), b.szWriteBuf.begin()));
     for (int i = 0; i < 16; ++i) EXPECT_EQ(SentWord(b, 2 + i), Word(i)) << i;
     const auto mode = b.szWriteBuf;
 
     // A row read names the row; the rest of the frame stays as it was.
-    FillTxBuf(b, 4, 9);
+    FillTxBuf(b, kOrderReadTeachRow, 9);
     EXPECT_EQ(SentWord(b, 1), 4);
     EXPECT_EQ(SentWord(b, 2), 9);
     EXPECT_TRUE(std::equal(mode.begin() + 6, mode.begin() + kFrameBytes, b.szWriteBuf.begin() + 6));
@@ -63,7 +64,7 @@ TEST(Frames, RequestsCarryTheParameterImageHighByteFirst) {
     // A row write carries the row's five values and its group; a row beyond the table zeros.
     for (int row : {0, 14, 0xFFFF}) {
         SCOPED_TRACE(row);
-        FillTxBuf(b, 2, static_cast<std::uint16_t>(row));
+        FillTxBuf(b, kOrderWriteTeachRow, static_cast<std::uint16_t>(row));
         EXPECT_EQ(SentWord(b, 1), 2);
         EXPECT_EQ(SentWord(b, 2), row);
         for (int i = 0; i < 6; ++i)

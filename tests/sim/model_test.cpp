@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include "measurement.h"
+#include "orders.h"
 #include "scenario.h"
 #include "sensor_model.h"
 #include "sim_fixture.h"
@@ -42,6 +43,9 @@ TEST_F(SensorModelTest, RepliesAndRequestsOutsideTheTablesThatChangeNothing) {
     for (auto [order, block] : junk) Ask(order, {block, 9, 9, 9, 9});
     EXPECT_EQ(model.state(), before) << "rows and blocks beyond their tables are ignored";
     EXPECT_EQ(Ask(4, {15}), Request(4, {15}));
+    for (const OrderInfo& o : kOrderTable)
+        EXPECT_EQ(Ask(o.order, {0}).size(), o.replyBytes)
+            << "the reply length of order " << o.order;
 }
 
 TEST_F(SensorModelTest, DataFramesShowTheTargetCalibratedAndCompensated) {

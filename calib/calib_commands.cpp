@@ -39,7 +39,7 @@ void CalibCommands::FailureReport() {
 }
 
 void CalibCommands::CheckComLine() {
-    state_.exchange.order = 7;
+    state_.exchange.order = kOrderVersion;
     RunHandshake(com_, state_.buffers, state_.exchange.version,
                  {hooks_.showMainStatus, hooks_.showInterfaceStatus, hooks_.enableAccept});
 }
@@ -48,8 +48,8 @@ void CalibCommands::SendCalibPara() {
     state_.calib.power = hooks_.readPower();
     WriteMeasuringSet(state_.buffers, state_.calib.power);
     cmd_.FlushSerialQueues();
-    state_.exchange.order = kOrderParameters;
-    FillTxBuf(state_.buffers, kOrderParameters, 0, state_.calib.factors);
+    state_.exchange.order = kOrderWriteModes;
+    FillTxBuf(state_.buffers, kOrderWriteModes, 0, state_.calib.factors);
     cmd_.SendFrameOrReport();
 }
 
@@ -57,18 +57,18 @@ void CalibCommands::SendPara() {
     CalibExchange& x = state_.exchange;
     CopyVarsToPP(state_.buffers);
     cmd_.FlushSerialQueues();
-    x.order = kOrderParameters;
-    FillTxBuf(state_.buffers, kOrderParameters, 0, state_.calib.factors);
+    x.order = kOrderWriteModes;
+    FillTxBuf(state_.buffers, kOrderWriteModes, 0, state_.calib.factors);
     if (!cmd_.SendFrameOrReport()) x.comecho = 0;
     if (x.comecho == 1) {
-        x.order = kOrderTeachRow;
+        x.order = kOrderWriteTeachRow;
         for (std::uint16_t row = 0; row < kTeachRows; ++row) {
-            FillTxBuf(state_.buffers, kOrderTeachRow, row, state_.calib.factors);
+            FillTxBuf(state_.buffers, kOrderWriteTeachRow, row, state_.calib.factors);
             if (!cmd_.SendFrameOrReport()) x.comecho = 0;
         }
     }
     if (x.comecho == 1) {
-        x.order = kOrderStore;
+        x.order = kOrderStoreEeprom;
         Befehl6plus8();
     }
 }
@@ -87,16 +87,16 @@ void CalibCommands::Befehl6plus8() {
 void CalibCommands::SendCF() {
     state_.calib.factors = hooks_.readFactors();
     cmd_.FlushSerialQueues();
-    state_.exchange.order = kOrderSendCF;
-    FillTxBuf(state_.buffers, kOrderSendCF, 0, state_.calib.factors);
+    state_.exchange.order = kOrderWriteCF;
+    FillTxBuf(state_.buffers, kOrderWriteCF, 0, state_.calib.factors);
     cmd_.SendFrameOrReport();
 }
 
 void CalibCommands::GetCF() {
     state_.flags.poll = 0;
     cmd_.FlushSerialQueues();
-    state_.exchange.order = kOrderGetCF;
-    FillTxBuf(state_.buffers, kOrderGetCF, 0, state_.calib.factors);
+    state_.exchange.order = kOrderReadCF;
+    FillTxBuf(state_.buffers, kOrderReadCF, 0, state_.calib.factors);
     if (!cmd_.ExchangeOrReport(DataReply(), true)) return;
     GetRxBufPara(state_.buffers);
     state_.calib.factors = FactorsFromReply(state_.buffers);

@@ -19,12 +19,6 @@ inline constexpr int kBlinkFrames = 5;
 inline constexpr std::uint32_t kColourRed = 0xFF0000;
 inline constexpr std::uint32_t kColourLightGrey = 0xE0E0E0;
 
-// The tool's names of its orders.
-inline constexpr std::uint16_t kOrderParameters = kOrderWriteModes;
-inline constexpr std::uint16_t kOrderTeachRow = kOrderWriteTeachRow;
-inline constexpr std::uint16_t kOrderStore = kOrderStoreEeprom;
-inline constexpr std::uint16_t kOrderSendCF = kOrderWriteCF;
-inline constexpr std::uint16_t kOrderGetCF = kOrderReadCF;
 
 // Mean raw red, green, blue and mean raw spread of a calibration run.
 struct Means {

@@ -1,6 +1,7 @@
 #include "scope_commands.h"
 
 #include "info_texts.h"
+#include "orders.h"
 #include "parameter_file.h"
 #include "wait.h"
 
@@ -24,7 +25,7 @@ ScopeCommands::ScopeCommands(Com232& com, LinkState& link, ExchangeState& exchan
            QString::fromUtf8(info::InfoTimeoutVer)) {}
 
 void ScopeCommands::CheckComLine() {
-    exchange_.order = 7;
+    exchange_.order = kOrderVersion;
     if (!RunHandshake(com_, buffers_, exchange_.version,
                       {hooks_.showMainStatus, hooks_.showInterfaceStatus, hooks_.enableAccept}))
         return;
@@ -37,17 +38,17 @@ void ScopeCommands::SendPara() {
     hooks_.getPanelValues();
     CopyVarsToPP(params_, buffers_);
     cmd_.FlushSerialQueues();
-    exchange_.order = 1;
-    FillTxBuf(buffers_, 1, 0);
+    exchange_.order = kOrderWriteModes;
+    FillTxBuf(buffers_, kOrderWriteModes, 0);
     if (!cmd_.SendFrameOrReport()) return;
-    exchange_.order = 2;
+    exchange_.order = kOrderWriteTeachRow;
     for (std::uint16_t row = 0; row < kTeachRows; ++row) {
-        FillTxBuf(buffers_, 2, row);
+        FillTxBuf(buffers_, kOrderWriteTeachRow, row);
         if (!cmd_.SendFrameOrReport()) return;
     }
     if (exchange_.target == EEPROM) {
-        exchange_.order = 6;
-        FillTxBuf(buffers_, 6, 0);
+        exchange_.order = kOrderStoreEeprom;
+        FillTxBuf(buffers_, kOrderStoreEeprom, 0);
         cmd_.SendFrameOrReport();
     }
 }
@@ -56,20 +57,20 @@ void ScopeCommands::GetPara() {
     flags_.poll = 0;
     exchange_.comecho = 1;
     if (exchange_.target == EEPROM) {
-        exchange_.order = 8;
+        exchange_.order = kOrderLoadEeprom;
         Befehl6plus8();
     }
     if (exchange_.comecho != 1) return;
     // The replies fill a copy; the parameter set and the panels change only when every reply was
     // the one asked for, so a broken read never leaves a mix of old and new rows to be sent back.
     ParameterSet staged = params_;
-    exchange_.order = 3;
-    FillTxBuf(buffers_, 3, 0);
+    exchange_.order = kOrderReadModes;
+    FillTxBuf(buffers_, kOrderReadModes, 0);
     // A missing reply to order 3 is reported; row 0 is still asked for before the read stops.
     if (Befehl3plus4(staged, 0) == ParaReply::Wrong) return;
-    exchange_.order = 4;
+    exchange_.order = kOrderReadTeachRow;
     for (std::uint16_t row = 0; row < kTeachRows; ++row) {
-        FillTxBuf(buffers_, 4, row);
+        FillTxBuf(buffers_, kOrderReadTeachRow, row);
         Befehl3plus4(staged, row);
         if (exchange_.comecho == 0) return;
     }
@@ -85,7 +86,7 @@ ScopeCommands::ParaReply ScopeCommands::Befehl3plus4(ParameterSet& into, std::ui
     GetRxBufPara(buffers_);
     const auto& pp = buffers_.pp;
     const bool asked =
-        pp[0] == sync && pp[1] == exchange_.order && (exchange_.order != 4 || pp[2] == row);
+        pp[0] == sync && pp[1] == exchange_.order && (exchange_.order != kOrderReadTeachRow || pp[2] == row);
     if (!asked) {
         FailureReport();
         exchange_.comecho = 0;
@@ -117,8 +118,8 @@ void ScopeCommands::GetData() {
 }
 
 bool ScopeCommands::FetchDataFrame() {
-    exchange_.order = 5;
-    FillTxBuf(buffers_, 5, 0);
+    exchange_.order = kOrderData;
+    FillTxBuf(buffers_, kOrderData, 0);
     if (!GetDataFrame()) return false;
     GetRxBufData(buffers_);
     CopyDatatoVars(buffers_, live_);

@@ -5,6 +5,7 @@
 
 #include "blocking_link.h"
 #include "link_errors.h"
+#include "orders.h"
 #include "serial_port_names.h"
 #include "wait.h"
 
@@ -186,7 +187,7 @@ void Com232::TakeResult(const ExchangeResult& result, bool tcp) {
 }
 
 bool Com232::CheckComLineExchange() {
-    FillTxBuf(buffers_, 7, 0);
+    FillTxBuf(buffers_, kOrderVersion, 0);
     return ExchangeFrame(HandshakeReply());
 }
 

@@ -2,6 +2,7 @@
 
 #include "exchange_limits.h"
 #include "info_texts.h"
+#include "orders.h"
 #include "wait.h"
 
 namespace tvx::tempcomp {
@@ -12,11 +13,6 @@ namespace {
 constexpr double kPauseAfterStart = 0.2;
 constexpr double kPauseAfterBlock = 0.05;
 
-constexpr std::uint16_t kOrderStart = 43;
-constexpr std::uint16_t kOrderRootBlock = 50;
-constexpr std::uint16_t kOrderFactorBlock = 40;  // + channel
-constexpr std::uint16_t kOrderReadFactors = 44;  // + channel
-constexpr std::uint16_t kOrderReadRoot = 51;
 constexpr int kRootBlocks = 32;
 constexpr int kFactorBlocks = 10;
 
@@ -42,7 +38,7 @@ bool TempCompCommands::ExchangeOrReport(int replyBytes) {
 }
 
 void TempCompCommands::CheckComLine() {
-    state_.exchange.order = 7;
+    state_.exchange.order = kOrderVersion;
     RunHandshake(com_, state_.buffers, state_.exchange.version,
                  {hooks_.showMainStatus, hooks_.showInterfaceStatus, hooks_.enableAccept});
 }
@@ -62,23 +58,23 @@ void TempCompCommands::SendPara() {
     }
     cmd_.FlushSerialQueues();
 
-    x.order = kOrderStart;
+    x.order = kOrderStartTables;
     FillTxBuf(state_.buffers, x.sync, x.order, 0);
     if (!cmd_.SendFrameOrReport()) return;
     Pause(kPauseAfterStart, WaitMode::ExcludeUserInput);
 
-    x.order = kOrderRootBlock;
+    x.order = kOrderWriteRootBlock;
     for (int block = 0; block < kRootBlocks; ++block) {
-        FillTxBuf3rdRootX(state_.buffers, tables, x.sync, kOrderRootBlock, block);
+        FillTxBuf3rdRootX(state_.buffers, tables, x.sync, kOrderWriteRootBlock, block);
         if (!cmd_.SendFrameOrReport()) return;
         Pause(kPauseAfterBlock, WaitMode::ExcludeUserInput);
     }
 
-    x.order = kOrderFactorBlock;
+    x.order = kOrderWriteFactorsRed;
     for (int channel = 0; channel < 3; ++channel) {
         for (int block = 0; block < kFactorBlocks; ++block) {
             FillTxBufRGB(state_.buffers, tables, x.sync,
-                         static_cast<std::uint16_t>(kOrderFactorBlock + channel), block, channel);
+                         static_cast<std::uint16_t>(kOrderWriteFactorsRed + channel), block, channel);
             if (!cmd_.SendFrameOrReport()) return;
             Pause(kPauseAfterBlock, WaitMode::ExcludeUserInput);
         }
@@ -98,18 +94,18 @@ bool TempCompCommands::GetPara() {
     const CopyRoutine copies[3] = {CopyPPtoVarsR, CopyPPtoVarsG, CopyPPtoVarsB};
     for (int channel = 0; channel < 3; ++channel) {
         if (hooks_.closing()) return false;
-        x.order = static_cast<std::uint16_t>(kOrderReadFactors + channel);
+        x.order = static_cast<std::uint16_t>(kOrderReadFactorsRed + channel);
         FillTxBuf(state_.buffers, x.sync, x.order, 0);
-        if (!ExchangeOrReport(2 * kSteps)) return false;
+        if (!ExchangeOrReport(ReplyBytesOf(x.order))) return false;
         GetRxBufPara(state_.buffers, state_.pp);
         copies[channel](state_.pp, tables);
     }
 
-    x.order = kOrderReadRoot;
+    x.order = kOrderReadRootHalf;
     for (int start : {0, kRootSize / 2}) {
         if (hooks_.closing()) return false;
         FillTxBuf(state_.buffers, x.sync, x.order, static_cast<std::uint16_t>(start));
-        if (!ExchangeOrReport(kRootSize)) return false;
+        if (!ExchangeOrReport(ReplyBytesOf(x.order))) return false;
         GetRxBuf3rdRoot(state_.buffers, state_.pp);
         CopyPPto3rdRoot(state_.pp, start, tables);
     }

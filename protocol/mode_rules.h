@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "parameter_set.h"
@@ -93,6 +94,27 @@ struct ControlStates {
     std::vector<ModeWarning> warnings;
     // The parameter set given, with the forced values in it.
     ParameterSet params;
+};
+
+// Every control of ControlStates with its name, in their order, for listing the states.
+inline constexpr std::pair<const char*, ControlState ControlStates::*> kControlNames[] = {
+    {"power", &ControlStates::power},
+    {"pmode", &ControlStates::pmode},
+    {"dynwinlo", &ControlStates::dynwinlo},
+    {"dynwinhi", &ControlStates::dynwinhi},
+    {"intlim", &ControlStates::intlim},
+    {"trigger", &ControlStates::trigger},
+    {"exteach", &ControlStates::exteach},
+    {"maxcolno", &ControlStates::maxcolno},
+    {"outmode", &ControlStates::outmode},
+    {"colorgroup", &ControlStates::colorgroup},
+    {"grouppanel", &ControlStates::grouppanel},
+    {"dispGroup", &ControlStates::dispGroup},
+    {"dispCOL", &ControlStates::dispCOL},
+    {"colourBits", &ControlStates::colourBits},
+    {"buttonColorGroups", &ControlStates::buttonColorGroups},
+    {"buttonTeachDataTo", &ControlStates::buttonTeachDataTo},
+    {"columnCto", &ControlStates::columnCto},
 };
 
 // The state one rule gives the controls for the parameter set `p`, as the panel holds it

@@ -110,6 +110,12 @@ TEST_F(PanelsTest, ModeRingsDrawWhatTheirRuleReturns) {
         Choose(ring, code);
         c.GetPanelValues();
         const ControlStates s = ApplyModeRule(rule, state.params);
+        if (s.columnCto.enabled) {  // the teach page shows the colour-groups button anew
+            c.ParaInVis();
+            panel->activateWindow();
+            EXPECT_EQ(EditCell(c.gridTeach, 4, kTeachColumnCto, 70 + code), *s.columnCto.enabled);
+            c.ParaVis();
+        }
         for (auto [control, w] : std::initializer_list<std::pair<ControlState, QWidget*>>{
                  {s.power, c.slidePower},
                  {s.power, c.dispPower},
@@ -134,12 +140,6 @@ TEST_F(PanelsTest, ModeRingsDrawWhatTheirRuleReturns) {
             EXPECT_EQ(control.forced.value_or(value), value) << w;
         }
         EXPECT_EQ(s.colorgroup.forced.value_or(1) != 0, grouppanel->switchColorGroups->isChecked());
-        if (s.columnCto.enabled) {
-            c.ParaInVis();
-            panel->activateWindow();
-            EXPECT_EQ(EditCell(c.gridTeach, 4, kTeachColumnCto, 70 + code), *s.columnCto.enabled);
-            c.ParaVis();
-        }
         if (s.activeRows) ExpectRowLabels(static_cast<int>(*s.activeRows));
     }
     ShowFrame(1, 1, 1, 1, 1, 1, 5);  // the colour number's bits on the lamps, as mode 3 shows them

@@ -14,8 +14,6 @@ namespace tvx {
 namespace {
 
 constexpr int kWordMax = 0xFFFF;
-constexpr int kRowsCheckedByDirectModes = 4;
-constexpr std::uint16_t kLargestDirectGroup = 3;
 
 QString Text(const char* text) {
     return QString::fromUtf8(text);
@@ -60,11 +58,22 @@ void SetNumericValue(QSpinBox* numeric, std::uint32_t value) {
     numeric->setValue(static_cast<std::uint16_t>(value));
 }
 
-// Column labels of the teach table's five value columns, by calculation mode.
-const QStringList& TeachColumnLabels(int calcmode) {
-    static const QStringList xy = {"X", "Y", "CTO", "INT", "ITO"};
-    static const QStringList si = {"s", "i", "siTO", "M", "MTO"};
-    return calcmode == 0 ? xy : si;
+void DrawEnabled(QWidget* control, const ControlState& state) {
+    if (state.enabled) control->setEnabled(*state.enabled);
+}
+
+void DrawShown(QWidget* control, const ControlState& state) {
+    if (state.shown) control->setVisible(*state.shown);
+}
+
+void DrawRing(QComboBox* ring, const ControlState& state) {
+    if (state.forced) SetRingValue(ring, *state.forced);
+    DrawEnabled(ring, state);
+}
+
+void DrawNumeric(QSpinBox* numeric, const ControlState& state) {
+    if (state.forced) SetNumericValue(numeric, *state.forced);
+    DrawEnabled(numeric, state);
 }
 
 }  // namespace
@@ -114,6 +123,7 @@ void ParameterControls::BuildParameterPage() {
     editHold = MakeNumeric(page, 0, kWordMax, 10);
     editIntlim = MakeNumeric(page, 0, kWordMax, 50);
     editMaxcolNo = MakeNumeric(page, 1, kTeachRows, 4);
+    // Listed as the help text lists them.
     editOutmode = MakeRing(page, {{"BINARY", kOutmodeBinary},
                                   {"DIRECT LO", kOutmodeDirectLo},
                                   {"DIRECT HI", kOutmodeDirectHi}});
@@ -319,180 +329,140 @@ void ParameterControls::SetPanelValues() {
 }
 
 void ParameterControls::InitPanelCtrlAttr() {
-    InitPowerMode();
-    InitEvalMode();
-    InitCalcMode();
-    InitExteach();
-    InitTrigger();
-    InitColorGroups();
-    // Taken from the controls, so that values the evaluation mode has just forced count.
-    state_.params.maxcolno = NumericValue(editMaxcolNo);
-    state_.params.outmode = RingValue(editOutmode);
-    MaxColNoCheck();
-    MarkActiveRows(static_cast<int>(state_.params.maxcolno));
+    for (ModeRule rule : kModeRulesOfARead) InitModeRule(rule);
     for (const Step& step : panelCtrlAttrSteps_) step();
 }
 
-void ParameterControls::SetPowerEnabled(bool enabled) {
-    slidePower->setEnabled(enabled);
-    dispPower->setEnabled(enabled);
-}
-
-void ParameterControls::SetDynWinEnabled(bool enabled) {
-    editDynWinLo->setEnabled(enabled);
-    editDynWinHi->setEnabled(enabled);
-}
-
 void ParameterControls::InitPowerMode() {
-    state_.params.pmode = RingValue(editPmode);
-    switch (state_.params.pmode) {
-        case 0:  // STAT
-            SetPowerEnabled(true);
-            SetDynWinEnabled(false);
-            editIntlim->setEnabled(true);
-            break;
-        case 1:  // DYN
-            SetPowerEnabled(false);
-            SetDynWinEnabled(true);
-            SetNumericValue(editIntlim, 0);
-            editIntlim->setEnabled(false);
-            break;
-        default:
-            break;
-    }
+    InitModeRule(ModeRule::PowerMode);
 }
-
 void ParameterControls::InitTrigger() {
-    state_.params.trigger = RingValue(editTrigger);
-    switch (state_.params.trigger) {
-        case 0:
-            editExteach->setEnabled(true);
-            break;
-        case 1:
-        case 2:
-            SetRingValue(editExteach, 0);
-            editExteach->setEnabled(false);
-            break;
-        default:
-            break;
-    }
+    InitModeRule(ModeRule::Trigger);
 }
-
 void ParameterControls::InitExteach() {
-    state_.params.exteach = RingValue(editExteach);
-    switch (state_.params.exteach) {
-        case 0:
-            editTrigger->setEnabled(true);
-            editPmode->setEnabled(true);
-            SetPowerEnabled(true);
-            InitPowerMode();
-            break;
-        case 1:
-            SetRingValue(editTrigger, 0);
-            editTrigger->setEnabled(false);
-            editPmode->setEnabled(true);
-            SetPowerEnabled(true);
-            InitPowerMode();
-            break;
-        case 2:
-            SetRingValue(editTrigger, 0);
-            editTrigger->setEnabled(false);
-            SetRingValue(editPmode, 0);
-            editPmode->setEnabled(false);
-            SetPowerEnabled(true);
-            SetDynWinEnabled(false);
-            break;
-        case 3:
-            SetRingValue(editTrigger, 0);
-            editTrigger->setEnabled(false);
-            SetRingValue(editPmode, 0);
-            editPmode->setEnabled(false);
-            SetPowerEnabled(false);
-            SetDynWinEnabled(true);
-            break;
-        default:
-            break;
-    }
+    InitModeRule(ModeRule::Exteach);
 }
-
-void ParameterControls::ShowDisplay(const std::function<void(bool)>& hook, bool shown) {
-    if (hook) hook(shown);
-}
-
 void ParameterControls::InitEvalMode() {
-    const std::uint16_t evalmode = RingValue(editEvalmode);
-    state_.params.evalmode = evalmode;
-    switch (evalmode) {
-        case 0:
-        case 1:
-        case 2:
-            ShowDisplay(displayHooks_.showColourNumber, true);
-            ShowDisplay(displayHooks_.showColourBits, false);
-            buttonColorGroups->setVisible(true);
-            // Mode 2 teaches a fixed CTO of 40.
-            gridTeach->SetColumnEditable(kTeachColumnCto, evalmode != 2);
-            editMaxcolNo->setEnabled(true);
-            editOutmode->setEnabled(true);
-            buttonTeachDataTo->setEnabled(evalmode == 0);
-            break;
-        case 3:
-            // Mode 3 puts the colour number's bits on four outputs: four colours, no groups.
-            ShowDisplay(displayHooks_.showColourNumber, false);
-            ShowDisplay(displayHooks_.showColourBits, true);
-            buttonColorGroups->setVisible(false);
-            ShowDisplay(displayHooks_.showGroupDisplay, false);
-            grouppanel_.hide();
-            {
-                const QSignalBlocker blocker(grouppanel_.switchColorGroups);
-                grouppanel_.switchColorGroups->setChecked(false);
-            }
-            gridTeach->SetColumnEditable(kTeachColumnCto, true);
-            SetNumericValue(editMaxcolNo, kRowsCheckedByDirectModes);
-            editMaxcolNo->setEnabled(false);
-            SetRingValue(editOutmode, kOutmodeBinary);
-            editOutmode->setEnabled(false);
-            buttonTeachDataTo->setEnabled(false);
-            MarkActiveRows(editMaxcolNo->value());
-            break;
-        default:
-            break;
-    }
+    InitModeRule(ModeRule::EvalMode);
 }
-
 void ParameterControls::InitCalcMode() {
-    state_.params.calcmode = RingValue(editCalcmode);
-    if (state_.params.calcmode <= 1) {
-        const QStringList& labels = TeachColumnLabels(static_cast<int>(state_.params.calcmode));
-        for (int c = 0; c < kTeachColumns; ++c) {
-            if (QTableWidgetItem* header = gridTeach->horizontalHeaderItem(c))
-                header->setText(labels[c]);
-            else
-                gridTeach->setHorizontalHeaderItem(c, new QTableWidgetItem(labels[c]));
-        }
-    }
-    SetDispNames();
+    InitModeRule(ModeRule::CalcMode);
+}
+void ParameterControls::InitColorGroups() {
+    InitModeRule(ModeRule::ColorGroups);
 }
 
 void ParameterControls::SetDispNames() {
-    state_.params.calcmode = RingValue(editCalcmode);
-    if (state_.params.calcmode > 1) return;
-    const int calcmode = static_cast<int>(state_.params.calcmode);
+    ReadModeWords(ModeRule::CalcMode);
+    if (const auto names = ApplyModeRule(ModeRule::CalcMode, RuleInput()).names)
+        RelabelPanels(*names);
+}
+
+void ParameterControls::InitModeRule(ModeRule rule) {
+    ReadModeWords(rule);
+    Draw(ApplyModeRule(rule, RuleInput()));
+}
+
+// A rule's variables are read at the rule's own commit (or a parameter read): the group checks
+// look at outmode and colorgroup as they were last read, even where a rule has forced their
+// controls since.
+void ParameterControls::ReadModeWords(ModeRule rule) {
+    ParameterSet& p = state_.params;
+    switch (rule) {
+        case ModeRule::PowerMode:
+            p.pmode = RingValue(editPmode);
+            break;
+        case ModeRule::Trigger:
+            p.trigger = RingValue(editTrigger);
+            break;
+        case ModeRule::Exteach:
+            // External teach OFF and ON apply the power mode's rule, which reads PMOD.
+            p.exteach = RingValue(editExteach);
+            p.pmode = RingValue(editPmode);
+            break;
+        case ModeRule::EvalMode:
+            p.evalmode = RingValue(editEvalmode);
+            break;
+        case ModeRule::CalcMode:
+            p.calcmode = RingValue(editCalcmode);
+            break;
+        case ModeRule::ColorGroups:
+            p.colorgroup = grouppanel_.switchColorGroups->isChecked() ? 1 : 0;
+            break;
+        case ModeRule::MaxColNo:
+        case ModeRule::Outmode:
+            p.maxcolno = NumericValue(editMaxcolNo);
+            p.outmode = RingValue(editOutmode);
+            break;
+    }
+}
+
+ParameterSet ParameterControls::RuleInput() const {
+    ParameterSet p = state_.params;
+    for (int r = 0; r < kTeachRows; ++r)
+        p.groupbuf[static_cast<std::size_t>(r)] = grouppanel_.Group(r);
+    return p;
+}
+
+// The pop-ups come after the controls the rule sets and before the row labels, which are
+// recoloured once the MAXCOL-No. warning is answered.
+void ParameterControls::Draw(const ControlStates& s) {
+    DrawEnabled(slidePower, s.power);
+    DrawEnabled(dispPower, s.power);
+    DrawRing(editPmode, s.pmode);
+    DrawEnabled(editDynWinLo, s.dynwinlo);
+    DrawEnabled(editDynWinHi, s.dynwinhi);
+    DrawNumeric(editIntlim, s.intlim);
+    DrawRing(editTrigger, s.trigger);
+    DrawRing(editExteach, s.exteach);
+    DrawNumeric(editMaxcolNo, s.maxcolno);
+    DrawRing(editOutmode, s.outmode);
+    if (s.colorgroup.forced) {
+        const QSignalBlocker blocker(grouppanel_.switchColorGroups);
+        grouppanel_.switchColorGroups->setChecked(*s.colorgroup.forced != 0);
+    }
+    DrawShown(&grouppanel_, s.grouppanel);
+    ShowDisplay(displayHooks_.showGroupDisplay, s.dispGroup);
+    ShowDisplay(displayHooks_.showColourNumber, s.dispCOL);
+    ShowDisplay(displayHooks_.showColourBits, s.colourBits);
+    DrawShown(buttonColorGroups, s.buttonColorGroups);
+    DrawEnabled(buttonTeachDataTo, s.buttonTeachDataTo);
+    if (s.columnCto.enabled) gridTeach->SetColumnEditable(kTeachColumnCto, *s.columnCto.enabled);
+    if (s.names) {
+        const auto& labels = TeachColumnNames(*s.names);
+        for (int c = 0; c < kTeachColumns; ++c) {
+            const QString label = QString::fromLatin1(labels[static_cast<std::size_t>(c)]);
+            if (QTableWidgetItem* header = gridTeach->horizontalHeaderItem(c))
+                header->setText(label);
+            else
+                gridTeach->setHorizontalHeaderItem(c, new QTableWidgetItem(label));
+        }
+        RelabelPanels(*s.names);
+    }
+    for (ModeWarning warning : s.warnings) ShowWarning(warning);
+    if (s.activeRows) MarkActiveRows(*s.activeRows);
+}
+
+void ParameterControls::RelabelPanels(std::uint16_t calcmode) {
     for (const DispNamesRow& row : dispNamesRows_) row(calcmode);
 }
 
-void ParameterControls::InitColorGroups() {
-    state_.params.colorgroup = grouppanel_.switchColorGroups->isChecked() ? 1 : 0;
-    switch (state_.params.colorgroup) {
-        case 0:
-            ShowDisplay(displayHooks_.showGroupDisplay, false);
+void ParameterControls::ShowWarning(ModeWarning warning) {
+    const char* text = "";
+    switch (warning) {
+        case ModeWarning::MaxColNo:
+            text = info::InfoMaxColNo;
             break;
-        case 1:
-            ShowDisplay(displayHooks_.showGroupDisplay, true);
-            if (state_.params.outmode != kOutmodeBinary) WarnGroupsAboveThree();
-            break;
-        default:
+        case ModeWarning::GroupsOutmode:
+            text = info::InfoGroupsOutmode;
             break;
     }
+    popups_.MessagePopup(QString::fromLatin1(kInfoTitle), Text(text));
+}
+
+void ParameterControls::ShowDisplay(const std::function<void(bool)>& hook,
+                                    const ControlState& state) {
+    if (hook && state.shown) hook(*state.shown);
 }
 
 void ParameterControls::ParaVis() {
@@ -501,7 +471,7 @@ void ParameterControls::ParaVis() {
 }
 
 void ParameterControls::ParaInVis() {
-    buttonColorGroups->setVisible(state_.params.evalmode != 3);
+    buttonColorGroups->setVisible(ColorGroupsOffered(state_.params.evalmode));
     panel_.parameterPage->hide();
     panel_.teachPage->show();
 }
@@ -510,24 +480,9 @@ void ParameterControls::SetButtonsDimmed(bool dimmed) {
     for (QWidget* control : dimmedCommands_) control->setEnabled(!dimmed);
 }
 
-void ParameterControls::MaxColNoCheck() {
-    if (state_.params.maxcolno > kRowsCheckedByDirectModes &&
-        state_.params.outmode != kOutmodeBinary)
-        popups_.MessagePopup(QString::fromLatin1(kInfoTitle), Text(info::InfoMaxColNo));
-}
-
-void ParameterControls::MarkActiveRows(int maxcolno) {
+void ParameterControls::MarkActiveRows(std::uint32_t maxcolno) {
     gridTeach->MarkActiveRows(maxcolno);
     grouppanel_.gridGroups->MarkActiveRows(maxcolno);
-}
-
-void ParameterControls::WarnGroupsAboveThree() {
-    for (int r = 0; r < kTeachRows; ++r) {
-        if (grouppanel_.Group(r) > kLargestDirectGroup) {
-            popups_.MessagePopup(QString::fromLatin1(kInfoTitle), Text(info::InfoGroupsOutmode));
-            return;
-        }
-    }
 }
 
 void ParameterControls::SelectMemory(std::uint16_t memory) {
@@ -580,18 +535,11 @@ void ParameterControls::CBF_Calcmode() {
 }
 
 void ParameterControls::CBF_EditMaxcolNo() {
-    state_.params.maxcolno = NumericValue(editMaxcolNo);
-    state_.params.outmode = RingValue(editOutmode);
-    MaxColNoCheck();
-    MarkActiveRows(static_cast<int>(state_.params.maxcolno));
+    InitModeRule(ModeRule::MaxColNo);
 }
 
 void ParameterControls::CBF_EditOutmode() {
-    state_.params.maxcolno = NumericValue(editMaxcolNo);
-    state_.params.outmode = RingValue(editOutmode);
-    MaxColNoCheck();
-    if (state_.params.outmode != kOutmodeBinary && state_.params.colorgroup == 1)
-        WarnGroupsAboveThree();
+    InitModeRule(ModeRule::Outmode);
 }
 
 void ParameterControls::CBF_ButtonColorGroups() {
@@ -604,8 +552,7 @@ void ParameterControls::CBF_ButtonColorGroups() {
 void ParameterControls::CBF_EditGridGroups() {
     const GroupPanel::Cell cell = grouppanel_.activCell();
     const std::uint16_t group = grouppanel_.gridGroups->Value(cell.row, cell.column);
-    if (state_.params.outmode != kOutmodeBinary && group > kLargestDirectGroup)
-        popups_.MessagePopup(QString::fromLatin1(kInfoTitle), Text(info::InfoGroupsOutmode));
+    if (!GroupFitsOutmode(group, state_.params.outmode)) ShowWarning(ModeWarning::GroupsOutmode);
 }
 
 void ParameterControls::CBF_EditColorGroups() {

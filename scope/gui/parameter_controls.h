@@ -16,18 +16,12 @@
 
 #include "group_panel.h"
 #include "main_panel.h"
+#include "mode_rules.h"
 #include "popups.h"
 #include "scope_state.h"
 #include "word_table.h"
 
 namespace tvx {
-
-// Codes of the OUTMODE ring. BINARY is the sensor's 1; the two direct modes take the two codes
-// around it, DIRECT LO = 0 and DIRECT HI = 2 (the ring lists them as the help text does:
-// BINARY, DIRECT LO, DIRECT HI).
-inline constexpr std::uint16_t kOutmodeDirectLo = 0;
-inline constexpr std::uint16_t kOutmodeBinary = 1;
-inline constexpr std::uint16_t kOutmodeDirectHi = 2;
 
 // Teach-table columns, counted from 0: X, Y, CTO, INT, ITO (s, i, siTO, M, MTO), row colour.
 inline constexpr int kTeachColumnCto = 2;
@@ -42,9 +36,10 @@ struct ModeDisplayHooks {
 };
 
 // The main panel's parameter controls and teach-page basics, the memory selector, the group
-// panel's behaviour, and the rules that tie them together: the copy points between controls and
-// the parameter set (GetPanelValues, SetPanelValues), the mode rules and their warnings, the
-// relabelling by calculation mode, the two pages and the dimming of the command controls.
+// panel's behaviour, and what ties them together: the copy points between controls and the
+// parameter set (GetPanelValues, SetPanelValues), the mode rules (ApplyModeRule) drawn onto the
+// controls with their warnings, the relabelling by calculation mode, the two pages and the
+// dimming of the command controls.
 //
 // Callbacks act on the user's own actions only: rings on activated, numerics on a committed
 // change (keyboard tracking off), switches on clicked, the memory toggles on toggled. Every write
@@ -109,11 +104,12 @@ class ParameterControls : public QObject {
     // dynwinhi, colorgroup, then per row the group cell and the five teach cells.
     void GetPanelValues();
     void SetPanelValues();
-    // Applies every rule to the values now on the panels: the five mode rules, the group rule,
-    // the MAXCOL-No. check with the row-label colours, then the added steps.
+    // Applies every rule of a parameter read (kModeRulesOfARead) to the values now on the
+    // panels: the five mode rules, the group rule, the MAXCOL-No. check with the row-label
+    // colours, then the added steps.
     void InitPanelCtrlAttr();
 
-    // Mode rules: read the ring into its variable and apply the rule to the other controls.
+    // Mode rules: read the ring into its variable and draw what its rule gives the controls.
     void InitPowerMode();
     void InitEvalMode();
     void InitCalcMode();
@@ -131,10 +127,8 @@ class ParameterControls : public QObject {
     // Dims or undims SEND, GET, GO, the calculation-mode ring, CONNECT and the added commands.
     void SetButtonsDimmed(bool dimmed);
 
-    // The MAXCOL-No. warning on the variables maxcolno and outmode; changes nothing.
-    void MaxColNoCheck();
     // Row labels 1 ... maxcolno green, the others red, in the teach table and the group table.
-    void MarkActiveRows(int maxcolno);
+    void MarkActiveRows(std::uint32_t maxcolno);
 
   public slots:
     void CBF_SelectRAM(bool on);
@@ -161,11 +155,16 @@ class ParameterControls : public QObject {
 
     void SelectMemory(std::uint16_t memory);
     void OnMemoryToggled(std::uint16_t memory, bool on);
-    void SetPowerEnabled(bool enabled);
-    void SetDynWinEnabled(bool enabled);
-    // The group warning, shown once when any group cell holds more than 3.
-    void WarnGroupsAboveThree();
-    void ShowDisplay(const std::function<void(bool)>& hook, bool shown);
+    // Reads the words the rule looks at from their controls into their variables, as the
+    // rule's callback does, and draws what the rule gives the controls.
+    void InitModeRule(ModeRule rule);
+    void ReadModeWords(ModeRule rule);
+    // The variables, with the group table's cells as groupbuf.
+    ParameterSet RuleInput() const;
+    void Draw(const ControlStates& states);
+    void RelabelPanels(std::uint16_t calcmode);
+    void ShowWarning(ModeWarning warning);
+    void ShowDisplay(const std::function<void(bool)>& hook, const ControlState& state);
 
     MainPanel& panel_;
     GroupPanel& grouppanel_;

@@ -6,6 +6,8 @@
 #include <QStyledItemDelegate>
 #include <limits>
 
+#include "mode_rules.h"
+
 namespace tvx {
 
 namespace {
@@ -74,11 +76,11 @@ void WordTable::SetValue(int row, int column, std::uint16_t value) {
     cell->setData(Qt::EditRole, static_cast<int>(value));
 }
 
-void WordTable::MarkActiveRows(int activeRows) {
+void WordTable::MarkActiveRows(std::uint32_t activeRows) {
     for (int row = 0; row < rowCount(); ++row) {
         QTableWidgetItem* label = verticalHeaderItem(row);
         if (!label) continue;
-        label->setForeground(QColor(row < activeRows ? kActiveRowColour : kInactiveRowColour));
+        label->setForeground(QColor(tvx::RowLabelColour(row, activeRows)));
     }
 }
 

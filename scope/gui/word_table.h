@@ -6,11 +6,6 @@
 
 namespace tvx {
 
-// Row-label colours of the teach table and the group table: rows the sensor evaluates, and the
-// others.
-inline constexpr QRgb kActiveRowColour = 0x008000;
-inline constexpr QRgb kInactiveRowColour = 0xFF0000;
-
 // A table of unsigned 16-bit cells, as the teach table and the group table are: rows labelled
 // firstRowLabel, firstRowLabel + 1, ...; the first valueColumns columns hold numbers that the
 // user edits in a 0 ... 65535 field; further plain columns carry no value (the teach table's
@@ -31,8 +26,9 @@ class WordTable : public QTableWidget {
     std::uint16_t Value(int row, int column) const;
     void SetValue(int row, int column, std::uint16_t value);
 
-    // Rows 0 ... activeRows - 1 get the green label, the others the red one.
-    void MarkActiveRows(int activeRows);
+    // Rows 0 ... activeRows - 1 get the label colour of active rows, the others that of inactive
+    // ones (RowLabelColour).
+    void MarkActiveRows(std::uint32_t activeRows);
     QColor RowLabelColour(int row) const;
 
     // Paints the row's first plain cell (the teach table's row-colour cell) / its colour, invalid

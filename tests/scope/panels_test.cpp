@@ -31,6 +31,8 @@ class PanelsTest : public ScopePanels {
     }
 };
 
+// Which warnings a setting gives is ApplyModeRule's (tests/protocol); here each moment that shows
+// them.
 TEST_F(PanelsTest, ColourCountAndGroupWarningsComeWithEveryCommitAndRead) {
     const QString maxcol = QString::fromUtf8(info::InfoMaxColNo),
                   groups = QString::fromUtf8(info::InfoGroupsOutmode);
@@ -47,10 +49,6 @@ TEST_F(PanelsTest, ColourCountAndGroupWarningsComeWithEveryCommitAndRead) {
             controls->ParaVis();
         };
     };
-    const Act read = [&] {
-        controls->GetPanelValues();
-        controls->InitPanelCtrlAttr();
-    };
     const Act readFiveDirectWithGroups = [&] {
         state.params.maxcolno = 5;
         state.params.outmode = kOutmodeDirectLo;
@@ -66,18 +64,12 @@ TEST_F(PanelsTest, ColourCountAndGroupWarningsComeWithEveryCommitAndRead) {
         int activeRows;  // 0: not looked at
     };
     const Step steps[] = {
-        {"5 colours, BINARY", colours(5), {}, 5},
-        {"DIRECT LO", output(kOutmodeDirectLo), {maxcol}, 5},
-        {"a read", read, {maxcol}, 5},
-        {"4 colours", colours(4), {}, 4},
-        {"BINARY", output(kOutmodeBinary), {}, 4},
         {"values of a read", readFiveDirectWithGroups, {}, 4},
         {"their rules", [&] { controls->InitPanelCtrlAttr(); }, {groups, maxcol}, 5},
         {"group 4 outside BINARY", cell(1, 4), {groups}, 0},
         {"6 colours do not look at the groups", colours(6), {maxcol}, 6},
         {"DIRECT HI, groups on", output(kOutmodeDirectHi), {maxcol, groups}, 0},
         {"groups off", switchGroups, {}, 0},
-        {"DIRECT LO, groups off", output(kOutmodeDirectLo), {maxcol}, 0},
         {"groups on", switchGroups, {groups}, 0},
     };
     EXPECT_EQ(controls->gridTeach->verticalHeaderItem(14)->text(), "14");
@@ -97,71 +89,62 @@ TEST_F(PanelsTest, ColourCountAndGroupWarningsComeWithEveryCommitAndRead) {
     EXPECT_FALSE(grouppanel->isVisible());
 }
 
-TEST_F(PanelsTest, EvaluationModesForceColoursAndChooseTheColourNumberDisplay) {
-    Enter(controls->editMaxcolNo, 9);
-    ShowGroupPanel();
-    Click(grouppanel->switchColorGroups);
-    controls->ParaVis();
-    Choose(controls->editEvalmode, 3);
-    EXPECT_EQ(controls->editMaxcolNo->value(), 4);
-    EXPECT_FALSE(controls->editMaxcolNo->isEnabled() || controls->editOutmode->isEnabled());
-    ExpectRowLabels(4);
-    EXPECT_FALSE(grouppanel->isVisible() || grouppanel->switchColorGroups->isChecked());
-    EXPECT_FALSE(Shown(panel->dispCOL) || Shown(panel->group));
-    ShowFrame(1, 1, 1, 1, 1, 1, 5);
-    for (int lamp = 0; lamp < 4; ++lamp)
-        EXPECT_EQ(panel->colourBit[lamp]->IsOn(), lamp % 2) << lamp;
-    struct Mode {
-        int evalmode;
-        bool teachButton, ctoEditable;
-    };
-    for (const Mode& m :
-         {Mode{3, false, true}, Mode{2, false, false}, Mode{1, false, true}, Mode{0, true, true}}) {
-        SCOPED_TRACE(m.evalmode);
-        controls->ParaVis();
-        Choose(controls->editEvalmode, m.evalmode);
-        EXPECT_EQ(Shown(panel->dispCOL), m.evalmode != 3);
-        controls->ParaInVis();
-        EXPECT_EQ(controls->buttonColorGroups->isVisible(), m.evalmode != 3);
-        EXPECT_EQ(controls->buttonTeachDataTo->isEnabled(), m.teachButton);
-        panel->activateWindow();
-        EXPECT_EQ(EditCell(controls->gridTeach, 4, kTeachColumnCto, 70 + m.evalmode),
-                  m.ctoEditable);
-    }
-    EXPECT_EQ(controls->editMaxcolNo->value(), 4) << "leaving mode 3 keeps the forced values";
-}
-
-TEST_F(PanelsTest, TriggerTeachAndPowerModesForceEachOther) {
+// The rules are ApplyModeRule's (tests/protocol); the panel draws what it returns.
+TEST_F(PanelsTest, ModeRingsDrawWhatTheirRuleReturns) {
     ParameterControls& c = *controls;
     Enter(c.editIntlim, 250);
-    c.GetPanelValues();
-    struct Row {
-        QComboBox* ring;
-        int value;
-        const char* enabled;  // trigger, teach, power mode, power, window, limit
-        int trigger, teach, pmode, limit;
-    };
-    const Row rows[] = {
-        {c.editTrigger, 1, "101101", 1, 0, 0, 250}, {c.editTrigger, 0, "111101", 0, 0, 0, 250},
-        {c.editExteach, 2, "010101", 0, 2, 0, 250}, {c.editExteach, 3, "010011", 0, 3, 0, 250},
-        {c.editExteach, 1, "011101", 0, 1, 0, 250}, {c.editExteach, 0, "111101", 0, 0, 0, 250},
-        {c.editPmode, 1, "111010", 0, 0, 1, 0},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.enabled);
-        Choose(row.ring, row.value);
-        const QWidget* controlsInOrder[] = {c.editTrigger, c.editExteach,  c.editPmode,
-                                            c.slidePower,  c.editDynWinLo, c.editIntlim};
-        QString enabled;
-        for (const QWidget* w : controlsInOrder) enabled += w->isEnabled() ? '1' : '0';
-        EXPECT_EQ(enabled, row.enabled);
-        EXPECT_EQ(c.editTrigger->currentData().toInt(), row.trigger);
-        EXPECT_EQ(c.editExteach->currentData().toInt(), row.teach);
-        EXPECT_EQ(c.editPmode->currentData().toInt(), row.pmode);
-        EXPECT_EQ(c.editIntlim->value(), row.limit);
+    Enter(c.editMaxcolNo, 9);
+    Choose(c.editOutmode, kOutmodeDirectLo);
+    ShowGroupPanel();
+    Click(grouppanel->switchColorGroups);
+    c.ParaVis();
+    using enum ModeRule;
+    for (auto [ring, code, rule] : {std::tuple{c.editPmode, 1, PowerMode},
+                                    {c.editTrigger, 1, Trigger},
+                                    {c.editTrigger, 0, Trigger},
+                                    {c.editExteach, 2, Exteach},
+                                    {c.editExteach, 0, Exteach},
+                                    {c.editEvalmode, 2, EvalMode},
+                                    {c.editEvalmode, 3, EvalMode}}) {
+        SCOPED_TRACE(code);
+        Choose(ring, code);
+        c.GetPanelValues();
+        const ControlStates s = ApplyModeRule(rule, state.params);
+        if (s.columnCto.enabled) {  // the teach page shows the colour-groups button anew
+            c.ParaInVis();
+            panel->activateWindow();
+            EXPECT_EQ(EditCell(c.gridTeach, 4, kTeachColumnCto, 70 + code), *s.columnCto.enabled);
+            c.ParaVis();
+        }
+        for (auto [control, w] : std::initializer_list<std::pair<ControlState, QWidget*>>{
+                 {s.power, c.slidePower},
+                 {s.power, c.dispPower},
+                 {s.pmode, c.editPmode},
+                 {s.dynwinlo, c.editDynWinLo},
+                 {s.dynwinhi, c.editDynWinHi},
+                 {s.intlim, c.editIntlim},
+                 {s.trigger, c.editTrigger},
+                 {s.exteach, c.editExteach},
+                 {s.maxcolno, c.editMaxcolNo},
+                 {s.outmode, c.editOutmode},
+                 {s.grouppanel, grouppanel.get()},
+                 {s.dispGroup, panel->group},
+                 {s.dispCOL, panel->colourNumber},
+                 {s.colourBits, panel->colourBits},
+                 {s.buttonColorGroups, c.buttonColorGroups},
+                 {s.buttonTeachDataTo, c.buttonTeachDataTo}}) {
+            EXPECT_EQ(control.enabled.value_or(w->isEnabled()), w->isEnabled()) << w;
+            EXPECT_EQ(control.shown.value_or(!w->isHidden()), !w->isHidden()) << w;
+            const int value =
+                w->property(qobject_cast<QComboBox*>(w) ? "currentData" : "value").toInt();
+            EXPECT_EQ(control.forced.value_or(value), value) << w;
+        }
+        EXPECT_EQ(s.colorgroup.forced.value_or(1) != 0, grouppanel->switchColorGroups->isChecked());
+        if (s.activeRows) ExpectRowLabels(static_cast<int>(*s.activeRows));
     }
-    c.GetPanelValues();
-    EXPECT_EQ(state.params.intlim, 0);
+    ShowFrame(1, 1, 1, 1, 1, 1, 5);  // the colour number's bits on the lamps, as mode 3 shows them
+    for (int lamp = 0; lamp < 4; ++lamp) EXPECT_EQ(panel->colourBit[lamp]->IsOn(), lamp % 2);
+    EXPECT_EQ(c.editIntlim->value(), 0) << "back at STAT, INT LIMIT keeps the 0 DYN forced";
 }
 
 TEST_F(PanelsTest, CalculationModeIsSentToRamAndRelabelsTheView) {

@@ -86,6 +86,17 @@ std::uint32_t SensorModel::NextRandom() {
     return rng_;
 }
 
+QByteArray SensorModel::RowReply(std::uint16_t row) const {
+    QByteArray reply = Frame(kReadRow);
+    PutWord(reply, 2, row);
+    if (row < kRows) {
+        for (int c = 0; c < 6; ++c) {
+            PutWord(reply, 3 + c, state_.ram[static_cast<std::size_t>(RowWord(row, c))]);
+        }
+    }
+    return reply;
+}
+
 Measurement SensorModel::Peek(std::int64_t nowMs) const {
     return Measure(state_, CurrentSample(nowMs));
 }
@@ -127,17 +138,8 @@ QByteArray SensorModel::HandleRequest(const QByteArray& request, std::int64_t no
                 PutWord(reply, 2 + i, ram[static_cast<std::size_t>(i)]);
             return reply;
         }
-        case kReadRow: {
-            const std::uint16_t row = word(2);
-            QByteArray reply = Frame(order);
-            PutWord(reply, 2, row);
-            if (row < kRows) {
-                for (int c = 0; c < 6; ++c) {
-                    PutWord(reply, 3 + c, ram[static_cast<std::size_t>(RowWord(row, c))]);
-                }
-            }
-            return reply;
-        }
+        case kReadRow:
+            return RowReply(word(2));
         case kData:
         case kRecordData:
             return DataReply(order, nowMs);

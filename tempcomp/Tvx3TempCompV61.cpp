@@ -116,8 +116,6 @@ void Tvx3TempCompV61::ConnectCallbacks() {
 }
 
 void Tvx3TempCompV61::InitVars() {
-    state_.exchange.anzframe = 18;
-    state_.exchange.anzdata = 16;
     state_.link.comport = 1;
     state_.link.tcpcon = 0;
     state_.exchange.sync = 85;

@@ -112,7 +112,6 @@ void Tvx3TempCompV61::ConnectCallbacks() {
     for (const auto& [button, slot] : buttons) connect(button, &QPushButton::clicked, this, slot);
     // The program never writes the temperature step, so each change is the user's.
     connect(p.editTemp, &QSpinBox::valueChanged, this, &T::CBF_EditTemp);
-    connect(p.dispStatus, &QLineEdit::editingFinished, this, &T::CBF_DispStatus);
 }
 
 void Tvx3TempCompV61::InitVars() {
@@ -278,8 +277,6 @@ void Tvx3TempCompV61::CBF_EditTemp() {
     panel->dispCurve[1]->setText(QString::number(t.dataGruen[T]));
     panel->dispCurve[2]->setText(QString::number(t.dataBlau[T]));
 }
-
-void Tvx3TempCompV61::CBF_DispStatus() {}
 
 void Tvx3TempCompV61::CBF_ButtonConnect() {
     connection_->OpenInterfacePanel();

@@ -5,7 +5,7 @@
 
 #include "address_history.h"
 #include "equation_file.h"
-#include "info_texts.h"
+#include "tempcomp_texts.h"
 #include "wait.h"
 
 namespace tvx::tempcomp {

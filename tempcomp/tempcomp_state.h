@@ -9,6 +9,7 @@
 #include "handshake.h"
 #include "link_state.h"
 #include "loop_flags.h"
+#include "tempcomp_texts.h"  // the tool's texts come with its state to each part of the tool
 
 namespace tvx::tempcomp {
 

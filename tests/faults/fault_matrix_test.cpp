@@ -15,9 +15,11 @@
 #include "Tvx3CalibV61.h"
 #include "Tvx3TempCompV61.h"
 #include "Tvx3v61.h"
+#include "calib_texts.h"
 #include "info_texts.h"
 #include "scripted_popups.h"
 #include "sim_thread.h"
+#include "tempcomp_texts.h"
 #include "user_actions.h"
 #include "wait.h"
 

@@ -6,7 +6,6 @@
 #include "address_history.h"
 #include "calib_texts.h"
 #include "help.h"
-#include "info_texts.h"
 #include "wait.h"
 
 namespace tvx::calib {

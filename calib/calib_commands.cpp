@@ -112,20 +112,20 @@ void CalibCommands::GetData() {
     // A sequence that goes on into GO mode after the panel was closed does not start the loop.
     if (hooks_.closing()) return;
     cmd_.FlushSerialQueues();
-    RunLiveLoop(state_.flags.poll,
-                {[this] {
-                     state_.exchange.order = kOrderData;
-                     FillTxBuf(state_.buffers, kOrderData, 0, state_.calib.factors);
-                     return GetDataFrame();
-                 },
-                 [this] {
-                     GetRxBufData(state_.buffers);
-                     CopyDatatoVars(state_.buffers, state_.live);
-                     SetPanelData();
-                 },
-                 [this] { FailureReport(); },
-                 // STOP and the closing of the panel are served here.
-                 [] { ServePendingEvents(WaitMode::ServeUserInput); }});
+    RunLiveLoop(state_.flags.poll, {[this] {
+                                        state_.exchange.order = kOrderData;
+                                        FillTxBuf(state_.buffers, kOrderData, 0,
+                                                  state_.calib.factors);
+                                        return GetDataFrame();
+                                    },
+                                    [this] {
+                                        GetRxBufData(state_.buffers);
+                                        CopyDatatoVars(state_.buffers, state_.live);
+                                        SetPanelData();
+                                    },
+                                    [this] { FailureReport(); },
+                                    // STOP and the closing of the panel are served here.
+                                    [] { ServePendingEvents(WaitMode::ServeUserInput); }});
 }
 
 void CalibCommands::SetPanelData() {

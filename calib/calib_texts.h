@@ -1,9 +1,85 @@
 #pragma once
 
-// The calibration's own messages, next to the help texts of tvx::info::calib.
+// The texts of the calibration tool (Tvx3CalibV61): the help texts of its controls, kept as the
+// product has them (see ui/info_texts.h, which holds the texts its interface panel shares with
+// the other programs), and its own messages.
+
+#include "info_texts.h"
+
 // clang-format off
 namespace tvx::info::calib {
 
+// Main panel.
+inline constexpr const char* InfoButtonGo =
+    " Starts data transfer of RAW DATAS and CALIBRATED DATAS from sensor to PC. \n"
+    " The data are shown in the displays and in the color bars.";
+
+inline constexpr const char* InfoButtonStop = " Stops data transfer from sensor to PC.";
+
+inline constexpr const char* InfoButtonSendPower = " Send POWER value to sensor.";
+
+inline constexpr const char* InfoButtonSendCF =
+    " Calibration factors for RED,GREEN and BLUE will be send to the EEPROM of the sensor.";
+
+inline constexpr const char* InfoButtonGetCF =
+    " Calibration factors for RED,GREEN and BLUE will be read from the sensor.";
+
+inline constexpr const char* InfoButtonCalcCF =
+    " Calculate the calibration factors for RED, GREEN and BLUE. ";
+
+inline constexpr const char* InfoButtonFinishCalib =
+    " Finish calibration. \n"
+    " ATTENTION! \n"
+    " Default parameters will be send to the EEPROM of the sensor. \n"
+    " Calibration factors for RED,GREEN and BLUE will be send to the EEPROM of the sensor. ";
+
+inline constexpr const char* InfoEditPower =
+    " EDIT BOX POWER: \n"
+    " Select the intensity of the transmitter LED. \n"
+    " 0 = no intensity,  1000 = full intensity.";
+
+inline constexpr const char* InfoEditCF = " Edit Box for the calibration factor. ";
+
+inline constexpr const char* InfoEditSetValue =
+    " If PMOD=STAT. \n"
+    " Choose the setvalue for RED,GREEN and BLUE. ";
+
+inline constexpr const char* InfoEditMaxDelta =
+    " Choose the maximum DELTA value of RED,GREEN and BLUE. ";
+
+inline constexpr const char* InfoDispBarsRAW = " Displays the RAW values of RED, GREEN and BLUE.";
+
+inline constexpr const char* InfoDispBars =
+    " Displays the calibrated values of RED, GREEN and BLUE. \n"
+    " Formula: CALIBRATED DATA = (RAW DATA * CF) / 1000 ";
+
+inline constexpr const char* InfoStatus = " Displays serial interface status messages.";
+
+// Confirmation before the measuring set with the POWER value is sent (SEND POWER).
+inline constexpr const char* InfoWhiteTarget =
+    " Make sure, that the sensor shines on a WHITE target! \n"
+    " Select a proper POWER value that the RAW DATAS are within the dynamic range.  \n"
+    " Repeat as long as the intensity for the RAW DATAS is NOT OK.";
+
+// Failure report of a failed write or a timed-out exchange (the scope's says "NO CONNECTION").
+inline constexpr const char* InfoTimeoutVer =
+    " ATTENTION! \n"
+    " \n"
+    " TIMEOUT \n"
+    " NO SERIAL CONNECTION TO SENSOR. \n"
+    " The version of the sensor is displayed as the name of this dialog box.";
+
+// The interface settings panel is the same in every program.
+using info::InfoButtonConnect;
+using info::InfoEditCommunicationProtocol;
+using info::InfoEditConnect;
+using info::InfoStringIpAdress;
+using info::InfoStringPortNumber;
+using info::InfoButtonTryToConnect;
+using info::InfoButtonAccept;
+using info::InfoButtonDiscard;
+
+// Messages of the calibration.
 inline constexpr const char* kConfirmCalculationTitle = "CONFIRM CALCULATION!";
 inline constexpr const char* ConfirmCalculation =
     " Are you sure, that you have selected \n"

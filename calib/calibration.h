@@ -19,7 +19,6 @@ inline constexpr int kBlinkFrames = 5;
 inline constexpr std::uint32_t kColourRed = 0xFF0000;
 inline constexpr std::uint32_t kColourLightGrey = 0xE0E0E0;
 
-
 // Mean raw red, green, blue and mean raw spread of a calibration run.
 struct Means {
     std::uint16_t meanR = 0;

@@ -85,8 +85,8 @@ ScopeCommands::ParaReply ScopeCommands::Befehl3plus4(ParameterSet& into, std::ui
     }
     GetRxBufPara(buffers_);
     const auto& pp = buffers_.pp;
-    const bool asked =
-        pp[0] == sync && pp[1] == exchange_.order && (exchange_.order != kOrderReadTeachRow || pp[2] == row);
+    const bool asked = pp[0] == sync && pp[1] == exchange_.order &&
+                       (exchange_.order != kOrderReadTeachRow || pp[2] == row);
     if (!asked) {
         FailureReport();
         exchange_.comecho = 0;
@@ -112,9 +112,9 @@ bool ScopeCommands::GetDataFrame() {
 
 void ScopeCommands::GetData() {
     cmd_.FlushSerialQueues();
-    RunLiveLoop(flags_.poll, {[this] { return FetchDataFrame(); }, hooks_.showLiveFrame,
-                              [this] { FailureReport(); },
-                              [] { Pause(0.05, WaitMode::ServeUserInput); }});
+    RunLiveLoop(flags_.poll,
+                {[this] { return FetchDataFrame(); }, hooks_.showLiveFrame,
+                 [this] { FailureReport(); }, [] { Pause(0.05, WaitMode::ServeUserInput); }});
 }
 
 bool ScopeCommands::FetchDataFrame() {

@@ -64,8 +64,8 @@ void Com232::InitRS232() {
     if (variant_.initRs232StopsPollrecord) flags_.pollrecord = 0;
     CloseCom();
     // Opening a port does not let the user start anything meanwhile.
-    const OpenResult opened = OpenAndWait(
-        session_, SessionEndpoint::Serial(SerialDeviceName()), WaitMode::ExcludeUserInput);
+    const OpenResult opened = OpenAndWait(session_, SessionEndpoint::Serial(SerialDeviceName()),
+                                          WaitMode::ExcludeUserInput);
     link_.ret = static_cast<std::int16_t>(opened.code);
     if (!opened.ok()) {
         link_.szStatus = opened.text;

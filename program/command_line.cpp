@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "host_port.h"
 #include "interface_panel.h"
 
 namespace tvx {
@@ -36,14 +37,14 @@ ParsedStartOptions ParseStartOptions(const QStringList& arguments) {
         } else if (arg == QLatin1String("--tcp")) {
             const QString value = TakeValue(arguments, i, arg, parsed.error);
             if (!parsed.error.isEmpty()) break;
-            const qsizetype colon = value.lastIndexOf(QLatin1Char(':'));
-            if (colon <= 0 || colon == value.size() - 1) {
+            const HostPort address = ParseHostPort(value);
+            if (!address.ok()) {
                 parsed.error = QStringLiteral("--tcp expects HOST:PORT, got \"%1\"").arg(value);
                 break;
             }
             o.comprotocol = 1;
-            o.tcpHost = value.left(colon);
-            o.tcpPort = value.mid(colon + 1);
+            o.tcpHost = address.host;
+            o.tcpPort = QString::number(*address.port);
         } else if (arg == QLatin1String("--serial")) {
             const QString value = TakeValue(arguments, i, arg, parsed.error);
             if (!parsed.error.isEmpty()) break;

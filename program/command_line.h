@@ -26,8 +26,8 @@ struct ParsedStartOptions {
     QString error;  // empty when the arguments were understood
 };
 
-// Understands --tcp HOST:PORT, --serial DEVICE, --reset-settings, --version and --help (arguments
-// without the program name).
+// Understands --tcp HOST:PORT (PORT from 1 to 65535), --serial DEVICE, --reset-settings, --version
+// and --help (arguments without the program name).
 ParsedStartOptions ParseStartOptions(const QStringList& arguments);
 
 // The text --help prints.

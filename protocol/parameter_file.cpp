@@ -77,8 +77,11 @@ ParameterFileResult WriteParameterFile(const QString& path, const ParameterImage
         text += '\n';
     }
 
+    // Unbuffered, so that a write the file system cannot take fails here: a buffered one would
+    // fail only while commit() flushes, and Qt 6.4's commit() puts the file in place even then.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return {false, WriteFailure(path, file.errorString())};
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return {false, WriteFailure(path, file.errorString())};
     if (file.write(text) != text.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();

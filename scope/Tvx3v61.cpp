@@ -203,9 +203,6 @@ void Tvx3v61::CBF_GRAPHP() {
 void Tvx3v61::CBF_TEACHP() {
     teachpanel->hide();
 }
-void Tvx3v61::CBF_INTERFACEP() {
-    interfacepanel->hide();
-}
 void Tvx3v61::CBF_PGROUP() {
     grouppanel->hide();
 }

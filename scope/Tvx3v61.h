@@ -71,7 +71,6 @@ class Tvx3v61 : public QObject {
     void CBF_SRCP();
     void CBF_GRAPHP();
     void CBF_TEACHP();
-    void CBF_INTERFACEP();
     void CBF_PGROUP();
     void CBF_ButtonSend();
     void CBF_ButtonGet();

@@ -22,10 +22,10 @@ QString ExchangeResult::Describe(double limitSeconds) const {
         case LinkOutcome::ConnectFailed:
             return QStringLiteral("not connected");
         case LinkOutcome::WriteIncomplete:
-            return written < 0 ? QStringLiteral("the request could not be written (error %1)")
-                                     .arg(written)
-                               : QStringLiteral("the request went out incomplete (%1 of 36 bytes)")
-                                     .arg(written);
+            return written < 0
+                       ? QStringLiteral("the request could not be written (error %1)").arg(written)
+                       : QStringLiteral("the request went out incomplete (%1 of 36 bytes)")
+                             .arg(written);
         case LinkOutcome::NoReply:
             return QStringLiteral("no reply within %1 s").arg(limitSeconds, 0, 'f', 1);
         case LinkOutcome::ShortReply:

@@ -41,8 +41,8 @@ struct ExchangeResult {
     // Bytes that came. Over TCP at most `expected` (what follows a complete reply is dropped);
     // on the serial line everything queued when the wait ended, which may be more.
     int arrived = 0;
-    QByteArray reply;            // the bytes read, at most the receive buffer's size
-    double startSeconds = 0.0;   // SecondsTimer when the wait for the reply began
+    QByteArray reply;             // the bytes read, at most the receive buffer's size
+    double startSeconds = 0.0;    // SecondsTimer when the wait for the reply began
     double elapsedSeconds = 0.0;  // from then until the exchange ended
 
     bool ok() const { return outcome == LinkOutcome::Done; }

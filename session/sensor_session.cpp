@@ -111,8 +111,8 @@ int NotOpenCode(bool tcp) {
 
 ExchangeResult SensorSession::Send(const QByteArray& frame, int tcpWriteTimeoutMs) {
     ExchangeResult result;
-    result.written = IsOpen() ? transport_->Write(frame, endpoint_.tcp ? tcpWriteTimeoutMs
-                                                                       : kSerialPortTimeoutMs)
+    result.written = IsOpen() ? transport_->Write(
+                                    frame, endpoint_.tcp ? tcpWriteTimeoutMs : kSerialPortTimeoutMs)
                               : NotOpenCode(endpoint_.tcp);
     result.outcome =
         result.written == frame.size() ? LinkOutcome::Done : LinkOutcome::WriteIncomplete;
@@ -187,8 +187,7 @@ void SensorSession::TakeTcpReply() {
 void SensorSession::CollectSerialQueue() {
     ExchangeResult& result = pending_->result;
     result.arrived = static_cast<int>(transport_ != nullptr ? transport_->BytesAvailable() : 0);
-    if (result.arrived > 0)
-        result.reply = transport_->Read(std::min(result.arrived, kBufferBytes));
+    if (result.arrived > 0) result.reply = transport_->Read(std::min(result.arrived, kBufferBytes));
     LinkOutcome outcome = LinkOutcome::Done;
     if (result.written != pending_->requestBytes)
         outcome = LinkOutcome::WriteIncomplete;

@@ -63,8 +63,7 @@ class SensorSession : public QObject {
     ExchangeResult Send(const QByteArray& frame, int tcpWriteTimeoutMs = kTcpWriteTimeoutMs);
     // The request/reply exchange within `limits`. `done` runs from the event loop, never from
     // inside this call. An exchange started while another waits ends that one as Superseded.
-    void StartExchange(const QByteArray& request, const ExchangeLimits& limits,
-                       ExchangeDone done);
+    void StartExchange(const QByteArray& request, const ExchangeLimits& limits, ExchangeDone done);
     bool ExchangePending() const { return pending_.has_value(); }
 
     // Bytes that came while no exchange waited for them, or before a request, in all.

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "frames.h"
+#include "sensor_state.h"
 
 namespace tvx::sim {
 
@@ -22,6 +23,7 @@ struct KindName {
     int params;  // how many of a, b it takes
     int maxA;    // the largest a (and b) it accepts
     int maxB;
+    int minA = 0;  // the smallest a it accepts
 };
 
 constexpr KindName kKinds[] = {
@@ -32,9 +34,13 @@ constexpr KindName kKinds[] = {
     {FaultKind::DelayedReply, "delay", 1, kMaxMs, 0},
     {FaultKind::WrongSync, "badsync", 1, kMaxWord, 0},
     {FaultKind::WrongOrder, "badorder", 1, kMaxWord, 0},
+    {FaultKind::WrongRow, "badrow", 1, kRows - 1, 0, 1},
     {FaultKind::Disconnect, "disconnect", 1, kMaxCount, 0},
     {FaultKind::Unsolicited, "unsolicited", 2, kMaxBytes, kMaxMs},
 };
+
+// The teach-row read, the only order WrongRow applies to.
+constexpr std::uint16_t kRowRead = 4;
 
 constexpr std::uint8_t kLongFiller = 0xEE;
 constexpr std::uint8_t kUnsolicitedFiller = 0xCC;
@@ -87,6 +93,10 @@ std::optional<Fault> Fault::Parse(const QString& text, QString* error) {
         if (*params[i - 1] > limits[i - 1]) {
             return fail(
                 QStringLiteral("parameter \"%1\" is above %2").arg(head[i]).arg(limits[i - 1]));
+        }
+        if (i == 1 && fault.a < kind->minA) {
+            return fail(
+                QStringLiteral("parameter \"%1\" is below %2").arg(head[i]).arg(kind->minA));
         }
     }
     for (int i = 1; i < parts.size(); ++i) {
@@ -155,7 +165,7 @@ bool FaultPlan::Empty() const {
     return faults_.empty();
 }
 
-ReplyPlan FaultPlan::Apply(std::uint16_t order, const QByteArray& reply) {
+ReplyPlan FaultPlan::Apply(std::uint16_t order, const QByteArray& reply, const RowReply& rowReply) {
     QByteArray bytes = reply;
     bool noReply = false;
     bool closeBefore = false;
@@ -167,6 +177,7 @@ ReplyPlan FaultPlan::Apply(std::uint16_t order, const QByteArray& reply) {
     int unsolicitedWaitMs = 0;
     int sync = -1;
     int orderWord = -1;
+    int rowShift = 0;
     int shortTo = -1;
     int extra = 0;
 
@@ -174,6 +185,7 @@ ReplyPlan FaultPlan::Apply(std::uint16_t order, const QByteArray& reply) {
         const Fault& f = active.fault;
         if (f.order != Fault::kAllOrders && f.order != order) continue;
         if (IsReplyFault(f.kind) && reply.isEmpty()) continue;
+        if (f.kind == FaultKind::WrongRow && order != kRowRead) continue;
         if (f.times != Fault::kAlways && active.applied >= f.times) continue;
         ++active.seen;
         if (active.seen <= f.skip) continue;
@@ -216,6 +228,9 @@ ReplyPlan FaultPlan::Apply(std::uint16_t order, const QByteArray& reply) {
             case FaultKind::WrongOrder:
                 orderWord = Or(f.a, order + 1);
                 break;
+            case FaultKind::WrongRow:
+                rowShift = Or(f.a, 1);
+                break;
             case FaultKind::Unsolicited:
                 unsolicitedBytes = std::min(kMaxBytes, unsolicitedBytes + Or(f.a, 36));
                 unsolicitedWaitMs = Or(f.b, 100);
@@ -231,6 +246,17 @@ ReplyPlan FaultPlan::Apply(std::uint16_t order, const QByteArray& reply) {
         return plan;
     }
     if (noReply) bytes.clear();
+    if (rowShift > 0 && bytes.size() >= 6) {
+        // The reply for another row: its number and, when the sensor is at hand, its data.
+        const std::uint16_t asked =
+            tvx::UnpackWord(reinterpret_cast<const std::uint8_t*>(bytes.constData()) + 4);
+        const auto other = static_cast<std::uint16_t>((asked + rowShift) % kRows);
+        if (rowReply) {
+            bytes = rowReply(other);
+        } else {
+            tvx::PackWord(reinterpret_cast<std::uint8_t*>(bytes.data()) + 4, other);
+        }
+    }
     if (!bytes.isEmpty()) {
         auto* data = reinterpret_cast<std::uint8_t*>(bytes.data());
         if (sync >= 0 && bytes.size() >= 2) tvx::PackWord(data, static_cast<std::uint16_t>(sync));

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -18,13 +19,16 @@ enum class FaultKind {
     DelayedReply,  // the reply starts `a` ms late (default 1000)
     WrongSync,     // word 0 of the reply is `a` (default 0x56)
     WrongOrder,    // word 1 of the reply is `a` (default: the request's order + 1)
+    WrongRow,      // a teach-row read (order 4) of row r is answered for row (r + a) mod 15
+                   // (a from 1 to 14, default 1): that row's number and data
     Disconnect,    // the conversation is closed after the reply to the `a`-th matching request;
                    // a = 0: closed on the first matching request, which gets no reply
     Unsolicited,   // `a` bytes 0xCC (default 36) are sent `b` ms (default 100) after the reply
 };
 
 // A fault and where it applies. Reply faults (all but Disconnect and Unsolicited) match only
-// requests the sensor answers; the other two match every request of the order.
+// requests the sensor answers, WrongRow only teach-row reads; Disconnect and Unsolicited match
+// every request of the order.
 struct Fault {
     static constexpr int kAllOrders = -1;
     static constexpr int kAlways = -1;
@@ -38,7 +42,7 @@ struct Fault {
     int b = kDefault;        // second parameter
 
     // Parses "KIND[:A[:B]][,order=N][,times=N|always|once][,skip=N]", kinds: noreply, short,
-    // long, split, delay, badsync, badorder, disconnect, unsolicited.
+    // long, split, delay, badsync, badorder, badrow, disconnect, unsolicited.
     static std::optional<Fault> Parse(const QString& text, QString* error);
     QString ToString() const;
 };
@@ -61,9 +65,13 @@ class FaultPlan {
     std::vector<Fault> Faults() const;  // as added, also those used up
     bool Empty() const;
 
+    // The sensor's reply to a teach-row read of `row`, for WrongRow.
+    using RowReply = std::function<QByteArray(std::uint16_t row)>;
+
     // The plan for `reply` (empty when the order has no reply) to a request of `order`.
-    // Every fault that matches is applied and counted.
-    ReplyPlan Apply(std::uint16_t order, const QByteArray& reply);
+    // Every fault that matches is applied and counted. Without `rowReply` WrongRow changes only
+    // the row number of the reply.
+    ReplyPlan Apply(std::uint16_t order, const QByteArray& reply, const RowReply& rowReply = {});
 
   private:
     struct Active {

@@ -66,6 +66,15 @@ std::uint32_t SensorModel::NextRandom() {
     return rng_;
 }
 
+QByteArray SensorModel::RowReply(std::uint16_t row) const {
+    QByteArray reply = Frame(kOrderReadTeachRow);
+    PutWord(reply, 2, row);
+    if (row < kRows)
+        tvx::PackWords(BytesOf(reply) + 6, &state_.ram[static_cast<std::size_t>(RowWord(row, 0))],
+                       6);
+    return reply;
+}
+
 Measurement SensorModel::Peek(std::int64_t nowMs) const {
     return Measure(state_, CurrentSample(nowMs));
 }
@@ -106,15 +115,8 @@ QByteArray SensorModel::HandleRequest(const QByteArray& request, std::int64_t no
             tvx::PackWords(BytesOf(reply) + 4, ram.data(), kModeWords);
             return reply;
         }
-        case kOrderReadTeachRow: {
-            const std::uint16_t row = word(2);
-            QByteArray reply = Frame(order);
-            PutWord(reply, 2, row);
-            if (row < kRows)
-                tvx::PackWords(BytesOf(reply) + 6, &ram[static_cast<std::size_t>(RowWord(row, 0))],
-                               6);
-            return reply;
-        }
+        case kOrderReadTeachRow:
+            return RowReply(word(2));
         case kOrderData:
         case kOrderRecordData:
             return DataReply(order, nowMs);

@@ -34,6 +34,10 @@ class SensorModel {
     // sequence for the same seed. amplitude 0 (the default) switches it off.
     void SetNoise(int amplitude, std::uint32_t seed = 1);
 
+    // The reply to order 4 for `row`: the row's five values and group from RAM, zeros for a row
+    // the sensor does not have.
+    QByteArray RowReply(std::uint16_t row) const;
+
     // The measurement the next data frame would carry (does not advance frames or noise).
     Measurement Peek(std::int64_t nowMs) const;
     std::int64_t DataFramesAnswered() const { return dataFrames_; }

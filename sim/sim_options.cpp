@@ -25,6 +25,8 @@ QString SimUsage() {
         "                     delay:MS            reply MS late (1000)\n"
         "                     badsync:V           reply word 0 is V (0x56)\n"
         "                     badorder:V          reply word 1 is V (the order + 1)\n"
+        "                     badrow:N            a read of teach row r (order 4) is\n"
+        "                                         answered for row (r + N) mod 15 (1)\n"
         "                     disconnect:N        close the line after the N-th matching\n"
         "                                         request's reply (0: at once, no reply)\n"
         "                     unsolicited:N:MS    N bytes 0xCC sent MS after the reply (36, 100)\n"

@@ -248,7 +248,8 @@ ReplyPlan SimServer::HandleFrame(const QByteArray& frame, const QString& endpoin
         logged.bytes = frame;
         logged.endpoint = endpoint;
         const QByteArray reply = model_.HandleRequest(frame, now);
-        plan = faults_.Apply(logged.Order(), reply);
+        plan = faults_.Apply(logged.Order(), reply,
+                             [this](std::uint16_t row) { return model_.RowReply(row); });
     }
     const quint16 order = logged.Order();
     log_.Append(std::move(logged));

@@ -5,7 +5,7 @@
 
 #include "address_history.h"
 #include "equation_file.h"
-#include "info_texts.h"
+#include "tempcomp_texts.h"
 #include "wait.h"
 
 namespace tvx::tempcomp {
@@ -112,12 +112,9 @@ void Tvx3TempCompV61::ConnectCallbacks() {
     for (const auto& [button, slot] : buttons) connect(button, &QPushButton::clicked, this, slot);
     // The program never writes the temperature step, so each change is the user's.
     connect(p.editTemp, &QSpinBox::valueChanged, this, &T::CBF_EditTemp);
-    connect(p.dispStatus, &QLineEdit::editingFinished, this, &T::CBF_DispStatus);
 }
 
 void Tvx3TempCompV61::InitVars() {
-    state_.exchange.anzframe = 18;
-    state_.exchange.anzdata = 16;
     state_.link.comport = 1;
     state_.link.tcpcon = 0;
     state_.exchange.sync = 85;
@@ -280,8 +277,6 @@ void Tvx3TempCompV61::CBF_EditTemp() {
     panel->dispCurve[1]->setText(QString::number(t.dataGruen[T]));
     panel->dispCurve[2]->setText(QString::number(t.dataBlau[T]));
 }
-
-void Tvx3TempCompV61::CBF_DispStatus() {}
 
 void Tvx3TempCompV61::CBF_ButtonConnect() {
     connection_->OpenInterfacePanel();

@@ -64,7 +64,6 @@ class Tvx3TempCompV61 : public QObject {
     void CBF_ButtonShowCfGreen();
     void CBF_ButtonShowCfBlue();
     void CBF_EditTemp();
-    void CBF_DispStatus();
     void CBF_ButtonConnect();
 
   private:

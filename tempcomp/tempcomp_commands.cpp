@@ -1,8 +1,8 @@
 #include "tempcomp_commands.h"
 
 #include "exchange_limits.h"
-#include "info_texts.h"
 #include "orders.h"
+#include "tempcomp_texts.h"
 #include "wait.h"
 
 namespace tvx::tempcomp {
@@ -74,7 +74,8 @@ void TempCompCommands::SendPara() {
     for (int channel = 0; channel < 3; ++channel) {
         for (int block = 0; block < kFactorBlocks; ++block) {
             FillTxBufRGB(state_.buffers, tables, x.sync,
-                         static_cast<std::uint16_t>(kOrderWriteFactorsRed + channel), block, channel);
+                         static_cast<std::uint16_t>(kOrderWriteFactorsRed + channel), block,
+                         channel);
             if (!cmd_.SendFrameOrReport()) return;
             Pause(kPauseAfterBlock, WaitMode::ExcludeUserInput);
         }

@@ -14,8 +14,6 @@ namespace tvx::tempcomp {
 
 // The state of the tool's exchanges.
 struct TempCompExchange {
-    std::uint16_t anzframe = 18;  // words per request frame
-    std::uint16_t anzdata = 16;
     std::uint16_t sync = 85;
     std::uint16_t order = 1;
     VersionText version;  // the sensor's answer to the handshake

@@ -42,8 +42,8 @@ bool SensorLink::Fail(const QString& message) {
 }
 
 bool SensorLink::Exchange(const ExchangeLimits& limits, const QString& what) {
-    const ExchangeResult result = ExchangeAndWait(session_, RequestOf(buffers_), limits,
-                                                  WaitMode::ServeUserInput);
+    const ExchangeResult result =
+        ExchangeAndWait(session_, RequestOf(buffers_), limits, WaitMode::ServeUserInput);
     const auto size = std::min<qsizetype>(result.reply.size(), kBufferBytes);
     if (size > 0) std::memcpy(buffers_.szReadBuf.data(), result.reply.constData(), size);
     if (result.ReplyComplete()) return true;
@@ -64,8 +64,8 @@ bool SensorLink::Connect() {
     const OpenResult opened = OpenAndWait(session_, EndpointOf(address_), WaitMode::ServeUserInput);
     if (!opened.ok()) {
         if (address_.tcp) return Fail(QStringLiteral("cannot connect: %1").arg(opened.text));
-        return Fail(QStringLiteral("cannot open %1: %2")
-                        .arg(session_.Endpoint().Describe(), opened.text));
+        return Fail(
+            QStringLiteral("cannot open %1: %2").arg(session_.Endpoint().Describe(), opened.text));
     }
     FillTxBuf(buffers_, kOrderVersion, 0);
     if (!Exchange(HandshakeReply(), QStringLiteral("no answer to the handshake"))) return false;

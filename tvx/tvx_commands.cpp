@@ -8,10 +8,10 @@
 #include <cstdio>
 
 #include "csv_sink.h"
+#include "event_wait.h"
 #include "fleet.h"
 #include "mqtt_sink.h"
 #include "trivex_version.h"
-#include "event_wait.h"
 
 #ifndef TVX_VERSION
 #define TVX_VERSION "0"

@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <cmath>
 
+#include "host_port.h"
+
 namespace tvx::cli {
 
 namespace {
@@ -43,13 +45,6 @@ bool TakesValue(const QString& option) {
     return valued.contains(option);
 }
 
-std::optional<int> ParsePort(const QString& text) {
-    bool ok = false;
-    const int port = text.toInt(&ok, 10);
-    if (!ok || port < 1 || port > 65535) return std::nullopt;
-    return port;
-}
-
 std::optional<double> ParseSeconds(const QString& text) {
     bool ok = false;
     const double value = text.toDouble(&ok);
@@ -74,16 +69,14 @@ std::optional<SensorAddress> ParseSensorAddress(const QString& text, QString& er
     address.url = url;
     if (address.name.isEmpty()) address.name = url;
     if (url.startsWith(QLatin1String("tcp://"))) {
-        const QString hostPort = url.mid(6);
-        const qsizetype colon = hostPort.lastIndexOf(QLatin1Char(':'));
-        const auto port = colon > 0 ? ParsePort(hostPort.mid(colon + 1)) : std::nullopt;
-        if (!port) {
+        const HostPort hostPort = ParseHostPort(url.mid(6));
+        if (!hostPort.ok()) {
             error = QStringLiteral("sensor \"%1\": expected tcp://HOST:PORT").arg(address.name);
             return std::nullopt;
         }
         address.tcp = true;
-        address.host = hostPort.left(colon);
-        address.port = *port;
+        address.host = hostPort.host;
+        address.port = *hostPort.port;
         return address;
     }
     if (url.startsWith(QLatin1String("serial:"))) {
@@ -219,15 +212,14 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
             if (value.isEmpty()) error = QStringLiteral("--csv needs a folder");
             o.csvFolder = value;
         } else if (option == QLatin1String("--mqtt")) {
-            const qsizetype colon = value.lastIndexOf(QLatin1Char(':'));
-            o.mqttHost = colon >= 0 ? value.left(colon) : value;
-            if (colon >= 0) {
-                const auto port = ParsePort(value.mid(colon + 1));
-                if (!port)
-                    error = QStringLiteral("--mqtt expects HOST[:PORT], got \"%1\"").arg(value);
-                o.mqttPort = port.value_or(0);
+            const HostPort broker = ParseHostPort(value, o.mqttPort);
+            if (broker.host.isEmpty()) {
+                error = QStringLiteral("--mqtt needs a broker host");
+            } else if (!broker.port) {
+                error = QStringLiteral("--mqtt expects HOST[:PORT], got \"%1\"").arg(value);
             }
-            if (o.mqttHost.isEmpty()) error = QStringLiteral("--mqtt needs a broker host");
+            o.mqttHost = broker.host;
+            o.mqttPort = broker.port.value_or(0);
         } else if (option == QLatin1String("--topic")) {
             if (value.isEmpty() || value.contains(QLatin1Char('#')) ||
                 value.contains(QLatin1Char('+')))

@@ -1,19 +1,18 @@
 #pragma once
 
-// The help texts of the three programs: one constant per self-explaining control, named Info plus
-// the control's name, shown on a right click in a box titled "INFO!" (AttachHelp in help.h) and
-// used as the control's tool tip. A few of them double as messages (InfoTimeoutVer, InfoMaxColNo,
-// InfoGroupsOutmode, InfoWhiteTarget).
+// The help texts of the scope and of the interface settings panel: one constant per
+// self-explaining control, named Info plus the control's name, shown on a right click in a box
+// titled "INFO!" (AttachHelp in help.h) and used as the control's tool tip. A few of them double as
+// messages (InfoTimeoutVer, InfoMaxColNo, InfoGroupsOutmode).
 //
 // The texts are the product's own, kept character for character: the leading and trailing blanks,
 // the line breaks, the spellings ("adress", "regaluation", "Aktive", "will be send") and the degree
 // sign (UTF-8) are deliberate. One source line per text line, hence no automatic formatting.
 //
-// Namespaces: tvx::info holds the scope's texts and those shared by all three programs (the
-// interface settings panel). The calibration tool and the temperature-compensation tool use some
-// of the same names with their own wording; theirs live in tvx::info::calib and
-// tvx::info::tempcomp, which also re-declare the shared interface-panel texts, so that each tool
-// takes all its texts from its own namespace.
+// tvx::info holds the scope's texts and those shared by all three programs (the interface
+// settings panel). The calibration tool and the temperature-compensation tool use some of the
+// same names with their own wording; theirs live beside them, in tvx::info::calib
+// (calib/calib_texts.h) and tvx::info::tempcomp (tempcomp/tempcomp_texts.h).
 
 // clang-format off
 namespace tvx::info {
@@ -326,102 +325,4 @@ inline constexpr const char* InfoEditSignal = " Select Signal to be displayed in
 inline constexpr const char* InfoGraphPanel = " Displays the signals selected with SIGNAL. ";
 
 }  // namespace tvx::info
-
-// The calibration tool (Tvx3CalibV61).
-namespace tvx::info::calib {
-
-// Main panel.
-inline constexpr const char* InfoButtonGo =
-    " Starts data transfer of RAW DATAS and CALIBRATED DATAS from sensor to PC. \n"
-    " The data are shown in the displays and in the color bars.";
-
-inline constexpr const char* InfoButtonStop = " Stops data transfer from sensor to PC.";
-
-inline constexpr const char* InfoButtonSendPower = " Send POWER value to sensor.";
-
-inline constexpr const char* InfoButtonSendCF =
-    " Calibration factors for RED,GREEN and BLUE will be send to the EEPROM of the sensor.";
-
-inline constexpr const char* InfoButtonGetCF =
-    " Calibration factors for RED,GREEN and BLUE will be read from the sensor.";
-
-inline constexpr const char* InfoButtonCalcCF =
-    " Calculate the calibration factors for RED, GREEN and BLUE. ";
-
-inline constexpr const char* InfoButtonFinishCalib =
-    " Finish calibration. \n"
-    " ATTENTION! \n"
-    " Default parameters will be send to the EEPROM of the sensor. \n"
-    " Calibration factors for RED,GREEN and BLUE will be send to the EEPROM of the sensor. ";
-
-inline constexpr const char* InfoEditPower =
-    " EDIT BOX POWER: \n"
-    " Select the intensity of the transmitter LED. \n"
-    " 0 = no intensity,  1000 = full intensity.";
-
-inline constexpr const char* InfoEditCF = " Edit Box for the calibration factor. ";
-
-inline constexpr const char* InfoEditSetValue =
-    " If PMOD=STAT. \n"
-    " Choose the setvalue for RED,GREEN and BLUE. ";
-
-inline constexpr const char* InfoEditMaxDelta =
-    " Choose the maximum DELTA value of RED,GREEN and BLUE. ";
-
-inline constexpr const char* InfoDispBarsRAW = " Displays the RAW values of RED, GREEN and BLUE.";
-
-inline constexpr const char* InfoDispBars =
-    " Displays the calibrated values of RED, GREEN and BLUE. \n"
-    " Formula: CALIBRATED DATA = (RAW DATA * CF) / 1000 ";
-
-inline constexpr const char* InfoStatus = " Displays serial interface status messages.";
-
-// Confirmation before the measuring set with the POWER value is sent (SEND POWER).
-inline constexpr const char* InfoWhiteTarget =
-    " Make sure, that the sensor shines on a WHITE target! \n"
-    " Select a proper POWER value that the RAW DATAS are within the dynamic range.  \n"
-    " Repeat as long as the intensity for the RAW DATAS is NOT OK.";
-
-// Failure report of a failed write or a timed-out exchange (the scope's says "NO CONNECTION").
-inline constexpr const char* InfoTimeoutVer =
-    " ATTENTION! \n"
-    " \n"
-    " TIMEOUT \n"
-    " NO SERIAL CONNECTION TO SENSOR. \n"
-    " The version of the sensor is displayed as the name of this dialog box.";
-
-// The interface settings panel is the same in every program.
-using info::InfoButtonConnect;
-using info::InfoEditCommunicationProtocol;
-using info::InfoEditConnect;
-using info::InfoStringIpAdress;
-using info::InfoStringPortNumber;
-using info::InfoButtonTryToConnect;
-using info::InfoButtonAccept;
-using info::InfoButtonDiscard;
-
-}  // namespace tvx::info::calib
-
-// The temperature-compensation tool (Tvx3TempCompV61). Its main panel has no help texts.
-namespace tvx::info::tempcomp {
-
-// Failure report of a failed write or a timed-out exchange (27 blanks after "SENSOR.").
-inline constexpr const char* InfoTimeoutVer =
-    " ATTENTION! \n"
-    " \n"
-    " TIMEOUT \n"
-    " NO SERIAL CONNECTION TO SENSOR.                           \n"
-    " The version of the sensor is displayed as the name of this dialog box.";
-
-// The interface settings panel is the same in every program.
-using info::InfoButtonConnect;
-using info::InfoEditCommunicationProtocol;
-using info::InfoEditConnect;
-using info::InfoStringIpAdress;
-using info::InfoStringPortNumber;
-using info::InfoButtonTryToConnect;
-using info::InfoButtonAccept;
-using info::InfoButtonDiscard;
-
-}  // namespace tvx::info::tempcomp
 // clang-format on

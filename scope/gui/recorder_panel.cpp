@@ -426,10 +426,10 @@ void RecorderOperations::ShowCounters(bool withRemaining) {
 }
 
 void RecorderOperations::RecordPolling() {
-    RunLiveLoop(state_.flags.pollrecord, {[this] { return FetchRecordFrame(); },
-                                          [this] { SetRecordData(); },
-                                          [this] { commands_.FailureReport(); },
-                                          [] { Pause(0.05, WaitMode::ServeUserInput); }});
+    RunLiveLoop(
+        state_.flags.pollrecord,
+        {[this] { return FetchRecordFrame(); }, [this] { SetRecordData(); },
+         [this] { commands_.FailureReport(); }, [] { Pause(0.05, WaitMode::ServeUserInput); }});
 }
 
 void RecorderOperations::RecordManually() {

@@ -147,8 +147,8 @@ void TeachOperations::ShowGraphData2() {
                                         const int x = state_.live.dataX;
                                         const int y = state_.live.dataY;
                                         const ZoomWindow window = ZoomWindowFor(box, x, y);
-                                        zoom->SetAxisRanges(window.xMin, window.xMax,
-                                                            window.yMin, window.yMax);
+                                        zoom->SetAxisRanges(window.xMin, window.xMax, window.yMin,
+                                                            window.yMax);
                                         zoom->SetCursorPosition(x, y);
                                     },
                                     [this] { commands_.FailureReport(); },

@@ -6,7 +6,6 @@
 #include "calib_texts.h"
 #include "display_checks.h"
 #include "help_check.h"
-#include "info_texts.h"
 #include "measurement.h"
 #include "program_process.h"
 #include "sensor_orders.h"
@@ -69,6 +68,11 @@ class CalibToolTest : public ToolWithSensor<Tvx3CalibV61> {
         return std::count_if(r.begin(), end, [](auto& q) { return q.Order() == 5; });
     }
 };
+
+TEST(CalibTexts, TheToolKeepsItsOwnWordingAndSharesTheInterfacePanels) {
+    EXPECT_STREQ(info::calib::InfoButtonStop, " Stops data transfer from sensor to PC.");
+    EXPECT_EQ(info::calib::InfoEditConnect, info::InfoEditConnect);
+}
 
 TEST(CalibProgram, StartsShownAndEndsWithTheRightCode) {
     const QString exe = QStringLiteral(TVX_CALIB_EXE);

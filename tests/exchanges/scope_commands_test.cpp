@@ -121,6 +121,30 @@ TEST_F(ScopeCommandsTest, ReadsAskTheMemoryChosenAndReportWhatIsMissing) {
     }
 }
 
+// A reply for another row than the one asked for is no reply to the read: the read ends with the
+// report, and the parameter set and the panels stay as they were, even though every row the
+// sensor sent was a row of its own set.
+TEST_F(ScopeCommandsTest, AReplyForAnotherRowEndsTheReadAndChangesNothing) {
+    Sensor().SetVersion("ROW CHECK V6.1");
+    commands.CheckComLine();
+    ASSERT_EQ(exchange.version.Text(), QStringLiteral("ROW CHECK V6.1"));
+    ASSERT_EQ(popups.Count(), 0);
+    // The read of row 5 is answered for row 6.
+    Sensor().AddFault(sim::Fault{FaultKind::WrongRow, 4, 1, 5});
+    Sensor().ClearRequests();
+    params = panel;
+    refreshed = 0;
+    commands.GetPara();
+    std::vector<int> orders = ReadOrders(false);
+    orders.resize(1 + 6);  // order 3, then rows 0 to 5
+    EXPECT_EQ(Orders(Sensor().Requests()), orders);
+    EXPECT_EQ(FailureReports(popups), 1);
+    EXPECT_EQ(popups.Titles(), QStringList{QStringLiteral("ROW CHECK V6.1")});
+    EXPECT_EQ(mainStatus, QStringLiteral("TIMEOUT"));
+    EXPECT_EQ(params, panel);
+    EXPECT_EQ(refreshed, 0);
+}
+
 TEST_F(ScopeCommandsTest, ParameterFilesRoundTripAndABadOneChangesNothing) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("set.dat"));

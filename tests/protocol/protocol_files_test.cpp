@@ -2,10 +2,15 @@
 // the start-up file naming one, the address history and the record file.
 #include <gtest/gtest.h>
 
+#include <sched.h>
+#include <sys/mount.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
 #include <tuple>
+#include <vector>
 
 #include "address_history.h"
 #include "colour_array_file.h"
@@ -82,6 +87,108 @@ TEST_F(ParameterFile, WritesOneValuePerTenCharacterLineThatReadsBackUnchanged) {
     PutImageIntoPp(Counting(), buffers);
     EXPECT_EQ(buffers.pp[anzpara], 0x7777) << "words beyond the image are not the file's";
     EXPECT_EQ(TakeImageFromPp(buffers), Counting());
+}
+
+// Small file systems of a test's own, in a mount namespace of the calling thread: no other
+// process sees them, and none outlives the test program. Mounting needs the right to mount
+// (CAP_SYS_ADMIN); Refusal() says what was refused.
+class ScratchMounts {
+  public:
+    ScratchMounts() {
+        if (unshare(CLONE_NEWNS) != 0) {
+            Refused("a mount namespace of its own");
+        } else if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+            // Mounts made here must not reach the namespace the program came from.
+            Refused("private mounts");
+        }
+    }
+    ~ScratchMounts() {
+        for (auto it = mounted_.rbegin(); it != mounted_.rend(); ++it)
+            umount2(it->constData(), MNT_DETACH);
+    }
+    const QString& Refusal() const { return refusal_; }
+
+    // A tmpfs of `kib` KiB on the directory `dir`.
+    bool Tmpfs(const QString& dir, int kib) {
+        const QByteArray options = "size=" + QByteArray::number(kib) + "k";
+        return Mount("tvx-test", dir, "tmpfs", 0, options.constData());
+    }
+    // `file` mounted over itself: it stays as it is, but nothing can take its place.
+    bool BindOverItself(const QString& file) {
+        return Mount(file, file, nullptr, MS_BIND, nullptr);
+    }
+
+  private:
+    bool Mount(const QString& source, const QString& target, const char* type, unsigned long flags,
+               const char* options) {
+        if (!refusal_.isEmpty()) return false;
+        const QByteArray to = QFile::encodeName(target);
+        if (mount(QFile::encodeName(source).constData(), to.constData(), type, flags, options) !=
+            0) {
+            Refused("mounting " + target);
+            return false;
+        }
+        mounted_.push_back(to);
+        return true;
+    }
+    void Refused(const QString& what) {
+        refusal_ = what + ": " + QString::fromLocal8Bit(std::strerror(errno));
+    }
+    std::vector<QByteArray> mounted_;
+    QString refusal_;
+};
+
+// Writes to `path` until the file system holding it is full.
+void FillUp(const QString& path) {
+    QFile filler(path);
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray block(4096, 'f');
+    for (int i = 0; i < 100000 && filler.write(block) == block.size(); ++i) {
+    }
+    ASSERT_EQ(filler.write(block), -1) << "the file system is not full";
+}
+
+// A write that fails says so, naming the file and the reason, and leaves the old file as it was
+// with no other beside it: when the file system has no room for the new file, and when the new
+// file cannot take the old one's place (a mount point is not replaced, even by root).
+TEST_F(ParameterFile, AFailedWriteIsReportedAndLeavesTheOldFileAsItWas) {
+    ScratchMounts mounts;
+    if (!mounts.Refusal().isEmpty()) {
+        GTEST_SKIP() << "no scratch file system to fail on (" << mounts.Refusal().toStdString()
+                     << ")";
+    }
+    const struct {
+        const char* what;
+        bool full;  // else the old file is a mount point
+        int error;
+    } cases[] = {
+        {"no room", true, ENOSPC},
+        {"the old file cannot be replaced", false, EBUSY},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString dir = Path(c.what);
+        ASSERT_TRUE(QDir().mkpath(dir));
+        ASSERT_TRUE(mounts.Tmpfs(dir, 64)) << mounts.Refusal().toStdString();
+        const QString path = dir + "/init.dat";
+        WriteBytes(path, "old set\n");
+        if (c.full) {
+            ASSERT_NO_FATAL_FAILURE(FillUp(dir + "/filler"));
+        } else {
+            ASSERT_TRUE(mounts.BindOverItself(path)) << mounts.Refusal().toStdString();
+        }
+        const QStringList files = QDir(dir).entryList(QDir::Files | QDir::Hidden);
+
+        const ParameterFileResult result = WriteParameterFile(path, Counting());
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.message.toStdString(),
+                  ("The parameter file could not be written:\n" + path + '\n' +
+                   QString::fromLocal8Bit(std::strerror(c.error)))
+                      .toStdString());
+        EXPECT_EQ(ReadBytes(path), QByteArray("old set\n"));
+        EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), files)
+            << "a file was left behind";
+    }
 }
 
 TEST_F(ParameterFile, ReaderTakesBlanksLineEndsAndTrailingEmptyLines) {

@@ -1,12 +1,14 @@
 // The protocol's rules: frames and the parameter image, teach table, mean-value teach, the
-// recorder's time and line count, and the signal graph.
+// recorder's time and line count, the signal graph, and the command lines' TCP addresses.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <tuple>
 #include <vector>
 
 #include "frames.h"
+#include "host_port.h"
 #include "mean_teach.h"
 #include "orders.h"
 #include "record_file.h"
@@ -286,6 +288,40 @@ TEST(SignalGraph, EachTraceStartsWithAPointAtZeroAfterAClearOrTheWrap) {
     EXPECT_EQ(SignalGraphIndex(6), 6);
     EXPECT_FALSE(SignalGraphIndex(7));
     EXPECT_FALSE(SignalGraphIndex(-1));
+}
+
+// HOST:PORT as the programs' --tcp, tvx's tcp:// sensors and its --mqtt broker read it.
+TEST(HostPort, TheLastColonSeparatesAPortFromOneTo65535) {
+    constexpr int kNone = 0;
+    const struct {
+        const char* text;
+        std::optional<int> defaultPort;
+        const char* host;
+        int port;  // kNone: no port
+    } cases[] = {
+        {"127.0.0.1:10001", {}, "127.0.0.1", 10001},
+        {"::1:502", {}, "::1", 502},
+        {"sensor.local:1", {}, "sensor.local", 1},
+        {"h:65535", {}, "h", 65535},
+        {"h:65536", {}, "h", kNone},
+        {"h:0", {}, "h", kNone},
+        {"h:-80", {}, "h", kNone},
+        {"h:http", {}, "h", kNone},
+        {"h:", {}, "h", kNone},
+        {"host", {}, "host", kNone},
+        {":80", {}, "", 80},
+        {"", {}, "", kNone},
+        {"broker", 1883, "broker", 1883},  // no colon: the default port
+        {"broker:1884", 1883, "broker", 1884},
+        {"broker:", 1883, "broker", kNone},  // a colon asks for a port
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const HostPort address = ParseHostPort(QString::fromLatin1(c.text), c.defaultPort);
+        EXPECT_EQ(address.host, QLatin1String(c.host));
+        EXPECT_EQ(address.port.value_or(kNone), c.port);
+        EXPECT_EQ(address.ok(), *c.host && c.port != kNone);
+    }
 }
 
 }  // namespace

@@ -69,14 +69,13 @@ TEST_P(Session, EveryWayAnExchangeEndsIsOneOutcome) {
     const Case cases[] = {
         {"no fault", {}, LinkOutcome::Done, LinkOutcome::Done, -1},
         {"silence", once(FaultKind::NoReply), LinkOutcome::NoReply, LinkOutcome::NoReply, 0},
-        {"short", once(FaultKind::ShortReply, 20), LinkOutcome::ShortReply,
-         LinkOutcome::ShortReply, 20},
+        {"short", once(FaultKind::ShortReply, 20), LinkOutcome::ShortReply, LinkOutcome::ShortReply,
+         20},
         // Over TCP the bytes after a complete reply are dropped; on the serial line 37 bytes
         // queued at once are no reply.
         {"long", once(FaultKind::LongReply), LinkOutcome::Done, LinkOutcome::LongReply, -2},
         {"split", once(FaultKind::SplitReply, 10, 50), LinkOutcome::Done, LinkOutcome::Done, -1},
-        {"late", once(FaultKind::DelayedReply, 800), LinkOutcome::NoReply, LinkOutcome::NoReply,
-         0},
+        {"late", once(FaultKind::DelayedReply, 800), LinkOutcome::NoReply, LinkOutcome::NoReply, 0},
         // Stray bytes that came after the previous reply are no part of this one.
         {"stray bytes before", {}, LinkOutcome::Done, LinkOutcome::Done, -1},
     };
@@ -132,8 +131,7 @@ TEST_P(Session, ALinkThatGoesAwayEndsTheWaitingExchangeAndSaysWhy) {
     // Nothing is written on a link that is down; the result says so at once.
     const ExchangeResult after = Handshake();
     EXPECT_EQ(after.outcome, LinkOutcome::WriteIncomplete);
-    EXPECT_EQ(after.written,
-              Serial() ? int{kSerialPortNotOpen} : int{kTcpNoConnectionEstablished});
+    EXPECT_EQ(after.written, Serial() ? int{kSerialPortNotOpen} : int{kTcpNoConnectionEstablished});
     EXPECT_EQ(session_.Send(OrderFrame(1)).outcome, LinkOutcome::WriteIncomplete);
     // Closing from this side is news too, with its own reason.
     ASSERT_TRUE(Sensor().WaitForLinesIdle(5000));
@@ -145,7 +143,8 @@ TEST_P(Session, ALinkThatGoesAwayEndsTheWaitingExchangeAndSaysWhy) {
 TEST_P(Session, ANewExchangeTakesTheLineFromOneStillWaiting) {
     Sensor().AddFault({FaultKind::NoReply, 7, 1});
     std::optional<ExchangeResult> first;
-    session_.StartExchange(OrderFrame(7), Quick(), [&first](const ExchangeResult& r) { first = r; });
+    session_.StartExchange(OrderFrame(7), Quick(),
+                           [&first](const ExchangeResult& r) { first = r; });
     ASSERT_TRUE(Sensor().WaitForRequests(1, 5000));
     EXPECT_TRUE(Handshake().ok());
     ASSERT_TRUE(first.has_value());
@@ -219,7 +218,8 @@ TEST(ManySessions, OneThreadKeepsEveryExchangeGoingAtOnce) {
         sessions[i]->StartOpen(SessionEndpoint::Tcp("127.0.0.1", sensors[i]->TcpPort()));
     }
     const auto waitFor = [&news](const std::function<bool()>& done) {
-        return WaitUntil(done, 10.0, WaitMode::ServeUserInput, {WakeSource(&news, &QTimer::timeout)})
+        return WaitUntil(done, 10.0, WaitMode::ServeUserInput,
+                         {WakeSource(&news, &QTimer::timeout)})
             .done;
     };
     ASSERT_TRUE(waitFor([&] { return opened == kSensors; }));

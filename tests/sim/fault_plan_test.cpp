@@ -28,6 +28,7 @@ TEST(FaultParseTest, KindsParametersAndOptions) {
         {"delay,times=always", FaultKind::DelayedReply, D, D, kAll, kAlways, 0, false},
         {"badsync:0x56,times=once,order=all", FaultKind::WrongSync, 0x56, D, kAll, 1, 0, false},
         {"badorder:7,order=8", FaultKind::WrongOrder, 7, D, 8, kAlways, 0, true},
+        {"badrow:14,skip=5", FaultKind::WrongRow, 14, D, kAll, kAlways, 5, true},
         {"disconnect:2,order=3", FaultKind::Disconnect, 2, D, 3, kAlways, 0, true},
         {"unsolicited:4:50,times=1", FaultKind::Unsolicited, 4, 50, kAll, 1, 0, true},
     };
@@ -55,6 +56,8 @@ TEST(FaultParseTest, BadFaultsAreRejectedWithAReason) {
         {"unsolicited:1835518355", "parameter \"1835518355\" is above 65536"},
         {"split:18:3600001", "parameter \"3600001\" is above 3600000"},
         {"badsync:0x10000", "parameter \"0x10000\" is above 65535"},
+        {"badrow:15", "parameter \"15\" is above 14"},  // row + 15 is the row asked for
+        {"badrow:0", "parameter \"0\" is below 1"},
         {"delay,order=five", "bad order \"five\""},
         {"delay,times=0", "bad times \"0\""},
         {"delay,skip=-1", "bad skip \"-1\""},
@@ -70,14 +73,17 @@ TEST(FaultParseTest, BadFaultsAreRejectedWithAReason) {
     }
 }
 
-// What a request gets (a negative order: one without reply): nothing (0), the reply whole (1),
-// bytes 0xCC (2), or the end of the conversation (-1).
+// What a request gets (a negative order: one without reply; order 4 asks for row 0): nothing (0),
+// the reply whole (1), bytes 0xCC (2), the reply for another row (3), or the end of the
+// conversation (-1).
 int Outcome(FaultPlan& plan, int order) {
     const auto o = static_cast<std::uint16_t>(std::abs(order));
-    const ReplyPlan out = plan.Apply(o, order > 0 ? Request(o) : QByteArray());
+    const auto rowReply = [](std::uint16_t row) { return Request(4, {row, 0x1234}); };
+    const ReplyPlan out = plan.Apply(o, order > 0 ? Request(o) : QByteArray(), rowReply);
     if (out.empty()) return 0;
     if (out.back().close) return -1;
-    return out.back().bytes.startsWith('\xCC') ? 2 : 1;
+    if (out.back().bytes.startsWith('\xCC')) return 2;
+    return out.back().bytes == rowReply(1) ? 3 : 1;
 }
 
 TEST(FaultPlanTest, OrderTimesAndSkipSelectTheRequestsHit) {
@@ -91,6 +97,8 @@ TEST(FaultPlanTest, OrderTimesAndSkipSelectTheRequestsHit) {
         {"disconnect:3,times=once", {4, 4, -1, 4}, {1, 1, -1, 1}},  // requests without one count
         {"disconnect,order=5", {7, 5}, {1, -1}},
         {"unsolicited:5,order=1", {-1, 5}, {2, 1}},
+        {"badrow,times=once", {3, -2, 5, 4, 4}, {1, 0, 1, 3, 1}},  // only row reads count
+        {"badrow,skip=1", {4, 5, 4}, {1, 1, 3}},
     };
     for (const auto& c : cases) {
         FaultPlan plan;

@@ -10,10 +10,10 @@
 #include <initializer_list>
 #include <utility>
 
+#include "event_wait.h"
 #include "fault_plan.h"
 #include "frames.h"
 #include "sim_server.h"
-#include "event_wait.h"
 
 namespace tvx::sim::test {
 

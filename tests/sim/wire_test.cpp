@@ -28,11 +28,14 @@ class WireTest : public ::testing::TestWithParam<bool> {
 INSTANTIATE_TEST_SUITE_P(Lines, WireTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Tcp" : "Pty"; });
 
-// Each fault, once, on the reply to order 3: the bytes the client sees, whether the simulator
-// ends the conversation, and that the next request is answered as usual.
+// Each fault, once, on the reply to order 3 (a teach-row read for those that only hit one): the
+// bytes the client sees, whether the simulator ends the conversation, and that the next request
+// is answered as usual.
 TEST_P(WireTest, EachFaultPutsItsBytesOnTheLine) {
     const QByteArray reply = client.Exchange(Request(3));
     ASSERT_EQ(reply.size(), 36);
+    const QByteArray row0 = client.Exchange(Request(4, {0}));
+    ASSERT_EQ(WordAt(row0, 3), 2047) << "row 0 is taught";
     const QByteArray badSync = QByteArray(reply).replace(0, 2, QByteArray("\x00\x56", 2));
     const QByteArray badOrder = QByteArray(reply).replace(2, 2, QByteArray("\x00\x04", 2));
     const struct {
@@ -41,6 +44,7 @@ TEST_P(WireTest, EachFaultPutsItsBytesOnTheLine) {
         double quiet;      // seconds after it in which nothing comes
         QByteArray rest;   // what comes after that
         bool ends;
+        int row = -1;  // the teach row read (order 4) instead of order 3
     } cases[] = {
         {"noreply", {}, 0.3, {}, false},
         {"short", reply.left(35), 0.1, {}, false},
@@ -51,6 +55,7 @@ TEST_P(WireTest, EachFaultPutsItsBytesOnTheLine) {
         {"delay:300", {}, 0.1, reply, false},
         {"badsync", badSync, 0.1, {}, false},
         {"badorder", badOrder, 0.1, {}, false},
+        {"badrow", row0, 0.1, {}, false, 14},  // the last row answered for the first
         {"disconnect", {}, 0, {}, true},
         // A terminal that is closed takes what its reader has not yet read with it.
         {"disconnect:1", GetParam() ? reply : QByteArray(), 0, {}, true},
@@ -58,8 +63,12 @@ TEST_P(WireTest, EachFaultPutsItsBytesOnTheLine) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
-        server.AddFault(test::ParseFault(QStringLiteral("%1,order=3,times=once").arg(c.fault)));
-        client.Send(Request(3));
+        const QByteArray request =
+            c.row < 0 ? Request(3) : Request(4, {static_cast<std::uint16_t>(c.row)});
+        const QByteArray usual = client.Exchange(request);
+        server.AddFault(test::ParseFault(
+            QStringLiteral("%1,order=%2,times=once").arg(c.fault).arg(c.row < 0 ? 3 : 4)));
+        client.Send(request);
         EXPECT_EQ(client.Read(c.first.size()), c.first);
         EXPECT_TRUE(c.quiet == 0 || client.ReadFor(c.quiet).isEmpty());
         EXPECT_EQ(client.Read(c.rest.size()), c.rest);
@@ -68,7 +77,7 @@ TEST_P(WireTest, EachFaultPutsItsBytesOnTheLine) {
             ASSERT_TRUE(client.Open());
         }
         EXPECT_TRUE(client.ReadFor(0.1).isEmpty());
-        EXPECT_EQ(client.Exchange(Request(3)), reply) << "the fault is used up";
+        EXPECT_EQ(client.Exchange(request), usual) << "the fault is used up";
     }
     EXPECT_EQ(server.Faults().size(), std::size(cases));
     server.AddFault(test::ParseFault(QStringLiteral("noreply")));

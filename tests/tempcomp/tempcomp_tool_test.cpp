@@ -6,10 +6,10 @@
 #include "display_checks.h"
 #include "equation_file.h"
 #include "help_check.h"
-#include "info_texts.h"
 #include "program_process.h"
 #include "sensor_orders.h"
 #include "startup_probe.h"
+#include "tempcomp_texts.h"
 #include "tool_fixture.h"
 
 namespace tvx::tempcomp {
@@ -66,6 +66,14 @@ class TempCompToolTest : public ToolWithSensor<Tvx3TempCompV61> {
         return file.fileName();
     }
 };
+
+TEST(TempCompTexts, TheToolKeepsItsOwnWordingAndSharesTheInterfacePanels) {
+    const char* const report =
+        " ATTENTION! \n \n TIMEOUT \n NO SERIAL CONNECTION TO SENSOR.                           "
+        "\n The version of the sensor is displayed as the name of this dialog box.";
+    EXPECT_STREQ(info::tempcomp::InfoTimeoutVer, report) << "27 blanks after SENSOR.";
+    EXPECT_EQ(info::tempcomp::InfoEditConnect, info::InfoEditConnect);
+}
 
 TEST(TempCompProgram, StartsShownAndEndsWithTheRightCode) {
     const QString exe = QStringLiteral(TVX_TEMPCOMP_EXE);

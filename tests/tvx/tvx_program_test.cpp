@@ -14,13 +14,13 @@
 #include <csignal>
 
 #include "closed_port.h"
+#include "event_wait.h"
 #include "parameter_file.h"
 #include "program_process.h"
 #include "scope_commands.h"
 #include "scripted_popups.h"
 #include "sim_thread.h"
 #include "tvx_options.h"
-#include "event_wait.h"
 
 namespace tvx {
 namespace {

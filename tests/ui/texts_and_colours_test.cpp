@@ -1,4 +1,5 @@
-// The help texts as the user reads them, and the text colour chosen for a coloured control.
+// The scope's help texts as the user reads them (the tools' own: in their tests), and the text
+// colour chosen for a coloured control.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -14,14 +15,9 @@ TEST(InfoTexts, BlanksLineBreaksAndOddSpellingsAreKept) {
         {info::InfoButtonStop, " Stops data transfer from sensor to PC.\n Shortcut Key: F12. "},
         {info::InfoEditDynWinLoHi, " Select a window for dynamic \n regaluation when PMOD = DYN."},
         {info::InfoEditTpValueIto, " Select an ITO respectively aMTO. "},
-        {info::calib::InfoButtonStop, " Stops data transfer from sensor to PC."},
-        {info::tempcomp::InfoTimeoutVer,
-         " ATTENTION! \n \n TIMEOUT \n NO SERIAL CONNECTION TO SENSOR.                           "
-         "\n The version of the sensor is displayed as the name of this dialog box."},
         {info::InfoDispTemp, " Displays in \u00B0C the actual temperature in the sensor."},
     };
     for (const auto& [text, expected] : texts) EXPECT_STREQ(text, expected);
-    EXPECT_EQ(info::tempcomp::InfoEditConnect, info::InfoEditConnect) << "shared by the programs";
 }
 
 TEST(ReadableColour, TextReadsOnEveryBackgroundByTheWcagMeasure) {

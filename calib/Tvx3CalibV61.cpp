@@ -1,6 +1,5 @@
 #include "Tvx3CalibV61.h"
 
-#include <QApplication>
 #include <QDir>
 
 #include "address_history.h"
@@ -18,43 +17,17 @@ QString Text(const char* text) {
 
 }  // namespace
 
-class Tvx3CalibV61::Sequence {
-  public:
-    explicit Sequence(Tvx3CalibV61& tool) : tool_(tool) {
-        if (tool_.busy_++ == 0) {
-            tool_.SetButtonsDimmed(1);
-            // A connection attempt in the middle of an exchange would take its reply.
-            tool_.interfacepanel->buttonTryToConnect->setEnabled(false);
-            tool_.interfacepanel->buttonDiscard->setEnabled(false);
-        }
-    }
-    ~Sequence() {
-        if (--tool_.busy_ > 0) return;
-        tool_.SetButtonsDimmed(0);
-        tool_.interfacepanel->buttonTryToConnect->setEnabled(true);
-        tool_.interfacepanel->buttonDiscard->setEnabled(true);
-        // The main panel was closed meanwhile: the program ends now that the sequence is over.
-        if (tool_.quitRequested_) QCoreApplication::exit(0);
-    }
-    Sequence(const Sequence&) = delete;
-    Sequence& operator=(const Sequence&) = delete;
-
-  private:
-    Tvx3CalibV61& tool_;
-};
-
 Tvx3CalibV61::Tvx3CalibV61(Popups& popups, StartOptions options)
-    : popups_(popups), options_(std::move(options)) {}
+    : ToolShell(popups, std::move(options), QStringLiteral("Tvx3CalibV61")) {}
 
 Tvx3CalibV61::~Tvx3CalibV61() = default;
 
 void Tvx3CalibV61::LoadPanels() {
     panel = std::make_unique<CalibPanel>(QString::fromLatin1(kCalibTitle));
-    interfacepanel = std::make_unique<InterfacePanel>(QStringLiteral("INTERFACE"));
-
-    com_ = std::make_unique<Com232>(state_.link, state_.buffers, state_.flags, popups_,
-                                    LinkVariant::Calibration());
-    com_->SetStatusDisplay([this](const QString& text) { panel->dispStatus->setText(text); });
+    LoadLink(state_.link, state_.buffers, state_.flags, LinkVariant::Calibration(),
+             panel->dispStatus,
+             MainPanelLinkDisplays::Of(panel->dispComPort, panel->labelComPort,
+                                       panel->dispIpAddress, panel->labelIpAddress));
 
     CalibPanelHooks hooks;
     hooks.showMainStatus = [this](const QString& text) { panel->dispStatus->setText(text); };
@@ -80,20 +53,9 @@ void Tvx3CalibV61::LoadPanels() {
     hooks.closing = [this] { return quitRequested_; };
     commands_ = std::make_unique<CalibCommands>(*com_, state_, popups_, std::move(hooks));
 
-    MainPanelLinkDisplays displays = MainPanelLinkDisplays::Of(
-        panel->dispComPort, panel->labelComPort, panel->dispIpAddress, panel->labelIpAddress);
-    connection_ = std::make_unique<ConnectionProcedure>(
-        *interfacepanel, *com_, state_.link, [this] { CheckComLine(); }, std::move(displays),
-        popups_);
-
     ConnectCallbacks();
     AttachHelpTexts();
-    settings_ = std::make_unique<RememberedSettings>(QStringLiteral("Tvx3CalibV61"),
-                                                     options_.resetSettings);
-    settings_->KeepInterface(*interfacepanel, *connection_);
-    ApplyStartOptions(options_, *interfacepanel);
-    settings_->KeepPlacement(*panel, QStringLiteral("main"));
-    settings_->KeepPlacement(*interfacepanel, QStringLiteral("interface"));
+    KeepSettings(*panel);
 }
 
 void Tvx3CalibV61::ConnectCallbacks() {
@@ -153,22 +115,13 @@ void Tvx3CalibV61::InitVars() {
     panel->logoText->setText(
         QStringLiteral("<b>%1</b><br>White calibration of the colour sensor").arg(kCalibTitle));
 
-    connection_->LoadIpHistory(state_.ipComboBoxFileName);
-    connection_->InitConnectPanel();
-    connection_->TryToConnect();
+    ConnectAtStart(state_.ipComboBoxFileName);
 }
 
 int Tvx3CalibV61::Run() {
-    // The window is on screen before the first connection attempt, so that its status is seen
-    // while the attempt waits.
-    ShowExposed(*panel);
-    InitVars();
-    // Closing the main panel during the start-up sequence ends the program once it is over.
-    if (!quitRequested_) QApplication::exec();
-    com_->CloseCom();
-    if (state_.link.tcpcon > 0) com_->DisconnectTCP();
+    const int code = RunTool(*panel);
     panel.reset();
-    return 0;
+    return code;
 }
 
 void Tvx3CalibV61::SetButtonsDimmed(int dimmed) {
@@ -188,12 +141,7 @@ void Tvx3CalibV61::CheckComLine() {
 
 void Tvx3CalibV61::CBF_P() {
     state_.flags.poll = 0;
-    quitRequested_ = true;
-    panel->hide();
-    interfacepanel->hide();
-    // A running sequence ends first (its loop at the next pass, its later steps skipped); the
-    // program ends when it is over. Otherwise it ends now, also from inside a pop-up's loop.
-    if (busy_ == 0) QCoreApplication::exit(0);
+    RequestQuit(*panel);
 }
 
 void Tvx3CalibV61::CBF_ButtonSendPower() {

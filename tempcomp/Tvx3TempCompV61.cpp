@@ -1,6 +1,5 @@
 #include "Tvx3TempCompV61.h"
 
-#include <QApplication>
 #include <QDir>
 
 #include "address_history.h"
@@ -24,35 +23,16 @@ void Draw(StripChart* chart, const Table& table, const TableRange& range) {
 
 }  // namespace
 
-class Tvx3TempCompV61::Sequence {
-  public:
-    explicit Sequence(Tvx3TempCompV61& tool) : tool_(tool) {
-        if (tool_.busy_++ == 0) tool_.SetButtonsDimmed(true);
-    }
-    ~Sequence() {
-        if (--tool_.busy_ > 0) return;
-        tool_.SetButtonsDimmed(false);
-        if (tool_.quitRequested_) QCoreApplication::exit(0);
-    }
-    Sequence(const Sequence&) = delete;
-    Sequence& operator=(const Sequence&) = delete;
-
-  private:
-    Tvx3TempCompV61& tool_;
-};
-
 Tvx3TempCompV61::Tvx3TempCompV61(Popups& popups, StartOptions options)
-    : popups_(popups), options_(std::move(options)) {}
+    : ToolShell(popups, std::move(options), QStringLiteral("Tvx3TempCompV61")) {}
 
 Tvx3TempCompV61::~Tvx3TempCompV61() = default;
 
 void Tvx3TempCompV61::LoadPanels() {
     panel = std::make_unique<TempCompPanel>(QString::fromLatin1(kTempCompTitle));
-    interfacepanel = std::make_unique<InterfacePanel>(QStringLiteral("INTERFACE"));
-
-    com_ = std::make_unique<Com232>(state_.link, state_.buffers, state_.flags, popups_,
-                                    LinkVariant::TempComp());
-    com_->SetStatusDisplay([this](const QString& text) { panel->dispStatus->setText(text); });
+    // This tool shows no link on its main panel.
+    LoadLink(state_.link, state_.buffers, state_.flags, LinkVariant::TempComp(), panel->dispStatus,
+             MainPanelLinkDisplays{});
 
     TempCompPanelHooks hooks;
     hooks.showMainStatus = [this](const QString& text) { panel->dispStatus->setText(text); };
@@ -70,11 +50,6 @@ void Tvx3TempCompV61::LoadPanels() {
     hooks.closing = [this] { return quitRequested_; };
     commands_ = std::make_unique<TempCompCommands>(*com_, state_, popups_, std::move(hooks));
 
-    // This tool shows no link on its main panel.
-    connection_ = std::make_unique<ConnectionProcedure>(
-        *interfacepanel, *com_, state_.link, [this] { CheckComLine(); }, MainPanelLinkDisplays{},
-        popups_);
-
     ConnectCallbacks();
     // The main panel has no right-click help; the interface settings panel has its usual one.
     using namespace info::tempcomp;
@@ -82,12 +57,7 @@ void Tvx3TempCompV61::LoadPanels() {
         *interfacepanel, popups_,
         {InfoEditCommunicationProtocol, InfoEditConnect, InfoStringIpAdress, InfoStringPortNumber,
          InfoButtonTryToConnect, InfoButtonAccept, InfoButtonDiscard});
-    settings_ = std::make_unique<RememberedSettings>(QStringLiteral("Tvx3TempCompV61"),
-                                                     options_.resetSettings);
-    settings_->KeepInterface(*interfacepanel, *connection_);
-    ApplyStartOptions(options_, *interfacepanel);
-    settings_->KeepPlacement(*panel, QStringLiteral("main"));
-    settings_->KeepPlacement(*interfacepanel, QStringLiteral("interface"));
+    KeepSettings(*panel);
 }
 
 void Tvx3TempCompV61::ConnectCallbacks() {
@@ -128,31 +98,20 @@ void Tvx3TempCompV61::InitVars() {
         QStringLiteral("<b>%1</b><br>Temperature compensation of the colour sensor")
             .arg(QString::fromLatin1(kTempCompTitle)));
 
-    connection_->LoadIpHistory(state_.ipComboBoxFileName);
-    connection_->InitConnectPanel();
-    connection_->TryToConnect();
+    ConnectAtStart(state_.ipComboBoxFileName);
 }
 
 int Tvx3TempCompV61::Run() {
-    // The window is on screen before the first connection attempt, so that its status is seen
-    // while the attempt waits.
-    ShowExposed(*panel);
-    InitVars();
-    if (!quitRequested_) QApplication::exec();
-    com_->CloseCom();
-    if (state_.link.tcpcon > 0) com_->DisconnectTCP();
+    const int code = RunTool(*panel);
     panel.reset();
-    return 0;
+    return code;
 }
 
-void Tvx3TempCompV61::SetButtonsDimmed(bool dimmed) {
+void Tvx3TempCompV61::SetCommandsDimmed(bool dimmed) {
     TempCompPanel& p = *panel;
     for (QPushButton* b :
          {p.buttonSendCF, p.buttonGet, p.buttonCalcCurves, p.buttonCalcCalib, p.buttonGetEquation})
         b->setEnabled(!dimmed);
-    // A connection attempt in the middle of an exchange would take its reply.
-    interfacepanel->buttonTryToConnect->setEnabled(!dimmed);
-    interfacepanel->buttonDiscard->setEnabled(!dimmed);
 }
 
 void Tvx3TempCompV61::CheckComLine() {
@@ -183,10 +142,7 @@ void Tvx3TempCompV61::Calc3rdRoot() {
 }
 
 void Tvx3TempCompV61::CBF_P() {
-    quitRequested_ = true;
-    panel->hide();
-    interfacepanel->hide();
-    if (busy_ == 0) QCoreApplication::exit(0);
+    RequestQuit(*panel);
 }
 
 void Tvx3TempCompV61::CBF_ButtonSendCF() {

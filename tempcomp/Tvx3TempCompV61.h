@@ -1,17 +1,11 @@
 #pragma once
 
-#include <QObject>
 #include <memory>
 
-#include "com232.h"
-#include "command_line.h"
-#include "connection_procedure.h"
-#include "interface_panel.h"
-#include "popups.h"
-#include "remembered_settings.h"
 #include "tempcomp_commands.h"
 #include "tempcomp_panel.h"
 #include "tempcomp_state.h"
+#include "tool_shell.h"
 
 namespace tvx::tempcomp {
 
@@ -19,7 +13,7 @@ inline constexpr const char* kTempCompTitle = "TRIVEX-TEMPCOMP-Scope V6.1";
 inline constexpr const char* kSendingText = "TRY TO SAVE";
 
 // The temperature-compensation tool's main module: start-up, the panels, the callbacks, the end.
-class Tvx3TempCompV61 : public QObject {
+class Tvx3TempCompV61 : public ToolShell {
     Q_OBJECT
   public:
     Tvx3TempCompV61(Popups& popups, StartOptions options);
@@ -31,8 +25,7 @@ class Tvx3TempCompV61 : public QObject {
     // Shows the main panel, runs the start-up sequence and the event loop until the main panel is
     // closed, then closes the link. Returns the exit code.
     int Run();
-    // Start values, file paths, logo, address history and the first connection attempt.
-    void InitVars();
+    void InitVars() override;
 
     // The computations of the tables on the boxes as they stand, each redrawing its charts.
     void CalcCurves();
@@ -41,13 +34,7 @@ class Tvx3TempCompV61 : public QObject {
 
     TempCompState& State() { return state_; }
     TempCompPanel& Main() { return *panel; }
-    InterfacePanel& Interface() { return *interfacepanel; }
-    Com232& Link() { return *com_; }
     TempCompCommands& Commands() { return *commands_; }
-    ConnectionProcedure& Connection() { return *connection_; }
-    bool QuitRequested() const { return quitRequested_; }
-    // True while a transfer, a read-back or a connection attempt runs.
-    bool Busy() const { return busy_ > 0; }
 
   public slots:
     void CBF_P();
@@ -67,29 +54,15 @@ class Tvx3TempCompV61 : public QObject {
     void CBF_ButtonConnect();
 
   private:
-    // Marks an exchange: the buttons that start one or change the tables are dimmed and no
-    // connection attempt can start until it ends; a close of the main panel during it ends the
-    // program afterwards.
-    class Sequence;
-
+    // While an exchange runs, the buttons that start one or change the tables are dimmed.
+    void SetCommandsDimmed(bool dimmed) override;
+    void CheckComLine() override;
     void ConnectCallbacks();
-    void CheckComLine();
-    void SetButtonsDimmed(bool dimmed);
     FileSelectRequest EquationFileRequest(bool forSaving) const;
 
-    Popups& popups_;
-    StartOptions options_;
     TempCompState state_;
-    bool quitRequested_ = false;
-    int busy_ = 0;
-
-    // Declared before the panels so that it takes their last places when they go.
-    std::unique_ptr<RememberedSettings> settings_;
     std::unique_ptr<TempCompPanel> panel;
-    std::unique_ptr<InterfacePanel> interfacepanel;
-    std::unique_ptr<Com232> com_;
     std::unique_ptr<TempCompCommands> commands_;
-    std::unique_ptr<ConnectionProcedure> connection_;
 };
 
 }  // namespace tvx::tempcomp

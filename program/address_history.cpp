@@ -57,8 +57,11 @@ HistoryWriteResult SaveAddressHistory(const QString& path, const std::vector<QSt
         std::min(entries.size(), static_cast<std::size_t>(kHistoryMaxEntries));
     for (std::size_t i = 0; i < count; ++i) content += Record(entries[i]);
 
+    // Unbuffered, as the parameter file: a write that does not fit fails here and not inside
+    // commit(), which would put the short file in place.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return {false, SaveFailure(path, file.errorString())};
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return {false, SaveFailure(path, file.errorString())};
     if (file.write(content) != content.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();

@@ -12,10 +12,16 @@ namespace {
 constexpr qint64 kMaxColourFileBytes = 64 * 1024;
 
 ColourFileResult WriteWhole(const QString& path, const QByteArray& bytes, const QString& what) {
+    // Unbuffered, as the parameter file: a write that does not fit fails here and not inside
+    // commit(), which would put the short file in place.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        return {false, QStringLiteral("The %1 could not be written:\n%2\n%3")
-                           .arg(what, path, file.errorString())};
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+                         file.write(bytes) == bytes.size();
+    if (!written || !file.commit()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return {false,
+                QStringLiteral("The %1 could not be written:\n%2\n%3").arg(what, path, reason)};
     }
     return {};
 }

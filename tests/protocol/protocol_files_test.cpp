@@ -186,6 +186,10 @@ TEST_F(ParameterFile, AFailedWriteIsReportedAndLeavesTheOldFileAsItWas) {
                    QString::fromLocal8Bit(std::strerror(c.error)))
                       .toStdString());
         EXPECT_EQ(ReadBytes(path), QByteArray("old set\n"));
+        // The colour-array file and the address history are written the same way.
+        EXPECT_FALSE(WriteColourArrayFile(path, RowColours{}).ok);
+        EXPECT_FALSE(SaveAddressHistory(path, {QStringLiteral("10.0.0.7")}).ok);
+        EXPECT_EQ(ReadBytes(path), QByteArray("old set\n"));
         EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), files)
             << "a file was left behind";
     }

@@ -178,8 +178,9 @@ void SensorSession::TakeTcpReply() {
     }
     if (result.arrived < result.expected) return;
     droppedBytes_ += transport_->Read(transport_->BytesAvailable()).size();
-    Finish(result.written == pending_->requestBytes ? LinkOutcome::Done
-                                                    : LinkOutcome::WriteIncomplete);
+    Finish(
+        result.written == pending_->requestBytes ? LinkOutcome::Done : LinkOutcome::WriteIncomplete,
+        Delivery::Now);
 }
 
 // Everything queued is taken in one read, as far as the receive buffer goes; exactly the awaited
@@ -197,7 +198,7 @@ void SensorSession::CollectSerialQueue() {
         outcome = LinkOutcome::ShortReply;
     else if (result.arrived > result.expected)
         outcome = LinkOutcome::LongReply;
-    Finish(outcome);
+    Finish(outcome, Delivery::Now);
 }
 
 void SensorSession::OnReplyLimit() {
@@ -213,9 +214,9 @@ void SensorSession::OnReplyLimit() {
     }
     const ExchangeResult& result = pending_->result;
     if (result.written != pending_->requestBytes)
-        Finish(LinkOutcome::WriteIncomplete);
+        Finish(LinkOutcome::WriteIncomplete, Delivery::Now);
     else
-        Finish(result.arrived == 0 ? LinkOutcome::NoReply : LinkOutcome::ShortReply);
+        Finish(result.arrived == 0 ? LinkOutcome::NoReply : LinkOutcome::ShortReply, Delivery::Now);
 }
 
 void SensorSession::OnWentDown(LinkDownReason reason) {
@@ -229,19 +230,22 @@ void SensorSession::OnWentDown(LinkDownReason reason) {
     emit linkDown(reason);
 }
 
-void SensorSession::Finish(LinkOutcome outcome) {
+void SensorSession::Finish(LinkOutcome outcome, Delivery delivery) {
     Pending pending = std::move(*pending_);
     pending_.reset();
     replyLimit_.stop();
     pending.result.outcome = outcome;
     pending.result.elapsedSeconds = SecondsTimer() - pending.result.startSeconds;
-    QMetaObject::invokeMethod(
-        this,
-        [this, done = std::move(pending.done), result = std::move(pending.result)] {
-            if (done) done(result);
-            emit exchangeFinished();
-        },
-        Qt::QueuedConnection);
+    auto deliver = [this, done = std::move(pending.done), result = std::move(pending.result)] {
+        if (done) done(result);
+        emit exchangeFinished();
+    };
+    // From the event loop the result goes out at once; from inside a caller's own call it waits
+    // for the event loop, so that no caller sees its callback run before the call returned.
+    if (delivery == Delivery::Now)
+        deliver();
+    else
+        QMetaObject::invokeMethod(this, std::move(deliver), Qt::QueuedConnection);
 }
 
 }  // namespace tvx

@@ -92,7 +92,8 @@ class SensorSession : public QObject {
     void OnReplyLimit();
     void TakeTcpReply();
     void CollectSerialQueue();
-    void Finish(LinkOutcome outcome);
+    enum class Delivery { Now, Queued };
+    void Finish(LinkOutcome outcome, Delivery delivery = Delivery::Queued);
     void DropTransport();
 
     SessionEndpoint endpoint_;

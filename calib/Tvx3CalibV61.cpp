@@ -51,6 +51,7 @@ void Tvx3CalibV61::LoadPanels() {
         CalibPanel::SetButtonColour(panel->buttonCalcCF, rgb);
     };
     hooks.closing = [this] { return quitRequested_; };
+    hooks.takeStopBeforeGo = [this] { return TakeStopBeforeGo(); };
     commands_ = std::make_unique<CalibCommands>(*com_, state_, popups_, std::move(hooks));
 
     ConnectCallbacks();
@@ -128,8 +129,21 @@ void Tvx3CalibV61::SetButtonsDimmed(int dimmed) {
     panel->SetButtonsDimmed(dimmed);
 }
 
+void Tvx3CalibV61::SetCommandsDimmed(bool dimmed) {
+    SetButtonsDimmed(dimmed ? 1 : 0);
+    // Undimmed: the sequence is over, and with it any STOP it kept for its GO loop.
+    if (!dimmed) pausedInSequence_ = stopBeforeGo_ = false;
+}
+
 void Tvx3CalibV61::PauseBetweenSteps() {
+    pausedInSequence_ = true;
     Pause(0.5, WaitMode::ExcludeUserInput);
+}
+
+bool Tvx3CalibV61::TakeStopBeforeGo() {
+    const bool stop = stopBeforeGo_;
+    pausedInSequence_ = stopBeforeGo_ = false;
+    return stop;
 }
 
 // The handshake of every connection attempt. While it waits no command can start: its reply
@@ -172,6 +186,7 @@ void Tvx3CalibV61::CBF_ButtonGo() {
 
 void Tvx3CalibV61::CBF_ButtonStop() {
     state_.flags.poll = 0;
+    if (pausedInSequence_) stopBeforeGo_ = true;
 }
 
 void Tvx3CalibV61::CBF_ButtonCalcCF() {
@@ -192,9 +207,9 @@ void Tvx3CalibV61::CBF_ButtonFinishCalib() {
     // Each step goes on whatever the one before gave; a close of the panel skips the rest.
     auto steps = {
         +[](Tvx3CalibV61& t) { t.commands_->SendPara(); },
-        +[](Tvx3CalibV61&) { PauseBetweenSteps(); },
+        +[](Tvx3CalibV61& t) { t.PauseBetweenSteps(); },
         +[](Tvx3CalibV61& t) { t.commands_->SendCF(); },
-        +[](Tvx3CalibV61&) { PauseBetweenSteps(); },
+        +[](Tvx3CalibV61& t) { t.PauseBetweenSteps(); },
         +[](Tvx3CalibV61& t) { t.commands_->GetCF(); },
         +[](Tvx3CalibV61& t) { t.connection_->TryToConnect(); },
     };

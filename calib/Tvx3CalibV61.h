@@ -45,14 +45,20 @@ class Tvx3CalibV61 : public ToolShell {
     void CBF_ButtonConnect();
 
   private:
-    void SetCommandsDimmed(bool dimmed) override { SetButtonsDimmed(dimmed ? 1 : 0); }
+    void SetCommandsDimmed(bool dimmed) override;
     void CheckComLine() override;
     void ConnectCallbacks();
     void AttachHelpTexts();
     // The fixed pause between two steps of a sequence: the window repaints, no user action runs.
-    static void PauseBetweenSteps();
+    // A STOP pressed from then on ends the GO loop that follows after its first frame, even when
+    // a later step's wait takes it before the loop begins.
+    void PauseBetweenSteps();
+    // True once, when a STOP came between a pause and the GO loop that follows it.
+    bool TakeStopBeforeGo();
 
     CalibState state_;
+    bool pausedInSequence_ = false;  // a pause ran in the sequence now running
+    bool stopBeforeGo_ = false;
     std::unique_ptr<CalibPanel> panel;
     std::unique_ptr<CalibCommands> commands_;
 };

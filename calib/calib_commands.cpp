@@ -124,8 +124,13 @@ void CalibCommands::GetData() {
                                         SetPanelData();
                                     },
                                     [this] { FailureReport(); },
-                                    // STOP and the closing of the panel are served here.
-                                    [] { ServePendingEvents(WaitMode::ServeUserInput); }});
+                                    [this] {
+                                        // STOP and the closing of the panel are served here; a
+                                        // STOP the sequence took before the loop ends it too.
+                                        ServePendingEvents(WaitMode::ServeUserInput);
+                                        if (hooks_.takeStopBeforeGo && hooks_.takeStopBeforeGo())
+                                            state_.flags.poll = 0;
+                                    }});
 }
 
 void CalibCommands::SetPanelData() {

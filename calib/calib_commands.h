@@ -26,6 +26,8 @@ struct CalibPanelHooks {
     std::function<void(std::uint32_t rgb)> setCalcButtonColour;
     // True once the main panel was closed: a run in progress ends without a word.
     std::function<bool()> closing;
+    // True once when a STOP came after the sequence's pause, before its GO loop began.
+    std::function<bool()> takeStopBeforeGo;
 };
 
 // The calibration tool's exchanges with the sensor and the calibration run.

@@ -157,6 +157,15 @@ TEST_F(CalibToolTest, StartsHelpsGoesAndSendsTheFactors) {
         EXPECT_EQ(OrdersFolded(), (confirm ? std::vector<int>{1, 31, 5} : std::vector<int>{31, 5}));
         EXPECT_EQ(Main().Factors(), (CalibrationFactors{1100, 1024, 900}));
     }
+    // A STOP pressed in the pause after the transfer ends the GO loop after its first frame,
+    // although the factor read that follows the pause takes it before the loop begins.
+    Sensor().ClearRequests();
+    popups.QueueConfirm(true);
+    RunSequence(Main().buttonSendPower, [this] {
+        return Count(1) == 1 && Count(31) == 0 && (Click(Main().buttonStop), true);
+    });
+    EXPECT_EQ(OrdersFolded(), (std::vector<int>{1, 31, 5}));
+    EXPECT_EQ(Count(5), 1u);
     // The measuring set goes to the working parameters only.
     const std::vector<std::uint16_t> measuring{640, 0, 0x8000, 0, 10,   0,    1,
                                                0,   0, 0,      0, 3000, 3500, 0};

@@ -176,7 +176,6 @@ bool Com232::ExchangeFrame(const ExchangeLimits& limits) {
 }
 
 void Com232::TakeResult(const ExchangeResult& result, bool tcp) {
-    lastExchange_ = result;
     link_.nBytesW = result.written;
     link_.tstart = result.startSeconds;
     const auto size = std::min<qsizetype>(result.reply.size(), kBufferBytes);

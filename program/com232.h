@@ -68,8 +68,6 @@ class Com232 : public QObject {
     qint64 DroppedBytes() const { return session_.DroppedBytes(); }
     // The device InitRS232 opens (empty for a port number out of range).
     QString SerialDeviceName() const;
-    // The outcome of the last exchange, for a caller that tells failures apart.
-    const ExchangeResult& LastExchange() const { return lastExchange_; }
     SensorSession& Session() { return session_; }
 
   signals:
@@ -91,7 +89,6 @@ class Com232 : public QObject {
     LinkVariant variant_;
     std::function<void(const QString&)> statusDisplay_;
     SensorSession session_;
-    ExchangeResult lastExchange_;
 };
 
 }  // namespace tvx

@@ -20,8 +20,6 @@ class CommandLink {
     CommandLink(Com232& com, const LinkState& link, const VersionText& version, Popups& popups,
                 std::function<void(const QString&)> showMainStatus, QString timeoutText);
 
-    Com232& Com() { return com_; }
-
     // "Flush both queues" on the serial line; nothing over TCP.
     void FlushSerialQueues();
     // The send-only transfer of szWriteBuf; a write that did not go out whole is reported.

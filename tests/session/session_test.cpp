@@ -119,13 +119,13 @@ TEST_P(Session, ALinkThatGoesAwayEndsTheWaitingExchangeAndSaysWhy) {
                      [&downs](LinkDownReason reason) { downs.push_back(reason); });
     Sensor().AddFault({FaultKind::Disconnect, 7, 1, 0, 0});
     ExchangeLimits limits = Quick();
-    limits.serialWaitSeconds = limits.tcpWaitSeconds = 5.0;
+    limits.serialWaitSeconds = limits.tcpWaitSeconds = 20.0;
     const ExchangeResult result =
         ExchangeAndWait(session_, OrderFrame(7), limits, WaitMode::ServeUserInput);
     const LinkDownReason reason =
         Serial() ? LinkDownReason::LineHungUp : LinkDownReason::ClosedBySensor;
     EXPECT_EQ(result.outcome, Serial() ? LinkOutcome::LineHungUp : LinkOutcome::ClosedBySensor);
-    EXPECT_LT(result.elapsedSeconds, 4.0);
+    EXPECT_LT(result.elapsedSeconds, 10.0);  // at once, not at the limit
     EXPECT_EQ(downs, std::vector<LinkDownReason>{reason});
     EXPECT_FALSE(session_.IsOpen());
     // Nothing is written on a link that is down; the result says so at once.

@@ -57,6 +57,10 @@ void Tvx3CalibV61::LoadPanels() {
     ConnectCallbacks();
     AttachHelpTexts();
     KeepSettings(*panel);
+    StateLineModel& line = com_->StateLineData();
+    ShowStateLine(line, *panel->stateLine);
+    connect(&line, &StateLineModel::changed, panel.get(),
+            [this, &line] { panel->ShowStale(line.ValuesStale()); });
 }
 
 void Tvx3CalibV61::ConnectCallbacks() {

@@ -45,15 +45,23 @@ void CalibCommands::CheckComLine() {
 }
 
 void CalibCommands::SendCalibPara() {
+    StateLineModel& line = com_.StateLineData();
+    const ActivityScope activity(line, Activity::Sending, QStringLiteral("POWER"));
+    const int failures = line.Failures();
     state_.calib.power = hooks_.readPower();
     WriteMeasuringSet(state_.buffers, state_.calib.power);
     cmd_.FlushSerialQueues();
     state_.exchange.order = kOrderWriteModes;
     FillTxBuf(state_.buffers, kOrderWriteModes, 0, state_.calib.factors);
     cmd_.SendFrameOrReport();
+    line.EndTransfer(failures, QStringLiteral("POWER sent"),
+                     QStringLiteral("sending POWER failed"));
 }
 
 void CalibCommands::SendPara() {
+    StateLineModel& line = com_.StateLineData();
+    const ActivityScope activity(line, Activity::Sending, QStringLiteral("default parameters"));
+    const int failures = line.Failures();
     CalibExchange& x = state_.exchange;
     CopyVarsToPP(state_.buffers);
     cmd_.FlushSerialQueues();
@@ -71,6 +79,8 @@ void CalibCommands::SendPara() {
         x.order = kOrderStoreEeprom;
         Befehl6plus8();
     }
+    line.EndTransfer(failures, QStringLiteral("default parameters sent to EEPROM"),
+                     QStringLiteral("sending default parameters failed"));
 }
 
 void CalibCommands::Befehl6plus8() {
@@ -85,22 +95,33 @@ void CalibCommands::Befehl6plus8() {
 }
 
 void CalibCommands::SendCF() {
+    StateLineModel& line = com_.StateLineData();
+    const ActivityScope activity(line, Activity::Sending, QStringLiteral("CF"));
+    const int failures = line.Failures();
     state_.calib.factors = hooks_.readFactors();
     cmd_.FlushSerialQueues();
     state_.exchange.order = kOrderWriteCF;
     FillTxBuf(state_.buffers, kOrderWriteCF, 0, state_.calib.factors);
     cmd_.SendFrameOrReport();
+    line.EndTransfer(failures, QStringLiteral("CF sent to EEPROM"),
+                     QStringLiteral("sending CF failed"));
 }
 
 void CalibCommands::GetCF() {
+    StateLineModel& line = com_.StateLineData();
+    const ActivityScope activity(line, Activity::Reading, QStringLiteral("CF"));
     state_.flags.poll = 0;
     cmd_.FlushSerialQueues();
     state_.exchange.order = kOrderReadCF;
     FillTxBuf(state_.buffers, kOrderReadCF, 0, state_.calib.factors);
-    if (!cmd_.ExchangeOrReport(DataReply(), true)) return;
+    if (!cmd_.ExchangeOrReport(DataReply(), true)) {
+        line.SetLastTransfer(QStringLiteral("reading CF failed"));
+        return;
+    }
     GetRxBufPara(state_.buffers);
     state_.calib.factors = FactorsFromReply(state_.buffers);
     hooks_.showFactors(state_.calib.factors);
+    line.SetLastTransfer(QStringLiteral("CF read"));
 }
 
 bool CalibCommands::GetDataFrame() {
@@ -130,7 +151,8 @@ void CalibCommands::GetData() {
                                         ServePendingEvents(WaitMode::ServeUserInput);
                                         if (hooks_.takeStopBeforeGo && hooks_.takeStopBeforeGo())
                                             state_.flags.poll = 0;
-                                    }});
+                                    },
+                                    &com_.StateLineData(), Activity::Live});
 }
 
 void CalibCommands::SetPanelData() {
@@ -148,8 +170,11 @@ bool CalibCommands::CalcCF() {
                              Text(info::calib::InfoInsertRightValues));
         return false;
     }
+    StateLineModel& line = com_.StateLineData();
+    const ActivityScope activity(line, Activity::Calibrating);
     FrameAverage average;
     for (int i = 0; i < kCalibFrames; ++i) {
+        line.SetActivityDetail(QStringLiteral("frame %1/%2").arg(i + 1).arg(kCalibFrames));
         if (hooks_.closing()) {
             hooks_.setCalcButtonColour(kColourLightGrey);
             return false;
@@ -168,6 +193,7 @@ bool CalibCommands::CalcCF() {
         GetRxBufData(state_.buffers);
         CopyDatatoVars(state_.buffers, state_.live);
         SetPanelData();
+        line.FrameShown(SecondsTimer());
         average.Add(state_.live, state_.calib.deltaraw);
         ServePendingEvents(WaitMode::ServeUserInput);
     }

@@ -1,5 +1,7 @@
 #include "scope_commands.h"
 
+#include <QFileInfo>
+
 #include "info_texts.h"
 #include "orders.h"
 #include "parameter_file.h"
@@ -34,7 +36,21 @@ void ScopeCommands::CheckComLine() {
     hooks_.setButtonsDimmed(false);
 }
 
+QString ScopeCommands::MemoryName() const {
+    return exchange_.target == EEPROM ? QStringLiteral("EEPROM") : QStringLiteral("RAM");
+}
+
 void ScopeCommands::SendPara() {
+    StateLineModel& line = StateLine();
+    const QString memory = MemoryName();
+    const ActivityScope activity(line, Activity::Sending, QStringLiteral("to ") + memory);
+    const int failures = line.Failures();
+    SendParaFrames();
+    line.EndTransfer(failures, QStringLiteral("sent to ") + memory,
+                     QStringLiteral("sending to %1 failed").arg(memory));
+}
+
+void ScopeCommands::SendParaFrames() {
     hooks_.getPanelValues();
     CopyVarsToPP(params_, buffers_);
     cmd_.FlushSerialQueues();
@@ -43,6 +59,8 @@ void ScopeCommands::SendPara() {
     if (!cmd_.SendFrameOrReport()) return;
     exchange_.order = kOrderWriteTeachRow;
     for (std::uint16_t row = 0; row < kTeachRows; ++row) {
+        StateLine().SetActivityDetail(
+            QStringLiteral("to %1, row %2/%3").arg(MemoryName()).arg(row + 1).arg(kTeachRows));
         FillTxBuf(buffers_, kOrderWriteTeachRow, row);
         if (!cmd_.SendFrameOrReport()) return;
     }
@@ -54,6 +72,16 @@ void ScopeCommands::SendPara() {
 }
 
 void ScopeCommands::GetPara() {
+    StateLineModel& line = StateLine();
+    const QString memory = MemoryName();
+    const ActivityScope activity(line, Activity::Reading, QStringLiteral("from ") + memory);
+    const int failures = line.Failures();
+    GetParaFrames();
+    line.EndTransfer(failures, QStringLiteral("read from ") + memory,
+                     QStringLiteral("reading from %1 failed").arg(memory));
+}
+
+void ScopeCommands::GetParaFrames() {
     flags_.poll = 0;
     exchange_.comecho = 1;
     if (exchange_.target == EEPROM) {
@@ -70,6 +98,8 @@ void ScopeCommands::GetPara() {
     if (Befehl3plus4(staged, 0) == ParaReply::Wrong) return;
     exchange_.order = kOrderReadTeachRow;
     for (std::uint16_t row = 0; row < kTeachRows; ++row) {
+        StateLine().SetActivityDetail(
+            QStringLiteral("from %1, row %2/%3").arg(MemoryName()).arg(row + 1).arg(kTeachRows));
         FillTxBuf(buffers_, kOrderReadTeachRow, row);
         Befehl3plus4(staged, row);
         if (exchange_.comecho == 0) return;
@@ -112,9 +142,10 @@ bool ScopeCommands::GetDataFrame() {
 
 void ScopeCommands::GetData() {
     cmd_.FlushSerialQueues();
-    RunLiveLoop(flags_.poll,
-                {[this] { return FetchDataFrame(); }, hooks_.showLiveFrame,
-                 [this] { FailureReport(); }, [] { Pause(0.05, WaitMode::ServeUserInput); }});
+    RunLiveLoop(
+        flags_.poll,
+        {[this] { return FetchDataFrame(); }, hooks_.showLiveFrame, [this] { FailureReport(); },
+         [] { Pause(0.05, WaitMode::ServeUserInput); }, &StateLine(), Activity::Live});
 }
 
 bool ScopeCommands::FetchDataFrame() {
@@ -152,6 +183,9 @@ void ScopeCommands::SendParaToFile() {
     hooks_.getPanelValues();
     CopyVarsToPP(params_, buffers_);
     const ParameterFileResult result = WriteParameterFile(*path, TakeImageFromPp(buffers_));
+    const QString name = QFileInfo(*path).fileName();
+    StateLine().SetLastTransfer(result.ok ? QStringLiteral("saved ") + name
+                                          : QStringLiteral("saving %1 failed").arg(name));
     if (!result.ok) popups_.MessagePopup(QString::fromLatin1(kFileErrorTitle), result.message);
 }
 
@@ -159,6 +193,9 @@ void ScopeCommands::ReadParaFromFile() {
     const auto path = SelectParameterFile(false);
     if (!path) return;
     const ParameterFileRead read = ReadParameterFile(*path);
+    const QString name = QFileInfo(*path).fileName();
+    StateLine().SetLastTransfer(read.ok() ? QStringLiteral("loaded ") + name
+                                          : QStringLiteral("loading %1 failed").arg(name));
     if (!read.ok()) {
         popups_.MessagePopup(QString::fromLatin1(kFileErrorTitle), read.message);
         return;

@@ -83,8 +83,15 @@ class ScopeCommands {
     // message box titled with the version text.
     void FailureReport();
 
+    // What the main window's state line shows.
+    StateLineModel& StateLine() { return com_.StateLineData(); }
+
   private:
     std::optional<QString> SelectParameterFile(bool forSaving);
+    void SendParaFrames();
+    void GetParaFrames();
+    // "RAM" or "EEPROM", as `target` says.
+    QString MemoryName() const;
 
     Com232& com_;
     LinkState& link_;

@@ -63,12 +63,16 @@ void Com232::InitRS232() {
     if (variant_.initRs232StopsPoll) flags_.poll = 0;
     if (variant_.initRs232StopsPollrecord) flags_.pollrecord = 0;
     CloseCom();
+    const QString device = SerialDeviceName();
+    stateLine_.AttemptStarted(device.isEmpty() ? QStringLiteral("port %1").arg(link_.comport)
+                                               : device);
     // Opening a port does not let the user start anything meanwhile.
-    const OpenResult opened = OpenAndWait(session_, SessionEndpoint::Serial(SerialDeviceName()),
-                                          WaitMode::ExcludeUserInput);
+    const OpenResult opened =
+        OpenAndWait(session_, SessionEndpoint::Serial(device), WaitMode::ExcludeUserInput);
     link_.ret = static_cast<std::int16_t>(opened.code);
     if (!opened.ok()) {
         link_.szStatus = opened.text;
+        stateLine_.OpenFailed(opened, false);
         ShowStatus(link_.szStatus);
     }
 }
@@ -78,6 +82,8 @@ void Com232::InitTCP_IP() {
         DisconnectTCP();
     else if (session_.IsTcp())
         session_.Close();  // what is left of a conversation the server closed
+    stateLine_.AttemptStarted(
+        QStringLiteral("%1:%2").arg(link_.ipBuf.trimmed()).arg(link_.portNum));
     OpenResult opened;
     {
         // The window repaints while the connect runs; user actions wait until it is settled.
@@ -88,6 +94,7 @@ void Com232::InitTCP_IP() {
     link_.ret = static_cast<std::int16_t>(opened.code);
     if (!opened.ok()) {
         link_.szStatus = opened.text;
+        stateLine_.OpenFailed(opened, true);
         link_.g_hconversation = 0;
         link_.tcpcon = 0;
         ShowStatus(QString::fromLatin1(kNotConnectedText));
@@ -119,6 +126,7 @@ void Com232::OnLinkDown(LinkDownReason reason) {
             }
             return;
         case LinkDownReason::ClosedBySensor:
+            stateLine_.LinkLost(reason);
             // The status display says the link is down before the box shows.
             ShowStatus(QString::fromLatin1(kNotConnectedText));
             emit linkDown();
@@ -127,6 +135,7 @@ void Com232::OnLinkDown(LinkDownReason reason) {
             link_.tcpcon = 0;
             return;
         case LinkDownReason::LineHungUp:
+            stateLine_.LinkLost(reason);
             ShowStatus(QString::fromLatin1(kNotConnectedText));
             emit linkDown();
             return;
@@ -141,11 +150,26 @@ void Com232::FlushComQueues() {
 }
 
 bool Com232::SendFrame(int tcpWriteTimeoutMs) {
-    if (LinkMatches())
-        link_.nBytesW = session_.Send(Request(), tcpWriteTimeoutMs).written;
-    else
+    const bool open = LinkMatches();
+    ExchangeResult sent;
+    if (open) {
+        sent = session_.Send(Request(), tcpWriteTimeoutMs);
+        link_.nBytesW = sent.written;
+    } else {
         link_.nBytesW = UsesTcp() ? int{kTcpNoConnectionEstablished} : int{kSerialPortNotOpen};
-    return link_.nBytesW == kFrameBytes;
+    }
+    if (link_.nBytesW == kFrameBytes) return true;
+    sent.outcome = LinkOutcome::WriteIncomplete;
+    sent.written = link_.nBytesW;
+    NoteIncomplete(sent, 0.0, open);
+    return false;
+}
+
+void Com232::NoteIncomplete(const ExchangeResult& result, double limitSeconds, bool linkOpen) {
+    if (linkOpen)
+        stateLine_.ExchangeFailed(result, limitSeconds);
+    else
+        stateLine_.Failure(QStringLiteral("no link open"));
 }
 
 bool Com232::ExchangeFrame(const ExchangeLimits& limits) {
@@ -154,7 +178,8 @@ bool Com232::ExchangeFrame(const ExchangeLimits& limits) {
     ExchangeResult result;
     // Until it ends, the exchange's reply is missing whole.
     link_.bytesToRead = std::clamp(limits.replyBytes, 0, kBufferBytes);
-    if (LinkMatches()) {
+    const bool open = LinkMatches();
+    if (open) {
         result = ExchangeAndWait(session_, Request(), limits, mode);
     } else {
         result.outcome = LinkOutcome::WriteIncomplete;
@@ -166,6 +191,11 @@ bool Com232::ExchangeFrame(const ExchangeLimits& limits) {
     // outcome is the one the buffers and counts hold now.
     if (result.outcome == LinkOutcome::Superseded) return link_.bytesToRead == 0;
     TakeResult(result, tcp);
+    const double limitSeconds = tcp ? limits.tcpWaitSeconds : limits.serialWaitSeconds;
+    if (handshaking_)
+        stateLine_.HandshakeEnded(result.ReplyComplete(), result, limitSeconds);
+    else if (!result.ReplyComplete())
+        NoteIncomplete(result, limitSeconds, open);
     if (!result.ReplyComplete()) {
         // Whatever ended it early, a failed exchange has always taken its whole limit.
         WaitUntil({}, tcp ? limits.tcpWaitSeconds : limits.serialWaitSeconds, mode, {},
@@ -187,7 +217,10 @@ void Com232::TakeResult(const ExchangeResult& result, bool tcp) {
 
 bool Com232::CheckComLineExchange() {
     FillTxBuf(buffers_, kOrderVersion, 0);
-    return ExchangeFrame(HandshakeReply());
+    handshaking_ = true;
+    const bool answered = ExchangeFrame(HandshakeReply());
+    handshaking_ = false;
+    return answered;
 }
 
 }  // namespace tvx

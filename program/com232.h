@@ -10,6 +10,7 @@
 #include "loop_flags.h"
 #include "popups.h"
 #include "sensor_session.h"
+#include "state_line_model.h"
 
 namespace tvx {
 
@@ -69,6 +70,8 @@ class Com232 : public QObject {
     // The device InitRS232 opens (empty for a port number out of range).
     QString SerialDeviceName() const;
     SensorSession& Session() { return session_; }
+    // What the main window's state line shows; the link feeds its link events.
+    StateLineModel& StateLineData() { return stateLine_; }
 
   signals:
     // The open link went away: the server closed the conversation or the serial line died.
@@ -81,6 +84,8 @@ class Com232 : public QObject {
     QByteArray Request() const;
     void TakeResult(const ExchangeResult& result, bool tcp);
     void OnLinkDown(LinkDownReason reason);
+    // Gives the state line an exchange that did not come back complete.
+    void NoteIncomplete(const ExchangeResult& result, double limitSeconds, bool linkOpen);
 
     LinkState& link_;
     FrameBuffers& buffers_;
@@ -89,6 +94,8 @@ class Com232 : public QObject {
     LinkVariant variant_;
     std::function<void(const QString&)> statusDisplay_;
     SensorSession session_;
+    StateLineModel stateLine_;
+    bool handshaking_ = false;
 };
 
 }  // namespace tvx

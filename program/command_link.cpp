@@ -1,5 +1,9 @@
 #include "command_link.h"
 
+#include <optional>
+
+#include "event_wait.h"
+
 namespace tvx {
 
 CommandLink::CommandLink(Com232& com, const LinkState& link, const VersionText& version,
@@ -31,15 +35,20 @@ bool CommandLink::ExchangeOrReport(const ExchangeLimits& limits, bool writeCheck
 }
 
 void CommandLink::FailureReport() {
+    // A reply that came whole but was not the one asked for is a failure the link did not see.
+    com_.StateLineData().Failure(QStringLiteral("a reply that was not the one asked for"));
     showMainStatus_(QStringLiteral("TIMEOUT"));
     popups_.MessagePopup(version_.Text(), timeoutText_);
 }
 
 void RunLiveLoop(std::uint16_t& flag, const LiveLoopSteps& steps) {
+    std::optional<ActivityScope> shown;
+    if (steps.stateLine) shown.emplace(*steps.stateLine, steps.activity);
     flag = 1;
     while (flag == 1) {
         if (steps.fetch()) {
             steps.show();
+            if (steps.stateLine) steps.stateLine->FrameShown(SecondsTimer());
         } else {
             steps.report();
             flag = 0;

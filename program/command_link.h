@@ -48,6 +48,9 @@ struct LiveLoopSteps {
     std::function<void()> show;
     std::function<void()> report;
     std::function<void()> betweenFrames;
+    // Where the loop shows as an activity with its frame rate; none: it is not shown.
+    StateLineModel* stateLine = nullptr;
+    Activity activity = Activity::Live;
 };
 void RunLiveLoop(std::uint16_t& flag, const LiveLoopSteps& steps);
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QShortcut>
 
 #include "help.h"
 #include "info_texts.h"
@@ -14,6 +15,17 @@ namespace {
 
 QString HelpText(const char* text) {
     return QString::fromUtf8(text);
+}
+
+// The main panel's function keys act from a secondary panel beside it as well; a dimmed (or,
+// with the recorder in its place, hidden) button stays inert whichever window has the key.
+void ForwardFunctionKeys(QWidget* window, std::initializer_list<QAbstractButton*> buttons) {
+    for (QAbstractButton* button : buttons) {
+        auto* key = new QShortcut(button->shortcut(), window);
+        QObject::connect(key, &QShortcut::activated, button, [button] {
+            if (button->isEnabled() && button->isVisible()) button->animateClick();
+        });
+    }
 }
 
 }  // namespace
@@ -78,6 +90,7 @@ void Tvx3v61::LoadPanels() {
 
     ConnectCallbacks();
     AttachHelpTexts();
+    ShowStateOfTheLink();
     settings_ =
         std::make_unique<RememberedSettings>(QStringLiteral("Tvx3v61"), options_.resetSettings);
     settings_->KeepInterface(*interfacepanel, *connection_);
@@ -104,6 +117,25 @@ void Tvx3v61::ConnectCallbacks() {
     connect(panel->buttonStop, &QPushButton::clicked, this, &Tvx3v61::CBF_ButtonStop);
     connect(panel->buttonConnect, &QPushButton::clicked, this, &Tvx3v61::CBF_ButtonConnect);
     connect(panel->switchPara, &QCheckBox::clicked, this, &Tvx3v61::CBF_ParaVisible);
+    for (QWidget* beside :
+         std::initializer_list<QWidget*>{srcpanel.get(), graphpanel.get(), teachpanel.get(),
+                                         interfacepanel.get(), grouppanel.get()})
+        ForwardFunctionKeys(
+            beside, {panel->buttonSend, panel->buttonGet, panel->buttonGo, panel->buttonStop});
+}
+
+void Tvx3v61::ShowStateOfTheLink() {
+    StateLineModel& line = com_->StateLineData();
+    ShowStateLine(line, *panel->stateLine);
+    connect(&line, &StateLineModel::changed, this, [this, &line] {
+        if (!live_) return;  // the panels are going
+        live_->ShowStale(line.ValuesStale());
+        // A cursor is live only while its loop moves it frame by frame.
+        if (!line.Running(Activity::Live) || line.ValuesStale())
+            panel->graphData1->SetCursorLive(false);
+        if (!line.Running(Activity::Zoom) || line.ValuesStale())
+            panel->graphData2->SetCursorLive(false);
+    });
 }
 
 void Tvx3v61::AttachHelpTexts() {

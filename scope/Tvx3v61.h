@@ -82,6 +82,8 @@ class Tvx3v61 : public QObject {
   private:
     void ConnectCallbacks();
     void AttachHelpTexts();
+    // The main panel's state line, the stale look of the live values and of the cursors.
+    void ShowStateOfTheLink();
 
     Popups& popups_;
     StartOptions options_;

@@ -58,6 +58,7 @@ void Tvx3TempCompV61::LoadPanels() {
         {InfoEditCommunicationProtocol, InfoEditConnect, InfoStringIpAdress, InfoStringPortNumber,
          InfoButtonTryToConnect, InfoButtonAccept, InfoButtonDiscard});
     KeepSettings(*panel);
+    ShowStateLine(com_->StateLineData(), *panel->stateLine);
 }
 
 void Tvx3TempCompV61::ConnectCallbacks() {

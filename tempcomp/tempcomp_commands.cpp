@@ -15,6 +15,7 @@ constexpr double kPauseAfterBlock = 0.05;
 
 constexpr int kRootBlocks = 32;
 constexpr int kFactorBlocks = 10;
+const char* const kChannelNames[3] = {"red", "green", "blue"};
 
 }  // namespace
 
@@ -44,6 +45,21 @@ void TempCompCommands::CheckComLine() {
 }
 
 void TempCompCommands::SendPara() {
+    StateLineModel& line = com_.StateLineData();
+    const ActivityScope activity(line, Activity::Transfer);
+    const int failures = line.Failures();
+    if (!SendTables()) {
+        line.EndTransfer(failures, QStringLiteral("tables not sent"),
+                         QStringLiteral("table transfer failed"));
+        return;
+    }
+    hooks_.tryToConnect();
+    if (hooks_.closing()) return;
+    GetPara();
+}
+
+bool TempCompCommands::SendTables() {
+    StateLineModel& line = com_.StateLineData();
     TempCompExchange& x = state_.exchange;
     CompensationTables& tables = state_.tables;
     hooks_.calculateTables();
@@ -54,39 +70,55 @@ void TempCompCommands::SendPara() {
         hooks_.showSaveResult(QString::fromLatin1(kNotSentText));
         popups_.MessagePopup(QString::fromLatin1(kFactorRangeTitle),
                              QString::fromLatin1(kFactorRangeText));
-        return;
+        return false;
     }
     cmd_.FlushSerialQueues();
 
     x.order = kOrderStartTables;
     FillTxBuf(state_.buffers, x.sync, x.order, 0);
-    if (!cmd_.SendFrameOrReport()) return;
+    if (!cmd_.SendFrameOrReport()) return false;
     Pause(kPauseAfterStart, WaitMode::ExcludeUserInput);
 
     x.order = kOrderWriteRootBlock;
     for (int block = 0; block < kRootBlocks; ++block) {
+        line.SetActivityDetail(
+            QStringLiteral("cube-root block %1/%2").arg(block + 1).arg(kRootBlocks));
         FillTxBuf3rdRootX(state_.buffers, tables, x.sync, kOrderWriteRootBlock, block);
-        if (!cmd_.SendFrameOrReport()) return;
+        if (!cmd_.SendFrameOrReport()) return false;
         Pause(kPauseAfterBlock, WaitMode::ExcludeUserInput);
     }
 
     x.order = kOrderWriteFactorsRed;
     for (int channel = 0; channel < 3; ++channel) {
         for (int block = 0; block < kFactorBlocks; ++block) {
+            line.SetActivityDetail(QStringLiteral("%1 factor block %2/%3")
+                                       .arg(QLatin1String(kChannelNames[channel]))
+                                       .arg(block + 1)
+                                       .arg(kFactorBlocks));
             FillTxBufRGB(state_.buffers, tables, x.sync,
                          static_cast<std::uint16_t>(kOrderWriteFactorsRed + channel), block,
                          channel);
-            if (!cmd_.SendFrameOrReport()) return;
+            if (!cmd_.SendFrameOrReport()) return false;
             Pause(kPauseAfterBlock, WaitMode::ExcludeUserInput);
         }
     }
-
-    hooks_.tryToConnect();
-    if (hooks_.closing()) return;
-    GetPara();
+    return true;
 }
 
 bool TempCompCommands::GetPara() {
+    StateLineModel& line = com_.StateLineData();
+    const ActivityScope activity(line, Activity::Reading, QStringLiteral("tables"));
+    const bool complete = ReadTables();
+    if (complete)
+        line.SetLastTransfer(
+            QStringLiteral("tables read back: %1")
+                .arg(CheckSaving() ? QStringLiteral("SUCCESS") : QStringLiteral("FAILURE")));
+    else if (!hooks_.closing())
+        line.SetLastTransfer(QStringLiteral("table read-back failed"));
+    return complete;
+}
+
+bool TempCompCommands::ReadTables() {
     TempCompExchange& x = state_.exchange;
     CompensationTables& tables = state_.tables;
     cmd_.FlushSerialQueues();
@@ -110,8 +142,6 @@ bool TempCompCommands::GetPara() {
         GetRxBuf3rdRoot(state_.buffers, state_.pp);
         CopyPPto3rdRoot(state_.pp, start, tables);
     }
-
-    CheckSaving();
     return true;
 }
 

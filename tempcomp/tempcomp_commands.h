@@ -60,6 +60,10 @@ class TempCompCommands {
 
   private:
     bool ExchangeOrReport(int replyBytes);
+    // The start frame and every block; false when a write failed or the factors were refused.
+    bool SendTables();
+    // The four tables read back, without the comparison; false when a reply did not come.
+    bool ReadTables();
 
     Com232& com_;
     TempCompState& state_;

@@ -45,9 +45,17 @@ GraphControl::GraphControl(QWidget* parent) : QCustomPlot(parent) {
     SetAxisRanges(0, 4096, 0, 4096);
     cursor_ = new QCPItemTracer(this);
     cursor_->setStyle(QCPItemTracer::tsCrosshair);
-    cursor_->setPen(QPen(QColor(0xFF, 0xFF, 0x00)));
     cursor_->position->setType(QCPItemPosition::ptPlotCoords);
     cursor_->position->setCoords(0, 0);
+    SetCursorLive(false);
+}
+
+void GraphControl::SetCursorLive(bool live) {
+    if (cursorLive_ == live) return;
+    cursorLive_ = live;
+    cursor_->setPen(live ? QPen(QColor(0xFF, 0xFF, 0x00))
+                         : QPen(QColor(0xA0, 0xA0, 0xA0), 0, Qt::DashLine));
+    replot(rpQueuedReplot);
 }
 
 void GraphControl::DeleteAllPlots() {
@@ -152,6 +160,7 @@ void GraphControl::mouseMoveEvent(QMouseEvent* event) {
     if (dragging_ && draggable_) {
         moved_ = true;
         const QPointF position = PositionAt(event->position());
+        SetCursorLive(false);
         SetCursorPosition(position.x(), position.y());
         emit cursorMoved(position);
     }

@@ -64,6 +64,11 @@ class GraphControl : public QCustomPlot {
 
     void SetCursorPosition(double x, double y);
     QPointF CursorPosition() const;
+    // A live cursor follows the measurement frame by frame: a solid yellow crosshair. Any other
+    // (frozen when its loop ended, placed by the user) is a dashed grey one, so that it cannot be
+    // taken for a live measurement. Cursors start frozen.
+    void SetCursorLive(bool live);
+    bool CursorLive() const { return cursorLive_; }
     // Whether the user may drag the cursor with the left button (off unless set).
     void SetCursorDraggable(bool draggable) { draggable_ = draggable; }
 
@@ -90,6 +95,7 @@ class GraphControl : public QCustomPlot {
     QCPRange setY_;
 
     QCPItemTracer* cursor_;
+    bool cursorLive_ = true;
     bool draggable_ = false;
     bool dragging_ = false;
     bool moved_ = false;

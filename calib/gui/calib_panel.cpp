@@ -138,6 +138,17 @@ CalibPanel::CalibPanel(const QString& title) : Panel(title) {
     page->addLayout(top);
     page->addLayout(middle, 1);
     page->addLayout(status);
+    stateLine = new StateLine(this);
+    page->addWidget(stateLine);
+}
+
+void CalibPanel::ShowStale(bool stale) {
+    for (int c = 0; c < 3; ++c)
+        for (QWidget* display :
+             std::initializer_list<QWidget*>{dispRaw[c], barRaw[c], dispCalib[c], barCalib[c]})
+            tvx::ShowStale(display, stale);
+    tvx::ShowStale(dispDeltaRaw, stale);
+    tvx::ShowStale(dispDeltaCalib, stale);
 }
 
 void CalibPanel::SetButtonsDimmed(int dimmed) {

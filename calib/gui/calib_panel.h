@@ -10,6 +10,7 @@
 
 #include "calibration.h"
 #include "panel.h"
+#include "state_line.h"
 
 namespace tvx::calib {
 
@@ -52,6 +53,7 @@ class CalibPanel : public Panel {
     QLabel* labelIpAddress;
     QLabel* logo;
     QLabel* logoText;
+    StateLine* stateLine;  // below everything else
 
     // Dims (1) or frees (0) the six command buttons; STOP and the connect button stay usable.
     void SetButtonsDimmed(int dimmed);
@@ -60,6 +62,9 @@ class CalibPanel : public Panel {
     void ShowFactors(const CalibrationFactors& factors);
     // One frame's values, each into its display and its bar, and the two spreads.
     void ShowFrame(const CalibLiveValues& live, std::uint16_t deltaraw, std::uint16_t deltacalib);
+
+    // Greys out the values and bars (older than the last failure of the link) or shows them live.
+    void ShowStale(bool stale);
 
     // A button's face colour, 0xRRGGBB.
     static void SetButtonColour(QPushButton* button, std::uint32_t rgb);

@@ -6,6 +6,7 @@
 #include "info_texts.h"
 #include "live_frame_view.h"
 #include "panel_parts.h"
+#include "state_line.h"
 
 namespace tvx {
 
@@ -97,6 +98,7 @@ void LiveDisplay::SetPanelData() {
     SetNumber(panel_.dispBlue, live.dataB);
     SetNumber(panel_.dispX, live.dataX);
     SetNumber(panel_.dispY, live.dataY);
+    ShowCursorReadout(false);
     SetNumber(panel_.dispINT, live.dataINT);
     SetNumber(panel_.dispCOL, live.dataCOL);
     SetNumber(panel_.dispTemp, live.dataTemp);
@@ -127,6 +129,7 @@ void LiveDisplay::SetPanelData() {
 void LiveDisplay::ShowGraph() {
     switch (state_.source) {
         case 0:
+            panel_.graphData1->SetCursorLive(true);
             panel_.graphData1->SetCursorPosition(state_.live.dataX, state_.live.dataY);
             break;
         case 1:
@@ -186,6 +189,19 @@ bool LiveDisplay::ZoomGraphInFront() const {
          std::initializer_list<QWidget*>{panel_.graphData1, panel_.graphRGB, panel_.graphINT})
         last = std::max<int>(last, static_cast<int>(stack.indexOf(graph)));
     return stack.indexOf(panel_.graphData2) > last;
+}
+
+void LiveDisplay::ShowStale(bool stale) {
+    MainPanel& p = panel_;
+    for (QWidget* display : std::initializer_list<QWidget*>{
+             p.barRed, p.barGreen, p.barBlue, p.dispRed, p.dispGreen, p.dispBlue, p.dispX, p.dispY,
+             p.dispINT, p.dispCOL, p.colourBits, p.dispGroup, p.dispTemp, p.colourPatch})
+        tvx::ShowStale(display, stale);
+}
+
+void LiveDisplay::ShowCursorReadout(bool readout) {
+    tvx::ShowCursorReadout(panel_.dispX, readout);
+    tvx::ShowCursorReadout(panel_.dispY, readout);
 }
 
 void LiveDisplay::CBF_SelectSource() {

@@ -33,6 +33,10 @@ class LiveDisplay : public QObject {
     void HideZoomGraph();
     void ShowZoomGraph();
     bool ZoomGraphInFront() const;
+    // Greys out the live values (older than the last failure of the link) or shows them live.
+    void ShowStale(bool stale);
+    // Marks X and Y as showing a cursor position the user chose, not a measurement.
+    void ShowCursorReadout(bool readout);
 
   public slots:
     void CBF_SelectSource();

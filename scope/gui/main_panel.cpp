@@ -204,6 +204,8 @@ MainPanel::MainPanel(const QString& title) : Panel(title) {
     layout->addLayout(commands);
     layout->addLayout(link);
     layout->addLayout(status);
+    stateLine = new StateLine(this);
+    layout->addWidget(stateLine);
     resize(1240, 720);
 }
 

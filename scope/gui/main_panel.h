@@ -13,6 +13,7 @@
 #include "graph_control.h"
 #include "indicator_lamp.h"
 #include "panel.h"
+#include "state_line.h"
 
 namespace tvx {
 
@@ -73,6 +74,8 @@ class MainPanel : public Panel {
     StripChart* graphRGB;      // raw R, G, B
     StripChart* graphINT;      // intensity with the band of one teach row
     QComboBox* selectSource;   // 0: colour plane, 1: R, G, B, 2: intensity
+
+    StateLine* stateLine;  // below everything else
 };
 
 }  // namespace tvx

@@ -337,8 +337,11 @@ void MeanTeachOperations::CBF_ButtonTeachMeanVal() {
     teachpanel_.raise();
     InitTeachPanel();
     if (state_.flags.poll == 1) return;
+    // The live loop it starts is GO's own: GO is dimmed until STOP ends it.
+    controls_.SetButtonsDimmed(true);
     live_.PrepareColourPlane();
     commands_.GetData();
+    controls_.SetButtonsDimmed(false);
 }
 
 void MeanTeachOperations::CBF_ButtonTpCapture() {

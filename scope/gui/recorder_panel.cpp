@@ -375,6 +375,8 @@ bool RecorderOperations::FetchRecordFrame() {
 
 void RecorderOperations::RecordFrame() {
     RecorderState& rec = state_.recorder;
+    StateLineModel& line = commands_.StateLine();
+    const ActivityScope activity(line, Activity::Recording);
     state_.flags.pollrecord = 1;
     CalcRecTime();
     rec.otcrec.Start(rec.anzwerte);
@@ -386,10 +388,13 @@ void RecorderOperations::RecordFrame() {
             break;
         }
         SetRecordData();
+        line.FrameShown(SecondsTimer());
         graph_.SetPanelGraphData();
         SlowDown();
         const bool complete = RecordLine();
         ShowCounters(true);
+        line.SetActivityDetail(
+            QStringLiteral("%1 of %2 lines").arg(rec.otcrec.otcrec()).arg(rec.anzwerte));
         if (complete) state_.flags.pollrecord = 0;
     }
     popups_.MessagePopup(Text(kInfoTitle), Text(kSavedText));
@@ -429,7 +434,8 @@ void RecorderOperations::RecordPolling() {
     RunLiveLoop(
         state_.flags.pollrecord,
         {[this] { return FetchRecordFrame(); }, [this] { SetRecordData(); },
-         [this] { commands_.FailureReport(); }, [] { Pause(0.05, WaitMode::ServeUserInput); }});
+         [this] { commands_.FailureReport(); }, [] { Pause(0.05, WaitMode::ServeUserInput); },
+         &commands_.StateLine(), Activity::Polling});
 }
 
 void RecorderOperations::RecordManually() {

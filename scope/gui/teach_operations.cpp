@@ -149,13 +149,15 @@ void TeachOperations::ShowGraphData2() {
                                         const ZoomWindow window = ZoomWindowFor(box, x, y);
                                         zoom->SetAxisRanges(window.xMin, window.xMax, window.yMin,
                                                             window.yMax);
+                                        zoom->SetCursorLive(true);
                                         zoom->SetCursorPosition(x, y);
                                     },
                                     [this] { commands_.FailureReport(); },
                                     [] {
                                         ServePendingEvents(WaitMode::ServeUserInput);
                                         Pause(0.05, WaitMode::ServeUserInput);
-                                    }});
+                                    },
+                                    &commands_.StateLine(), Activity::Zoom});
 }
 
 void TeachOperations::CBF_ButtonTeachDataTo() {
@@ -174,7 +176,11 @@ void TeachOperations::CBF_ButtonApplyFromAll() {
 }
 
 void TeachOperations::CBF_AutoAdjust() {
+    // Its zoom loop is a live loop like any other: GO waits until it is over. The other
+    // commands stay usable, as they always were during AUTO ADJUST.
+    panel_.buttonGo->setEnabled(false);
     AutoAdjust();
+    panel_.buttonGo->setEnabled(true);
 }
 
 void TeachOperations::CBF_ButtonZoom() {
@@ -187,6 +193,8 @@ void TeachOperations::CBF_ButtonZoom() {
 void TeachOperations::CBF_GraphData2CursorMoved(QPointF position) {
     panel_.dispX->setText(QString::number(CursorCoordinate(position.x())));
     panel_.dispY->setText(QString::number(CursorCoordinate(position.y())));
+    live_.ShowCursorReadout(true);
+    commands_.StateLine().SetCursorReadout(true);
 }
 
 void TeachOperations::CBF_GraphData2LeftClick() {

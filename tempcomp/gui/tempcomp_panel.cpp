@@ -130,6 +130,8 @@ TempCompPanel::TempCompPanel(const QString& title) : Panel(title) {
     layout->addLayout(charts, 1);
     layout->addLayout(step);
     layout->addLayout(transfer);
+    stateLine = new StateLine(this);
+    layout->addWidget(stateLine);
 }
 
 Coefficients TempCompPanel::CoefficientBoxes() const {

@@ -11,6 +11,7 @@
 #include "compensation.h"
 #include "graph_control.h"
 #include "panel.h"
+#include "state_line.h"
 
 namespace tvx::tempcomp {
 
@@ -54,6 +55,7 @@ class TempCompPanel : public Panel {
 
     QLabel* logo;
     QLabel* logoText;
+    StateLine* stateLine;  // below everything else
 
     Coefficients CoefficientBoxes() const;
     void SetCoefficientBoxes(const Coefficients& values);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <iterator>
@@ -99,6 +100,21 @@ const Exchange kExchanges[] = {
     {"ReadBack", kTempComp, kOrderReadFactorsRed, 0, 2.0, 2.0, "RR RR TR TT RR FF FF RR TT --", ""},
 };
 
+// What the state line keeps of a refused exchange: the fault itself, not the "TIMEOUT" that
+// follows it, named after the command it hit.
+const char* const kCauses[] = {"no (reply within|answer to the handshake)",
+                               "short reply",
+                               "long reply",
+                               "",
+                               "no (reply within|answer to the handshake)",
+                               "not the one asked for",
+                               "not the one asked for",
+                               "closed the connection|hung up",
+                               "",
+                               "not the one asked for"};
+const char* const kDuring[] = {"", " during GET", "", " during GO",
+                               "", " during GET", "", " during GET"};
+
 const char* const kReports[] = {info::InfoTimeoutVer, info::calib::InfoTimeoutVer,
                                 info::tempcomp::InfoTimeoutVer};
 
@@ -155,6 +171,7 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
         link = &program->State().link;
         iface = &program->Interface();
         status = program->Main().dispStatus;
+        stateLine = program->Main().stateLine;
         connectButton = program->Main().buttonConnect;
     }
 
@@ -348,6 +365,20 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
             EXPECT_EQ(tempcomp->Main().dispSaveResult->text(),
                       QLatin1String(outcome == 'R' ? "TRY TO SAVE" : "SUCCESS"));
         }
+        const QString link = stateLine->link->text();
+        if (outcome == 'R') {
+            EXPECT_TRUE(
+                QRegularExpression(QStringLiteral("(%1).*%2$").arg(kCauses[F()], kDuring[X()]))
+                    .match(link)
+                    .hasMatch())
+                << link.toStdString();
+        } else {
+            EXPECT_EQ(faulted ? link : link.left(9), QStringLiteral("connected"));
+        }
+        if (X() == kLiveFrame) {
+            EXPECT_EQ(ShownStale(scope->Main().dispTemp), outcome == 'R');
+            EXPECT_FALSE(scope->Main().graphData1->CursorLive());
+        }
         QStringList shown;
         for (const PopupRecord& r : popups.Records()) shown << r.title + ": " + r.text;
         EXPECT_EQ(shown, boxes);
@@ -363,6 +394,7 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
     LinkState* link = nullptr;
     InterfacePanel* iface = nullptr;
     QLineEdit* status = nullptr;
+    StateLine* stateLine = nullptr;
     QPushButton* connectButton = nullptr;
 };
 

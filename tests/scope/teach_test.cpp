@@ -179,6 +179,9 @@ TEST_F(TeachTest, ZoomEndsByRightClickOrStopAndItsFrozenCursorCanBeTaught) {
     Mouse(QEvent::MouseButtonRelease, target, Qt::LeftButton, Qt::NoButton);
     const QPoint cursor = zoom->CursorPosition().toPoint();
     EXPECT_NEAR(cursor.x(), 1234.7, 15);
+    EXPECT_FALSE(zoom->CursorLive()) << "a dragged cursor is no measurement";
+    EXPECT_TRUE(ShownAsCursorReadout(Main().dispX) && ShownAsCursorReadout(Main().dispY));
+    EXPECT_EQ(Main().stateLine->activity->text(), "ZOOM: X/Y show the cursor");
     Enter(Controls().editNo, 0);
     Click(Controls().buttonTeachDataTo);
     EXPECT_EQ(Table()->Value(0, 0), Main().dispX->text().toInt());

@@ -16,6 +16,9 @@ QLabel* AddPart(QHBoxLayout* row, const QString& name, int stretch, QWidget* par
     part->setTextInteractionFlags(Qt::TextSelectableByMouse);
     part->setFrameShape(QFrame::StyledPanel);
     part->setFrameShadow(QFrame::Sunken);
+    // The parts share the width by their stretch whatever their texts, so that a text changing
+    // with every frame (the frame rate) never lays the window out again.
+    part->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     part->setMinimumWidth(40);
     row->addWidget(part, stretch);
     return part;

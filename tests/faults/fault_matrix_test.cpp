@@ -115,6 +115,19 @@ const char* const kCauses[] = {"no (reply within|answer to the handshake)",
 const char* const kDuring[] = {"", " during GET", "", " during GO",
                                "", " during GET", "", " during GET"};
 
+// The state line's last transfer after each exchange, done and refused (its time left off); the
+// handshake of the scope reads its parameters, a live frame is no transfer.
+const char* const kTransfers[][2] = {
+    {"read from RAM", "read from RAM"},
+    {"read from RAM", "reading from RAM failed"},
+    {"sent to RAM", "sending to RAM failed"},
+    {"read from RAM", "read from RAM"},
+    {"CF sent to EEPROM", "sending CF failed"},
+    {"CF read", "reading CF failed"},
+    {"tables read back: SUCCESS", "table transfer failed"},
+    {"tables read back: SUCCESS", "table read-back failed"},
+};
+
 const char* const kReports[] = {info::InfoTimeoutVer, info::calib::InfoTimeoutVer,
                                 info::tempcomp::InfoTimeoutVer};
 
@@ -374,6 +387,10 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
                 << link.toStdString();
         } else {
             EXPECT_EQ(faulted ? link : link.left(9), QStringLiteral("connected"));
+        }
+        const QString last = stateLine->lastTransfer->text();
+        if (outcome != 'F') {
+            EXPECT_EQ(last.left(last.size() - 9), kTransfers[X()][outcome == 'R' ? 1 : 0]);
         }
         if (X() == kLiveFrame) {
             EXPECT_EQ(ShownStale(scope->Main().dispTemp), outcome == 'R');

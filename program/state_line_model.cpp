@@ -116,6 +116,8 @@ void StateLineModel::Failure(const QString& cause) {
 void StateLineModel::Record(const QString& cause, bool linkDown) {
     ++failures_;
     stale_ = true;
+    // The frames stopped coming: no rate until they come again.
+    if (!running_.empty()) running_.back().frameTimes.clear();
     // The first cause is the real one; what follows from it (the handshake on a port that did
     // not open, the exchanges on a closed conversation) only repeats it.
     if (cause_.isEmpty()) cause_ = cause;

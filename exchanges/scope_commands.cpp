@@ -49,12 +49,14 @@ void ScopeCommands::SendPara() {
     if (exchange_.target == EEPROM) {
         exchange_.order = kOrderStoreEeprom;
         FillTxBuf(buffers_, kOrderStoreEeprom, 0);
-        cmd_.SendFrameOrReport();
+        if (!cmd_.SendFrameOrReport()) return;
     }
+    InStep();
 }
 
 void ScopeCommands::GetPara() {
     flags_.poll = 0;
+    if (!MayReplace()) return;
     exchange_.comecho = 1;
     if (exchange_.target == EEPROM) {
         exchange_.order = kOrderLoadEeprom;
@@ -76,6 +78,7 @@ void ScopeCommands::GetPara() {
     }
     params_ = staged;
     hooks_.showParameters();
+    InStep();
 }
 
 ScopeCommands::ParaReply ScopeCommands::Befehl3plus4(ParameterSet& into, std::uint16_t row) {
@@ -130,6 +133,14 @@ void ScopeCommands::FailureReport() {
     cmd_.FailureReport();
 }
 
+bool ScopeCommands::MayReplace() {
+    return !hooks_.mayReplaceParameters || hooks_.mayReplaceParameters();
+}
+
+void ScopeCommands::InStep() {
+    if (hooks_.parametersInStep) hooks_.parametersInStep();
+}
+
 }  // namespace tvx
 
 namespace tvx {
@@ -152,10 +163,15 @@ void ScopeCommands::SendParaToFile() {
     hooks_.getPanelValues();
     CopyVarsToPP(params_, buffers_);
     const ParameterFileResult result = WriteParameterFile(*path, TakeImageFromPp(buffers_));
-    if (!result.ok) popups_.MessagePopup(QString::fromLatin1(kFileErrorTitle), result.message);
+    if (!result.ok) {
+        popups_.MessagePopup(QString::fromLatin1(kFileErrorTitle), result.message);
+        return;
+    }
+    InStep();
 }
 
 void ScopeCommands::ReadParaFromFile() {
+    if (!MayReplace()) return;
     const auto path = SelectParameterFile(false);
     if (!path) return;
     const ParameterFileRead read = ReadParameterFile(*path);
@@ -166,6 +182,7 @@ void ScopeCommands::ReadParaFromFile() {
     PutImageIntoPp(*read.image, buffers_);
     CopyFileParatoVars(buffers_, params_);
     hooks_.showParameters();
+    InStep();
 }
 
 }  // namespace tvx

@@ -52,6 +52,8 @@ void Tvx3v61::LoadPanels() {
         live_->SetPanelData();
         live_->ShowGraph();
     };
+    hooks.mayReplaceParameters = [this] { return unsent_->MayReplace(); };
+    hooks.parametersInStep = [this] { unsent_->TakeBaseline(); };
     commands_ = std::make_unique<ScopeCommands>(*com_, state_.link, state_.exchange, state_.buffers,
                                                 state_.params, state_.live, state_.flags,
                                                 state_.files, popups_, std::move(hooks));
@@ -62,6 +64,7 @@ void Tvx3v61::LoadPanels() {
         std::make_unique<TeachOperations>(*panel, *controls_, *live_, *commands_, state_, popups_);
     rowColours_ =
         std::make_unique<RowColourOperations>(*panel, *srcpanel, *controls_, state_, popups_);
+    unsent_ = std::make_unique<UnsentWork>(*controls_, *grouppanel, popups_);
     teach_->rowColourFromMeasurement = [this] { return rowColours_->TakesColourFromMeasurement(); };
     meanTeach_ = std::make_unique<MeanTeachOperations>(*panel, *teachpanel, *controls_, *live_,
                                                        *commands_, state_, popups_);
@@ -164,6 +167,7 @@ int Tvx3v61::Run() {
     if (!quitRequested_) QApplication::exec();
     com_->CloseCom();
     if (state_.link.tcpcon > 0) com_->DisconnectTCP();
+    unsent_.reset();
     recorder_.reset();
     signalGraph_.reset();
     meanTeach_.reset();

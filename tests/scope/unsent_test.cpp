@@ -15,29 +15,25 @@ class UnsentTest : public ScopeWithSensor {
   protected:
     UnsentWork& Unsent() { return scope->Unsent(); }
     WordTable* Teach() { return Controls().gridTeach; }
-    // Sends the panels so nothing is unsent, then changes teach row `row`'s X through its cell.
-    void SettleThenEdit(int row) {
+    // Sends the panels so nothing is unsent, then changes teach row 3's X through its cell.
+    void Settle(bool edit) {
         if (!Main().selectRAM->isChecked()) Click(Main().selectRAM);
         if (Unsent().UnsentCount() > 0) Click(Main().buttonSend);
         Controls().ParaInVis();
-        ASSERT_TRUE(EditCell(Teach(), row, 0, Teach()->Value(row, 0) + 1));
-        ASSERT_EQ(Unsent().UnsentCount(), 1);
+        ASSERT_TRUE(!edit || EditCell(Teach(), 3, 0, Teach()->Value(3, 0) + 1));
+        ASSERT_EQ(Unsent().UnsentCount(), edit ? 1 : 0);
         popups.Clear();
-        Sensor().ClearRequests();
+        if (sensor.Running()) Sensor().ClearRequests();
     }
-    static QString Description(QObject* object) {
-        return QAccessible::queryAccessibleInterface(object)->text(QAccessible::Description);
-    }
-    QString CellDescription(WordTable* table, int row, int column) {
-        QAccessibleInterface* grid = QAccessible::queryAccessibleInterface(table);
-        return grid->tableInterface()->cellAt(row, column)->text(QAccessible::Description);
+    static QString Description(QAccessibleInterface* control) {
+        return control->text(QAccessible::Description);
     }
 };
 
 TEST_F(UnsentTest, ChangedValuesAreMarkedAndCounted) {
     QSignalSpy counts(&Unsent(), &UnsentWork::unsentCountChanged);
-    const int average = Controls().editAverage->value();
-    Enter(Controls().editAverage, average + 1);
+    const int averaged = Controls().editAverage->value();
+    Enter(Controls().editAverage, averaged + 1);
     Controls().ParaInVis();
     ASSERT_TRUE(EditCell(Teach(), 1, 2, Teach()->Value(1, 2) + 5));
     Click(Controls().buttonColorGroups);
@@ -48,8 +44,10 @@ TEST_F(UnsentTest, ChangedValuesAreMarkedAndCounted) {
     EXPECT_TRUE(MarkedUnsent(Controls().editAverage));
     EXPECT_TRUE(Teach()->MarkedUnsent(1, 2) && groups->MarkedUnsent(3, 0));
     EXPECT_FALSE(Teach()->MarkedUnsent(1, 1) || MarkedUnsent(Controls().editHold));
-    EXPECT_EQ(CellDescription(Teach(), 1, 2), kUnsentDescription);
-    EXPECT_TRUE(Description(Controls().editAverage).endsWith(kUnsentDescription));
+    QAccessibleInterface* average = QAccessible::queryAccessibleInterface(Controls().editAverage);
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(Teach());
+    EXPECT_EQ(Description(table->tableInterface()->cellAt(1, 2)), kUnsentDescription);
+    EXPECT_TRUE(Description(average).endsWith(kUnsentDescription));
 
     // The frame is drawn over the cell's own painting, selection included.
     const QRect cell = Teach()->visualItemRect(Teach()->item(1, 2));
@@ -57,97 +55,83 @@ TEST_F(UnsentTest, ChangedValuesAreMarkedAndCounted) {
     EXPECT_EQ(shot.pixelColor(0, cell.height() / 2), QColor(kUnsentMarkColour));
 
     Controls().ParaVis();
-    Enter(Controls().editAverage, average);
+    Enter(Controls().editAverage, averaged);
     EXPECT_EQ(Unsent().UnsentCount(), 2);
     EXPECT_FALSE(MarkedUnsent(Controls().editAverage));
-    EXPECT_FALSE(Description(Controls().editAverage).contains(kUnsentDescription));
+    EXPECT_FALSE(Description(average).contains(kUnsentDescription));
 }
 
+// Each case starts with one teach cell changed (or none) and runs one command.
 TEST_F(UnsentTest, AWholeTransferTakesTheMarksAReadAsksFirst) {
-    using Button = QPushButton* MainPanel::*;
+    InterfacePanel& ip = scope->Interface();
+    const QString path = programDir.filePath(QStringLiteral("set.dat"));
+    auto command = [&](QPushButton* memory, QPushButton* button, bool file = false) {
+        return [=, this] {
+            if (!memory->isChecked()) Click(memory);
+            if (file) popups.QueueFileSelection(path);
+            Click(button);
+        };
+    };
+    auto connectAgain = [&] {
+        Click(Main().buttonConnect);
+        Click(ip.buttonTryToConnect);
+    };
+    MainPanel& m = Main();
     struct Case {
         const char* name;
-        Button memory;
-        Button command;
+        bool edit;
+        std::function<void()> act;
         std::optional<bool> answer;  // none: no question
-        bool file;
-        int noReplyOrder;  // 0: the sensor answers
+        std::function<void()> whileAsked;
         int unsentAfter;
     };
-    const Button ram = &MainPanel::selectRAM, eeprom = &MainPanel::selectEEPROM,
-                 file = &MainPanel::selectFILE, send = &MainPanel::buttonSend,
-                 get = &MainPanel::buttonGet;
-    const QString path = programDir.filePath(QStringLiteral("set.dat"));
-    int row = 0;
-    for (const Case& c : {Case{"send to RAM", ram, send, {}, false, 0, 0},
-                          Case{"send to EEPROM", eeprom, send, {}, false, 0, 0},
-                          Case{"save to a file", file, send, {}, true, 0, 0},
-                          Case{"load a file, replacing", file, get, true, true, 0, 0},
-                          Case{"load a file, keeping", file, get, false, false, 0, 1},
-                          Case{"get, replacing", ram, get, true, false, 0, 0},
-                          Case{"get, keeping", ram, get, false, false, 0, 1},
-                          Case{"get without an answer", ram, get, true, false, 3, 1},
-                          Case{"send without an answer", ram, send, {}, false, -1, 1}}) {
+    for (const Case& c :
+         {Case{"send to RAM", true, command(m.selectRAM, m.buttonSend), {}, {}, 0},
+          Case{"send to EEPROM", true, command(m.selectEEPROM, m.buttonSend), {}, {}, 0},
+          Case{"save to a file", true, command(m.selectFILE, m.buttonSend, true), {}, {}, 0},
+          Case{"load a file", true, command(m.selectFILE, m.buttonGet, true), true, {}, 0},
+          Case{"load no file", true, command(m.selectFILE, m.buttonGet), false, {}, 1},
+          Case{"get, nothing unsent", false, command(m.selectRAM, m.buttonGet), {}, {}, 0},
+          Case{"get, replacing", true, command(m.selectRAM, m.buttonGet), true, {}, 0},
+          Case{"get, keeping", true, command(m.selectRAM, m.buttonGet), false, {}, 1},
+          Case{"get, no reply", true, command(m.selectRAM, m.buttonGet), true,
+               [&] {
+                   Sensor().AddFault({sim::FaultKind::NoReply, kOrderReadModes, 1});
+               },
+               1},
+          Case{"connect, nothing unsent", false, connectAgain, {}, {}, 0},
+          Case{"connect, replacing", true, connectAgain, true, {}, 0},
+          Case{"connect, keeping", true, connectAgain, false, {}, 1},
+          Case{"reconnected while asked", true, connectAgain, true,
+               [&] { Click(ip.buttonDiscard); }, 0},
+          // The sensor stays stopped for the last case.
+          Case{"the sensor gone while asked", true, command(m.selectRAM, m.buttonGet), true,
+               [&] { sensor.Stop(); }, 1},
+          Case{"send to no sensor", true, command(m.selectRAM, m.buttonSend), {}, {}, 1}}) {
         SCOPED_TRACE(c.name);
-        SettleThenEdit(++row);
-        const std::uint16_t edited = Teach()->Value(row, 0);
-        if (!(Main().*c.memory)->isChecked()) Click(Main().*c.memory);
+        Settle(c.edit);
+        const std::uint16_t shown = Teach()->Value(3, 0);
         if (c.answer) popups.QueueConfirm(*c.answer);
-        if (c.file) popups.QueueFileSelection(path);
-        if (c.noReplyOrder > 0) Sensor().AddFault({sim::FaultKind::NoReply, c.noReplyOrder, 1});
-        if (c.noReplyOrder < 0) scope->Link().DisconnectTCP();
-        Click(Main().*c.command);
+        popups.SetHook([&](const PopupRecord& record) {
+            if (record.kind == PopupKind::Confirm && c.whileAsked) c.whileAsked();
+        });
+        c.act();
+        popups.SetHook({});
         EXPECT_EQ(popups.Count(PopupKind::Confirm), c.answer ? 1 : 0);
         if (c.answer) {
             EXPECT_EQ(popups.Texts().value(0),
                       "1 value differs from the sensor and has not been sent.\n"
                       "Replace it with what is read?");
         }
-        EXPECT_EQ(popups.Count(PopupKind::FileSelect), c.file ? 1 : 0);
-        EXPECT_EQ(Unsent().UnsentCount(), c.unsentAfter);
-        EXPECT_EQ(Teach()->MarkedUnsent(row, 0), c.unsentAfter > 0);
-        if (c.answer == false) {
-            EXPECT_EQ(Teach()->Value(row, 0), edited);
-            EXPECT_EQ(Sensor().RequestCount(), 0u);
-        }
-    }
-}
-
-TEST_F(UnsentTest, AConnectionAsksBeforeItsReadReplacesUnsentWork) {
-    InterfacePanel& ip = scope->Interface();
-    struct Case {
-        const char* name;
-        bool edit;
-        std::optional<bool> answer;  // none: no question
-        std::function<void()> whileAsked;
-        bool read;
-        int unsentAfter;
-    };
-    for (const Case& c :
-         {Case{"nothing unsent", false, {}, {}, true, 0},
-          Case{"replacing", true, true, {}, true, 0}, Case{"keeping", true, false, {}, false, 1},
-          Case{"reconnected while asked", true, true, [&] { Click(ip.buttonDiscard); }, true, 0},
-          Case{"the sensor gone while asked", true, true, [&] { sensor.Stop(); }, false, 1}}) {
-        SCOPED_TRACE(c.name);
-        if (c.edit) SettleThenEdit(3);
-        Click(Main().buttonConnect);
-        Sensor().ClearRequests();
-        popups.Clear();
-        if (c.answer) popups.QueueConfirm(*c.answer);
-        popups.SetHook([&](const PopupRecord& record) {
-            popups.SetHook({});
-            if (record.kind == PopupKind::Confirm && c.whileAsked) c.whileAsked();
-        });
-        Click(ip.buttonTryToConnect);
-        EXPECT_EQ(popups.Count(PopupKind::Confirm), c.answer ? 1 : 0);
         EXPECT_EQ(Unsent().UnsentCount(), c.unsentAfter);
         EXPECT_EQ(Teach()->MarkedUnsent(3, 0), c.unsentAfter > 0);
-        if (sensor.Running()) {
+        if (c.answer == false) {  // kept, and only the read was skipped
+            EXPECT_EQ(Teach()->Value(3, 0), shown);
             const auto orders = SensorOrders();
-            EXPECT_EQ(orders.front(), kOrderVersion);
-            EXPECT_EQ(std::count(orders.begin(), orders.end(), kOrderReadModes), c.read ? 1 : 0);
+            EXPECT_EQ(std::count(orders.begin(), orders.end(), kOrderReadModes), 0);
+            EXPECT_EQ(m.dispStatus->text(), sim::kDefaultVersion);
         }
-        EXPECT_TRUE(Main().buttonGet->isEnabled());
+        EXPECT_TRUE(m.buttonGet->isEnabled());
     }
 }
 

@@ -64,6 +64,7 @@ TEST_F(UnsentTest, ChangedValuesAreMarkedAndCounted) {
 // Each case starts with one teach cell changed (or none) and runs one command.
 TEST_F(UnsentTest, AWholeTransferTakesTheMarksAReadAsksFirst) {
     InterfacePanel& ip = scope->Interface();
+    std::uint16_t shown = 0;
     const QString path = programDir.filePath(QStringLiteral("set.dat"));
     auto command = [&](QPushButton* memory, QPushButton* button, bool file = false) {
         return [=, this] {
@@ -75,6 +76,17 @@ TEST_F(UnsentTest, AWholeTransferTakesTheMarksAReadAsksFirst) {
     auto connectAgain = [&] {
         Click(Main().buttonConnect);
         Click(ip.buttonTryToConnect);
+    };
+    // A number typed into a cell and not yet committed when F10 asks for a read.
+    auto typedThenGet = [&] {
+        QApplication::setActiveWindow(&Main());
+        const QRect cell = Teach()->visualItemRect(Teach()->item(3, 0));
+        QTest::mouseClick(Teach()->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::keyClick(Teach(), Qt::Key_F2);
+        qobject_cast<QSpinBox*>(QApplication::focusWidget())->selectAll();
+        QTest::keyClicks(QApplication::focusWidget(), QString::number(shown + 1));
+        QTest::keyClick(Main().windowHandle(), Qt::Key_F10);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return popups.Count() > 0; }));
     };
     MainPanel& m = Main();
     struct Case {
@@ -94,6 +106,7 @@ TEST_F(UnsentTest, AWholeTransferTakesTheMarksAReadAsksFirst) {
           Case{"get, nothing unsent", false, command(m.selectRAM, m.buttonGet), {}, {}, 0},
           Case{"get, replacing", true, command(m.selectRAM, m.buttonGet), true, {}, 0},
           Case{"get, keeping", true, command(m.selectRAM, m.buttonGet), false, {}, 1},
+          Case{"get, keeping a typed number", false, typedThenGet, false, {}, 1},
           Case{"get, no reply", true, command(m.selectRAM, m.buttonGet), true,
                [&] {
                    Sensor().AddFault({sim::FaultKind::NoReply, kOrderReadModes, 1});
@@ -110,7 +123,7 @@ TEST_F(UnsentTest, AWholeTransferTakesTheMarksAReadAsksFirst) {
           Case{"send to no sensor", true, command(m.selectRAM, m.buttonSend), {}, {}, 1}}) {
         SCOPED_TRACE(c.name);
         Settle(c.edit);
-        const std::uint16_t shown = Teach()->Value(3, 0);
+        shown = Teach()->Value(3, 0);
         if (c.answer) popups.QueueConfirm(*c.answer);
         popups.SetHook([&](const PopupRecord& record) {
             if (record.kind == PopupKind::Confirm && c.whileAsked) c.whileAsked();
@@ -126,7 +139,7 @@ TEST_F(UnsentTest, AWholeTransferTakesTheMarksAReadAsksFirst) {
         EXPECT_EQ(Unsent().UnsentCount(), c.unsentAfter);
         EXPECT_EQ(Teach()->MarkedUnsent(3, 0), c.unsentAfter > 0);
         if (c.answer == false) {  // kept, and only the read was skipped
-            EXPECT_EQ(Teach()->Value(3, 0), shown);
+            EXPECT_EQ(Teach()->Value(3, 0), c.edit ? shown : shown + 1);
             const auto orders = SensorOrders();
             EXPECT_EQ(std::count(orders.begin(), orders.end(), kOrderReadModes), 0);
             EXPECT_EQ(m.dispStatus->text(), sim::kDefaultVersion);

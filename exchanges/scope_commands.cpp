@@ -67,13 +67,20 @@ void ScopeCommands::SendParaFrames() {
     if (exchange_.target == EEPROM) {
         exchange_.order = kOrderStoreEeprom;
         FillTxBuf(buffers_, kOrderStoreEeprom, 0);
-        cmd_.SendFrameOrReport();
+        if (!cmd_.SendFrameOrReport()) return;
     }
+    InStep();
 }
 
 void ScopeCommands::GetPara() {
+    flags_.poll = 0;
     StateLineModel& line = StateLine();
     const QString memory = MemoryName();
+    if (!MayReplace()) {
+        line.SetLastTransfer(
+            QStringLiteral("read from %1 skipped, unsent changes kept").arg(memory));
+        return;
+    }
     const ActivityScope activity(line, Activity::Reading, QStringLiteral("from ") + memory);
     const int failures = line.Failures();
     GetParaFrames();
@@ -82,7 +89,6 @@ void ScopeCommands::GetPara() {
 }
 
 void ScopeCommands::GetParaFrames() {
-    flags_.poll = 0;
     exchange_.comecho = 1;
     if (exchange_.target == EEPROM) {
         exchange_.order = kOrderLoadEeprom;
@@ -106,6 +112,7 @@ void ScopeCommands::GetParaFrames() {
     }
     params_ = staged;
     hooks_.showParameters();
+    InStep();
 }
 
 ScopeCommands::ParaReply ScopeCommands::Befehl3plus4(ParameterSet& into, std::uint16_t row) {
@@ -161,6 +168,14 @@ void ScopeCommands::FailureReport() {
     cmd_.FailureReport();
 }
 
+bool ScopeCommands::MayReplace() {
+    return !hooks_.mayReplaceParameters || hooks_.mayReplaceParameters();
+}
+
+void ScopeCommands::InStep() {
+    if (hooks_.parametersInStep) hooks_.parametersInStep();
+}
+
 }  // namespace tvx
 
 namespace tvx {
@@ -186,10 +201,15 @@ void ScopeCommands::SendParaToFile() {
     const QString name = QFileInfo(*path).fileName();
     StateLine().SetLastTransfer(result.ok ? QStringLiteral("saved ") + name
                                           : QStringLiteral("saving %1 failed").arg(name));
-    if (!result.ok) popups_.MessagePopup(QString::fromLatin1(kFileErrorTitle), result.message);
+    if (!result.ok) {
+        popups_.MessagePopup(QString::fromLatin1(kFileErrorTitle), result.message);
+        return;
+    }
+    InStep();
 }
 
 void ScopeCommands::ReadParaFromFile() {
+    if (!MayReplace()) return;
     const auto path = SelectParameterFile(false);
     if (!path) return;
     const ParameterFileRead read = ReadParameterFile(*path);
@@ -203,6 +223,7 @@ void ScopeCommands::ReadParaFromFile() {
     PutImageIntoPp(*read.image, buffers_);
     CopyFileParatoVars(buffers_, params_);
     hooks_.showParameters();
+    InStep();
 }
 
 }  // namespace tvx

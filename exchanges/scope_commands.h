@@ -40,6 +40,12 @@ struct ExchangePanelHooks {
     std::function<void()> getPanelValues;  // the parameter controls into the parameter set
     std::function<void()> showParameters;  // the parameter set onto the panels, mode rules applied
     std::function<void()> showLiveFrame;   // the live values onto the displays and the graph
+    // Asked before a read or a file load replaces the panels' set: false keeps them and skips
+    // the read. Unset: the read goes on.
+    std::function<bool()> mayReplaceParameters;
+    // The panels' set is now the one the sensor or the file holds: it was sent, read, saved or
+    // loaded whole.
+    std::function<void()> parametersInStep;
 };
 
 // The scope's command exchanges with the sensor.
@@ -92,6 +98,8 @@ class ScopeCommands {
     void GetParaFrames();
     // "RAM" or "EEPROM", as `target` says.
     QString MemoryName() const;
+    bool MayReplace();
+    void InStep();
 
     Com232& com_;
     LinkState& link_;

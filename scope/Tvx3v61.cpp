@@ -64,6 +64,8 @@ void Tvx3v61::LoadPanels() {
         live_->SetPanelData();
         live_->ShowGraph();
     };
+    hooks.mayReplaceParameters = [this] { return unsent_->MayReplace(); };
+    hooks.parametersInStep = [this] { unsent_->TakeBaseline(); };
     commands_ = std::make_unique<ScopeCommands>(*com_, state_.link, state_.exchange, state_.buffers,
                                                 state_.params, state_.live, state_.flags,
                                                 state_.files, popups_, std::move(hooks));
@@ -74,6 +76,7 @@ void Tvx3v61::LoadPanels() {
         std::make_unique<TeachOperations>(*panel, *controls_, *live_, *commands_, state_, popups_);
     rowColours_ =
         std::make_unique<RowColourOperations>(*panel, *srcpanel, *controls_, state_, popups_);
+    unsent_ = std::make_unique<UnsentWork>(*controls_, *grouppanel, popups_);
     teach_->rowColourFromMeasurement = [this] { return rowColours_->TakesColourFromMeasurement(); };
     meanTeach_ = std::make_unique<MeanTeachOperations>(*panel, *teachpanel, *controls_, *live_,
                                                        *commands_, state_, popups_);
@@ -127,6 +130,9 @@ void Tvx3v61::ConnectCallbacks() {
 void Tvx3v61::ShowStateOfTheLink() {
     StateLineModel& line = com_->StateLineData();
     ShowStateLine(line, *panel->stateLine);
+    connect(unsent_.get(), &UnsentWork::unsentCountChanged, &line,
+            &StateLineModel::SetUnsentChanges);
+    line.SetUnsentChanges(unsent_->UnsentCount());
     connect(&line, &StateLineModel::changed, this, [this, &line] {
         if (!live_) return;  // the panels are going
         live_->ShowStale(line.ValuesStale());
@@ -196,6 +202,7 @@ int Tvx3v61::Run() {
     if (!quitRequested_) QApplication::exec();
     com_->CloseCom();
     if (state_.link.tcpcon > 0) com_->DisconnectTCP();
+    unsent_.reset();
     recorder_.reset();
     signalGraph_.reset();
     meanTeach_.reset();

@@ -15,6 +15,7 @@
 #include "gui/row_colour_panel.h"
 #include "gui/signal_graph_panel.h"
 #include "gui/teach_operations.h"
+#include "gui/unsent_work.h"
 #include "interface_panel.h"
 #include "panel.h"
 #include "popups.h"
@@ -57,6 +58,9 @@ class Tvx3v61 : public QObject {
     ParameterControls& Controls() { return *controls_; }
     LiveDisplay& Live() { return *live_; }
     TeachOperations& Teach() { return *teach_; }
+    // The values on the panels that differ from the sensor's; unsentCountChanged tells their
+    // number.
+    UnsentWork& Unsent() { return *unsent_; }
     Com232& Link() { return *com_; }
     ConnectionProcedure& Connection() { return *connection_; }
     // True once the main panel was closed.
@@ -106,6 +110,7 @@ class Tvx3v61 : public QObject {
     std::unique_ptr<MeanTeachOperations> meanTeach_;
     std::unique_ptr<SignalGraphOperations> signalGraph_;
     std::unique_ptr<RecorderOperations> recorder_;
+    std::unique_ptr<UnsentWork> unsent_;
 
     std::unique_ptr<Com232> com_;
     std::unique_ptr<ScopeCommands> commands_;

@@ -274,7 +274,12 @@ void ParameterControls::AddDimmedCommand(QWidget* control) {
 }
 
 void ParameterControls::GetPanelValues() {
-    ParameterSet& p = state_.params;
+    state_.params = PanelValues();
+}
+
+// The spare words have no control; they keep what was read or loaded last.
+ParameterSet ParameterControls::PanelValues() const {
+    ParameterSet p = state_.params;
     p.power = static_cast<std::uint16_t>(slidePower->value());
     p.pmode = RingValue(editPmode);
     p.average = NumericValue(editAverage);
@@ -295,6 +300,7 @@ void ParameterControls::GetPanelValues() {
         for (int c = 0; c < kTeachColumns; ++c)
             p.ctt[row][static_cast<std::size_t>(c)] = gridTeach->Value(r, c);
     }
+    return p;
 }
 
 void ParameterControls::SetPanelValues() {

@@ -104,6 +104,8 @@ class ParameterControls : public QObject {
     // dynwinhi, colorgroup, then per row the group cell and the five teach cells.
     void GetPanelValues();
     void SetPanelValues();
+    // The parameter set the controls show, as GetPanelValues would read it.
+    ParameterSet PanelValues() const;
     // Applies every rule of a parameter read (kModeRulesOfARead) to the values now on the
     // panels: the five mode rules, the group rule, the MAXCOL-No. check with the row-label
     // colours, then the added steps.

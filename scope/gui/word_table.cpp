@@ -1,18 +1,21 @@
 #include "word_table.h"
 
 #include <QHeaderView>
+#include <QPainter>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStyledItemDelegate>
 #include <limits>
 
 #include "mode_rules.h"
+#include "unsent_mark.h"
 
 namespace tvx {
 
 namespace {
 
 constexpr int kWordMax = std::numeric_limits<std::uint16_t>::max();
+constexpr int kUnsentRole = Qt::UserRole + 1;
 
 // Cell editor limited to what a cell can hold, so a typed value is never cut to 16 bits.
 class WordDelegate : public QStyledItemDelegate {
@@ -37,6 +40,12 @@ class WordDelegate : public QStyledItemDelegate {
         auto* spin = static_cast<QSpinBox*>(editor);
         spin->interpretText();
         model->setData(index, spin->value(), Qt::EditRole);
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (index.data(kUnsentRole).toBool()) DrawUnsentFrame(*painter, option.rect);
     }
 };
 
@@ -87,6 +96,24 @@ void WordTable::MarkActiveRows(std::uint32_t activeRows) {
 QColor WordTable::RowLabelColour(int row) const {
     const QTableWidgetItem* label = verticalHeaderItem(row);
     return label ? label->foreground().color() : QColor();
+}
+
+void WordTable::MarkUnsent(int row, int column, bool unsent) {
+    QTableWidgetItem* cell = item(row, column);
+    if (!cell || column >= valueColumns_ || MarkedUnsent(row, column) == unsent) return;
+    const QSignalBlocker blocker(this);
+    cell->setData(kUnsentRole, unsent);
+    QFont font = cell->font();
+    font.setBold(unsent);
+    cell->setFont(font);
+    cell->setData(
+        Qt::AccessibleDescriptionRole,
+        DescriptionWithUnsent(cell->data(Qt::AccessibleDescriptionRole).toString(), unsent));
+}
+
+bool WordTable::MarkedUnsent(int row, int column) const {
+    const QTableWidgetItem* cell = item(row, column);
+    return cell && cell->data(kUnsentRole).toBool();
 }
 
 void WordTable::SetColumnEditable(int column, bool editable) {

@@ -36,6 +36,11 @@ class WordTable : public QTableWidget {
     void SetRowColour(int row, const QColor& colour);
     QColor RowColour(int row) const;
 
+    // Marks a value cell whose value differs from what the sensor holds (see unsent_mark.h), or
+    // takes the mark away.
+    void MarkUnsent(int row, int column, bool unsent);
+    bool MarkedUnsent(int row, int column) const;
+
     // Lets the user edit the cells of a value column, or makes them read-only.
     void SetColumnEditable(int column, bool editable);
     bool ColumnEditable(int column) const;

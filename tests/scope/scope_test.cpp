@@ -157,6 +157,7 @@ TEST_F(ScopeTest, ParametersTravelBetweenPanelsSensorAndFile) {
     EXPECT_EQ(Sensor().State().eeprom[0], 999);
     Controls().slidePower->setValue(5);
     Sensor().ClearRequests();
+    popups.QueueConfirm(true);
     Click(Main().buttonGet);
     EXPECT_EQ(SensorOrders(), ReadOrders(true));
     EXPECT_EQ(Controls().slidePower->value(), 999);
@@ -167,6 +168,7 @@ TEST_F(ScopeTest, ParametersTravelBetweenPanelsSensorAndFile) {
     popups.QueueFileSelection(path);
     Click(Main().buttonSend);
     Controls().slidePower->setValue(2);
+    popups.QueueConfirm(true);
     popups.QueueFileSelection(path);
     Click(Main().buttonGet);
     EXPECT_EQ(Controls().slidePower->value(), 999);

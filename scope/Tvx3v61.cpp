@@ -130,12 +130,14 @@ void Tvx3v61::ConnectCallbacks() {
 void Tvx3v61::ShowStateOfTheLink() {
     StateLineModel& line = com_->StateLineData();
     ShowStateLine(line, *panel->stateLine);
+    ShowStateLine(line, *recpanel->stateLine);
     connect(unsent_.get(), &UnsentWork::unsentCountChanged, &line,
             &StateLineModel::SetUnsentChanges);
     line.SetUnsentChanges(unsent_->UnsentCount());
     connect(&line, &StateLineModel::changed, this, [this, &line] {
-        if (!live_) return;  // the panels are going
+        if (!live_ || !recorder_) return;  // the panels are going
         live_->ShowStale(line.ValuesStale());
+        recorder_->ShowStale(line.ValuesStale());
         // A cursor is live only while its loop moves it frame by frame.
         if (!line.Running(Activity::Live) || line.ValuesStale())
             panel->graphData1->SetCursorLive(false);

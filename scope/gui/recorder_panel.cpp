@@ -186,6 +186,8 @@ RecorderPanel::RecorderPanel(QWidget* parent)
     layout->addLayout(body, 1);
     layout->addLayout(fileRow);
     layout->addLayout(commands);
+    stateLine = new StateLine(this);
+    layout->addWidget(stateLine);
     resize(760, 460);
 }
 
@@ -443,6 +445,14 @@ void RecorderOperations::RecordManually() {
     graph_.SetPanelGraphData();
     RecordLine();
     ShowCounters(false);
+}
+
+void RecorderOperations::ShowStale(bool stale) {
+    RecorderPanel& rp = recpanel_;
+    for (QWidget* display : std::initializer_list<QWidget*>{
+             rp.barRed, rp.barGreen, rp.barBlue, rp.dispRed, rp.dispGreen, rp.dispBlue, rp.dispX,
+             rp.dispY, rp.dispINT, rp.dispTemp})
+        tvx::ShowStale(display, stale);
 }
 
 void RecorderOperations::SetRecordData() {

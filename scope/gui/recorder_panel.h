@@ -16,6 +16,7 @@
 #include "scope_commands.h"
 #include "scope_state.h"
 #include "signal_graph_panel.h"
+#include "state_line.h"
 
 namespace tvx {
 
@@ -67,6 +68,9 @@ class RecorderPanel : public Panel {
     QLabel* labelX;
     QLabel* labelY;
     QLabel* labelINT;
+
+    // The main panel's state line, here too: the recorder takes the main panel's place.
+    StateLine* stateLine;
 };
 
 // What the recorder does: timed recordings and polling against the sensor (order 19), record
@@ -93,6 +97,8 @@ class RecorderOperations : public QObject {
     void RecordManually();
     // Any running recorder loop ends at its next pass, and an interval wait at once.
     void StopRecord();
+    // Greys out the live values (older than the last failure of the link) or shows them live.
+    void ShowStale(bool stale);
 
   signals:
     void recordStopped();

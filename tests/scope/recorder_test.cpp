@@ -142,7 +142,8 @@ TEST_F(RecorderTest, TimedRecordingWritesOneLinePerFrameUntilTheCount) {
     bool locked = false;
     StartRecord([&] {
         locked = Rp().editInterval->isReadOnly() && !Rp().buttonStartRecord->isEnabled() &&
-                 !Rp().editSelectDataRec->isEnabled();
+                 !Rp().editSelectDataRec->isEnabled() &&
+                 Rp().stateLine->activity->text().startsWith("RECORDING");
         return true;
     });
     EXPECT_TRUE(locked);
@@ -181,6 +182,7 @@ TEST_F(RecorderTest, ARecordingEndedEarlyWritesTheFramesThatCame) {
         });
         EXPECT_EQ(popups.Count(), c.endedBy ? 3 : 4);
         EXPECT_EQ(FailureReports(popups), c.endedBy ? 0 : 1);
+        EXPECT_EQ(ShownStale(Rp().dispTemp), !c.endedBy);
         EXPECT_EQ(SensorOrders().size(), c.endedBy ? c.after : 2u);
         const QList<QByteArray> lines = Lines();
         ASSERT_EQ(lines.size(), c.lines);

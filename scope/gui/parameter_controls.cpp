@@ -8,6 +8,7 @@
 
 #include "help.h"
 #include "info_texts.h"
+#include "window_placement.h"
 
 namespace tvx {
 
@@ -543,7 +544,7 @@ void ParameterControls::CBF_EditOutmode() {
 }
 
 void ParameterControls::CBF_ButtonColorGroups() {
-    grouppanel_.show();
+    ShowPanel(grouppanel_, &panel_);
     grouppanel_.raise();
 }
 

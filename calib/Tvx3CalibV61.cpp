@@ -226,7 +226,7 @@ void Tvx3CalibV61::CBF_ButtonFinishCalib() {
 
 void Tvx3CalibV61::CBF_ButtonConnect() {
     state_.flags.poll = 0;
-    connection_->OpenInterfacePanel();
+    connection_->OpenInterfacePanel(*panel);
 }
 
 }  // namespace tvx::calib

@@ -4,6 +4,7 @@
 
 #include "address_history.h"
 #include "serial_port_names.h"
+#include "window_placement.h"
 
 namespace tvx {
 
@@ -172,13 +173,13 @@ void ConnectionProcedure::CBF_ButtonAccept() {
     panel_.hide();
 }
 
-void ConnectionProcedure::OpenInterfacePanel() {
+void ConnectionProcedure::OpenInterfacePanel(const QWidget& over) {
     comprotocolold = panel_.editCommunicationProtocol->currentIndex();
     comportold = panel_.editSelectComPort->currentText();
     ipBufOld = panel_.stringIpAdress->currentText();
     portNumStrOld = panel_.stringPortNumber->text();
     panel_.buttonAccept->setEnabled(false);
-    panel_.show();
+    ShowPanel(panel_, &over);
     panel_.raise();
 }
 

@@ -43,8 +43,8 @@ class ConnectionProcedure : public QObject {
     // the handshake, whatever the opening gave.
     void TryToConnect();
     // The connect button's part: saves the panel's values for Discard, dims Accept and shows the
-    // panel (not modal).
-    void OpenInterfacePanel();
+    // panel over `over` (not modal).
+    void OpenInterfacePanel(const QWidget& over);
     // The handshake succeeded: the settings may be kept.
     void EnableAccept() { panel_.buttonAccept->setEnabled(true); }
 

@@ -12,6 +12,7 @@
 #include "connection_procedure.h"
 #include "interface_panel.h"
 #include "serial_port_names.h"
+#include "window_placement.h"
 
 namespace tvx {
 
@@ -47,22 +48,6 @@ bool SerialChoiceAvailable(const QString& text) {
 }
 
 }  // namespace
-
-Placement PlacementOnScreens(const QRect& saved, const std::vector<QRect>& screens) {
-    Placement placement;
-    if (saved.width() <= 0 || saved.height() <= 0) return placement;
-    placement.rect = saved;
-    for (const QRect& screen : screens) {
-        if (screen.contains(saved)) {
-            placement.move = placement.resize = true;
-            return placement;
-        }
-    }
-    for (const QRect& screen : screens)
-        if (saved.width() <= screen.width() && saved.height() <= screen.height())
-            placement.resize = true;
-    return placement;
-}
 
 QString SettingsFilePath(const QString& programName) {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
@@ -115,13 +100,15 @@ void RememberedSettings::SaveInterface(const InterfacePanel& panel) {
 
 void RememberedSettings::KeepPlacement(QWidget& panel, const QString& name) {
     const QVariant value = settings_->value(PanelKey(name));
-    if (value.typeId() == QMetaType::QRect) {
-        std::vector<QRect> screens;
-        for (const QScreen* screen : QGuiApplication::screens())
-            screens.push_back(screen->availableGeometry());
-        const Placement placement = PlacementOnScreens(value.toRect(), screens);
-        if (placement.resize) panel.resize(placement.rect.size());
-        if (placement.move) panel.move(placement.rect.topLeft());
+    const QRect saved = value.toRect();
+    if (value.typeId() == QMetaType::QRect && !saved.isEmpty()) {
+        const QScreen* screen = QGuiApplication::screenAt(saved.center());
+        if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+        if (screen != nullptr) {
+            const QRect placed = PlaceWindow(screen->availableGeometry(), saved, QRect());
+            panel.resize(placed.size());
+            panel.move(placed.topLeft());
+        }
     }
     panelNames_.insert(&panel, name);
     panel.installEventFilter(this);

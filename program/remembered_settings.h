@@ -2,11 +2,9 @@
 
 #include <QHash>
 #include <QObject>
-#include <QRect>
 #include <QSettings>
 #include <QString>
 #include <memory>
-#include <vector>
 
 namespace tvx {
 
@@ -15,17 +13,6 @@ class InterfacePanel;
 
 // The per-user folders of a program are <organisation>/<program>.
 inline constexpr const char* kSettingsOrganization = "trivex";
-
-// Where a remembered panel goes on the screens present now.
-struct Placement {
-    bool move = false;    // put it at rect's top left
-    bool resize = false;  // give it rect's size
-    QRect rect;
-};
-
-// The whole rectangle when it lies on one of the screens; its size alone when that fits on a
-// screen but the place is gone (a screen unplugged); nothing otherwise.
-Placement PlacementOnScreens(const QRect& saved, const std::vector<QRect>& screens);
 
 // The program's settings file: <per-user configuration folder>/trivex/<program>.conf.
 QString SettingsFilePath(const QString& programName);
@@ -44,7 +31,8 @@ class RememberedSettings : public QObject {
     // cannot be used now, such as a serial device that is gone, leave the panel's own), then
     // remembers the panel's values at every connection attempt.
     void KeepInterface(InterfacePanel& panel, ConnectionProcedure& connection);
-    // Puts the panel where it was, if that fits the screens, and remembers where it goes.
+    // Puts the panel where it was, brought wholly onto a screen present now (the screen it was on,
+    // else the primary one), and remembers where it goes.
     void KeepPlacement(QWidget& panel, const QString& name);
 
   protected:

@@ -62,6 +62,10 @@ CircleBounds CircleOfRow(const TeachTable& table, int row) {
             static_cast<double>(y + r)};
 }
 
+bool RowInOriginCorner(const TeachTable& table, int row) {
+    return Value(table, row, kColumnX) <= 10 && Value(table, row, kColumnY) <= 10;
+}
+
 std::array<CircleBounds, 3> CircleOutlines(const CircleBounds& c) {
     return {c, CircleBounds{c.x1 + 0.025, c.y1 + 0.025, c.x2 + 0.025, c.y2 + 0.025},
             CircleBounds{c.x1 + 0.05, c.y1 + 0.05, c.x2 + 0.005, c.y2 + 0.005}};
@@ -72,7 +76,7 @@ ZoomBox ZoomBoxOfTable(const TeachTable& table) {
     for (int row = 0; row < kTeachRows; ++row) {
         const int x = Value(table, row, kColumnX);
         const int y = Value(table, row, kColumnY);
-        if (x <= 10 && y <= 10) continue;  // reset rows and the origin corner
+        if (RowInOriginCorner(table, row)) continue;  // reset rows
         const int r = Value(table, row, kColumnCto);
         box.minX = std::min(box.minX, x - r);
         box.maxX = std::max(box.maxX, x + r);

@@ -44,6 +44,8 @@ struct CircleBounds {
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
 CircleBounds CircleOfRow(const TeachTable& table, int row);
+// Whether a row lies in the origin corner (X <= 10 and Y <= 10), as reset rows do.
+bool RowInOriginCorner(const TeachTable& table, int row);
 // The three outlines drawn for one circle, the second and third shifted a little so that together
 // they thicken the line.
 std::array<CircleBounds, 3> CircleOutlines(const CircleBounds& circle);

@@ -8,6 +8,7 @@
 #include "info_texts.h"
 #include "serial_port_names.h"
 #include "wait.h"
+#include "window_placement.h"
 
 namespace tvx {
 
@@ -219,7 +220,7 @@ int Tvx3v61::Run() {
 void Tvx3v61::ChangePanel() {
     recorder_->StopRecord();
     recpanel->hide();
-    panel->show();
+    ShowPanel(*panel, recpanel.get());
 }
 
 void Tvx3v61::CBF_P() {
@@ -281,7 +282,7 @@ void Tvx3v61::CBF_ButtonStop() {
 
 void Tvx3v61::CBF_ButtonConnect() {
     state_.flags.poll = 0;
-    connection_->OpenInterfacePanel();
+    connection_->OpenInterfacePanel(*panel);
 }
 
 void Tvx3v61::CBF_ParaVisible() {

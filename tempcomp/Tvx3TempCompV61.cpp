@@ -236,7 +236,7 @@ void Tvx3TempCompV61::CBF_EditTemp() {
 }
 
 void Tvx3TempCompV61::CBF_ButtonConnect() {
-    connection_->OpenInterfacePanel();
+    connection_->OpenInterfacePanel(*panel);
 }
 
 }  // namespace tvx::tempcomp

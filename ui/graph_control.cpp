@@ -87,6 +87,19 @@ OutlinedEllipse* GraphControl::PlotEllipse(double x1, double y1, double x2, doub
     return ellipse;
 }
 
+QCPItemText* GraphControl::PlotLabel(double x, double y, const QString& text,
+                                     const QColor& colour) {
+    auto* label = new QCPItemText(this);
+    label->position->setCoords(x, y);
+    label->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    label->setText(text);
+    label->setColor(colour);
+    label->setBrush(QBrush(QColor(ReadableTextColour(colour.rgb() & 0xFFFFFFu))));
+    label->setPadding(QMargins(2, 0, 2, 0));
+    replot(rpQueuedReplot);
+    return label;
+}
+
 int GraphControl::PlotCount() const {
     return graphCount() + itemCount() - 1;
 }

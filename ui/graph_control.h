@@ -54,6 +54,9 @@ class GraphControl : public QCustomPlot {
     // The outline of the ellipse inside the rectangle (x1, y1) ... (x2, y2), in `colour`, not
     // filled.
     OutlinedEllipse* PlotEllipse(double x1, double y1, double x2, double y2, const QColor& colour);
+    // A short text whose bottom left corner is at (x, y), in `colour` on a black or white ground
+    // (whichever contrasts more), so that it reads on the dark plot and over other lines.
+    QCPItemText* PlotLabel(double x, double y, const QString& text, const QColor& colour);
     // Lines and items now plotted, the cursor not counted.
     int PlotCount() const;
 

@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include "window_placement.h"
+
 namespace tvx {
 
 namespace {
@@ -32,7 +34,7 @@ class ExposeWatch : public QObject {
 }  // namespace
 
 bool ShowExposed(QWidget& window, double limitSeconds) {
-    window.show();
+    ShowPanel(window, nullptr);
     QWindow* handle = window.windowHandle();
     if (handle == nullptr) return false;
     ExposeWatch watch(handle);

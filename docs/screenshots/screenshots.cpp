@@ -122,6 +122,32 @@ void ScopeShots(sim::SimServer& sensor, quint16 port, const QString& dir) {
     // APPLY FROM ALL draws every row's circle on the colour plane.
     scope.Teach().buttonApplyFromAll->click();
     Save(main, "scope-teach");
+    // The pieces the guide's concepts explain, each on its own.
+    Save(*main.graphData1, "concept-colour-plane");
+    Save(*main.teachPage, "concept-teach-page");
+
+    // Colour groups: the first two colours form group 0, the third group 1.
+    Step("colour groups");
+    ParameterControls& controls = scope.Controls();
+    controls.buttonColorGroups->click();
+    GroupPanel& groups = scope.ColourGroups();
+    for (int row = 0; row < 3; ++row) groups.SetGroup(row, row < 2 ? 0 : 1);
+    groups.switchColorGroups->setChecked(true);
+    controls.CBF_EditColorGroups();
+    Save(groups, "concept-colour-groups");
+    groups.hide();
+
+    // The parameter page, then evaluation mode 3 with what it changes on the main panel.
+    Step("evaluation modes");
+    main.switchPara->click();
+    Save(*main.parameterPage, "concept-parameters");
+    const auto evaluationMode = [&](int mode) {
+        controls.editEvalmode->setCurrentIndex(controls.editEvalmode->findData(mode));
+        controls.CBF_Evalmode();
+    };
+    evaluationMode(3);
+    Save(main, "concept-evalmode-3");
+    evaluationMode(0);
 
     Step("mean-value teach");
     MeanTeachPanel& teach = scope.MeanValueTeach();

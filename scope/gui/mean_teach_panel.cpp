@@ -8,6 +8,7 @@
 #include "help.h"
 #include "info_texts.h"
 #include "teach_table.h"
+#include "window_placement.h"
 
 namespace tvx {
 
@@ -333,7 +334,7 @@ void MeanTeachOperations::TeachToTable() {
 }
 
 void MeanTeachOperations::CBF_ButtonTeachMeanVal() {
-    teachpanel_.show();
+    ShowPanel(teachpanel_, &panel_);
     teachpanel_.raise();
     InitTeachPanel();
     if (state_.flags.poll == 1) return;

@@ -8,6 +8,7 @@
 
 #include "help.h"
 #include "info_texts.h"
+#include "window_placement.h"
 
 namespace tvx {
 
@@ -226,6 +227,10 @@ void ParameterControls::AttachHelpTexts() {
     AttachHelp(editPmode, popups_, Text(InfoEditPmod));
     AttachHelp(editAverage, popups_, Text(InfoEditAverage));
     AttachHelp(editEvalmode, popups_, Text(InfoEditEvalmode));
+    // The manual that the help text names is the user guide; the hover text says where.
+    editEvalmode->setToolTip(Text(InfoEditEvalmode) +
+                             QStringLiteral("\nThe manual: the user guide (guide.md, installed in "
+                                            "/usr/share/doc/trivex-pc), \"Evaluation modes\"."));
     AttachHelp(editHold, popups_, Text(InfoEditHold));
     AttachHelp(editIntlim, popups_, Text(InfoEditIntlim));
     AttachHelp(editMaxcolNo, popups_, Text(InfoEditMaxcolNo));
@@ -549,7 +554,7 @@ void ParameterControls::CBF_EditOutmode() {
 }
 
 void ParameterControls::CBF_ButtonColorGroups() {
-    grouppanel_.show();
+    ShowPanel(grouppanel_, &panel_);
     grouppanel_.raise();
 }
 

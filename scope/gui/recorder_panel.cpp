@@ -13,6 +13,7 @@
 #include "panel_parts.h"
 #include "record_file.h"
 #include "wait.h"
+#include "window_placement.h"
 
 namespace tvx {
 
@@ -478,7 +479,7 @@ void RecorderOperations::StopRecord() {
 void RecorderOperations::CBF_ButtonOpenRecorder() {
     state_.flags.poll = 0;
     panel_.hide();
-    recpanel_.show();
+    ShowPanel(recpanel_, &panel_);
     recpanel_.raise();
     InitRecordPanel();
     if (Mode() == kRecordTimed) CalcRecTime();

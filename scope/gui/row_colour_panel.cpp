@@ -10,6 +10,7 @@
 #include "colour_array_file.h"
 #include "help.h"
 #include "info_texts.h"
+#include "window_placement.h"
 
 namespace tvx {
 
@@ -164,7 +165,7 @@ void RowColourOperations::PaintColourCells() {
 }
 
 void RowColourOperations::CBF_ButtonColor() {
-    srcpanel_.show();
+    ShowPanel(srcpanel_, &panel_);
     srcpanel_.raise();
 }
 

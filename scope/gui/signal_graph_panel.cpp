@@ -7,6 +7,7 @@
 #include "help.h"
 #include "info_texts.h"
 #include "panel_parts.h"
+#include "window_placement.h"
 
 namespace tvx {
 
@@ -155,7 +156,7 @@ void SignalGraphOperations::SetGraphVisible() {
 
 void SignalGraphOperations::CBF_ButtonShowGraph() {
     state_.flags.poll = 0;
-    graphpanel_.show();
+    ShowPanel(graphpanel_, &panel_);
     graphpanel_.raise();
 }
 

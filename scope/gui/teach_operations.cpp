@@ -1,6 +1,7 @@
 #include "teach_operations.h"
 
 #include <QBrush>
+#include <numbers>
 
 #include "help.h"
 #include "info_texts.h"
@@ -108,10 +109,21 @@ void TeachOperations::ResetTable() {
 }
 
 void TeachOperations::DrawCircles(GraphControl* graph) {
-    for (int row = 0; row < kTeachRows; ++row) {
-        const QColor colour(static_cast<QRgb>(state_.rowcolors[static_cast<std::size_t>(row)]));
+    const auto colourOfRow = [this](int row) {
+        return QColor(static_cast<QRgb>(state_.rowcolors[static_cast<std::size_t>(row)]));
+    };
+    for (int row = 0; row < kTeachRows; ++row)
         for (const CircleBounds& c : CircleOutlines(CircleOfRow(Table(), row)))
-            graph->PlotEllipse(c.x1, c.y1, c.x2, c.y2, colour);
+            graph->PlotEllipse(c.x1, c.y1, c.x2, c.y2, colourOfRow(row));
+    // Each circle carries its row number on its upper right, where the line leaves it at 45
+    // degrees. Reset rows are dots in the origin corner: their numbers would only pile up there.
+    for (int row = 0; row < kTeachRows; ++row) {
+        if (RowInOriginCorner(Table(), row)) continue;
+        const CircleBounds c = CircleOfRow(Table(), row);
+        const double radius = (c.x2 - c.x1) / 2;
+        const double onCircle = radius * std::numbers::sqrt2 / 2;
+        graph->PlotLabel(c.x1 + radius + onCircle, c.y1 + radius + onCircle, QString::number(row),
+                         colourOfRow(row));
     }
 }
 

@@ -5,10 +5,12 @@
 #include <QCoreApplication>
 #include <QWidget>
 #include <cmath>
+#include <map>
 #include <string>
 
 #include "graph_control.h"
 #include "readable_colour.h"
+#include "teach_table.h"
 
 namespace tvx {
 
@@ -39,6 +41,30 @@ inline void ExpectRoundCircles(GraphControl* graph, const std::string& state) {
     EXPECT_GE(graph->xAxis->range().upper, graph->RequestedXRange().upper) << state;
     EXPECT_LE(graph->yAxis->range().lower, graph->RequestedYRange().lower) << state;
     EXPECT_GE(graph->yAxis->range().upper, graph->RequestedYRange().upper) << state;
+}
+
+// Each circle the graph shows away from the origin corner carries its row number, on its line.
+// Returns the number of labels.
+inline int ExpectNumberedCircles(GraphControl* graph, const TeachTable& table,
+                                 const std::string& state) {
+    std::map<QString, QPointF> labels;
+    for (int i = 0; i < graph->itemCount(); ++i)
+        if (const auto* label = qobject_cast<QCPItemText*>(graph->item(i)))
+            labels[label->text()] = label->position->coords();
+    int numbered = 0;
+    for (int row = 0; row < kTeachRows; ++row) {
+        if (RowInOriginCorner(table, row)) continue;
+        ++numbered;
+        const auto label = labels.find(QString::number(row));
+        EXPECT_NE(label, labels.end()) << "row " << row << " " << state;
+        if (label == labels.end()) continue;
+        const CircleBounds c = CircleOfRow(table, row);
+        const QPointF fromCentre = label->second - QPointF(c.x1 + c.x2, c.y1 + c.y2) / 2;
+        EXPECT_NEAR(std::hypot(fromCentre.x(), fromCentre.y()), (c.x2 - c.x1) / 2, 1e-6)
+            << "row " << row << " " << state;
+    }
+    EXPECT_EQ(labels.size(), static_cast<std::size_t>(numbered)) << state;
+    return static_cast<int>(labels.size());
 }
 
 // A main window's frame keeps its size from the watch's start through each state, within 1366 x

@@ -146,25 +146,7 @@ TEST_F(RememberedSettingsTest, WhatAStartTakesFromTheFile) {
     }
 }
 
-TEST(RememberedPlaces, PanelsOnlyWhereTheyFitTheScreensAndFilesInTheProgramsOwnFolder) {
-    const std::vector<QRect> screens = {QRect(0, 0, 1366, 768), QRect(1366, 0, 1920, 1080)};
-    const struct {
-        QRect saved;
-        bool move, resize;
-    } cases[] = {
-        {QRect(100, 50, 800, 600), true, true},     // first screen
-        {QRect(1500, 100, 1600, 900), true, true},  // second screen, larger than the first
-        {QRect(1300, 50, 200, 100), false, true},   // across both: the size alone
-        {QRect(4000, 50, 800, 600), false, true},   // a screen that is gone
-        {QRect(0, 0, 2500, 1200), false, false},    // larger than any screen
-        {QRect(10, 10, 0, 300), false, false},      // no size
-    };
-    for (const auto& c : cases) {
-        const Placement p = PlacementOnScreens(c.saved, screens);
-        EXPECT_EQ(std::pair(p.move, p.resize), std::pair(c.move, c.resize)) << c.saved.x();
-    }
-    EXPECT_FALSE(PlacementOnScreens(QRect(0, 0, 10, 10), {}).resize);
-
+TEST(ProgramFolder, FilesInTheProgramsOwnFolderWhereItMayWrite) {
     // The per-user folder exactly when the program's own cannot be used.
     QTemporaryDir root;
     const QDir base(root.path());

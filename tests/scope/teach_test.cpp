@@ -106,7 +106,8 @@ TEST_F(TeachTest, ApplyFromAllDrawsEveryRowsCircleInItsColour) {
     EXPECT_EQ(scope->State().flags.poll, 0);
     EXPECT_EQ(scope->State().params.ctt[1][2], 120) << "the table was read";
     GraphControl* plane = Main().graphData1;
-    ASSERT_EQ(plane->PlotCount(), 1 + 3 * kTeachRows) << "the circles and the X/Y border";
+    const int numbers = ExpectNumberedCircles(plane, scope->State().params.ctt, "colour plane");
+    ASSERT_EQ(plane->PlotCount(), 1 + 3 * kTeachRows + numbers) << "circles, numbers, X/Y border";
     for (int n = 0; n < 3 * kTeachRows; ++n) {
         auto* circle = dynamic_cast<OutlinedEllipse*>(plane->item(n + 1));  // the cursor first
         ASSERT_NE(circle, nullptr);
@@ -126,7 +127,7 @@ TEST_F(TeachTest, ApplyFromAllDrawsEveryRowsCircleInItsColour) {
     Choose(Controls().editCalcmode, 1);
     Controls().ParaInVis();
     Click(Teach().buttonApplyFromAll);
-    EXPECT_EQ(plane->PlotCount(), 3 * kTeachRows) << "no border in s/i";
+    EXPECT_EQ(plane->PlotCount(), 3 * kTeachRows + numbers) << "no border in s/i";
 }
 
 TEST_F(TeachTest, AutoAdjustGrowsTheActiveCirclesThenZoomsUntilALeftClick) {
@@ -145,6 +146,7 @@ TEST_F(TeachTest, AutoAdjustGrowsTheActiveCirclesThenZoomsUntilALeftClick) {
         EXPECT_EQ(zoom->RequestedXRange(), QCPRange(w.xMin, w.xMax));
         EXPECT_EQ(zoom->RequestedYRange(), QCPRange(w.yMin, w.yMax));
         ExpectRoundCircles(zoom, "zooming");
+        ExpectNumberedCircles(zoom, scope->State().params.ctt, "zooming");
         const QPointF centre = zoom->axisRect()->rect().center();
         Mouse(QEvent::MouseButtonPress, centre, Qt::LeftButton, Qt::LeftButton);
         Mouse(QEvent::MouseButtonRelease, centre, Qt::LeftButton, Qt::NoButton);

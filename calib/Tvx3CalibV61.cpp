@@ -5,6 +5,7 @@
 #include "address_history.h"
 #include "calib_texts.h"
 #include "help.h"
+#include "shown_values.h"
 #include "wait.h"
 
 namespace tvx::calib {
@@ -153,12 +154,17 @@ void Tvx3CalibV61::CheckComLine() {
     commands_->CheckComLine();
 }
 
+QList<QWidget*> Tvx3CalibV61::FactorBoxes() const {
+    return {panel->editCFR, panel->editCFG, panel->editCFB};
+}
+
 void Tvx3CalibV61::CBF_P() {
     state_.flags.poll = 0;
     RequestQuit(*panel);
 }
 
 void Tvx3CalibV61::CBF_ButtonSendPower() {
+    if (!TakeShownValues({panel->editPower}, popups_)) return;
     Sequence sequence(*this);
     if (popups_.ConfirmPopup(Text(info::calib::kSendPowerTitle),
                              Text(info::calib::InfoWhiteTarget)))
@@ -170,6 +176,7 @@ void Tvx3CalibV61::CBF_ButtonSendPower() {
 }
 
 void Tvx3CalibV61::CBF_ButtonSendCF() {
+    if (!TakeShownValues(FactorBoxes(), popups_)) return;
     Sequence sequence(*this);
     commands_->SendCF();
 }
@@ -190,6 +197,9 @@ void Tvx3CalibV61::CBF_ButtonStop() {
 }
 
 void Tvx3CalibV61::CBF_ButtonCalcCF() {
+    if (!TakeShownValues(QList<QWidget*>{panel->editSetValue, panel->editMaxDelta} + FactorBoxes(),
+                         popups_))
+        return;
     Sequence sequence(*this);
     commands_->CalcCF();
     if (quitRequested_) return;
@@ -200,6 +210,7 @@ void Tvx3CalibV61::CBF_ButtonCalcCF() {
 }
 
 void Tvx3CalibV61::CBF_ButtonFinishCalib() {
+    if (!TakeShownValues(FactorBoxes(), popups_)) return;
     Sequence sequence(*this);
     CalibPanel::SetButtonColour(panel->buttonFinishCalib, kColourRed);
     state_.exchange.comecho = 1;

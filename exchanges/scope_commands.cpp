@@ -35,7 +35,7 @@ void ScopeCommands::CheckComLine() {
 }
 
 void ScopeCommands::SendPara() {
-    hooks_.getPanelValues();
+    if (!hooks_.getPanelValues()) return;
     CopyVarsToPP(params_, buffers_);
     cmd_.FlushSerialQueues();
     exchange_.order = kOrderWriteModes;
@@ -149,7 +149,7 @@ std::optional<QString> ScopeCommands::SelectParameterFile(bool forSaving) {
 void ScopeCommands::SendParaToFile() {
     const auto path = SelectParameterFile(true);
     if (!path) return;
-    hooks_.getPanelValues();
+    if (!hooks_.getPanelValues()) return;
     CopyVarsToPP(params_, buffers_);
     const ParameterFileResult result = WriteParameterFile(*path, TakeImageFromPp(buffers_));
     if (!result.ok) popups_.MessagePopup(QString::fromLatin1(kFileErrorTitle), result.message);

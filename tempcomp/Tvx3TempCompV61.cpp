@@ -4,6 +4,7 @@
 
 #include "address_history.h"
 #include "equation_file.h"
+#include "shown_values.h"
 #include "tempcomp_texts.h"
 #include "wait.h"
 
@@ -146,6 +147,7 @@ void Tvx3TempCompV61::CBF_P() {
 }
 
 void Tvx3TempCompV61::CBF_ButtonSendCF() {
+    if (!TakeShownValues(panel->CoefficientBoxList() + panel->SetValueBoxList(), popups_)) return;
     Sequence sequence(*this);
     panel->dispSaveResult->setText(QString::fromLatin1(kSendingText));
     TempCompPanel::SetButtonColour(panel->buttonSendCF, kColourRed);
@@ -171,6 +173,7 @@ FileSelectRequest Tvx3TempCompV61::EquationFileRequest(bool forSaving) const {
 }
 
 void Tvx3TempCompV61::CBF_ButtonSaveEquation() {
+    if (!TakeShownValues(panel->CoefficientBoxList(), popups_)) return;
     const auto chosen = popups_.FileSelectPopup(EquationFileRequest(true));
     if (!chosen) return;
     state_.file_name = *chosen;
@@ -195,6 +198,7 @@ void Tvx3TempCompV61::CBF_ButtonGetEquation() {
 }
 
 void Tvx3TempCompV61::CBF_ButtonCalcCurves() {
+    if (!TakeShownValues(panel->CoefficientBoxList(), popups_)) return;
     TempCompPanel::ShowOnly(panel->chartCurve, 3);
     CalcCurves();
 }
@@ -210,6 +214,7 @@ void Tvx3TempCompV61::CBF_ButtonShowBlue() {
 }
 
 void Tvx3TempCompV61::CBF_ButtonCalcCalib() {
+    if (!TakeShownValues(panel->SetValueBoxList(), popups_)) return;
     TempCompPanel::ShowOnly(panel->chartCf, 3);
     CalcCfCurves();
 }

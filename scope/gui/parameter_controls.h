@@ -102,7 +102,11 @@ class ParameterControls : public QObject {
     // Copy points between the controls and the parameter set, in the order power, pmode,
     // average, evalmode, hold, intlim, maxcolno, outmode, trigger, exteach, calcmode, dynwinlo,
     // dynwinhi, colorgroup, then per row the group cell and the five teach cells.
-    void GetPanelValues();
+    // GetPanelValues first makes every box hold the value it shows; a box whose text is no value
+    // is named in a box and nothing is read (false).
+    bool GetPanelValues();
+    // The boxes GetPanelValues reads: the numerics of the parameter page.
+    QList<QWidget*> ValueBoxes() const;
     void SetPanelValues();
     // Applies every rule of a parameter read (kModeRulesOfARead) to the values now on the
     // panels: the five mode rules, the group rule, the MAXCOL-No. check with the row-label

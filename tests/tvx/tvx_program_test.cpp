@@ -206,8 +206,13 @@ TEST_F(TvxTest, GetWritesTheScopesFileAndSendRoundTripsOverTheSerialLine) {
         ExchangeState exchange;
         ProgramFiles files;
         Com232 com(link, buffers, flags, popups);
-        ExchangePanelHooks hooks{
-            [](const QString&) {}, [](const QString&) {}, [] {}, [](bool) {}, [] {}, [] {}, [] {}};
+        ExchangePanelHooks hooks{[](const QString&) {},
+                                 [](const QString&) {},
+                                 [] {},
+                                 [](bool) {},
+                                 [] { return true; },
+                                 [] {},
+                                 [] {}};
         ScopeCommands commands(com, link, exchange, buffers, params, live, flags, files, popups,
                                hooks);
         link.comprotocol = kTcpIp;

@@ -35,7 +35,8 @@ struct Scope {
     static ExchangePanelHooks Hooks() {
         ExchangePanelHooks h;
         h.showMainStatus = h.showInterfaceStatus = [](const QString&) {};
-        h.enableAccept = h.getPanelValues = h.showParameters = h.showLiveFrame = [] {};
+        h.enableAccept = h.showParameters = h.showLiveFrame = [] {};
+        h.getPanelValues = [] { return true; };
         h.setButtonsDimmed = [](bool) {};
         return h;
     }

@@ -5,6 +5,7 @@
 #include "address_history.h"
 #include "calib_texts.h"
 #include "help.h"
+#include "shown_values.h"
 #include "wait.h"
 
 namespace tvx::calib {
@@ -157,12 +158,17 @@ void Tvx3CalibV61::CheckComLine() {
     commands_->CheckComLine();
 }
 
+QList<QWidget*> Tvx3CalibV61::FactorBoxes() const {
+    return {panel->editCFR, panel->editCFG, panel->editCFB};
+}
+
 void Tvx3CalibV61::CBF_P() {
     state_.flags.poll = 0;
     RequestQuit(*panel);
 }
 
 void Tvx3CalibV61::CBF_ButtonSendPower() {
+    if (!TakeShownValues({panel->editPower}, popups_)) return;
     Sequence sequence(*this);
     if (popups_.ConfirmPopup(Text(info::calib::kSendPowerTitle),
                              Text(info::calib::InfoWhiteTarget)))
@@ -174,6 +180,7 @@ void Tvx3CalibV61::CBF_ButtonSendPower() {
 }
 
 void Tvx3CalibV61::CBF_ButtonSendCF() {
+    if (!TakeShownValues(FactorBoxes(), popups_)) return;
     Sequence sequence(*this);
     commands_->SendCF();
 }
@@ -194,6 +201,9 @@ void Tvx3CalibV61::CBF_ButtonStop() {
 }
 
 void Tvx3CalibV61::CBF_ButtonCalcCF() {
+    if (!TakeShownValues(QList<QWidget*>{panel->editSetValue, panel->editMaxDelta} + FactorBoxes(),
+                         popups_))
+        return;
     Sequence sequence(*this);
     commands_->CalcCF();
     if (quitRequested_) return;
@@ -204,6 +214,7 @@ void Tvx3CalibV61::CBF_ButtonCalcCF() {
 }
 
 void Tvx3CalibV61::CBF_ButtonFinishCalib() {
+    if (!TakeShownValues(FactorBoxes(), popups_)) return;
     Sequence sequence(*this);
     CalibPanel::SetButtonColour(panel->buttonFinishCalib, kColourRed);
     state_.exchange.comecho = 1;

@@ -45,6 +45,8 @@ class Tvx3CalibV61 : public ToolShell {
     void CBF_ButtonConnect();
 
   private:
+    // The three CF boxes, which SendCF reads.
+    QList<QWidget*> FactorBoxes() const;
     void SetCommandsDimmed(bool dimmed) override;
     void CheckComLine() override;
     void ConnectCallbacks();

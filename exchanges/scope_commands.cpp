@@ -41,6 +41,8 @@ QString ScopeCommands::MemoryName() const {
 }
 
 void ScopeCommands::SendPara() {
+    // A box whose text is no valid value said so; nothing goes out.
+    if (!hooks_.getPanelValues()) return;
     StateLineModel& line = StateLine();
     const QString memory = MemoryName();
     const ActivityScope activity(line, Activity::Sending, QStringLiteral("to ") + memory);
@@ -51,7 +53,6 @@ void ScopeCommands::SendPara() {
 }
 
 void ScopeCommands::SendParaFrames() {
-    hooks_.getPanelValues();
     CopyVarsToPP(params_, buffers_);
     cmd_.FlushSerialQueues();
     exchange_.order = kOrderWriteModes;
@@ -195,7 +196,7 @@ std::optional<QString> ScopeCommands::SelectParameterFile(bool forSaving) {
 void ScopeCommands::SendParaToFile() {
     const auto path = SelectParameterFile(true);
     if (!path) return;
-    hooks_.getPanelValues();
+    if (!hooks_.getPanelValues()) return;
     CopyVarsToPP(params_, buffers_);
     const ParameterFileResult result = WriteParameterFile(*path, TakeImageFromPp(buffers_));
     const QString name = QFileInfo(*path).fileName();

@@ -37,7 +37,9 @@ struct ExchangePanelHooks {
     std::function<void(const QString&)> showInterfaceStatus;
     std::function<void()> enableAccept;                 // the interface panel's Accept button
     std::function<void(bool dimmed)> setButtonsDimmed;  // the main panel's command buttons
-    std::function<void()> getPanelValues;  // the parameter controls into the parameter set
+    // The parameter controls into the parameter set; false when a box holds no valid value (the
+    // user has been told) and nothing may be sent or saved.
+    std::function<bool()> getPanelValues;
     std::function<void()> showParameters;  // the parameter set onto the panels, mode rules applied
     std::function<void()> showLiveFrame;   // the live values onto the displays and the graph
     // Asked before a read or a file load replaces the panels' set: false keeps them and skips

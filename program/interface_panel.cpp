@@ -63,6 +63,7 @@ InterfacePanel::InterfacePanel(const QString& title) : Panel(title) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);
+    CloseOnEscape();
 }
 
 void InterfacePanel::ShowControl(QWidget* control, bool visible) {

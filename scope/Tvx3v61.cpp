@@ -56,7 +56,7 @@ void Tvx3v61::LoadPanels() {
     };
     hooks.enableAccept = [this] { connection_->EnableAccept(); };
     hooks.setButtonsDimmed = [this](bool dimmed) { controls_->SetButtonsDimmed(dimmed); };
-    hooks.getPanelValues = [this] { controls_->GetPanelValues(); };
+    hooks.getPanelValues = [this] { return controls_->GetPanelValues(); };
     hooks.showParameters = [this] {
         controls_->SetPanelValues();
         controls_->InitPanelCtrlAttr();

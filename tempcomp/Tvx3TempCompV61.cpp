@@ -4,6 +4,7 @@
 
 #include "address_history.h"
 #include "equation_file.h"
+#include "shown_values.h"
 #include "tempcomp_texts.h"
 #include "wait.h"
 
@@ -147,6 +148,7 @@ void Tvx3TempCompV61::CBF_P() {
 }
 
 void Tvx3TempCompV61::CBF_ButtonSendCF() {
+    if (!TakeShownValues(panel->CoefficientBoxList() + panel->SetValueBoxList(), popups_)) return;
     Sequence sequence(*this);
     panel->dispSaveResult->setText(QString::fromLatin1(kSendingText));
     TempCompPanel::SetButtonColour(panel->buttonSendCF, kColourRed);
@@ -172,6 +174,7 @@ FileSelectRequest Tvx3TempCompV61::EquationFileRequest(bool forSaving) const {
 }
 
 void Tvx3TempCompV61::CBF_ButtonSaveEquation() {
+    if (!TakeShownValues(panel->CoefficientBoxList(), popups_)) return;
     const auto chosen = popups_.FileSelectPopup(EquationFileRequest(true));
     if (!chosen) return;
     state_.file_name = *chosen;
@@ -196,6 +199,7 @@ void Tvx3TempCompV61::CBF_ButtonGetEquation() {
 }
 
 void Tvx3TempCompV61::CBF_ButtonCalcCurves() {
+    if (!TakeShownValues(panel->CoefficientBoxList(), popups_)) return;
     TempCompPanel::ShowOnly(panel->chartCurve, 3);
     CalcCurves();
 }
@@ -211,6 +215,7 @@ void Tvx3TempCompV61::CBF_ButtonShowBlue() {
 }
 
 void Tvx3TempCompV61::CBF_ButtonCalcCalib() {
+    if (!TakeShownValues(panel->SetValueBoxList(), popups_)) return;
     TempCompPanel::ShowOnly(panel->chartCf, 3);
     CalcCfCurves();
 }

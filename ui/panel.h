@@ -1,27 +1,35 @@
 #pragma once
 
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QWidget>
 
 namespace tvx {
 
 // A top-level panel. Closing it by the window frame does not hide it by itself: the panel's own
 // callback, connected to closeRequested, decides (hide it, go back to another panel, or quit).
+// Assistive technology sees it as a window (a frame) named by its title.
 class Panel : public QWidget {
     Q_OBJECT
   public:
-    explicit Panel(const QString& title, QWidget* parent = nullptr) : QWidget(parent, Qt::Window) {
-        setWindowTitle(title);
-    }
+    explicit Panel(const QString& title, QWidget* parent = nullptr);
+
+    // A secondary panel: Escape asks to close it, as the window frame does.
+    void CloseOnEscape();
 
   signals:
     void closeRequested();
 
   protected:
+    // Tab follows the layout; set when the panel is first shown, once every part is in place.
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override {
         event->ignore();
         emit closeRequested();
     }
+
+  private:
+    bool tabsOrdered_ = false;
 };
 
 }  // namespace tvx

@@ -1,7 +1,10 @@
 #include "panel_parts.h"
 
 #include <QFont>
+#include <QGridLayout>
 #include <QPainter>
+#include <algorithm>
+#include <vector>
 
 #include "readable_colour.h"
 
@@ -13,6 +16,12 @@ QLineEdit* MakeDisplay(QWidget* parent, int minimumWidth) {
     display->setFocusPolicy(Qt::NoFocus);
     display->setMinimumWidth(minimumWidth);
     return display;
+}
+
+QLabel* LabelFor(QWidget* control, const QString& text) {
+    auto* label = new QLabel(text, control->parentWidget());
+    label->setBuddy(control);
+    return label;
 }
 
 QProgressBar* MakeColourBar(const QColor& colour, int top, int minimumHeight, QWidget* parent) {
@@ -33,6 +42,61 @@ QString ColourRules(QRgb background) {
     const QRgb rgb = background & 0xFFFFFFu;
     return QStringLiteral("color: %1; background: %2;")
         .arg(QColor(ReadableTextColour(rgb)).name(), QColor(rgb).name());
+}
+
+QString ButtonColourSheet(QRgb background, bool running) {
+    if (running) return QStringLiteral("QPushButton { %1 }").arg(ColourRules(background));
+    return QStringLiteral(
+               "QPushButton { %1 } QPushButton:disabled { color: #8c8c8c; "
+               "background: #d4d4d4; border: 1px solid #b0b0b0; }")
+        .arg(ColourRules(background));
+}
+
+namespace {
+
+void CollectTabStops(QLayout* layout, QList<QWidget*>& stops);
+
+void CollectTabStops(QLayoutItem* item, QList<QWidget*>& stops) {
+    if (QWidget* widget = item->widget()) {
+        if (widget->focusPolicy() & Qt::TabFocus)
+            stops << widget;
+        else if (widget->layout())
+            CollectTabStops(widget->layout(), stops);
+    } else if (QLayout* layout = item->layout()) {
+        CollectTabStops(layout, stops);
+    }
+}
+
+void CollectTabStops(QLayout* layout, QList<QWidget*>& stops) {
+    auto* grid = qobject_cast<QGridLayout*>(layout);
+    if (!grid) {
+        for (int i = 0; i < layout->count(); ++i) CollectTabStops(layout->itemAt(i), stops);
+        return;
+    }
+    // Row by row, left to right; items stacked in one cell (the two pages) in the order added.
+    struct Cell {
+        int row, column;
+        QLayoutItem* item;
+    };
+    std::vector<Cell> cells;
+    for (int i = 0; i < grid->count(); ++i) {
+        int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+        grid->getItemPosition(i, &row, &column, &rowSpan, &columnSpan);
+        cells.push_back({row, column, grid->itemAt(i)});
+    }
+    std::stable_sort(cells.begin(), cells.end(), [](const Cell& a, const Cell& b) {
+        return a.row != b.row ? a.row < b.row : a.column < b.column;
+    });
+    for (const Cell& cell : cells) CollectTabStops(cell.item, stops);
+}
+
+}  // namespace
+
+void OrderTabsByLayout(QWidget* panel) {
+    if (!panel->layout()) return;
+    QList<QWidget*> stops;
+    CollectTabStops(panel->layout(), stops);
+    for (int i = 1; i < stops.size(); ++i) QWidget::setTabOrder(stops[i - 1], stops[i]);
 }
 
 QPixmap BrandLogo() {

@@ -89,6 +89,9 @@ void QtPopups::MessagePopup(const QString& title, const QString& text) {
                     PopupParent());
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
+    // Enter and Escape both close the box, wherever the focus is.
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
     box.exec();
 }
 
@@ -96,6 +99,8 @@ void QtPopups::NoticePopup(const QString& title, const QString& text) {
     auto* box = new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok, PopupParent());
     box->setTextFormat(Qt::PlainText);
     box->setWindowModality(Qt::NonModal);
+    box->setDefaultButton(QMessageBox::Ok);
+    box->setEscapeButton(QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->show();
 }

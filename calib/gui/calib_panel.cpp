@@ -42,11 +42,11 @@ QGroupBox* ValueGroup(const QString& title, std::array<QLineEdit*, 3>& displays,
         displays[c] = MakeDisplay(group, 56);
         grid->addWidget(bars[c], 0, c, Qt::AlignHCenter);
         grid->addWidget(displays[c], 1, c);
-        grid->addWidget(new QLabel(QString::fromLatin1(kChannelNames[c]), group), 2, c,
+        grid->addWidget(LabelFor(displays[c], QString::fromLatin1(kChannelNames[c])), 2, c,
                         Qt::AlignHCenter);
     }
     spread = MakeDisplay(group, 56);
-    grid->addWidget(new QLabel(QStringLiteral("DELTA"), group), 3, 0, 1, 2, Qt::AlignRight);
+    grid->addWidget(LabelFor(spread, QStringLiteral("DELTA")), 3, 0, 1, 2, Qt::AlignRight);
     grid->addWidget(spread, 3, 2);
     return group;
 }
@@ -81,6 +81,8 @@ CalibPanel::CalibPanel(const QString& title) : Panel(title) {
     dispIpAddress = MakeDisplay(this, 160);
     labelComPort = new QLabel(QStringLiteral("COM-PORT"), this);
     labelIpAddress = new QLabel(QStringLiteral("IP ADDRESS"), this);
+    labelComPort->setBuddy(dispComPort);
+    labelIpAddress->setBuddy(dispIpAddress);
 
     // Layout: logo and link on top, the boxes and buttons on the left, values on the right.
     auto* top = new QHBoxLayout;
@@ -95,20 +97,20 @@ CalibPanel::CalibPanel(const QString& title) : Panel(title) {
     auto* settings = new QGroupBox(QStringLiteral("CALIBRATION"), this);
     auto* form = new QGridLayout(settings);
     int row = 0;
-    form->addWidget(new QLabel(QStringLiteral("POWER"), settings), row, 0);
+    form->addWidget(LabelFor(editPower, QStringLiteral("POWER")), row, 0);
     form->addWidget(editPower, row, 1);
     form->addWidget(buttonSendPower, row++, 2);
-    form->addWidget(new QLabel(QStringLiteral("CF RED"), settings), row, 0);
+    form->addWidget(LabelFor(editCFR, QStringLiteral("CF RED")), row, 0);
     form->addWidget(editCFR, row++, 1);
-    form->addWidget(new QLabel(QStringLiteral("CF GREEN"), settings), row, 0);
+    form->addWidget(LabelFor(editCFG, QStringLiteral("CF GREEN")), row, 0);
     form->addWidget(editCFG, row, 1);
     form->addWidget(buttonSendCF, row++, 2);
-    form->addWidget(new QLabel(QStringLiteral("CF BLUE"), settings), row, 0);
+    form->addWidget(LabelFor(editCFB, QStringLiteral("CF BLUE")), row, 0);
     form->addWidget(editCFB, row, 1);
     form->addWidget(buttonGetCF, row++, 2);
-    form->addWidget(new QLabel(QStringLiteral("SET VALUE"), settings), row, 0);
+    form->addWidget(LabelFor(editSetValue, QStringLiteral("SET VALUE")), row, 0);
     form->addWidget(editSetValue, row++, 1);
-    form->addWidget(new QLabel(QStringLiteral("MAXIMUM DELTA OF RAW DATAS"), settings), row, 0);
+    form->addWidget(LabelFor(editMaxDelta, QStringLiteral("MAXIMUM DELTA OF RAW DATAS")), row, 0);
     form->addWidget(editMaxDelta, row++, 1);
     form->addWidget(buttonCalcCF, row++, 0, 1, 3);
     form->addWidget(buttonFinishCalib, row++, 0, 1, 3);
@@ -131,7 +133,7 @@ CalibPanel::CalibPanel(const QString& title) : Panel(title) {
     middle->addLayout(values, 1);
 
     auto* status = new QHBoxLayout;
-    status->addWidget(new QLabel(QStringLiteral("STATUS"), this));
+    status->addWidget(LabelFor(dispStatus, QStringLiteral("STATUS")));
     status->addWidget(dispStatus, 1);
 
     auto* page = new QVBoxLayout(this);
@@ -188,7 +190,7 @@ void CalibPanel::SetButtonColour(QPushButton* button, std::uint32_t rgb) {
     QPalette palette = button->palette();
     palette.setColor(QPalette::Button, colour);
     button->setPalette(palette);
-    button->setStyleSheet(QStringLiteral("QPushButton { %1 }").arg(ColourRules(colour.rgb())));
+    button->setStyleSheet(ButtonColourSheet(colour.rgb(), rgb == kColourRed));
 }
 
 std::uint32_t CalibPanel::ButtonColour(const QPushButton* button) {

@@ -11,6 +11,8 @@ namespace tvx {
 GroupPanel::GroupPanel(QWidget* parent) : Panel(QString::fromLatin1(kGroupPanelTitle), parent) {
     gridGroups = new WordTable(kTeachRows, 1, 0, 0, this);
     gridGroups->setHorizontalHeaderLabels({QStringLiteral("GROUP")});
+    gridGroups->setAccessibleName(QStringLiteral("GROUP TABLE"));
+    CloseOnEscape();
     gridGroups->horizontalHeader()->setStretchLastSection(true);
     gridGroups->setMinimumHeight(gridGroups->verticalHeader()->length() +
                                  gridGroups->horizontalHeader()->height() + 4);

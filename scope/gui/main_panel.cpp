@@ -34,6 +34,7 @@ QWidget* DisplayRow(QWidget* parent, const QList<QLabel*>& labels,
     grid->setContentsMargins(0, 0, 0, 0);
     for (int i = 0; i < labels.size(); ++i) {
         grid->addWidget(labels[i], 0, i, Qt::AlignHCenter);
+        labels[i]->setBuddy(displays[i]);
         grid->addWidget(displays[i], 1, i);
     }
     return row;
@@ -61,6 +62,8 @@ MainPanel::MainPanel(const QString& title) : Panel(title) {
     dispIpAddress = MakeDisplay(this, 160);
     labelComPort = new QLabel(QStringLiteral("COM-PORT"), this);
     labelIpAddress = new QLabel(QStringLiteral("IP ADDRESS"), this);
+    labelComPort->setBuddy(dispComPort);
+    labelIpAddress->setBuddy(dispIpAddress);
 
     switchPara = new QCheckBox(QStringLiteral("PARAMETER"), this);
     parameterPage = new QGroupBox(QStringLiteral("PARAMETER"), this);
@@ -132,7 +135,9 @@ MainPanel::MainPanel(const QString& title) : Panel(title) {
     graphData2->lower();
 
     auto* sourceRow = new QHBoxLayout;
-    sourceRow->addWidget(new QLabel(QStringLiteral("SOURCE"), this));
+    auto* sourceLabel = new QLabel(QStringLiteral("SOURCE"), this);
+    sourceLabel->setBuddy(selectSource);
+    sourceRow->addWidget(sourceLabel);
     sourceRow->addWidget(selectSource);
     sourceRow->addStretch(1);
 
@@ -182,7 +187,9 @@ MainPanel::MainPanel(const QString& title) : Panel(title) {
     link->addStretch(1);
 
     auto* status = new QHBoxLayout;
-    status->addWidget(new QLabel(QStringLiteral("STATUS"), this));
+    auto* statusLabel = new QLabel(QStringLiteral("STATUS"), this);
+    statusLabel->setBuddy(dispStatus);
+    status->addWidget(statusLabel);
     status->addWidget(dispStatus, 1);
 
     auto* commands = new QHBoxLayout;

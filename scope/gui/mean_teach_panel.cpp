@@ -7,6 +7,7 @@
 
 #include "help.h"
 #include "info_texts.h"
+#include "shown_values.h"
 #include "teach_table.h"
 #include "window_placement.h"
 
@@ -67,6 +68,9 @@ MeanTeachPanel::MeanTeachPanel(QWidget* parent)
     gridTpMean->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     gridTpMean->setFixedHeight(gridTpMean->horizontalHeader()->sizeHint().height() + 26);
     gridTpMean->verticalHeaderItem(0)->setText(QStringLiteral("MEAN"));
+    gridTpValues->setAccessibleName(QStringLiteral("CAPTURED FRAMES"));
+    gridTpMean->setAccessibleName(QStringLiteral("MEAN"));
+    CloseOnEscape();
 
     dispTpCounter = MakeDisplay(this);
     dispMaxDeltaXY = MakeDisplay(this);
@@ -94,7 +98,8 @@ MeanTeachPanel::MeanTeachPanel(QWidget* parent)
 
     auto* settings = new QGridLayout;
     int row = 0;
-    const auto add = [&](QWidget* label, QWidget* field) {
+    const auto add = [&](QLabel* label, QWidget* field) {
+        label->setBuddy(field);
         settings->addWidget(label, row, 0);
         settings->addWidget(field, row++, 1);
     };
@@ -309,6 +314,7 @@ void MeanTeachOperations::CalcMaxDelta() {
 
 void MeanTeachOperations::TeachToTable() {
     MeanTeachPanel& tp = teachpanel_;
+    if (!TakeShownValues({tp.editTpRowNo, tp.editTpValueCto, tp.editTpValueIto}, popups_)) return;
     const std::uint16_t x = tp.gridTpMean->Value(0, kCaptureColumnX);
     const std::uint16_t y = tp.gridTpMean->Value(0, kCaptureColumnY);
     const std::uint16_t intensity = tp.gridTpMean->Value(0, kCaptureColumnInt);

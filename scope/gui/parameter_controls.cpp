@@ -8,6 +8,7 @@
 
 #include "help.h"
 #include "info_texts.h"
+#include "shown_values.h"
 #include "window_placement.h"
 
 namespace tvx {
@@ -138,14 +139,18 @@ void ParameterControls::BuildParameterPage() {
     editDynWinHi = MakeNumeric(page, 0, kWordMax, 3500);
 
     auto* grid = static_cast<QGridLayout*>(page->layout());
-    auto add = [&](int row, int column, const QString& label, QWidget* control) {
-        grid->addWidget(new QLabel(label, page), row, column * 2);
+    auto add = [&](int row, int column, const QString& text, QWidget* control) {
+        auto* label = new QLabel(text, page);
+        label->setBuddy(control);
+        grid->addWidget(label, row, column * 2);
         grid->addWidget(control, row, column * 2 + 1);
     };
     auto* power = new QHBoxLayout;
     power->addWidget(slidePower, 1);
     power->addWidget(dispPower);
-    grid->addWidget(new QLabel(QStringLiteral("POWER"), page), 0, 0);
+    auto* powerLabel = new QLabel(QStringLiteral("POWER"), page);
+    powerLabel->setBuddy(slidePower);
+    grid->addWidget(powerLabel, 0, 0);
     grid->addLayout(power, 0, 1, 1, 5);
     add(1, 0, QStringLiteral("PMOD"), editPmode);
     add(2, 0, QStringLiteral("DYN WIN LO"), editDynWinLo);
@@ -169,6 +174,7 @@ void ParameterControls::BuildTeachPage() {
     gridTeach->setHorizontalHeaderItem(kTeachColumnRowColour,
                                        new QTableWidgetItem(QStringLiteral("COLOR")));
     gridTeach->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    gridTeach->setAccessibleName(QStringLiteral("COLOR TEACH TABLE"));
 
     editNo = MakeNumeric(page, 0, kTeachRows - 1, 0);
     radioInc = new QCheckBox(QStringLiteral("INC"), page);
@@ -176,7 +182,9 @@ void ParameterControls::BuildTeachPage() {
     buttonColorGroups = new QPushButton(QStringLiteral("COLOR GROUPS"), page);
 
     auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("No.:"), page));
+    auto* noLabel = new QLabel(QStringLiteral("No.:"), page);
+    noLabel->setBuddy(editNo);
+    row->addWidget(noLabel);
     row->addWidget(editNo);
     row->addWidget(radioInc);
     teachButtons = new QVBoxLayout;
@@ -278,8 +286,19 @@ void ParameterControls::AddDimmedCommand(QWidget* control) {
     dimmedCommands_.push_back(control);
 }
 
-void ParameterControls::GetPanelValues() {
+QList<QWidget*> ParameterControls::ValueBoxes() const {
+    return {editAverage, editHold, editIntlim, editMaxcolNo, editDynWinLo, editDynWinHi};
+}
+
+bool ParameterControls::TakeShownValues() {
+    return tvx::TakeShownValues(ValueBoxes(), popups_) && gridTeach->TakeOpenEditor(popups_) &&
+           grouppanel_.gridGroups->TakeOpenEditor(popups_);
+}
+
+bool ParameterControls::GetPanelValues() {
+    if (!TakeShownValues()) return false;
     state_.params = PanelValues();
+    return true;
 }
 
 // The spare words have no control; they keep what was read or loaded last.

@@ -102,7 +102,14 @@ class ParameterControls : public QObject {
     // Copy points between the controls and the parameter set, in the order power, pmode,
     // average, evalmode, hold, intlim, maxcolno, outmode, trigger, exteach, calcmode, dynwinlo,
     // dynwinhi, colorgroup, then per row the group cell and the five teach cells.
-    void GetPanelValues();
+    // GetPanelValues first makes every box hold the value it shows; a box whose text is no value
+    // is named in a box and nothing is read (false).
+    bool GetPanelValues();
+    // The boxes GetPanelValues reads: the numerics of the parameter page.
+    QList<QWidget*> ValueBoxes() const;
+    // Makes every box and open table-cell editor hold the value it shows; false (after a box
+    // named the bad text) when one shows no value.
+    bool TakeShownValues();
     void SetPanelValues();
     // The parameter set the controls show, as GetPanelValues would read it.
     ParameterSet PanelValues() const;

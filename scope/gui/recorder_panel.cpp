@@ -12,6 +12,7 @@
 #include "orders.h"
 #include "panel_parts.h"
 #include "record_file.h"
+#include "shown_values.h"
 #include "wait.h"
 #include "window_placement.h"
 
@@ -62,7 +63,7 @@ QBoxLayout* BoxHolding(QWidget* owner, QWidget* widget) {
 }
 
 void SetButtonColour(QPushButton* button, const QColor& colour) {
-    button->setStyleSheet(QStringLiteral("QPushButton { %1 }").arg(ColourRules(colour.rgb())));
+    button->setStyleSheet(ButtonColourSheet(colour.rgb(), colour == QColor(Qt::red)));
 }
 
 }  // namespace
@@ -78,9 +79,9 @@ RecorderPanel::RecorderPanel(QWidget* parent)
     editRecVal = MakeNumeric(timedInputs, 10);
     auto* inputs = new QGridLayout(timedInputs);
     inputs->setContentsMargins(0, 0, 0, 0);
-    inputs->addWidget(new QLabel(QStringLiteral("INTERVAL [s]"), timedInputs), 0, 0);
+    inputs->addWidget(LabelFor(editInterval, QStringLiteral("INTERVAL [s]")), 0, 0);
     inputs->addWidget(editInterval, 0, 1);
-    inputs->addWidget(new QLabel(QStringLiteral("VALUES"), timedInputs), 1, 0);
+    inputs->addWidget(LabelFor(editRecVal, QStringLiteral("VALUES")), 1, 0);
     inputs->addWidget(editRecVal, 1, 1);
 
     dispRecordTime = new QWidget(this);
@@ -94,7 +95,7 @@ RecorderPanel::RecorderPanel(QWidget* parent)
     int column = 0;
     for (auto [name, display] : {std::pair{"DAYS", dispDays}, std::pair{"HOURS", dispHours},
                                  std::pair{"MIN", dispMinutes}, std::pair{"SEC", dispSeconds}}) {
-        time->addWidget(new QLabel(QString::fromLatin1(name), dispRecordTime), 1, column);
+        time->addWidget(LabelFor(display, QString::fromLatin1(name)), 1, column);
         time->addWidget(display, 2, column++);
     }
 
@@ -102,7 +103,7 @@ RecorderPanel::RecorderPanel(QWidget* parent)
     dispRemaining = MakeNumberDisplay(remaining);
     auto* remainingRow = new QHBoxLayout(remaining);
     remainingRow->setContentsMargins(0, 0, 0, 0);
-    remainingRow->addWidget(new QLabel(QStringLiteral("REMAINING VALUES"), remaining));
+    remainingRow->addWidget(LabelFor(dispRemaining, QStringLiteral("REMAINING VALUES")));
     remainingRow->addWidget(dispRemaining);
     dispRecordedValues = MakeNumberDisplay(this);
     dispLostLines = MakeNumberDisplay(this);
@@ -133,16 +134,16 @@ RecorderPanel::RecorderPanel(QWidget* parent)
 
     auto* settings = new QVBoxLayout;
     auto* modeRow = new QHBoxLayout;
-    modeRow->addWidget(new QLabel(QStringLiteral("MODE"), this));
+    modeRow->addWidget(LabelFor(editSelectDataRec, QStringLiteral("MODE")));
     modeRow->addWidget(editSelectDataRec, 1);
     settings->addLayout(modeRow);
     settings->addWidget(timedInputs);
     settings->addWidget(dispRecordTime);
     settings->addWidget(remaining);
     auto* recordedRow = new QHBoxLayout;
-    recordedRow->addWidget(new QLabel(QStringLiteral("RECORDED VALUES"), this));
+    recordedRow->addWidget(LabelFor(dispRecordedValues, QStringLiteral("RECORDED VALUES")));
     recordedRow->addWidget(dispRecordedValues);
-    recordedRow->addWidget(new QLabel(QStringLiteral("LOST LINES"), this));
+    recordedRow->addWidget(LabelFor(dispLostLines, QStringLiteral("LOST LINES")));
     recordedRow->addWidget(dispLostLines);
     settings->addLayout(recordedRow);
     settings->addStretch(1);
@@ -151,15 +152,16 @@ RecorderPanel::RecorderPanel(QWidget* parent)
     int row = 0;
     for (auto [name, display] :
          {std::pair{"R", dispRed}, std::pair{"G", dispGreen}, std::pair{"B", dispBlue}}) {
-        live->addWidget(new QLabel(QString::fromLatin1(name), this), row, 0);
+        live->addWidget(LabelFor(display, QString::fromLatin1(name)), row, 0);
         live->addWidget(display, row++, 1);
     }
     for (auto [label, display] :
          {std::pair{labelX, dispX}, std::pair{labelY, dispY}, std::pair{labelINT, dispINT}}) {
+        label->setBuddy(display);
         live->addWidget(label, row, 0);
         live->addWidget(display, row++, 1);
     }
-    live->addWidget(new QLabel(QStringLiteral("TEMP"), this), row, 0);
+    live->addWidget(LabelFor(dispTemp, QStringLiteral("TEMP")), row, 0);
     live->addWidget(dispTemp, row++, 1);
     live->setRowStretch(row, 1);
     auto* bars = new QHBoxLayout;
@@ -189,7 +191,10 @@ RecorderPanel::RecorderPanel(QWidget* parent)
     layout->addLayout(commands);
     stateLine = new StateLine(this);
     layout->addWidget(stateLine);
+    // The record file's path stands beside the button that chooses it.
+    dispRecFile->setAccessibleName(QStringLiteral("RECORD FILE"));
     resize(760, 460);
+    CloseOnEscape();
 }
 
 RecorderOperations::RecorderOperations(MainPanel& panel, RecorderPanel& recpanel,
@@ -514,6 +519,7 @@ void RecorderOperations::CBF_ButtonSelRecFile() {
 }
 
 void RecorderOperations::CBF_ButtonStartRecord() {
+    if (!TakeShownValues({recpanel_.editInterval, recpanel_.editRecVal}, popups_)) return;
     recpanel_.editSelectDataRec->setEnabled(false);
     recpanel_.buttonStartRecord->setEnabled(false);
     graph_.InitPanelGraph();

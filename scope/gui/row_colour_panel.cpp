@@ -10,6 +10,8 @@
 #include "colour_array_file.h"
 #include "help.h"
 #include "info_texts.h"
+#include "panel_parts.h"
+#include "shown_values.h"
 #include "window_placement.h"
 
 namespace tvx {
@@ -24,6 +26,9 @@ RowColourPanel::RowColourPanel(QWidget* parent)
         QRegularExpression(QStringLiteral("[0-9A-Fa-f]{1,6}")), editColour));
     editColour->setMaxLength(6);
     buttonPickColour = new QPushButton(QStringLiteral("..."), this);
+    // The button shows only an ellipsis; it opens the colour chooser.
+    buttonPickColour->setAccessibleName(QStringLiteral("CHOOSE COLOR"));
+    CloseOnEscape();
     buttonSetRowColor = new QPushButton(QStringLiteral("SET ROW COLOR"), this);
     switchSetColor = new QCheckBox(QStringLiteral("COLOR FROM MEASUREMENT"), this);
     buttonSaveArray = new QPushButton(QStringLiteral("SAVE"), this);
@@ -31,9 +36,9 @@ RowColourPanel::RowColourPanel(QWidget* parent)
     buttonSetStartupArray = new QPushButton(QStringLiteral("SET STARTUP"), this);
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(new QLabel(QStringLiteral("ROW"), this), 0, 0);
+    grid->addWidget(LabelFor(editRow, QStringLiteral("ROW")), 0, 0);
     grid->addWidget(editRow, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("COLOR 0x"), this), 1, 0);
+    grid->addWidget(LabelFor(editColour, QStringLiteral("COLOR 0x")), 1, 0);
     auto* colourRow = new QHBoxLayout;
     colourRow->addWidget(editColour);
     colourRow->addWidget(buttonPickColour);
@@ -90,6 +95,7 @@ RowColourOperations::RowColourOperations(MainPanel& panel, RowColourPanel& srcpa
 }
 
 void RowColourOperations::SetRowColor() {
+    if (!TakeShownValues({srcpanel_.editRow}, popups_)) return;
     const int row = srcpanel_.editRow->value();
     const auto colour = srcpanel_.Colour();
     if (!colour) {

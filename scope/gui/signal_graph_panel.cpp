@@ -51,13 +51,14 @@ SignalGraphPanel::SignalGraphPanel(QWidget* parent)
         if (i == 3) labelX = label;
         if (i == 4) labelY = label;
         if (i == 5) labelINT = label;
+        label->setBuddy(displays[at]);
         values->addWidget(label, i, 0);
         values->addWidget(displays[at], i, 1);
     }
     values->setRowStretch(kSignalCount, 1);
 
     auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel(QStringLiteral("SIGNAL"), this));
+    top->addWidget(LabelFor(editSignal, QStringLiteral("SIGNAL")));
     top->addWidget(editSignal);
     top->addStretch(1);
 
@@ -68,6 +69,7 @@ SignalGraphPanel::SignalGraphPanel(QWidget* parent)
     layout->addLayout(top);
     layout->addLayout(body, 1);
     resize(760, 420);
+    CloseOnEscape();
 }
 
 TracePlot* SignalGraphPanel::VisibleGraph() const {

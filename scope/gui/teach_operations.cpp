@@ -5,6 +5,7 @@
 
 #include "help.h"
 #include "info_texts.h"
+#include "shown_values.h"
 #include "wait.h"
 
 namespace tvx {
@@ -77,6 +78,7 @@ void TeachOperations::BuildButtons() {
 }
 
 void TeachOperations::TeachDataTo() {
+    if (!TakeShownValues({controls_.editNo}, popups_)) return;
     LiveValues& live = state_.live;
     live.dataX = DisplayedNumber(panel_.dispX);
     live.dataY = DisplayedNumber(panel_.dispY);
@@ -129,12 +131,13 @@ void TeachOperations::DrawCircles(GraphControl* graph) {
 
 void TeachOperations::ApplyFromAll() {
     state_.flags.poll = 0;
-    controls_.GetPanelValues();
+    if (!controls_.GetPanelValues()) return;
     live_.PrepareColourPlane();
     DrawCircles(panel_.graphData1);
 }
 
 void TeachOperations::AutoAdjust() {
+    if (!TakeShownValues(controls_.ValueBoxes(), popups_)) return;
     const int activeRows = controls_.editMaxcolNo->value();
     for (int r = 0; r < activeRows && r < kTeachRows; ++r)
         controls_.gridTeach->SetValue(r, kColumnCto, 1);
@@ -148,7 +151,7 @@ void TeachOperations::AutoAdjust() {
 
 void TeachOperations::ShowGraphData2() {
     state_.flags.poll = 0;
-    controls_.GetPanelValues();
+    if (!controls_.GetPanelValues()) return;
     GraphControl* zoom = panel_.graphData2;
     zoom->DeleteAllPlots();
     const ZoomBox box = ZoomBoxOfTable(Table());

@@ -1,7 +1,5 @@
 #include "unsent_work.h"
 
-#include <QAbstractSpinBox>
-#include <QApplication>
 
 #include "unsent_changes.h"
 #include "unsent_mark.h"
@@ -94,18 +92,10 @@ void UnsentWork::Mark(int word, bool unsent) {
     }
 }
 
-void UnsentWork::TakeTypedNumber() {
-    auto* field = qobject_cast<QAbstractSpinBox*>(QApplication::focusWidget());
-    if (!field) return;
-    const QWidget* window = field->window();
-    if (window != controls_.gridTeach->window() && window != &grouppanel_) return;
-    // Leaving the field commits it: a numeric takes its text, a table cell's editor closes into
-    // its cell.
-    field->clearFocus();
-}
-
 bool UnsentWork::MayReplace() {
-    TakeTypedNumber();
+    // A number typed and not committed counts as the user sees it; a text that is no number was
+    // named by its box and counts with the value held before.
+    controls_.TakeShownValues();
     Refresh();
     if (count_ == 0) return true;
     // A second read while the question is open (a reconnection from the interface panel) keeps

@@ -40,9 +40,6 @@ class UnsentWork : public QObject {
   private:
     void WatchControls();
     void Mark(int word, bool unsent);
-    // A number typed into a field or a cell that was not committed yet is taken, as the user sees
-    // it, before the values are counted.
-    void TakeTypedNumber();
 
     ParameterControls& controls_;
     GroupPanel& grouppanel_;

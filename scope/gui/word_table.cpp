@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "mode_rules.h"
+#include "shown_values.h"
 #include "unsent_mark.h"
 
 namespace tvx {
@@ -23,8 +24,13 @@ class WordDelegate : public QStyledItemDelegate {
     using QStyledItemDelegate::QStyledItemDelegate;
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
-                          const QModelIndex&) const override {
+                          const QModelIndex& index) const override {
         auto* editor = new QSpinBox(parent);
+        // Named after its column and row: "X 3".
+        const QAbstractItemModel* model = index.model();
+        editor->setAccessibleName(QStringLiteral("%1 %2").arg(
+            model->headerData(index.column(), Qt::Horizontal).toString(),
+            model->headerData(index.row(), Qt::Vertical).toString()));
         editor->setRange(0, kWordMax);
         editor->setButtonSymbols(QAbstractSpinBox::NoButtons);
         editor->setFrame(false);
@@ -148,6 +154,15 @@ QColor WordTable::RowColour(int row) const {
     const QTableWidgetItem* cell = item(row, valueColumns_);
     if (cell == nullptr || cell->background().style() == Qt::NoBrush) return {};
     return cell->background().color();
+}
+
+bool WordTable::TakeOpenEditor(Popups& popups) {
+    if (state() != QAbstractItemView::EditingState) return true;
+    auto* editor = viewport()->findChild<QSpinBox*>();
+    if (!editor) return true;
+    if (!TakeShownValues({editor}, popups)) return false;
+    commitData(editor);
+    return true;
 }
 
 }  // namespace tvx

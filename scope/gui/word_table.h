@@ -4,6 +4,8 @@
 #include <QTableWidget>
 #include <cstdint>
 
+#include "popups.h"
+
 namespace tvx {
 
 // A table of unsigned 16-bit cells, as the teach table and the group table are: rows labelled
@@ -44,6 +46,10 @@ class WordTable : public QTableWidget {
     // Lets the user edit the cells of a value column, or makes them read-only.
     void SetColumnEditable(int column, bool editable);
     bool ColumnEditable(int column) const;
+
+    // A cell still being edited takes the value its editor shows, as a commit would, before the
+    // table is read; false (the user told by popups) when the editor's text is no value.
+    bool TakeOpenEditor(Popups& popups);
 
   private:
     int valueColumns_;

@@ -36,6 +36,11 @@ CoefficientBox::CoefficientBox(QWidget* parent) : QLineEdit(parent) {
     ShowValue();
 }
 
+double CoefficientBox::value() const {
+    double shown = 0.0;
+    return ParseCoefficient(text().toStdString(), shown) ? shown : value_;
+}
+
 void CoefficientBox::setValue(double value) {
     if (!std::isfinite(value)) return;
     value_ = value;

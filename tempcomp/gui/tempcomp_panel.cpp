@@ -57,21 +57,26 @@ TempCompPanel::TempCompPanel(const QString& title) : Panel(title) {
     auto* grid = new QGridLayout(coefficients);
     for (int p = 0; p < 5; ++p)
         grid->addWidget(new QLabel(QString::fromLatin1(kPowerNames[p]), coefficients), 0, p + 1);
+    grid->addWidget(new QLabel(QStringLiteral("SET VALUE"), coefficients), 0, 7);
     for (int c = 0; c < 3; ++c) {
         grid->addWidget(new QLabel(QString::fromLatin1(kChannelNames[c]), coefficients), c + 1, 0);
         for (int p = 0; p < 5; ++p) {
             auto* box = new CoefficientBox(coefficients);
             box->setValue(p == 4 ? kStartConstant : 0.0);
+            // A box sits under its power and beside its channel: "RED T^4".
+            box->setAccessibleName(QStringLiteral("%1 %2").arg(
+                QString::fromLatin1(kChannelNames[c]), QString::fromLatin1(kPowerNames[p])));
             editCoefficient[static_cast<std::size_t>(5 * c + p)] = box;
             grid->addWidget(box, c + 1, p + 1);
         }
         auto* set = new QSpinBox(coefficients);
         set->setRange(0, 65535);
         set->setValue(kStartSetValue);
+        set->setAccessibleName(
+            QStringLiteral("%1 SET VALUE").arg(QString::fromLatin1(kChannelNames[c])));
         editSetValue[static_cast<std::size_t>(c)] = set;
         grid->addWidget(set, c + 1, 7);
     }
-    grid->addWidget(new QLabel(QStringLiteral("SET VALUE"), coefficients), 0, 7);
 
     auto makeCharts = [this](std::array<StripChart*, 4>& charts) {
         for (int c = 0; c < 3; ++c)
@@ -103,10 +108,11 @@ TempCompPanel::TempCompPanel(const QString& title) : Panel(title) {
     ShowOnly(chartCf, 3);
 
     auto* step = new QHBoxLayout;
-    step->addWidget(new QLabel(QStringLiteral("TEMPERATURE STEP"), this));
+    step->addWidget(LabelFor(editTemp, QStringLiteral("TEMPERATURE STEP")));
     step->addWidget(editTemp);
     for (int c = 0; c < 3; ++c) {
-        step->addWidget(new QLabel(QString::fromLatin1(kChannelNames[c]), this));
+        step->addWidget(LabelFor(dispCurve[static_cast<std::size_t>(c)],
+                                 QString::fromLatin1(kChannelNames[c])));
         step->addWidget(dispCurve[static_cast<std::size_t>(c)]);
     }
     step->addStretch();
@@ -115,9 +121,9 @@ TempCompPanel::TempCompPanel(const QString& title) : Panel(title) {
     for (QPushButton* button :
          {buttonSendCF, buttonGet, buttonSaveEquation, buttonGetEquation, buttonConnect})
         transfer->addWidget(button);
-    transfer->addWidget(new QLabel(QStringLiteral("SAVE"), this));
+    transfer->addWidget(LabelFor(dispSaveResult, QStringLiteral("SAVE")));
     transfer->addWidget(dispSaveResult);
-    transfer->addWidget(new QLabel(QStringLiteral("STATUS"), this));
+    transfer->addWidget(LabelFor(dispStatus, QStringLiteral("STATUS")));
     transfer->addWidget(dispStatus, 1);
 
     auto* head = new QHBoxLayout;
@@ -140,6 +146,14 @@ Coefficients TempCompPanel::CoefficientBoxes() const {
     return values;
 }
 
+QList<QWidget*> TempCompPanel::CoefficientBoxList() const {
+    return {editCoefficient.begin(), editCoefficient.end()};
+}
+
+QList<QWidget*> TempCompPanel::SetValueBoxList() const {
+    return {editSetValue.begin(), editSetValue.end()};
+}
+
 void TempCompPanel::SetCoefficientBoxes(const Coefficients& values) {
     for (std::size_t i = 0; i < values.size(); ++i) editCoefficient[i]->setValue(values[i]);
 }
@@ -158,7 +172,7 @@ void TempCompPanel::ShowOnly(std::array<StripChart*, 4>& charts, int shown) {
 }
 
 void TempCompPanel::SetButtonColour(QPushButton* button, std::uint32_t rgb) {
-    button->setStyleSheet(QStringLiteral("QPushButton { %1 }").arg(ColourRules(rgb)));
+    button->setStyleSheet(ButtonColourSheet(rgb, rgb == kColourRed));
     button->setProperty("tvxColour", rgb);
 }
 

@@ -58,6 +58,10 @@ class TempCompPanel : public Panel {
     StateLine* stateLine;  // below everything else
 
     Coefficients CoefficientBoxes() const;
+    // The boxes CalcCurves, SAVE EQUATION (the coefficients) and CalcCfCurves (the set values)
+    // read.
+    QList<QWidget*> CoefficientBoxList() const;
+    QList<QWidget*> SetValueBoxList() const;
     void SetCoefficientBoxes(const Coefficients& values);
     SetValues SetValueBoxes() const;
     // Shows chart `shown` of the group and hides the other three.

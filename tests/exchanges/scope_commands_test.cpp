@@ -56,8 +56,13 @@ class ScopeCommandsTest : public ::testing::Test {
                              [](const QString&) {},
                              [] {},
                              [](bool) {},
-                             [this] { params = panel; },
+                             [this] {
+                                 params = panel;
+                                 return true;
+                             },
                              [this] { ++refreshed; },
+                             {},
+                             {},
                              {}};
     ScopeCommands commands{com, link, exchange, buffers, params, live, flags, files, popups, hooks};
 };

@@ -210,7 +210,7 @@ TEST_F(TvxTest, GetWritesTheScopesFileAndSendRoundTripsOverTheSerialLine) {
                                  [](const QString&) {},
                                  [] {},
                                  [](bool) {},
-                                 [] {},
+                                 [] { return true; },
                                  [] {},
                                  [] {},
                                  {},

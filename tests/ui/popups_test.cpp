@@ -60,12 +60,14 @@ class NextModal {
 TEST(QtPopups, BoxesShowTitleAndPlainTextAndConfirmationsAnswerYesOrNo) {
     QtPopups popups;
     const QString text = " ATTENTION! \n \n MAXCOL-No. <b>IS</b> TOO HIGH ";
-    // OK; then Yes, No, and Escape (closing the box), which is a no.
-    for (const auto& [button, yes] : {std::pair{QMessageBox::Ok, false},
-                                      {QMessageBox::Yes, true},
-                                      {QMessageBox::No, false},
-                                      {QMessageBox::NoButton, false}}) {
-        NextModal user([&, button = button](QWidget* w) {
+    // OK, by click and by Enter; then Yes, No, Escape (closing the box: a no) and Enter (a yes).
+    for (const auto& [button, key, yes] : {std::tuple{QMessageBox::Ok, 0, false},
+                                           {QMessageBox::Ok, Qt::Key_Return, false},
+                                           {QMessageBox::Yes, 0, true},
+                                           {QMessageBox::No, 0, false},
+                                           {QMessageBox::No, Qt::Key_Escape, false},
+                                           {QMessageBox::Yes, Qt::Key_Return, true}}) {
+        NextModal user([&, button = button, key = key](QWidget* w) {
             auto* box = qobject_cast<QMessageBox*>(w);
             ASSERT_NE(box, nullptr);
             EXPECT_EQ(box->windowTitle() + box->text(), "CONFIRM!" + text);
@@ -74,8 +76,8 @@ TEST(QtPopups, BoxesShowTitleAndPlainTextAndConfirmationsAnswerYesOrNo) {
             EXPECT_EQ(box->standardButtons(), button == QMessageBox::Ok
                                                   ? QMessageBox::Ok
                                                   : QMessageBox::Yes | QMessageBox::No);
-            if (button == QMessageBox::NoButton)
-                QTest::keyClick(w, Qt::Key_Escape);
+            if (key)
+                QTest::keyClick(w, static_cast<Qt::Key>(key));
             else
                 QTest::mouseClick(box->button(button), Qt::LeftButton);
         });

@@ -1,0 +1,98 @@
+// The three programs' windows as assistive technology reads them.
+#include <QAccessible>
+#include <QGroupBox>
+#include <set>
+
+#include "Tvx3CalibV61.h"
+#include "Tvx3TempCompV61.h"
+#include "scope_fixture.h"
+#include "tool_fixture.h"
+
+namespace tvx {
+namespace {
+
+QString GroupBoxTitleAround(QObject* object) {
+    for (auto* w = qobject_cast<QWidget*>(object); w; w = w->parentWidget())
+        if (auto* group = qobject_cast<QGroupBox*>(w)) return group->title();
+    return {};
+}
+
+// Controls below `node` a user cannot tell by their name: none, the group box's title (Qt's
+// fallback for a control without a label) or their own value. Their inner parts are skipped.
+void FindUnnamed(QAccessibleInterface* node, int& controls, QStringList& unnamed) {
+    using R = QAccessible::Role;
+    const std::set<R> named{R::PushButton, R::CheckBox,     R::SpinBox, R::Slider,
+                            R::ComboBox,   R::EditableText, R::Table};
+    if (!named.count(node->role())) {
+        for (int i = 0; i < node->childCount(); ++i)
+            if (QAccessibleInterface* child = node->child(i)) FindUnnamed(child, controls, unnamed);
+        return;
+    }
+    ++controls;
+    const QString name = node->text(QAccessible::Name);
+    const QString value = node->text(QAccessible::Value);
+    if (name.trimmed().isEmpty() ||
+        (node->role() != R::Table &&
+         (name == value || name == GroupBoxTitleAround(node->object()))))
+        unnamed << QStringLiteral("%1 \"%2\" = \"%3\"")
+                       .arg(QLatin1String(node->object()->metaObject()->className()), name, value);
+}
+
+// Each window is a frame named by its title with every control named; a secondary panel goes
+// on Escape, through the same callback as the window frame's close.
+void ExpectReadable(Panel& main, const QList<Panel*>& secondaries) {
+    for (Panel* window : QList<Panel*>{&main} + secondaries) {
+        const std::string title = window->windowTitle().toStdString();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window)) << title;
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(window);
+        EXPECT_EQ(accessible->role(), QAccessible::Window) << title;
+        EXPECT_EQ(accessible->text(QAccessible::Name), window->windowTitle());
+        int controls = 0;
+        QStringList unnamed;
+        FindUnnamed(accessible, controls, unnamed);
+        EXPECT_GT(controls, 2) << title;
+        EXPECT_TRUE(unnamed.isEmpty()) << title << ": " << unnamed.join(", ").toStdString();
+        if (window == &main) continue;
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window)) << title;
+        QTest::keyClick(window, Qt::Key_Escape);
+        EXPECT_FALSE(window->isVisible()) << title << " stays open on Escape";
+        EXPECT_TRUE(main.isVisible()) << title;
+    }
+}
+
+using CalibAccess = ToolWithSensor<calib::Tvx3CalibV61>;
+TEST_F(CalibAccess, EveryWindowAndControlIsNamedAsShown) {
+    StartOverTcp();
+    ExpectReadable(tool->Main(), {&tool->Interface()});
+}
+
+using TempCompAccess = ToolWithSensor<tempcomp::Tvx3TempCompV61>;
+TEST_F(TempCompAccess, EveryWindowAndControlIsNamedAsShown) {
+    StartOverTcp();
+    ExpectReadable(tool->Main(), {&tool->Interface()});
+}
+
+using ScopeAccess = ScopeWithSensor;
+TEST_F(ScopeAccess, EveryWindowAndControlIsNamedAsShownAndTabFollowsTheParameterGrid) {
+    Controls().ParaInVis();  // the teach page, then the parameter page with the other panels
+    ExpectReadable(Main(), {});
+    Controls().ParaVis();
+    ExpectReadable(Main(),
+                   {&scope->Interface(), &scope->Recorder(), &scope->RowColours(),
+                    &scope->SignalGraph(), &scope->MeanValueTeach(), &scope->ColourGroups()});
+    ParameterControls& c = Controls();
+    const QList<QWidget*> rowByRow{c.slidePower,   c.editPmode,    c.editEvalmode, c.editCalcmode,
+                                   c.editDynWinLo, c.editMaxcolNo, c.editAverage,  c.editDynWinHi,
+                                   c.editOutmode,  c.editTrigger,  c.editIntlim,   c.editHold,
+                                   c.editExteach};
+    QList<QWidget*> chain{c.slidePower};
+    for (QWidget* w = c.slidePower->nextInFocusChain(); w != c.slidePower;
+         w = w->nextInFocusChain())
+        if (rowByRow.contains(w)) chain << w;
+    EXPECT_EQ(chain, rowByRow);
+}
+
+}  // namespace
+}  // namespace tvx

@@ -5,6 +5,7 @@
 
 #include "Tvx3CalibV61.h"
 #include "Tvx3TempCompV61.h"
+#include "display_checks.h"
 #include "scope_fixture.h"
 #include "tool_fixture.h"
 
@@ -63,9 +64,16 @@ void ExpectReadable(Panel& main, const QList<Panel*>& secondaries) {
 }
 
 using CalibAccess = ToolWithSensor<calib::Tvx3CalibV61>;
-TEST_F(CalibAccess, EveryWindowAndControlIsNamedAsShown) {
+TEST_F(CalibAccess, EveryWindowAndControlIsNamedAsShownAndDimmedButtonsLookDimmed) {
     StartOverTcp();
     ExpectReadable(tool->Main(), {&tool->Interface()});
+    // Dimmed, the coloured buttons fade as any other button does.
+    calib::CalibPanel& p = tool->Main();
+    for (int dimmed : {1, 0}) {
+        p.SetButtonsDimmed(dimmed);
+        for (QPushButton* b : {p.buttonCalcCF, p.buttonFinishCalib})
+            EXPECT_EQ(TextContrast(b) < kReadableContrast, dimmed == 1) << dimmed;
+    }
 }
 
 using TempCompAccess = ToolWithSensor<tempcomp::Tvx3TempCompV61>;

@@ -1,6 +1,5 @@
 #include "unsent_work.h"
 
-
 #include "unsent_changes.h"
 #include "unsent_mark.h"
 

@@ -1,11 +1,14 @@
 // tvx-sensor-sim: a simulated TRIVEX colour sensor for tests and demonstrations.
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 #include "sim_options.h"
 #include "sim_server.h"
@@ -23,6 +26,15 @@ void OnSignal(int) {
 void PrintLine(const QString& line) {
     std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
     std::fflush(stdout);
+}
+
+// Many sensors need two descriptors each (listening and client): the soft limit of open files,
+// often 1024, goes up to the hard one.
+void RaiseOpenFileLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
+    limit.rlim_cur = limit.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 }  // namespace
@@ -58,20 +70,31 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
 
-    tvx::sim::SimServer server;
-    if (!options->version.isEmpty()) server.SetVersion(options->version);
-    if (options->scenario) server.SetScenario(*options->scenario);
-    if (options->sample) server.SetSample(*options->sample);
-    server.SetNoise(options->noise, options->noiseSeed);
-    server.SetFaults(options->faults);
-    server.SetBaud(options->baud);
+    if (options->tcpCount > 1) RaiseOpenFileLimit();
+    // One sensor per TCP port; each has a model of its own, with noise seeded apart.
+    std::vector<std::unique_ptr<tvx::sim::SimServer>> sensors;
+    for (int i = 0; i < options->tcpCount; ++i) {
+        auto sensor = std::make_unique<tvx::sim::SimServer>();
+        if (!options->version.isEmpty()) sensor->SetVersion(options->version);
+        if (options->scenario) sensor->SetScenario(*options->scenario);
+        if (options->sample) sensor->SetSample(*options->sample);
+        sensor->SetNoise(options->noise, options->noiseSeed + static_cast<std::uint32_t>(i));
+        sensor->SetFaults(options->faults);
+        sensor->SetBaud(options->baud);
+        sensors.push_back(std::move(sensor));
+    }
+    tvx::sim::SimServer& server = *sensors.front();
 
     if (options->tcp) {
-        if (!server.ListenTcp(options->tcpPort)) {
-            std::fprintf(stderr, "tvx-sensor-sim: %s\n", qPrintable(server.LastError()));
-            return 1;
+        for (std::size_t i = 0; i < sensors.size(); ++i) {
+            const quint16 port =
+                options->tcpPort == 0 ? 0 : static_cast<quint16>(options->tcpPort + i);
+            if (!sensors[i]->ListenTcp(port)) {
+                std::fprintf(stderr, "tvx-sensor-sim: %s\n", qPrintable(sensors[i]->LastError()));
+                return 1;
+            }
+            PrintLine(QStringLiteral("tcp 127.0.0.1:%1").arg(sensors[i]->TcpPort()));
         }
-        PrintLine(QStringLiteral("tcp 127.0.0.1:%1").arg(server.TcpPort()));
     }
     if (options->pty) {
         if (!server.OpenPty(options->ptyLink)) {

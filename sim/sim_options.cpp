@@ -2,12 +2,21 @@
 
 namespace tvx::sim {
 
+namespace {
+// Each sensor takes a listening socket and a client's: 5000 stay within the usual hard limit of
+// open files.
+constexpr int kMaxTcpCount = 5000;
+}  // namespace
+
 QString SimUsage() {
     return QStringLiteral(
         "Usage: tvx-sensor-sim [options]\n"
         "A simulated TRIVEX colour sensor on a TCP port and/or a pseudo-terminal.\n"
         "\n"
         "  --tcp PORT         listen on 127.0.0.1:PORT (0 = any free port)\n"
+        "  --tcp-count N      serve N sensors (1 ... 5000), each on its own TCP port:\n"
+        "                     PORT, PORT+1, ... or N free ports; the pseudo-terminal\n"
+        "                     belongs to the first\n"
         "  --pty LINK         open a pseudo-terminal and link its device at LINK\n"
         "                     (\"-\" for no link)\n"
         "  --baud N           pace replies as on an N baud 8N1 line (e.g. 19200; 0 = off)\n"
@@ -61,9 +70,11 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& args, QString* erro
             continue;
         }
         static const QStringList kWithValue = {
-            QStringLiteral("--tcp"),      QStringLiteral("--pty"),    QStringLiteral("--baud"),
-            QStringLiteral("--scenario"), QStringLiteral("--sample"), QStringLiteral("--noise"),
-            QStringLiteral("--version"),  QStringLiteral("--fault")};
+            QStringLiteral("--tcp"),      QStringLiteral("--pty"),
+            QStringLiteral("--baud"),     QStringLiteral("--scenario"),
+            QStringLiteral("--sample"),   QStringLiteral("--noise"),
+            QStringLiteral("--version"),  QStringLiteral("--fault"),
+            QStringLiteral("--tcp-count")};
         if (!kWithValue.contains(name))
             return fail(QStringLiteral("unknown option \"%1\"").arg(args[i]));
         if (!hasValue) {
@@ -76,6 +87,13 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& args, QString* erro
             if (!ok || port > 65535) return fail(QStringLiteral("bad TCP port \"%1\"").arg(value));
             options.tcp = true;
             options.tcpPort = static_cast<quint16>(port);
+        } else if (name == QLatin1String("--tcp-count")) {
+            options.tcpCount = value.toInt(&ok);
+            if (!ok || options.tcpCount < 1 || options.tcpCount > kMaxTcpCount) {
+                return fail(QStringLiteral("bad sensor count \"%1\": expected 1 to %2")
+                                .arg(value)
+                                .arg(kMaxTcpCount));
+            }
         } else if (name == QLatin1String("--pty")) {
             if (value.isEmpty()) return fail(QStringLiteral("--pty needs a LINK path or \"-\""));
             options.pty = true;
@@ -122,6 +140,15 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& args, QString* erro
         return fail(QStringLiteral("--scenario and --sample exclude each other"));
     }
     if (!options.tcp && !options.pty) options.tcp = true;
+    if (options.tcpCount > 1) {
+        options.tcp = true;
+        const int last = options.tcpPort + options.tcpCount - 1;
+        if (options.tcpPort != 0 && last > 65535) {
+            return fail(QStringLiteral("%1 sensors from port %2 run past port 65535")
+                            .arg(options.tcpCount)
+                            .arg(options.tcpPort));
+        }
+    }
     return options;
 }
 

@@ -17,6 +17,8 @@ struct SimOptions {
     bool help = false;
     bool tcp = false;
     quint16 tcpPort = 0;
+    // Sensors served over TCP, each on its own port (consecutive from tcpPort, or ephemeral).
+    int tcpCount = 1;
     bool pty = false;
     QString ptyLink;
     int baud = 0;

@@ -85,6 +85,26 @@ TEST(SimProgramTest, PrintsItsEndpointsAnswersWithFaultsAndScenarioAndStopsOnSig
     EXPECT_EQ(plain.End(SIGINT), 0);
 }
 
+TEST(SimProgramTest, ServesManySensorsEachOnItsOwnPort) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--tcp-count", "3", "--version", "MANY V6.1"})) << sim.out.toStdString();
+    const QStringList lines = sim.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4) << sim.out.toStdString();
+    QTcpSocket sensors[3];
+    for (int i = 0; i < 3; ++i) {  // all connected at once: each port is a sensor of its own
+        ASSERT_TRUE(lines[i].startsWith("tcp 127.0.0.1:"));
+        sensors[i].connectToHost(QHostAddress::LocalHost, lines[i].section(':', 1).toUShort());
+        ASSERT_TRUE(sensors[i].waitForConnected(5000));
+    }
+    for (QTcpSocket& socket : sensors) {
+        socket.write(Request(7));
+        QByteArray reply;
+        while (reply.size() < 36 && socket.waitForReadyRead(5000)) reply += socket.readAll();
+        EXPECT_EQ(QByteArray(reply.constData()), QByteArray("MANY V6.1"));
+    }
+    EXPECT_EQ(sim.End(SIGTERM), 0);
+}
+
 TEST(SimProgramTest, HelpAndBadArguments) {
     const struct {
         QStringList args;
@@ -93,10 +113,12 @@ TEST(SimProgramTest, HelpAndBadArguments) {
     } cases[] = {
         {{"--help"},
          0,
-         {"--tcp PORT", "--pty LINK", "--baud N", "--scenario FILE", "--fault FAULT",
-          "--version TEXT", "disconnect:N", "unsolicited:N:MS", "times="}},
+         {"--tcp PORT", "--tcp-count N", "--pty LINK", "--baud N", "--scenario FILE",
+          "--fault FAULT", "--version TEXT", "disconnect:N", "unsolicited:N:MS", "times="}},
         {{"--tcp", "http"}, 2, {"bad TCP port \"http\""}},
         {{"--loud"}, 2, {"unknown option \"--loud\""}},
+        {{"--tcp-count", "0"}, 2, {"bad sensor count \"0\": expected 1 to 5000"}},
+        {{"--tcp", "65534", "--tcp-count", "3"}, 2, {"3 sensors from port 65534 run past"}},
         {{"--baud"}, 2, {"--baud needs a value"}},
         {{"--fault", "explode"}, 2, {"fault \"explode\": unknown kind"}},
         {{"--scenario", "/nonexistent/s.txt"}, 2, {"scenario /nonexistent/s.txt"}},

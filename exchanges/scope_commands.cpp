@@ -210,7 +210,10 @@ void ScopeCommands::SendParaToFile() {
 }
 
 void ScopeCommands::ReadParaFromFile() {
-    if (!MayReplace()) return;
+    if (!MayReplace()) {
+        StateLine().SetLastTransfer(QStringLiteral("loading skipped, unsent changes kept"));
+        return;
+    }
     const auto path = SelectParameterFile(false);
     if (!path) return;
     const ParameterFileRead read = ReadParameterFile(*path);

@@ -144,6 +144,7 @@ TEST_F(UnsentTest, AWholeTransferTakesTheMarksAReadAsksFirst) {
             const auto orders = SensorOrders();
             EXPECT_EQ(std::count(orders.begin(), orders.end(), kOrderReadModes), 0);
             EXPECT_EQ(m.dispStatus->text(), sim::kDefaultVersion);
+            EXPECT_TRUE(m.stateLine->lastTransfer->text().contains("skipped, unsent changes kept"));
         }
         EXPECT_TRUE(m.buttonGet->isEnabled());
     }

@@ -12,12 +12,9 @@ QString DefaultRecordFolder() {
            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
 }
 
-bool CsvSink::Open(const QString& folder, const std::vector<SensorAddress>& sensors,
-                   QString& error) {
+bool CsvSink::Open(const QString& folder, QString& error) {
     folder_ = folder;
-    sensors_ = sensors;
     files_.clear();
-    files_.resize(sensors.size());
     if (!QDir().mkpath(folder)) {
         error = QStringLiteral("folder \"%1\" cannot be made").arg(folder);
         return false;
@@ -31,12 +28,19 @@ bool CsvSink::Open(const QString& folder, const std::vector<SensorAddress>& sens
     return true;
 }
 
-bool CsvSink::Write(std::size_t sensor, const StampedFrame& frame, QString& error) {
-    auto& file = files_.at(sensor);
+bool CsvSink::AddSensor(const SensorAddress& sensor, QString&) {
+    files_[sensor.name];
+    return true;
+}
+
+void CsvSink::RemoveSensor(const QString& name) {
+    files_.erase(name);
+}
+
+bool CsvSink::Frame(const QString& name, const StampedFrame& frame, QString& error) {
+    auto& file = files_[name];
     if (!file) {
-        // Made with the first frame, when the value names (X/Y or s/i) are known.
-        const QString path =
-            QDir(folder_).filePath(SafeFileName(sensors_[sensor].name) + QStringLiteral(".csv"));
+        const QString path = QDir(folder_).filePath(SafeFileName(name) + QStringLiteral(".csv"));
         const bool fresh = !QFileInfo::exists(path) || QFileInfo(path).size() == 0;
         file = std::make_unique<QFile>(path);
         if (!file->open(QIODevice::WriteOnly | QIODevice::Append)) {
@@ -55,7 +59,7 @@ bool CsvSink::Write(std::size_t sensor, const StampedFrame& frame, QString& erro
 }
 
 void CsvSink::Close() {
-    for (auto& file : files_)
+    for (auto& [name, file] : files_)
         if (file) file->close();
     files_.clear();
 }

@@ -2,28 +2,29 @@
 
 #include <QFile>
 #include <QString>
+#include <map>
 #include <memory>
-#include <vector>
 
-#include "frame_line.h"
-#include "tvx_options.h"
+#include "record_sink.h"
 
 namespace tvx::cli {
 
 // One RFC 4180 file per sensor, FOLDER/NAME.csv: a header line, then one line per frame, each
 // handed to the system at once so that a killed recorder loses no completed line.
-class CsvSink {
+class CsvSink : public RecordSink {
   public:
     // Makes the folder when needed; false with a one-line reason when it cannot be written.
-    bool Open(const QString& folder, const std::vector<SensorAddress>& sensors, QString& error);
-    // False with a reason when the line could not be written.
-    bool Write(std::size_t sensor, const StampedFrame& frame, QString& error);
-    void Close();
+    bool Open(const QString& folder, QString& error);
+    bool AddSensor(const SensorAddress& sensor, QString& error) override;
+    void RemoveSensor(const QString& name) override;
+    bool Frame(const QString& name, const StampedFrame& frame, QString& error) override;
+    void Status(const QString&, bool, const QString&) override {}
+    void Close() override;
 
   private:
     QString folder_;
-    std::vector<SensorAddress> sensors_;
-    std::vector<std::unique_ptr<QFile>> files_;
+    // Opened with the sensor's first frame, when the value names (X/Y or s/i) are known.
+    std::map<QString, std::unique_ptr<QFile>> files_;
 };
 
 // tvx-record-YYYYMMDD-HHMMSS in the current folder.

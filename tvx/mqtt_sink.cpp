@@ -204,9 +204,9 @@ void MqttClient::Disconnect() {
 
 // ---------------------------------------------------------------------------------------------
 
-QString MqttSink::Topic(std::size_t sensor, const char* leaf) const {
+QString MqttSink::Topic(const QString& name, const char* leaf) const {
     // A name is one topic level: separators and wildcards in it ("tcp://host:port") become '_'.
-    QString level = sensors_[sensor].name;
+    QString level = name;
     for (QChar& c : level) {
         if (c == QLatin1Char('/') || c == QLatin1Char('+') || c == QLatin1Char('#'))
             c = QLatin1Char('_');
@@ -214,97 +214,136 @@ QString MqttSink::Topic(std::size_t sensor, const char* leaf) const {
     return QStringLiteral("%1/%2/%3").arg(prefix_, level, QLatin1String(leaf));
 }
 
+MqttSink::Sensor& MqttSink::Start(const QString& name) {
+    static int sessions = 0;
+    Sensor& sensor = sensors_[name];
+    const QString id =
+        QStringLiteral("tvx-%1-%2").arg(QCoreApplication::applicationPid()).arg(sessions++);
+    sensor.client = std::make_unique<MqttClient>(
+        id, host_, port_, Topic(name, "status"),
+        OfflinePayload(QStringLiteral("the recorder ended unexpectedly")));
+    MqttClient* client = sensor.client.get();
+    connect(client, &MqttClient::connectedChanged, this, [this, name, client](bool up) {
+        Sensor& s = sensors_.at(name);
+        if (!up) {
+            std::fprintf(stderr, "tvx: %s: broker %s lost (%s), frames are counted as lost\n",
+                         qPrintable(name), qPrintable(broker_), qPrintable(client->LastError()));
+            return;
+        }
+        if (s.lostSince > 0) {
+            std::fprintf(stderr, "tvx: %s: broker %s back: %lld frames were lost\n",
+                         qPrintable(name), qPrintable(broker_), s.lostSince);
+            s.lostSince = 0;
+        }
+        PublishStatus(name, s);
+    });
+    connect(client, &MqttClient::stateChanged, this, &MqttSink::clientsChanged);
+    client->Start();
+    return sensor;
+}
+
 bool MqttSink::Open(const QString& host, int port, const QString& prefix,
                     const std::vector<SensorAddress>& sensors, QString& error) {
     prefix_ = prefix;
+    host_ = host;
+    port_ = port;
     broker_ = QStringLiteral("%1:%2").arg(host).arg(port);
-    sensors_ = sensors;
-    status_.assign(sensors.size(), {});
-    lost_.assign(sensors.size(), 0);
-    lostSince_.assign(sensors.size(), 0);
-    const QString id = QStringLiteral("tvx-%1-%2").arg(QCoreApplication::applicationPid());
-    for (std::size_t i = 0; i < sensors.size(); ++i) {
-        auto client = std::make_unique<MqttClient>(
-            id.arg(i), host, port, Topic(i, "status"),
-            OfflinePayload(QStringLiteral("the recorder ended unexpectedly")));
-        connect(client.get(), &MqttClient::connectedChanged, this, [this, i](bool up) {
-            if (!up) {
-                std::fprintf(stderr, "tvx: broker %s lost (%s), frames of %s are counted as lost\n",
-                             qPrintable(broker_), qPrintable(clients_[i]->LastError()),
-                             qPrintable(sensors_[i].name));
-                return;
-            }
-            if (lostSince_[i] > 0) {
-                std::fprintf(stderr, "tvx: broker %s back: %lld frames of %s were lost\n",
-                             qPrintable(broker_), lostSince_[i], qPrintable(sensors_[i].name));
-                lostSince_[i] = 0;
-            }
-            PublishStatus(i);
-        });
-        connect(client.get(), &MqttClient::stateChanged, this, &MqttSink::clientsChanged);
-        clients_.push_back(std::move(client));
-    }
-    for (auto& client : clients_) client->Start();
+    for (const SensorAddress& sensor : sensors) Start(sensor.name);
+    const auto clients = [this](auto predicate) {
+        return std::count_if(sensors_.begin(), sensors_.end(),
+                             [&](const auto& entry) { return predicate(*entry.second.client); });
+    };
     // The broker must take every session once before recording starts.
     WaitUntil(
-        [this] {
-            return std::all_of(clients_.begin(), clients_.end(),
-                               [](const auto& c) { return c->Connected(); }) ||
-                   std::any_of(clients_.begin(), clients_.end(),
-                               [](const auto& c) { return c->Settled() && !c->Connected(); });
+        [&] {
+            return clients([](const MqttClient& c) { return c.Connected(); }) ==
+                       std::ssize(sensors_) ||
+                   clients([](const MqttClient& c) { return c.Settled() && !c.Connected(); }) > 0;
         },
         kBrokerWaitSeconds, WaitMode::ServeUserInput,
         {WakeSource(this, &MqttSink::clientsChanged)});
-    for (auto& client : clients_) {
-        if (client->Connected()) continue;
+    for (auto& [name, sensor] : sensors_) {
+        if (sensor.client->Connected()) continue;
+        const QString reason = sensor.client->LastError();
         error = QStringLiteral("broker %1: %2")
-                    .arg(broker_, client->LastError().isEmpty() ? QStringLiteral("no answer")
-                                                                : client->LastError());
-        for (auto& c : clients_) c->Disconnect();
-        clients_.clear();
+                    .arg(broker_, reason.isEmpty() ? QStringLiteral("no answer") : reason);
+        for (auto& entry : sensors_) entry.second.client->Disconnect();
+        sensors_.clear();
         return false;
     }
     return true;
 }
 
-void MqttSink::PublishStatus(std::size_t sensor) {
-    if (!status_[sensor].isEmpty())
-        clients_[sensor]->Publish(Topic(sensor, "status"), status_[sensor], 1, true);
+bool MqttSink::AddSensor(const SensorAddress& sensor, QString& error) {
+    if (sensors_.count(sensor.name) > 0) {
+        error = QStringLiteral("%1: recorded already").arg(sensor.name);
+        return false;
+    }
+    Start(sensor.name);
+    return true;
 }
 
-void MqttSink::Frame(std::size_t sensor, const StampedFrame& frame) {
-    if (clients_[sensor]->Publish(Topic(sensor, "frame"), JsonLine(frame).toUtf8(), 0, false))
-        return;
-    ++lost_[sensor];
-    ++lostSince_[sensor];
+void MqttSink::RemoveSensor(const QString& name) {
+    const auto it = sensors_.find(name);
+    if (it == sensors_.end()) return;
+    it->second.status = OfflinePayload(QStringLiteral("removed from the recording"));
+    PublishStatus(name, it->second);
+    it->second.client->Disconnect();
+    // Deleted from the event loop: a callback of its own may be what called this.
+    it->second.client.release()->deleteLater();
+    sensors_.erase(it);
 }
 
-void MqttSink::Status(std::size_t sensor, bool online, const QString& text) {
-    status_[sensor] = online ? OnlinePayload(text) : OfflinePayload(text);
-    PublishStatus(sensor);
+void MqttSink::PublishStatus(const QString& name, Sensor& sensor) {
+    if (!sensor.status.isEmpty())
+        sensor.client->Publish(Topic(name, "status"), sensor.status, 1, true);
 }
 
-void MqttSink::Close() {
-    for (std::size_t i = 0; i < clients_.size(); ++i)
-        Status(i, false, QStringLiteral("recording ended"));
+bool MqttSink::Frame(const QString& name, const StampedFrame& frame, QString&) {
+    const auto it = sensors_.find(name);
+    if (it == sensors_.end()) return true;
+    Sensor& sensor = it->second;
+    if (sensor.client->Publish(Topic(name, "frame"), JsonLine(frame).toUtf8(), 0, false))
+        return true;
+    ++sensor.lost;
+    ++sensor.lostSince;
+    return true;
+}
+
+void MqttSink::Status(const QString& name, bool online, const QString& text) {
+    const auto it = sensors_.find(name);
+    if (it == sensors_.end()) return;
+    it->second.status = online ? OnlinePayload(text) : OfflinePayload(text);
+    PublishStatus(name, it->second);
+}
+
+void MqttSink::AwaitAcknowledgements() {
     WaitUntil(
         [this] {
-            return std::all_of(clients_.begin(), clients_.end(), [](const auto& c) {
-                return !c->Connected() || c->Unacknowledged() == 0;
+            return std::all_of(sensors_.begin(), sensors_.end(), [](const auto& entry) {
+                const MqttClient& c = *entry.second.client;
+                return !c.Connected() || c.Unacknowledged() == 0;
             });
         },
         3.0, WaitMode::ServeUserInput, {WakeSource(this, &MqttSink::clientsChanged)});
-    for (auto& client : clients_) client->Disconnect();
-    for (std::size_t i = 0; i < sensors_.size(); ++i) {
-        if (lost_[i] > 0)
+}
+
+void MqttSink::Close() {
+    for (auto& [name, sensor] : sensors_) Status(name, false, QStringLiteral("recording ended"));
+    AwaitAcknowledgements();
+    for (auto& [name, sensor] : sensors_) {
+        sensor.client->Disconnect();
+        if (sensor.lost > 0)
             std::fprintf(stderr, "tvx: %s: %lld frames lost while broker %s was away\n",
-                         qPrintable(sensors_[i].name), lost_[i], qPrintable(broker_));
+                         qPrintable(name), sensor.lost, qPrintable(broker_));
     }
-    clients_.clear();
+    sensors_.clear();
 }
 
 long long MqttSink::LostFrames() const {
-    return std::accumulate(lost_.begin(), lost_.end(), 0LL);
+    long long lost = 0;
+    for (const auto& entry : sensors_) lost += entry.second.lost;
+    return lost;
 }
 
 }  // namespace tvx::cli

@@ -4,11 +4,11 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <map>
 #include <memory>
 #include <vector>
 
-#include "frame_line.h"
-#include "tvx_options.h"
+#include "record_sink.h"
 
 struct mosquitto;
 class QSocketNotifier;
@@ -73,34 +73,46 @@ class MqttClient : public QObject {
 // frame as a JSON object, PREFIX/NAME/status the link state, retained, with a last will that
 // marks the sensor offline when the recorder dies. Frames that come while the broker is away are
 // counted as lost and reported.
-class MqttSink : public QObject {
+class MqttSink : public QObject, public RecordSink {
     Q_OBJECT
   public:
     // Connects to the broker (one session per sensor, for its own last will); false with a
     // one-line reason when the broker cannot be reached or refuses.
     bool Open(const QString& host, int port, const QString& prefix,
               const std::vector<SensorAddress>& sensors, QString& error);
-    void Frame(std::size_t sensor, const StampedFrame& frame);
-    void Status(std::size_t sensor, bool online, const QString& text);
+    // A sensor added later gets its session without waiting for the broker.
+    bool AddSensor(const SensorAddress& sensor, QString& error) override;
+    // Marks the sensor offline ("removed") and ends its session.
+    void RemoveSensor(const QString& name) override;
+    bool Frame(const QString& name, const StampedFrame& frame, QString& error) override;
+    void Status(const QString& name, bool online, const QString& text) override;
     // Marks every sensor offline ("recording ended"), waits for the broker's acknowledgement and
     // disconnects.
-    void Close();
+    void Close() override;
     long long LostFrames() const;
 
   signals:
     void clientsChanged();
 
   private:
-    QString Topic(std::size_t sensor, const char* leaf) const;
-    void PublishStatus(std::size_t sensor);
+    struct Sensor {
+        std::unique_ptr<MqttClient> client;
+        QByteArray status;
+        long long lost = 0;       // frames lost in all
+        long long lostSince = 0;  // frames lost in the current absence
+    };
+
+    QString Topic(const QString& name, const char* leaf) const;
+    Sensor& Start(const QString& name);
+    void PublishStatus(const QString& name, Sensor& sensor);
+    // Waits (at most a few seconds) until every session has no message left unacknowledged.
+    void AwaitAcknowledgements();
 
     QString prefix_;
+    QString host_;
+    int port_ = 0;
     QString broker_;
-    std::vector<SensorAddress> sensors_;
-    std::vector<std::unique_ptr<MqttClient>> clients_;
-    std::vector<QByteArray> status_;
-    std::vector<long long> lost_;       // frames lost in all
-    std::vector<long long> lostSince_;  // frames lost in the current absence
+    std::map<QString, Sensor> sensors_;
 };
 
 // The payloads of PREFIX/NAME/status.

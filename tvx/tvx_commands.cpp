@@ -179,12 +179,15 @@ int RunRecord(const TvxOptions& options) {
     } else {
         const QString folder =
             options.csvFolder.isEmpty() ? DefaultRecordFolder() : options.csvFolder;
-        if (!csv.Open(folder, sensors, error)) {
+        if (!csv.Open(folder, error)) {
             Error(error);
             return 1;
         }
+        for (const SensorAddress& sensor : sensors) csv.AddSensor(sensor, error);
         if (options.csvFolder.isEmpty()) Error(QStringLiteral("recording to %1").arg(folder));
     }
+
+    RecordSink& sink = toMqtt ? static_cast<RecordSink&>(mqtt) : csv;
 
     StopSignal stop;
     StopOnTerminationSignals(&stop);
@@ -210,9 +213,7 @@ int RunRecord(const TvxOptions& options) {
     RecordEvents events;
     events.frame = [&](std::size_t i, const StampedFrame& frame) {
         ++frames[i];
-        if (toMqtt) {
-            mqtt.Frame(i, frame);
-        } else if (!csv.Write(i, frame, error) && !sinkFailed) {
+        if (!sink.Frame(sensors[i].name, frame, error) && !sinkFailed) {
             sinkFailed = true;
             Error(error);
             stop.Request();
@@ -226,16 +227,12 @@ int RunRecord(const TvxOptions& options) {
                       .arg(sensors[i].name, text)
                       .arg(retryIn));
         }
-        if (state[i] != (online ? 1 : 0) && toMqtt) mqtt.Status(i, online, text);
+        if (state[i] != (online ? 1 : 0)) sink.Status(sensors[i].name, online, text);
         state[i] = online ? 1 : 0;
     };
     RecordSensors(sensors, {options.interval, options.count}, stop, events);
 
-    if (toMqtt) {
-        mqtt.Close();
-    } else {
-        csv.Close();
-    }
+    sink.Close();
     if (sinkFailed) return 1;
     // Stopped by a signal or the duration: a clean end. Otherwise every sensor had its count.
     return 0;

@@ -1,0 +1,140 @@
+#include "fleet_metrics.h"
+
+#include <functional>
+
+namespace tvx::cli {
+
+namespace {
+
+// A label value with backslash, double quote and line feed escaped.
+QByteArray LabelValue(const QString& text) {
+    QByteArray value = text.toUtf8();
+    value.replace('\\', "\\\\").replace('"', "\\\"").replace('\n', "\\n");
+    return '"' + value + '"';
+}
+
+QByteArray Number(double value) {
+    return QByteArray::number(value, 'g', 17);
+}
+
+void Header(QByteArray& out, const char* name, const char* type, const char* help) {
+    out += QByteArray("# HELP ") + name + ' ' + help + "\n# TYPE " + name + ' ' + type + '\n';
+}
+
+}  // namespace
+
+void SensorFigures::CountExchange(double seconds) {
+    for (std::size_t i = 0; i < kExchangeSecondsBounds.size(); ++i)
+        if (seconds <= kExchangeSecondsBounds[i]) ++exchangeBuckets[i];
+    ++exchanges;
+    exchangeSecondsSum += seconds;
+}
+
+void SensorFigures::CountFailure(LinkOutcome outcome) {
+    ++failures[FailureKind(outcome)];
+}
+
+QString FailureKind(LinkOutcome outcome) {
+    switch (outcome) {
+        case LinkOutcome::Done:
+            return QStringLiteral("none");
+        case LinkOutcome::OpenFailed:
+            return QStringLiteral("open_failed");
+        case LinkOutcome::ConnectFailed:
+            return QStringLiteral("connect_failed");
+        case LinkOutcome::WriteIncomplete:
+            return QStringLiteral("write_incomplete");
+        case LinkOutcome::NoReply:
+            return QStringLiteral("no_reply");
+        case LinkOutcome::ShortReply:
+            return QStringLiteral("short_reply");
+        case LinkOutcome::LongReply:
+            return QStringLiteral("long_reply");
+        case LinkOutcome::ClosedBySensor:
+            return QStringLiteral("closed_by_sensor");
+        case LinkOutcome::LineHungUp:
+            return QStringLiteral("line_hung_up");
+        case LinkOutcome::Superseded:
+            return QStringLiteral("superseded");
+    }
+    return QStringLiteral("other");
+}
+
+SensorFigures& FleetMetrics::Sensor(const QString& name) {
+    auto& entry = sensors_[name];
+    if (!entry) entry = std::make_unique<SensorFigures>();
+    return *entry;
+}
+
+void FleetMetrics::RemoveSensor(const QString& name) {
+    sensors_.erase(name);
+}
+
+SinkFigures& FleetMetrics::Sink(const QString& name) {
+    auto& entry = sinks_[name];
+    if (!entry) entry = std::make_unique<SinkFigures>();
+    return *entry;
+}
+
+QByteArray FleetMetrics::Exposition() const {
+    QByteArray out;
+    const auto perSensor = [&](const char* name, const char* type, const char* help,
+                               const std::function<double(const SensorFigures&)>& value) {
+        Header(out, name, type, help);
+        for (const auto& [sensor, figures] : sensors_)
+            out += QByteArray(name) + "{sensor=" + LabelValue(sensor) + "} " +
+                   Number(value(*figures)) + '\n';
+    };
+    perSensor("tvx_frames_total", "counter", "Live frames recorded.",
+              [](const SensorFigures& f) { return double(f.frames); });
+
+    Header(out, "tvx_exchange_failures_total", "counter",
+           "Exchanges and connection attempts that failed, by kind.");
+    for (const auto& [sensor, figures] : sensors_)
+        for (const auto& [kind, count] : figures->failures)
+            out += "tvx_exchange_failures_total{sensor=" + LabelValue(sensor) +
+                   ",kind=" + LabelValue(kind) + "} " + Number(double(count)) + '\n';
+
+    perSensor("tvx_reconnects_total", "counter", "Handshakes after a lost link.",
+              [](const SensorFigures& f) { return double(f.reconnects); });
+    perSensor("tvx_link_up", "gauge", "1 while the sensor answers, else 0.",
+              [](const SensorFigures& f) { return f.linkUp ? 1.0 : 0.0; });
+    perSensor("tvx_last_frame_timestamp_seconds", "gauge",
+              "Unix time of the last frame, 0 before the first.",
+              [](const SensorFigures& f) { return f.lastFrameSeconds; });
+
+    Header(out, "tvx_exchange_seconds", "histogram", "Time from a request to its complete reply.");
+    for (const auto& [sensor, figures] : sensors_) {
+        const QByteArray label = "sensor=" + LabelValue(sensor);
+        for (std::size_t i = 0; i < kExchangeSecondsBounds.size(); ++i)
+            out += "tvx_exchange_seconds_bucket{" + label + ",le=\"" +
+                   Number(kExchangeSecondsBounds[i]) + "\"} " +
+                   Number(double(figures->exchangeBuckets[i])) + '\n';
+        out += "tvx_exchange_seconds_bucket{" + label + ",le=\"+Inf\"} " +
+               Number(double(figures->exchanges)) + '\n';
+        out +=
+            "tvx_exchange_seconds_sum{" + label + "} " + Number(figures->exchangeSecondsSum) + '\n';
+        out += "tvx_exchange_seconds_count{" + label + "} " + Number(double(figures->exchanges)) +
+               '\n';
+    }
+
+    const auto perSink = [&](const char* name, const char* type, const char* help, bool mqttOnly,
+                             const std::function<double(const SinkFigures&)>& value) {
+        Header(out, name, type, help);
+        for (const auto& [sink, figures] : sinks_)
+            if (figures->mqtt || !mqttOnly)
+                out += QByteArray(name) + "{sink=" + LabelValue(sink) + "} " +
+                       Number(value(*figures)) + '\n';
+    };
+    perSink("tvx_mqtt_connected", "gauge", "1 while every broker session is up, else 0.", true,
+            [](const SinkFigures& f) { return f.connected ? 1.0 : 0.0; });
+    perSink("tvx_spool_frames", "gauge", "Frames in the spool, not yet acknowledged.", true,
+            [](const SinkFigures& f) { return double(f.spoolFrames); });
+    perSink("tvx_spool_bytes", "gauge", "Size of the spool on disk.", true,
+            [](const SinkFigures& f) { return double(f.spoolBytes); });
+    perSink("tvx_dropped_frames_total", "counter", "Frames given up for good.", false,
+            [](const SinkFigures& f) { return double(f.droppedFrames); });
+    return out;
+}
+
+}  // namespace tvx::cli

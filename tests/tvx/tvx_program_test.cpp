@@ -363,7 +363,7 @@ TEST_F(TvxTest, RecordToMqttPublishesFramesStatusAndLastWill) {
     ASSERT_TRUE(err.WaitForCount(QStringLiteral("counted as lost"))) << qPrintable(err.text);
     ASSERT_TRUE(sensor.Server().WaitForRequests(sensor.Server().RequestCount() + 3, 30000));
     ASSERT_TRUE(broker.Start());
-    const QRegularExpression back(QStringLiteral("back: [1-9]\\d* frames of s1 were lost"));
+    const QRegularExpression back(QStringLiteral("s1: broker [^ ]+ back: [1-9]\\d* frames were lost"));
     ASSERT_TRUE(err.WaitFor([&](const QString& t) { return back.match(t).hasMatch(); }))
         << qPrintable(err.text);
     EXPECT_EQ(Terminate(again), 0);

@@ -44,7 +44,7 @@ bool CsvSink::Frame(const QString& name, const StampedFrame& frame, QString& err
         const bool fresh = !QFileInfo::exists(path) || QFileInfo(path).size() == 0;
         file = std::make_unique<QFile>(path);
         if (!file->open(QIODevice::WriteOnly | QIODevice::Append)) {
-            error = QStringLiteral("%1: %2").arg(path, file->errorString());
+            error = QStringLiteral("%1: %2: %3").arg(name, path, file->errorString());
             file.reset();
             return false;
         }
@@ -52,7 +52,7 @@ bool CsvSink::Frame(const QString& name, const StampedFrame& frame, QString& err
     }
     const QByteArray line = (CsvLine(frame) + QStringLiteral("\r\n")).toUtf8();
     if (file->write(line) != line.size() || !file->flush()) {
-        error = QStringLiteral("%1: %2").arg(file->fileName(), file->errorString());
+        error = QStringLiteral("%1: %2: %3").arg(name, file->fileName(), file->errorString());
         return false;
     }
     return true;

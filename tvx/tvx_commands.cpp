@@ -5,12 +5,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "csv_sink.h"
 #include "event_wait.h"
 #include "fleet.h"
 #include "mqtt_sink.h"
+#include "reload_signal.h"
+#include "service_notify.h"
 #include "trivex_version.h"
 
 #ifndef TVX_VERSION
@@ -54,6 +58,13 @@ int ReportSensorErrors(const TvxOptions& options, const std::vector<QString>& er
         status = 1;
     }
     return status;
+}
+
+// The service's status line: "recording 12 sensors, 10 online".
+QString RecordingStatus(const std::vector<int>& state) {
+    return QStringLiteral("recording %1 sensors, %2 online")
+        .arg(state.size())
+        .arg(std::count(state.begin(), state.end(), 1));
 }
 
 }  // namespace
@@ -165,7 +176,7 @@ int RunWatch(const TvxOptions& options) {
     return 0;
 }
 
-int RunRecord(const TvxOptions& options) {
+int RunRecord(const TvxOptions& options, const RecordConfig* config) {
     const auto& sensors = options.sensors;
     CsvSink csv;
     MqttSink mqtt;
@@ -191,6 +202,14 @@ int RunRecord(const TvxOptions& options) {
 
     StopSignal stop;
     StopOnTerminationSignals(&stop);
+    ServiceNotifier service;
+    QObject::connect(&stop, &StopSignal::requested, &service, [&service] { service.Stopping(); });
+    std::optional<RecordReloader> reloader;
+    if (config) {
+        // RecordSensors records a fixed set of sensors: a change of sensors waits for a restart.
+        reloader.emplace(*config, SensorChanges{}, Error, &service);
+        ReloadOnHangUp(&stop, [&reloader] { reloader->Reload(); });
+    }
     QTimer durationTimer;
     if (options.duration) {
         durationTimer.setSingleShot(true);
@@ -229,9 +248,12 @@ int RunRecord(const TvxOptions& options) {
         }
         if (state[i] != (online ? 1 : 0)) sink.Status(sensors[i].name, online, text);
         state[i] = online ? 1 : 0;
+        service.Status(RecordingStatus(state));
     };
+    service.Ready(RecordingStatus(state));
     RecordSensors(sensors, {options.interval, options.count}, stop, events);
 
+    service.Stopping();
     sink.Close();
     if (sinkFailed) return 1;
     // Stopped by a signal or the duration: a clean end. Otherwise every sensor had its count.
@@ -252,6 +274,14 @@ int RunTvx(const QStringList& arguments) {
     if (options.version) {
         Out(TvxVersionText());
         return 0;
+    }
+    if (options.command == Command::Record && !options.configFile.isEmpty()) {
+        const RecordConfig config = ReadRecordConfig(options.configFile);
+        if (!config.error.isEmpty()) {
+            Error(config.error);
+            return 2;
+        }
+        return RunRecord(config.options, &config);
     }
     switch (options.command) {
         case Command::Info:

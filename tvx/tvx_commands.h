@@ -1,5 +1,6 @@
 #pragma once
 
+#include "record_config.h"
 #include "tvx_options.h"
 
 namespace tvx::cli {
@@ -13,7 +14,8 @@ int RunInfo(const TvxOptions& options);
 int RunGet(const TvxOptions& options);
 int RunSend(const TvxOptions& options);
 int RunWatch(const TvxOptions& options);
-int RunRecord(const TvxOptions& options);
+// With `config` (the file of --config), SIGHUP reads the file again.
+int RunRecord(const TvxOptions& options, const RecordConfig* config = nullptr);
 
 // Parses the arguments and runs the command: the whole of tvx but for the application object.
 int RunTvx(const QStringList& arguments);

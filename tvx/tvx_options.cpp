@@ -26,6 +26,7 @@ bool Accepts(Command command, const QString& option) {
         {QStringLiteral("--eeprom"), {Command::Get, Command::Send}},
         {QStringLiteral("-o"), {Command::Get}},
         {QStringLiteral("--no-verify"), {Command::Send}},
+        {QStringLiteral("--config"), {Command::Record}},
         {QStringLiteral("--count"), {Command::Watch, Command::Record}},
         {QStringLiteral("--format"), {Command::Watch}},
         {QStringLiteral("--interval"), {Command::Record}},
@@ -42,7 +43,7 @@ bool TakesValue(const QString& option) {
     static const QStringList valued = {"--sensor", "--tcp",    "--serial",   "-o",
                                        "--count",  "--format", "--interval", "--duration",
                                        "--csv",    "--mqtt",   "--topic"};
-    return valued.contains(option);
+    return valued.contains(option) || option == QLatin1String("--config");
 }
 
 std::optional<double> ParseSeconds(const QString& text) {
@@ -112,6 +113,7 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
     QString& error = parsed.error;
     QStringList positional;
     bool countSeen = false;
+    bool besidesConfig = false;  // an option other than --config (and --help)
 
     for (qsizetype i = 0; i < arguments.size() && error.isEmpty(); ++i) {
         QString option = arguments[i];
@@ -152,6 +154,7 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
                     : QStringLiteral("unknown option \"%1\" for %2").arg(option, o.commandName);
             break;
         }
+        if (option != QLatin1String("--config")) besidesConfig = true;
         if (TakesValue(option) && !hasValue) {
             if (i + 1 >= arguments.size()) {
                 error = QStringLiteral("%1 needs a value").arg(option);
@@ -220,6 +223,9 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
             }
             o.mqttHost = broker.host;
             o.mqttPort = broker.port.value_or(0);
+        } else if (option == QLatin1String("--config")) {
+            if (value.isEmpty()) error = QStringLiteral("--config needs a file");
+            o.configFile = value;
         } else if (option == QLatin1String("--topic")) {
             if (value.isEmpty() || value.contains(QLatin1Char('#')) ||
                 value.contains(QLatin1Char('+')))
@@ -231,6 +237,14 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
 
     if (o.command == Command::None) {
         error = QStringLiteral("no command given (info, get, send, watch or record)");
+        return parsed;
+    }
+    if (!o.configFile.isEmpty()) {
+        // One place for every setting: what the service runs is what the file says.
+        if (besidesConfig || !positional.isEmpty())
+            error = QStringLiteral(
+                "--config takes every setting from the file; give no other "
+                "option with it");
         return parsed;
     }
     if (o.command == Command::Send && positional.size() == 1) {
@@ -299,9 +313,14 @@ QString TvxHelp(Command command) {
                        "Usage: tvx record [--interval SECONDS] [--duration SECONDS | --count N]\n"
                        "                  [--csv FOLDER | --mqtt HOST[:PORT] [--topic PREFIX]]\n"
                        "                  SENSORS...\n"
+                       "       tvx record --config FILE\n"
                        "Records all sensors at once, each at the live rate or one frame per\n"
                        "interval, until the duration is over, each sensor has N frames, or SIGINT\n"
                        "or SIGTERM. A sensor that fails is reconnected (1 s, doubling to 30 s).\n"
+                       "  --config FILE       every setting from an INI file, [record] KEY = "
+                       "VALUE\n"
+                       "                      for --KEY VALUE and [sensors] NAME = URL; SIGHUP\n"
+                       "                      reads it again (sensors added start, removed stop)\n"
                        "  --csv FOLDER        one CSV file per sensor, FOLDER/NAME.csv (default:\n"
                        "                      tvx-record-DATE in the current folder)\n"
                        "  --mqtt HOST[:PORT]  publish each frame as JSON to PREFIX/NAME/frame and\n"
@@ -329,6 +348,10 @@ QString TvxHelp(Command command) {
            QStringLiteral(
                "Exit status: 0 success, 1 when a sensor, file or broker failed (the other\n"
                "sensors are still done), 2 for a usage error.\n");
+}
+
+bool OptionTakesValue(const QString& option) {
+    return TakesValue(option);
 }
 
 }  // namespace tvx::cli

@@ -41,6 +41,7 @@ struct TvxOptions {
     QString mqttHost;
     int mqttPort = 1883;
     QString topic = QStringLiteral("tvx");
+    QString configFile;  // record --config: every setting came from this file
 };
 
 struct ParsedTvxOptions {
@@ -53,6 +54,9 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments);
 
 // Reads one --sensor value; nothing and a reason in `error` when it does not parse.
 std::optional<SensorAddress> ParseSensorAddress(const QString& text, QString& error);
+
+// Whether an option (with its dashes) takes a value.
+bool OptionTakesValue(const QString& option);
 
 // The --help text of tvx, or of one command when `command` is not None.
 QString TvxHelp(Command command);

@@ -95,6 +95,8 @@ TEST(TvxArguments, EachUsageErrorNamesItsCause) {
         {{"record", tcp, "--mqtt", ":1883"}, "--mqtt needs a broker host"},
         {{"record", tcp, "--topic", "a/#"}, "--topic expects a topic prefix without wildcards"},
         {{"record", tcp, "--csv", "d", "--mqtt", "h"}, "give --csv or --mqtt, not both"},
+        {{"record", "--config=f", tcp},
+         "--config takes every setting from the file; give no other option with it"},
         {{}, "no command given (info, get, send, watch or record)"},
         {{"info", tcp, "extra"}, "unexpected argument \"extra\""},
         {{"get", tcp}, "get needs -o PATH"},

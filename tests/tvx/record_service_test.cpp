@@ -1,0 +1,158 @@
+// tvx record as a service: its configuration file, what reading it again changes, and the
+// process under a stand-in for systemd (a datagram socket in NOTIFY_SOCKET) and SIGHUP.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+
+#include "event_wait.h"
+#include "program_process.h"
+#include "record_config.h"
+
+namespace tvx {
+namespace {
+
+using cli::ReadRecordConfig;
+
+const QByteArray kGood =
+    "[record]\ncsv = out ; a comment\ninterval = 0.5\n[sensors]\n"
+    "a = tcp://127.0.0.1:5000\nb/2 = serial:/dev/ttyUSB0\n";
+
+QString Write(const QTemporaryDir& dir, const QByteArray& text, const char* name = "tvx.conf") {
+    QFile file(dir.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) >= 0);
+    return file.fileName();
+}
+
+TEST(RecordConfig, EveryFaultIsOneLineNamingTheFileAndWhere) {
+    const struct {
+        QByteArray text;
+        QString error;  // after "FILE"
+    } cases[] = {
+        {kGood, ""},
+        {"[record]\nspeed = 3\n[sensors]\na = tcp://h:1\n",
+         ":2: unknown key \"speed\" in [record]"},
+        {"[logging]\n", ":1: unknown section [logging] (the sections are [record] and [sensors])"},
+        {"[sensors]\na = tcp://h:1\n\na = tcp://h:2\n",
+         ":4: sensor \"a\" given twice (first on line 2)"},
+        {"[sensors]\na = tcp://h:99999\n", ":2: sensor \"a\": expected tcp://HOST:PORT"},
+        {"[sensors]\na = http://h\n",
+         ":2: sensor \"a\": \"http://h\" is not tcp://HOST:PORT or serial:DEVICE"},
+        {"[record]\ninterval = fast\n[sensors]\na = tcp://h:1\n",
+         ":2: key \"interval\": --interval expects seconds above 0, got \"fast\""},
+        {"[record]\nsensor = tcp://h:1\n",
+         ":2: key \"sensor\": sensors go in [sensors] as NAME = URL"},
+        {"[record]\ncsv = x\nmqtt = b\n[sensors]\na = tcp://h:1\n",
+         ": give --csv or --mqtt, not both"},
+        {"[record]\n", ": no sensor in [sensors] (NAME = tcp://HOST:PORT or serial:DEVICE)"},
+        {"[sensors]\njust a line\n", ":2: expected KEY = VALUE"},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.constData());
+        const QString path = Write(dir, c.text);
+        EXPECT_EQ(ReadRecordConfig(path).error, c.error.isEmpty() ? c.error : path + c.error);
+    }
+    const cli::TvxOptions good = ReadRecordConfig(Write(dir, kGood)).options;
+    EXPECT_TRUE(good.csvFolder == "out" && good.interval == 0.5 &&
+                good.sensors.at(1).name == "b/2");
+    EXPECT_TRUE(ReadRecordConfig("/none").error.startsWith("/none: cannot be read"));
+}
+
+TEST(RecordConfig, AReloadAddsRemovesAndMovesSensorsAndNamesWhatWaitsForARestart) {
+    const QByteArray a = "a = tcp://127.0.0.1:5000\n", b = "b/2 = serial:/dev/ttyUSB0\n";
+    const QByteArray record = "csv = out\ninterval = 0.5\n";
+    const std::tuple<QByteArray, QByteArray, QString> cases[] = {
+        {record, b + a, ""},
+        {record, "c = tcp://h:7\n" + a, "+c -b/2"},
+        {record, "a = tcp://h:7\n" + b, "+a -a"},  // moved: removed and added again
+        {"mqtt = broker\ntopic = hall3\n", a + b, "!csv !interval !mqtt !topic"},
+    };
+    QTemporaryDir dir;
+    const cli::RecordConfig running = ReadRecordConfig(Write(dir, kGood, "running.conf"));
+    for (const auto& [keys, sensors, plan] : cases) {
+        const auto reread =
+            ReadRecordConfig(Write(dir, "[record]\n" + keys + "[sensors]\n" + sensors));
+        const cli::ReloadPlan got = cli::PlanReload(running, reread);
+        QStringList summary;
+        for (const auto& sensor : got.added) summary << "+" + sensor.name;
+        for (const auto& name : got.removed) summary << "-" + name;
+        for (const auto& key : got.restartKeys) summary << "!" + key;
+        EXPECT_EQ(summary.join(' '), plan) << reread.error.toStdString();
+    }
+}
+
+// The stand-in for systemd: what the service sends to NOTIFY_SOCKET.
+struct NotifySocket {
+    QTemporaryDir dir;
+    QString path = dir.filePath("notify");
+    int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    QString received;
+
+    NotifySocket() {
+        sockaddr_un address{AF_UNIX, {}};
+        qstrncpy(address.sun_path, qPrintable(path), sizeof address.sun_path);
+        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    }
+    ~NotifySocket() { ::close(fd); }
+    bool WaitFor(const QString& state, int count = 1) {
+        QSocketNotifier readable(fd, QSocketNotifier::Read);
+        const auto take = [&] {
+            char datagram[4096];
+            for (ssize_t n; (n = ::recv(fd, datagram, sizeof datagram, 0)) > 0;)
+                received += QString::fromUtf8(datagram, n) + QLatin1Char('\n');
+            return received.count(state) >= count;
+        };
+        return WaitUntil(take, 30.0, WaitMode::ServeUserInput,
+                         {WakeSource(&readable, &QSocketNotifier::activated)})
+            .done;
+    }
+};
+
+TEST(RecordService, TellsSystemdItsStateAndReadsItsFileAgainOnHangUp) {
+    sim::SimThread sensor;
+    ASSERT_TRUE(sensor.Start());
+    QTemporaryDir dir;
+    const QByteArray sensors =
+        QStringLiteral("[sensors]\na = tcp://127.0.0.1:%1\n").arg(sensor.TcpPort()).toUtf8();
+    const QByteArray record =
+        "[record]\ninterval = 0.05\ncsv = " + dir.filePath("csv").toUtf8() + "\n";
+    const QString conf = Write(dir, record + sensors);
+    NotifySocket systemd;
+    QProcess tvx;
+    // The watchdog is meant for this process alone: exec keeps the shell's pid.
+    const QString run =
+        "NOTIFY_SOCKET=$2 WATCHDOG_USEC=200000 WATCHDOG_PID=$$ exec $0 record --config $1";
+    tvx.start("/bin/sh", {"-c", run, TVX_EXE, conf, systemd.path});
+    ASSERT_TRUE(systemd.WaitFor("READY=1\nSTATUS=recording 1 sensors, 0 online") &&
+                systemd.WaitFor("WATCHDOG=1", 2) && systemd.WaitFor("1 sensors, 1 online"));
+    QString err;
+    const auto waitErr = [&](const QString& text) {
+        return WaitUntil([&] { return (err += tvx.readAllStandardError()).contains(text); }, 30.0,
+                         WaitMode::ServeUserInput,
+                         {WakeSource(&tvx, &QProcess::readyReadStandardError)})
+            .done;
+    };
+    Write(dir, record + sensors + "a = tcp://127.0.0.1:1\n");
+    ::kill(tvx.processId(), SIGHUP);
+    ASSERT_TRUE(waitErr(
+        conf + ":6: sensor \"a\" given twice (first on line 5); the recording goes on unchanged"));
+    ASSERT_TRUE(systemd.WaitFor("RELOADING=1") && systemd.WaitFor("READY=1", 2));
+    const qint64 frames = QFile(dir.filePath("csv/a.csv")).size();
+    ASSERT_TRUE(sensor.Server().WaitForRequests(sensor.Server().RequestCount() + 3, 30000));
+    Write(dir, "[record]\ninterval = 1\ncsv = " + dir.filePath("csv").toUtf8() + "\n" + sensors +
+                   "b = serial:/dev/null\n");
+    ::kill(tvx.processId(), SIGHUP);
+    ASSERT_TRUE(waitErr("restart to apply: interval"));
+    EXPECT_TRUE(err.contains("tvx: b: added, serial:/dev/null in the file; restart to apply\n"));
+    EXPECT_EQ(Terminate(tvx), 0);
+    EXPECT_GT(QFile(dir.filePath("csv/a.csv")).size(), frames) << "recorded on after the bad file";
+    EXPECT_TRUE(systemd.WaitFor("STOPPING=1"));
+}
+
+}  // namespace
+}  // namespace tvx

@@ -65,16 +65,19 @@ TEST(InstalledPrograms, TheScopeStartedAgainReachesTheSameSensorEvenWithoutPerUs
     }
 }
 
-TEST(InstalledPrograms, InstallIntoAPrefixHoldsEveryFileWithValidMenuEntries) {
-    QTemporaryDir prefix;
+TEST(InstalledPrograms, InstallHoldsEveryFileWithValidMenuEntriesAndServiceUnit) {
+    QTemporaryDir root;  // DESTDIR: /usr and /etc as the package lays them out
     QProcess install;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DESTDIR"), root.path());
+    install.setProcessEnvironment(env);
     install.start(QStringLiteral(TVX_CMAKE),
-                  {"--install", QStringLiteral(TVX_BUILD_DIR), "--prefix", prefix.path()});
+                  {"--install", QStringLiteral(TVX_BUILD_DIR), "--prefix", "/usr"});
     ASSERT_TRUE(install.waitForFinished(120000));
     ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().toStdString();
-    const QDir dir(prefix.path());
+    const QDir dir(root.filePath("usr"));
     for (const char* file :
-         {"bin/tvx-sensor-sim", "share/doc/trivex-pc/README.md",
+         {"bin/tvx-sensor-sim", "share/doc/trivex-pc/README.md", "../etc/trivex/tvx-record.conf",
           "share/doc/trivex-pc/sim/README.md", "share/doc/trivex-pc/docs/guide.md"})
         EXPECT_TRUE(QFileInfo::exists(dir.filePath(file))) << file;
     const QString validate =
@@ -90,6 +93,31 @@ TEST(InstalledPrograms, InstallIntoAPrefixHoldsEveryFileWithValidMenuEntries) {
             RunCommand(validate, {dir.filePath("share/applications/" + id + ".desktop")});
         EXPECT_EQ(code, 0);
         EXPECT_TRUE(out.isEmpty() && err.isEmpty()) << out.toStdString() << err.toStdString();
+    }
+    // The service's unit, checked as installed but for the binary's place; its example file
+    // holds nothing the recorder refuses, and names no sensor yet.
+    const QString tvx = dir.filePath("bin/tvx"), conf = root.filePath("etc/trivex/tvx-record.conf");
+    QFile unit(dir.filePath("lib/systemd/system/tvx-record.service")),
+        copy(root.filePath("x.service"));
+    ASSERT_TRUE(unit.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly));
+    copy.write(unit.readAll().replace("/usr/bin/tvx", tvx.toUtf8()));
+    copy.close();
+    const std::tuple<QString, QStringList, int, QByteArray> runs[] = {
+        {"systemd-analyze", {"verify", copy.fileName()}, 0, ""},
+        {"systemd-analyze",
+         {"security", "--offline=yes", "--threshold=30", copy.fileName()},
+         0,
+         ""},
+        {tvx,
+         {"record", "--config", conf},
+         2,
+         "tvx: " + conf.toUtf8() +
+             ": no sensor in [sensors] (NAME = tcp://HOST:PORT or serial:DEVICE)\n"}};
+    for (const auto& [program, args, status, error] : runs) {
+        SCOPED_TRACE(qPrintable(args.join(' ')));
+        const auto [code, stdOut, stdErr] = RunCommand(program, args);
+        EXPECT_EQ(code, status) << stdOut.toStdString();
+        EXPECT_EQ(stdErr.toStdString(), error.toStdString());
     }
 }
 

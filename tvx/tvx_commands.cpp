@@ -62,8 +62,9 @@ int ReportSensorErrors(const TvxOptions& options, const std::vector<QString>& er
 
 // The service's status line: "recording 12 sensors, 10 online".
 QString RecordingStatus(const std::vector<int>& state) {
-    return QStringLiteral("recording %1 sensors, %2 online")
+    return QStringLiteral("recording %1 sensor%2, %3 online")
         .arg(state.size())
+        .arg(state.size() == 1 ? "" : "s")
         .arg(std::count(state.begin(), state.end(), 1));
 }
 

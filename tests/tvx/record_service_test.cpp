@@ -128,8 +128,8 @@ TEST(RecordService, TellsSystemdItsStateAndReadsItsFileAgainOnHangUp) {
     const QString run =
         "NOTIFY_SOCKET=$2 WATCHDOG_USEC=200000 WATCHDOG_PID=$$ exec $0 record --config $1";
     tvx.start("/bin/sh", {"-c", run, TVX_EXE, conf, systemd.path});
-    ASSERT_TRUE(systemd.WaitFor("READY=1\nSTATUS=recording 1 sensors, 0 online") &&
-                systemd.WaitFor("WATCHDOG=1", 2) && systemd.WaitFor("1 sensors, 1 online"));
+    ASSERT_TRUE(systemd.WaitFor("READY=1\nSTATUS=recording 1 sensor, 0 online") &&
+                systemd.WaitFor("WATCHDOG=1", 2) && systemd.WaitFor("1 sensor, 1 online"));
     QString err;
     const auto waitErr = [&](const QString& text) {
         return WaitUntil([&] { return (err += tvx.readAllStandardError()).contains(text); }, 30.0,

@@ -22,8 +22,10 @@ const QByteArray kGood =
     "[record]\ncsv = out ; a comment\ninterval = 0.5\n[sensors]\n"
     "a = tcp://127.0.0.1:5000\nb/2 = serial:/dev/ttyUSB0\n";
 
-QString Write(const QTemporaryDir& dir, const QByteArray& text, const char* name = "tvx.conf") {
-    QFile file(dir.filePath(name));
+// A new file each time unless named: QSettings takes a file of the same size and time as unchanged.
+QString Write(const QTemporaryDir& dir, const QByteArray& text, QString name = {}) {
+    static int files = 0;
+    QFile file(dir.filePath(name.isEmpty() ? QString::number(++files) : name));
     EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) >= 0);
     return file.fileName();
 }
@@ -73,7 +75,7 @@ TEST(RecordConfig, AReloadAddsRemovesAndMovesSensorsAndNamesWhatWaitsForARestart
         {"mqtt = broker\ntopic = hall3\n", a + b, "!csv !interval !mqtt !topic"},
     };
     QTemporaryDir dir;
-    const cli::RecordConfig running = ReadRecordConfig(Write(dir, kGood, "running.conf"));
+    const cli::RecordConfig running = ReadRecordConfig(Write(dir, kGood));
     for (const auto& [keys, sensors, plan] : cases) {
         const auto reread =
             ReadRecordConfig(Write(dir, "[record]\n" + keys + "[sensors]\n" + sensors));
@@ -121,7 +123,7 @@ TEST(RecordService, TellsSystemdItsStateAndReadsItsFileAgainOnHangUp) {
         QStringLiteral("[sensors]\na = tcp://127.0.0.1:%1\n").arg(sensor.TcpPort()).toUtf8();
     const QByteArray record =
         "[record]\ninterval = 0.05\ncsv = " + dir.filePath("csv").toUtf8() + "\n";
-    const QString conf = Write(dir, record + sensors);
+    const QString conf = Write(dir, record + sensors, "tvx.conf");
     NotifySocket systemd;
     QProcess tvx;
     // The watchdog is meant for this process alone: exec keeps the shell's pid.
@@ -137,15 +139,17 @@ TEST(RecordService, TellsSystemdItsStateAndReadsItsFileAgainOnHangUp) {
                          {WakeSource(&tvx, &QProcess::readyReadStandardError)})
             .done;
     };
-    Write(dir, record + sensors + "a = tcp://127.0.0.1:1\n");
+    Write(dir, record + sensors + "a = tcp://127.0.0.1:1\n", "tvx.conf");
     ::kill(tvx.processId(), SIGHUP);
     ASSERT_TRUE(waitErr(
         conf + ":6: sensor \"a\" given twice (first on line 5); the recording goes on unchanged"));
     ASSERT_TRUE(systemd.WaitFor("RELOADING=1") && systemd.WaitFor("READY=1", 2));
     const qint64 frames = QFile(dir.filePath("csv/a.csv")).size();
     ASSERT_TRUE(sensor.Server().WaitForRequests(sensor.Server().RequestCount() + 3, 30000));
-    Write(dir, "[record]\ninterval = 1\ncsv = " + dir.filePath("csv").toUtf8() + "\n" + sensors +
-                   "b = serial:/dev/null\n");
+    Write(dir,
+          "[record]\ninterval = 1\ncsv = " + dir.filePath("csv").toUtf8() + "\n" + sensors +
+              "b = serial:/dev/null\n",
+          "tvx.conf");
     ::kill(tvx.processId(), SIGHUP);
     ASSERT_TRUE(waitErr("restart to apply: interval"));
     EXPECT_TRUE(err.contains("tvx: b: added, serial:/dev/null in the file; restart to apply\n"));

@@ -88,6 +88,22 @@ TEST(RecordConfig, AReloadAddsRemovesAndMovesSensorsAndNamesWhatWaitsForARestart
     }
 }
 
+TEST(RecordConfig, AReloadAppliesEachSensorChangeOnceAndSaysSoInOneLine) {
+    QTemporaryDir dir;
+    const QString path = Write(dir, kGood, "r.conf");
+    QStringList calls, lines;
+    cli::RecordReloader reloader(ReadRecordConfig(path),
+                                 {[&](const cli::SensorAddress& s) { calls << "+" + s.name; },
+                                  [&](const QString& name) { calls << "-" + name; }},
+                                 [&](const QString& line) { lines << line; });
+    Write(dir, QByteArray(kGood).replace("5000", "5001") + "c = serial:3\n", "r.conf");
+    reloader.Reload();
+    reloader.Reload();
+    EXPECT_EQ(calls.join(' '), "-a +a +c");
+    EXPECT_EQ(lines.join('|'), "a: moved to tcp://127.0.0.1:5001|c: added, serial:3|" + path +
+                                   " read again: nothing changed");
+}
+
 // The stand-in for systemd: what the service sends to NOTIFY_SOCKET.
 struct NotifySocket {
     QTemporaryDir dir;

@@ -152,9 +152,7 @@ TEST(RecordService, TellsSystemdItsStateAndReadsItsFileAgainOnHangUp) {
     ASSERT_TRUE(systemd.WaitFor("RELOADING=1") && systemd.WaitFor("READY=1", 2));
     const qint64 frames = QFile(dir.filePath("csv/a.csv")).size();
     ASSERT_TRUE(sensor.Server().WaitForRequests(sensor.Server().RequestCount() + 3, 30000));
-    Write(dir,
-          "[record]\ninterval = 1\ncsv = " + dir.filePath("csv").toUtf8() + "\n" + sensors +
-              "b = serial:/dev/null\n",
+    Write(dir, QByteArray(record).replace("0.05", "1") + sensors + "b = serial:/dev/null\n",
           "tvx.conf");
     ::kill(tvx.processId(), SIGHUP);
     ASSERT_TRUE(waitErr("restart to apply: interval"));

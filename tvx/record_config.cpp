@@ -50,6 +50,14 @@ struct FileLines {
         const auto it = lineOf.find(section + QLatin1Char('/') + key);
         return it == lineOf.end() ? 0 : it->second;
     }
+    // A section's keys in the file's order (QSettings sorts them), so the first fault reported
+    // is the first in the file.
+    QStringList InFileOrder(QStringList keys, const QString& section) const {
+        std::stable_sort(keys.begin(), keys.end(), [&](const QString& a, const QString& b) {
+            return LineOf(section, a) < LineOf(section, b);
+        });
+        return keys;
+    }
 };
 
 FileLines ScanLines(QFile& file) {
@@ -141,7 +149,7 @@ RecordConfig ReadRecordConfig(const QString& path) {
         return fail(0, QStringLiteral("is not a readable INI file"));
     QStringList arguments{kRecord};
     settings.beginGroup(kRecord);
-    for (const QString& key : settings.allKeys()) {
+    for (const QString& key : lines.InFileOrder(settings.allKeys(), kRecord)) {
         const QString value = ValueText(settings.value(key));
         QString error;
         arguments += RecordArguments(key, value, error);
@@ -151,15 +159,11 @@ RecordConfig ReadRecordConfig(const QString& path) {
     settings.endGroup();
 
     settings.beginGroup(kSensors);
-    QStringList names = settings.allKeys();
+    const QStringList names = lines.InFileOrder(settings.allKeys(), kSensors);
     settings.endGroup();
     if (names.isEmpty())
         return fail(0, QStringLiteral("no sensor in [sensors] (NAME = tcp://HOST:PORT or "
                                       "serial:DEVICE)"));
-    // In the file's order (QSettings sorts its keys).
-    std::stable_sort(names.begin(), names.end(), [&lines](const QString& a, const QString& b) {
-        return lines.LineOf(kSensors, a) < lines.LineOf(kSensors, b);
-    });
     for (const QString& name : names) {
         const QString sensor =
             name + QLatin1Char('=') + ValueText(settings.value(kSensors + QLatin1Char('/') + name));

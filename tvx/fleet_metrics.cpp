@@ -1,5 +1,6 @@
 #include "fleet_metrics.h"
 
+#include <QLocale>
 #include <functional>
 
 namespace tvx::cli {
@@ -13,8 +14,10 @@ QByteArray LabelValue(const QString& text) {
     return '"' + value + '"';
 }
 
+// The shortest text that reads back as the same double, never in exponent form, so that a
+// bucket bound reads le="0.0005" as a query would write it, not "0.00050000000000000001".
 QByteArray Number(double value) {
-    return QByteArray::number(value, 'g', 17);
+    return QByteArray::number(value, 'f', QLocale::FloatingPointShortest);
 }
 
 void Header(QByteArray& out, const char* name, const char* type, const char* help) {

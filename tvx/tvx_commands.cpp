@@ -10,6 +10,8 @@
 #include "csv_sink.h"
 #include "event_wait.h"
 #include "fleet.h"
+#include "fleet_metrics.h"
+#include "metrics_server.h"
 #include "mqtt_sink.h"
 #include "trivex_version.h"
 
@@ -167,10 +169,23 @@ int RunWatch(const TvxOptions& options) {
 
 int RunRecord(const TvxOptions& options) {
     const auto& sensors = options.sensors;
+    QString error;
+    // Before anything else, so that an address in use refuses the start with nothing touched.
+    FleetMetrics metrics;
+    MetricsServer metricsServer([&metrics] { return metrics.Exposition(); });
+    if (options.metricsPort) {
+        if (!metricsServer.Listen(options.metricsHost, *options.metricsPort, error)) {
+            Error(error);
+            return 1;
+        }
+        Error(QStringLiteral("metrics on %1").arg(metricsServer.Url()));
+    }
+    for (const SensorAddress& sensor : sensors)
+        metrics.Sensor(sensor.name);  // fed by the recorder once merged
+
     CsvSink csv;
     MqttSink mqtt;
     const bool toMqtt = !options.mqttHost.isEmpty();
-    QString error;
     if (toMqtt) {
         if (!mqtt.Open(options.mqttHost, options.mqttPort, options.topic, sensors, error)) {
             Error(error);
@@ -213,6 +228,11 @@ int RunRecord(const TvxOptions& options) {
     RecordEvents events;
     events.frame = [&](std::size_t i, const StampedFrame& frame) {
         ++frames[i];
+        {  // fed by the recorder once merged
+            SensorFigures& figures = metrics.Sensor(sensors[i].name);
+            ++figures.frames;
+            figures.lastFrameSeconds = double(frame.time.toMSecsSinceEpoch()) / 1000.0;
+        }
         if (!sink.Frame(sensors[i].name, frame, error) && !sinkFailed) {
             sinkFailed = true;
             Error(error);
@@ -229,6 +249,7 @@ int RunRecord(const TvxOptions& options) {
         }
         if (state[i] != (online ? 1 : 0)) sink.Status(sensors[i].name, online, text);
         state[i] = online ? 1 : 0;
+        metrics.Sensor(sensors[i].name).linkUp = online;  // fed by the recorder once merged
     };
     RecordSensors(sensors, {options.interval, options.count}, stop, events);
 

@@ -33,6 +33,7 @@ bool Accepts(Command command, const QString& option) {
         {QStringLiteral("--csv"), {Command::Record}},
         {QStringLiteral("--mqtt"), {Command::Record}},
         {QStringLiteral("--topic"), {Command::Record}},
+        {QStringLiteral("--metrics"), {Command::Record}},
     };
     const auto it = table.find(option);
     return it != table.end() && it->contains(command);
@@ -41,7 +42,7 @@ bool Accepts(Command command, const QString& option) {
 bool TakesValue(const QString& option) {
     static const QStringList valued = {"--sensor", "--tcp",    "--serial",   "-o",
                                        "--count",  "--format", "--interval", "--duration",
-                                       "--csv",    "--mqtt",   "--topic"};
+                                       "--csv",    "--mqtt",   "--topic",    "--metrics"};
     return valued.contains(option);
 }
 
@@ -225,6 +226,21 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
                 value.contains(QLatin1Char('+')))
                 error = QStringLiteral("--topic expects a topic prefix without wildcards");
             o.topic = value;
+        } else if (option == QLatin1String("--metrics")) {
+            // Loopback unless a host is given: the figures name the plant's sensors.
+            const bool hostGiven = value.contains(QLatin1Char(':'));
+            const HostPort address =
+                ParseHostPort(hostGiven ? value : QStringLiteral("127.0.0.1:") + value);
+            o.metricsHost = address.host;
+            if (o.metricsHost.startsWith(QLatin1Char('[')) &&
+                o.metricsHost.endsWith(QLatin1Char(']')))
+                o.metricsHost = o.metricsHost.mid(1, o.metricsHost.size() - 2);
+            o.metricsPort = address.port;
+            if (value.section(QLatin1Char(':'), -1) == QLatin1String("0")) o.metricsPort = 0;
+            if (o.metricsHost.isEmpty() || !o.metricsPort)
+                error = QStringLiteral(
+                            "--metrics expects [HOST:]PORT, PORT from 0 to 65535, got \"%1\"")
+                            .arg(value);
         }
     }
     if (!error.isEmpty() || o.help || o.version) return parsed;
@@ -298,6 +314,7 @@ QString TvxHelp(Command command) {
             return QStringLiteral(
                        "Usage: tvx record [--interval SECONDS] [--duration SECONDS | --count N]\n"
                        "                  [--csv FOLDER | --mqtt HOST[:PORT] [--topic PREFIX]]\n"
+                       "                  [--metrics [HOST:]PORT]\n"
                        "                  SENSORS...\n"
                        "Records all sensors at once, each at the live rate or one frame per\n"
                        "interval, until the duration is over, each sensor has N frames, or SIGINT\n"
@@ -307,7 +324,11 @@ QString TvxHelp(Command command) {
                        "  --mqtt HOST[:PORT]  publish each frame as JSON to PREFIX/NAME/frame and\n"
                        "                      the link state (retained) to PREFIX/NAME/status;\n"
                        "                      '/', '+' and '#' in NAME become '_'\n"
-                       "  --topic PREFIX      topic prefix, default tvx\n") +
+                       "  --topic PREFIX      topic prefix, default tvx\n"
+                       "  --metrics [HOST:]PORT\n"
+                       "                      serve the recorder's figures for Prometheus at\n"
+                       "                      http://HOST:PORT/metrics; HOST is 127.0.0.1 unless\n"
+                       "                      given, PORT 0 takes any free port\n") +
                    sensors;
         case Command::None:
             break;

@@ -41,6 +41,10 @@ struct TvxOptions {
     QString mqttHost;
     int mqttPort = 1883;
     QString topic = QStringLiteral("tvx");
+    // record --metrics [HOST:]PORT: where figures are served; no port, no server. Port 0 takes
+    // any free one.
+    QString metricsHost;
+    std::optional<int> metricsPort;
 };
 
 struct ParsedTvxOptions {

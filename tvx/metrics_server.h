@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+#include <functional>
+
+class QTcpSocket;
+
+namespace tvx::cli {
+
+// The smallest HTTP/1.x server a monitoring system can scrape: GET or HEAD /metrics answers with
+// what `exposition` returns, in the Prometheus text format; every answer closes its connection.
+// It runs in the thread that creates it, beside the recorder, and keeps no state between requests.
+class MetricsServer : public QObject {
+    Q_OBJECT
+  public:
+    explicit MetricsServer(std::function<QByteArray()> exposition, QObject* parent = nullptr);
+
+    // Listens on HOST:PORT (a name or an address; port 0: any free one). False and one line
+    // naming the address in `error` when it cannot.
+    bool Listen(const QString& host, int port, QString& error);
+    // Where it answers: http://HOST:PORT/metrics, with the port actually taken.
+    QString Url() const;
+
+  private:
+    void Accept();
+    void Read(QTcpSocket* client);
+    void Answer(QTcpSocket* client, const QByteArray& request);
+    static void Reply(QTcpSocket* client, const char* status, const QByteArray& type,
+                      const QByteArray& body, bool withBody, const QByteArray& extraHeaders = {});
+
+    std::function<QByteArray()> exposition_;
+    QTcpServer server_;
+    QString host_;
+    int openClients_ = 0;
+};
+
+}  // namespace tvx::cli

@@ -18,8 +18,8 @@ class MetricsServer : public QObject {
   public:
     explicit MetricsServer(std::function<QByteArray()> exposition, QObject* parent = nullptr);
 
-    // Listens on HOST:PORT (a name or an address; port 0: any free one). False and one line
-    // naming the address in `error` when it cannot.
+    // Listens on HOST:PORT (a name or an address). False and one line naming the address in
+    // `error` when it cannot.
     bool Listen(const QString& host, int port, QString& error);
     // Where it answers: http://HOST:PORT/metrics, with the port actually taken.
     QString Url() const;

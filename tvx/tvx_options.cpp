@@ -236,10 +236,9 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
                 o.metricsHost.endsWith(QLatin1Char(']')))
                 o.metricsHost = o.metricsHost.mid(1, o.metricsHost.size() - 2);
             o.metricsPort = address.port;
-            if (value.section(QLatin1Char(':'), -1) == QLatin1String("0")) o.metricsPort = 0;
             if (o.metricsHost.isEmpty() || !o.metricsPort)
                 error = QStringLiteral(
-                            "--metrics expects [HOST:]PORT, PORT from 0 to 65535, got \"%1\"")
+                            "--metrics expects [HOST:]PORT, PORT from 1 to 65535, got \"%1\"")
                             .arg(value);
         }
     }
@@ -327,8 +326,8 @@ QString TvxHelp(Command command) {
                        "  --topic PREFIX      topic prefix, default tvx\n"
                        "  --metrics [HOST:]PORT\n"
                        "                      serve the recorder's figures for Prometheus at\n"
-                       "                      http://HOST:PORT/metrics; HOST is 127.0.0.1 unless\n"
-                       "                      given, PORT 0 takes any free port\n") +
+                       "                      http://HOST:PORT/metrics (HOST 127.0.0.1 unless\n"
+                       "                      given)\n") +
                    sensors;
         case Command::None:
             break;

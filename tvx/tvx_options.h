@@ -41,8 +41,7 @@ struct TvxOptions {
     QString mqttHost;
     int mqttPort = 1883;
     QString topic = QStringLiteral("tvx");
-    // record --metrics [HOST:]PORT: where figures are served; no port, no server. Port 0 takes
-    // any free one.
+    // record --metrics [HOST:]PORT: where figures are served; no port, no server.
     QString metricsHost;
     std::optional<int> metricsPort;
 };

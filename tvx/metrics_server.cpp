@@ -78,6 +78,7 @@ void MetricsServer::Accept() {
         connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
         if (openClients_ >= kMaxClients) {
             client->abort();
+            client->deleteLater();
             continue;
         }
         ++openClients_;

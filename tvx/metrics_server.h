@@ -32,9 +32,10 @@ class MetricsServer : public QObject {
                       const QByteArray& body, bool withBody, const QByteArray& extraHeaders = {});
 
     std::function<QByteArray()> exposition_;
-    QTcpServer server_;
     QString host_;
     int openClients_ = 0;
+    // Last, so that the clients it still holds, counting themselves out as they go, go first.
+    QTcpServer server_;
 };
 
 }  // namespace tvx::cli

@@ -325,9 +325,9 @@ QString TvxHelp(Command command) {
                        "                      '/', '+' and '#' in NAME become '_'\n"
                        "  --topic PREFIX      topic prefix, default tvx\n"
                        "  --metrics [HOST:]PORT\n"
-                       "                      serve the recorder's figures for Prometheus at\n"
-                       "                      http://HOST:PORT/metrics (HOST 127.0.0.1 unless\n"
-                       "                      given)\n") +
+                       "                      serve the recorder's figures to Prometheus at\n"
+                       "                      http://HOST:PORT/metrics; HOST is 127.0.0.1 unless "
+                       "given\n") +
                    sensors;
         case Command::None:
             break;

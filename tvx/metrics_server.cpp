@@ -11,8 +11,6 @@ namespace tvx::cli {
 
 namespace {
 
-// A scrape's request is a few hundred bytes; anything near this is not one.
-constexpr qint64 kRequestLimit = 8 * 1024;
 // How long a connection may idle: a client that sends nothing, or does not take its answer,
 // holds a socket no longer.
 constexpr int kClientMilliseconds = 5000;
@@ -98,27 +96,37 @@ void MetricsServer::Accept() {
     }
 }
 
-void MetricsServer::Read(QTcpSocket* client) {
-    const QByteArray received = client->peek(kRequestLimit + 1);
+RequestVerdict JudgeRequest(const QByteArray& received) {
     const qsizetype lineEnd = received.indexOf('\n');
+    if (lineEnd < 0) {
+        const auto kind = received.size() > kRequestLimit ? RequestVerdict::Malformed
+                                                          : RequestVerdict::Incomplete;
+        return {kind, {}, {}};
+    }
     // The request line is judged as soon as it is complete, so garbage gets its answer at once.
-    const bool lineOk =
-        lineEnd < 0 || RequestLine().match(QString::fromLatin1(received.left(lineEnd))).hasMatch();
+    const QRegularExpressionMatch line =
+        RequestLine().match(QString::fromLatin1(received.left(lineEnd)));
     const qsizetype end = HeaderEnd(received);
-    if (!lineOk || (end < 0 ? received.size() > kRequestLimit : end > kRequestLimit)) {
+    if (!line.hasMatch() || (end < 0 ? received.size() > kRequestLimit : end > kRequestLimit))
+        return {RequestVerdict::Malformed, {}, {}};
+    if (end < 0) return {RequestVerdict::Incomplete, {}, {}};
+    return {RequestVerdict::Complete, line.captured(1), line.captured(2)};
+}
+
+void MetricsServer::Read(QTcpSocket* client) {
+    const RequestVerdict request = JudgeRequest(client->peek(kRequestLimit + 1));
+    if (request.kind == RequestVerdict::Malformed) {
         Reply(client, "400 Bad Request", kTextType, "Not an HTTP/1.x request.\n", true);
-    } else if (end >= 0) {
-        Answer(client, received.left(lineEnd));
+    } else if (request.kind == RequestVerdict::Complete) {
+        Answer(client, request);
     }
 }
 
-void MetricsServer::Answer(QTcpSocket* client, const QByteArray& requestLine) {
-    const QRegularExpressionMatch request = RequestLine().match(QString::fromLatin1(requestLine));
-    const QString method = request.captured(1);
-    const bool head = method == QLatin1String("HEAD");
-    if (request.captured(2).section(QLatin1Char('?'), 0, 0) != QLatin1String("/metrics")) {
+void MetricsServer::Answer(QTcpSocket* client, const RequestVerdict& request) {
+    const bool head = request.method == QLatin1String("HEAD");
+    if (request.target.section(QLatin1Char('?'), 0, 0) != QLatin1String("/metrics")) {
         Reply(client, "404 Not Found", kTextType, "Only /metrics is served here.\n", !head);
-    } else if (method != QLatin1String("GET") && !head) {
+    } else if (request.method != QLatin1String("GET") && !head) {
         Reply(client, "405 Method Not Allowed", kTextType, "/metrics answers GET and HEAD.\n", true,
               "Allow: GET, HEAD\r\n");
     } else {

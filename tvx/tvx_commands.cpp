@@ -12,6 +12,8 @@
 #include "csv_sink.h"
 #include "event_wait.h"
 #include "fleet.h"
+#include "fleet_metrics.h"
+#include "metrics_server.h"
 #include "mqtt_sink.h"
 #include "reload_signal.h"
 #include "service_notify.h"
@@ -179,10 +181,23 @@ int RunWatch(const TvxOptions& options) {
 
 int RunRecord(const TvxOptions& options, const RecordConfig* config) {
     const auto& sensors = options.sensors;
+    QString error;
+    // Before anything else, so that an address in use refuses the start with nothing touched.
+    FleetMetrics metrics;
+    MetricsServer metricsServer([&metrics] { return metrics.Exposition(); });
+    if (options.metricsPort) {
+        if (!metricsServer.Listen(options.metricsHost, *options.metricsPort, error)) {
+            Error(error);
+            return 1;
+        }
+        Error(QStringLiteral("metrics on %1").arg(metricsServer.Url()));
+    }
+    for (const SensorAddress& sensor : sensors)
+        metrics.Sensor(sensor.name);  // fed by the recorder once merged
+
     CsvSink csv;
     MqttSink mqtt;
     const bool toMqtt = !options.mqttHost.isEmpty();
-    QString error;
     if (toMqtt) {
         if (!mqtt.Open(options.mqttHost, options.mqttPort, options.topic, sensors, error)) {
             Error(error);
@@ -233,6 +248,11 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
     RecordEvents events;
     events.frame = [&](std::size_t i, const StampedFrame& frame) {
         ++frames[i];
+        {  // fed by the recorder once merged
+            SensorFigures& figures = metrics.Sensor(sensors[i].name);
+            ++figures.frames;
+            figures.lastFrameSeconds = double(frame.time.toMSecsSinceEpoch()) / 1000.0;
+        }
         if (!sink.Frame(sensors[i].name, frame, error) && !sinkFailed) {
             sinkFailed = true;
             Error(error);
@@ -250,6 +270,7 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
         if (state[i] != (online ? 1 : 0)) sink.Status(sensors[i].name, online, text);
         state[i] = online ? 1 : 0;
         service.Status(RecordingStatus(state));
+        metrics.Sensor(sensors[i].name).linkUp = online;  // fed by the recorder once merged
     };
     service.Ready(RecordingStatus(state));
     RecordSensors(sensors, {options.interval, options.count}, stop, events);

@@ -34,6 +34,7 @@ bool Accepts(Command command, const QString& option) {
         {QStringLiteral("--csv"), {Command::Record}},
         {QStringLiteral("--mqtt"), {Command::Record}},
         {QStringLiteral("--topic"), {Command::Record}},
+        {QStringLiteral("--metrics"), {Command::Record}},
     };
     const auto it = table.find(option);
     return it != table.end() && it->contains(command);
@@ -42,7 +43,7 @@ bool Accepts(Command command, const QString& option) {
 bool TakesValue(const QString& option) {
     static const QStringList valued = {"--sensor", "--tcp",    "--serial",   "-o",
                                        "--count",  "--format", "--interval", "--duration",
-                                       "--csv",    "--mqtt",   "--topic"};
+                                       "--csv",    "--mqtt",   "--topic",    "--metrics"};
     return valued.contains(option) || option == QLatin1String("--config");
 }
 
@@ -231,6 +232,20 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
                 value.contains(QLatin1Char('+')))
                 error = QStringLiteral("--topic expects a topic prefix without wildcards");
             o.topic = value;
+        } else if (option == QLatin1String("--metrics")) {
+            // Loopback unless a host is given: the figures name the plant's sensors.
+            const bool hostGiven = value.contains(QLatin1Char(':'));
+            const HostPort address =
+                ParseHostPort(hostGiven ? value : QStringLiteral("127.0.0.1:") + value);
+            o.metricsHost = address.host;
+            if (o.metricsHost.startsWith(QLatin1Char('[')) &&
+                o.metricsHost.endsWith(QLatin1Char(']')))
+                o.metricsHost = o.metricsHost.mid(1, o.metricsHost.size() - 2);
+            o.metricsPort = address.port;
+            if (o.metricsHost.isEmpty() || !o.metricsPort)
+                error = QStringLiteral(
+                            "--metrics expects [HOST:]PORT, PORT from 1 to 65535, got \"%1\"")
+                            .arg(value);
         }
     }
     if (!error.isEmpty() || o.help || o.version) return parsed;
@@ -312,6 +327,7 @@ QString TvxHelp(Command command) {
             return QStringLiteral(
                        "Usage: tvx record [--interval SECONDS] [--duration SECONDS | --count N]\n"
                        "                  [--csv FOLDER | --mqtt HOST[:PORT] [--topic PREFIX]]\n"
+                       "                  [--metrics [HOST:]PORT]\n"
                        "                  SENSORS...\n"
                        "       tvx record --config FILE\n"
                        "Records all sensors at once, each at the live rate or one frame per\n"
@@ -326,7 +342,11 @@ QString TvxHelp(Command command) {
                        "  --mqtt HOST[:PORT]  publish each frame as JSON to PREFIX/NAME/frame and\n"
                        "                      the link state (retained) to PREFIX/NAME/status;\n"
                        "                      '/', '+' and '#' in NAME become '_'\n"
-                       "  --topic PREFIX      topic prefix, default tvx\n") +
+                       "  --topic PREFIX      topic prefix, default tvx\n"
+                       "  --metrics [HOST:]PORT\n"
+                       "                      serve the recorder's figures to Prometheus at\n"
+                       "                      http://HOST:PORT/metrics; HOST is 127.0.0.1 unless "
+                       "given\n") +
                    sensors;
         case Command::None:
             break;

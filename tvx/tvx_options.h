@@ -42,6 +42,9 @@ struct TvxOptions {
     int mqttPort = 1883;
     QString topic = QStringLiteral("tvx");
     QString configFile;  // record --config: every setting came from this file
+    // record --metrics [HOST:]PORT: where figures are served; no port, no server.
+    QString metricsHost;
+    std::optional<int> metricsPort;
 };
 
 struct ParsedTvxOptions {

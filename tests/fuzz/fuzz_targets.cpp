@@ -17,6 +17,7 @@
 #include "equation_file.h"
 #include "frame_collector.h"
 #include "frames.h"
+#include "metrics_server.h"
 #include "parameter_file.h"
 #include "scenario.h"
 #include "sensor_model.h"
@@ -197,6 +198,23 @@ void SimOptions(const std::uint8_t* data, std::size_t size) {
             Require(step.bytes.size() <= 2 * 65536 + kFrameBytes, "bounded reply");
 }
 
+// A request to the metrics server, judged whole and by its first half: a verdict on the half
+// stands for the whole, and a complete request names a method and an absolute path.
+void HttpRequests(const std::uint8_t* data, std::size_t size) {
+    const QByteArray whole = Bytes(data, size);
+    const cli::RequestVerdict verdict = cli::JudgeRequest(whole);
+    const cli::RequestVerdict half = cli::JudgeRequest(whole.left(whole.size() / 2));
+    Require(verdict.kind != cli::RequestVerdict::Complete ||
+                (!verdict.method.isEmpty() && verdict.target.startsWith(QLatin1Char('/'))),
+            "a complete request has a method and a path");
+    Require(half.kind == cli::RequestVerdict::Incomplete ||
+                (half.kind == verdict.kind && half.method == verdict.method &&
+                 half.target == verdict.target),
+            "a verdict stands whatever follows");
+    Require(whole.size() <= cli::kRequestLimit || verdict.kind != cli::RequestVerdict::Incomplete,
+            "a request beyond the limit is not waited for");
+}
+
 constexpr FuzzTarget kTargets[] = {
     {"parameter_file", ParameterFile},
     {"colour_array_file", ColourArrayFile},
@@ -206,6 +224,7 @@ constexpr FuzzTarget kTargets[] = {
     {"sim_requests", SimRequests},
     {"sim_scenario", SimScenario},
     {"sim_options", SimOptions},
+    {"http_requests", HttpRequests},
 };
 
 }  // namespace

@@ -1,11 +1,14 @@
 #include "tvx_commands.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
+#include <map>
 
 #include "csv_sink.h"
 #include "event_wait.h"
@@ -32,6 +35,16 @@ void Error(const QString& text) {
 
 void Progress(const SensorAddress& sensor, const char* what) {
     if (StderrIsTerminal()) std::fprintf(stderr, "tvx: %s: %s\n", qPrintable(sensor.name), what);
+}
+
+// Every recorded sensor holds a descriptor: the soft limit of open files, often 1024, is raised
+// to the hard one for a fleet.
+void RaiseOpenFileLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 void Out(const QString& line) {
@@ -166,6 +179,7 @@ int RunWatch(const TvxOptions& options) {
 }
 
 int RunRecord(const TvxOptions& options) {
+    RaiseOpenFileLimit();
     const auto& sensors = options.sensors;
     CsvSink csv;
     MqttSink mqtt;
@@ -197,40 +211,51 @@ int RunRecord(const TvxOptions& options) {
         QObject::connect(&durationTimer, &QTimer::timeout, &stop, &StopSignal::Request);
         durationTimer.start(static_cast<int>(*options.duration * 1000.0));
     }
-    std::vector<long long> frames(sensors.size(), 0);
-    std::vector<int> state(sensors.size(), -1);  // -1 not yet known, 0 offline, 1 online
+    struct Seen {
+        long long frames = 0;
+        int state = -1;  // -1 not yet known, 0 offline, 1 online
+    };
+    std::map<QString, Seen> seen;
     bool sinkFailed = false;
     QTimer progress;
     if (StderrIsTerminal()) {
         QObject::connect(&progress, &QTimer::timeout, [&] {
-            for (std::size_t i = 0; i < sensors.size(); ++i)
-                std::fprintf(stderr, "tvx: %s: %s, %lld frames\n", qPrintable(sensors[i].name),
-                             state[i] == 1 ? "online" : "offline", frames[i]);
+            for (const auto& [name, sensor] : seen)
+                std::fprintf(stderr, "tvx: %s: %s, %lld frames\n", qPrintable(name),
+                             sensor.state == 1 ? "online" : "offline", sensor.frames);
         });
         progress.start(10000);
     }
 
+    QEventLoop recording;
     RecordEvents events;
-    events.frame = [&](std::size_t i, const StampedFrame& frame) {
-        ++frames[i];
-        if (!sink.Frame(sensors[i].name, frame, error) && !sinkFailed) {
+    events.frame = [&](const QString& name, const StampedFrame& frame) {
+        ++seen[name].frames;
+        if (!sink.Frame(name, frame, error) && !sinkFailed) {
             sinkFailed = true;
             Error(error);
             stop.Request();
         }
     };
-    events.status = [&](std::size_t i, bool online, const QString& text, double retryIn) {
+    events.status = [&](const QString& name, bool online, const QString& text, double retryIn) {
         if (online) {
-            Error(QStringLiteral("%1: online (%2)").arg(sensors[i].name, text));
+            Error(QStringLiteral("%1: online (%2)").arg(name, text));
         } else {
             Error(QStringLiteral("%1: offline: %2; next attempt in %3 s")
-                      .arg(sensors[i].name, text)
+                      .arg(name, text)
                       .arg(retryIn));
         }
-        if (state[i] != (online ? 1 : 0)) sink.Status(sensors[i].name, online, text);
-        state[i] = online ? 1 : 0;
+        int& state = seen[name].state;
+        if (state != (online ? 1 : 0)) sink.Status(name, online, text);
+        state = online ? 1 : 0;
     };
-    RecordSensors(sensors, {options.interval, options.count}, stop, events);
+    events.ended = [&recording] { recording.quit(); };
+    // The figures of the whole recording, for whoever serves them.
+    FleetMetrics metrics;
+    FleetRecorder recorder({options.interval, options.count}, events, &metrics);
+    QObject::connect(&stop, &StopSignal::requested, &recorder, &FleetRecorder::Stop);
+    for (const SensorAddress& sensor : sensors) recorder.Add(sensor);
+    if (!stop.Requested()) recording.exec();
 
     sink.Close();
     if (sinkFailed) return 1;

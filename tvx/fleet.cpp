@@ -247,7 +247,7 @@ void FleetRecorder::OnFrame(Sensor& sensor, const ExchangeResult& result) {
     StampedFrame frame;
     GetRxBufData(sensor.buffers);
     CopyDatatoVars(sensor.buffers, frame.values);
-    frame.time = QDateTime::currentDateTime();
+    frame.time = LocalNow();
     frame.siMode = sensor.params.calcmode == 1;
     if (sensor.figures != nullptr) {
         ++sensor.figures->frames;

@@ -1,5 +1,6 @@
 #include "fleet.h"
 
+#include <sys/timerfd.h>
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -109,13 +110,20 @@ struct FleetRecorder::Sensor {
 FleetRecorder::FleetRecorder(const RecordPace& pace, RecordEvents events, FleetMetrics* metrics,
                              QObject* parent)
     : QObject(parent), pace_(pace), events_(std::move(events)), metrics_(metrics) {
-    timer_.setSingleShot(true);
-    timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, &FleetRecorder::RunDue);
+    timerFd_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    timerNotifier_ = std::make_unique<QSocketNotifier>(timerFd_, QSocketNotifier::Read);
+    connect(timerNotifier_.get(), &QSocketNotifier::activated, this, [this] {
+        std::uint64_t expirations = 0;
+        [[maybe_unused]] const auto got = ::read(timerFd_, &expirations, sizeof expirations);
+        timerArmed_ = false;
+        RunDue();
+    });
 }
 
 FleetRecorder::~FleetRecorder() {
     for (auto& [name, sensor] : sensors_) sensor->gone = true;
+    timerNotifier_.reset();
+    if (timerFd_ >= 0) ::close(timerFd_);
 }
 
 void FleetRecorder::Add(const SensorAddress& address) {
@@ -296,13 +304,19 @@ void FleetRecorder::Unschedule(Sensor& sensor) {
     sensor.queued.reset();
 }
 
-// The timer stays set for the earliest step; a later one never restarts it.
+// The timer stays set for the earliest step; a later one never sets it again.
 void FleetRecorder::ArmTimer() {
     if (due_.empty()) return;
     const double first = due_.begin()->first;
-    if (timer_.isActive() && timerDue_ <= first) return;
+    if (timerArmed_ && timerDue_ <= first) return;
+    timerArmed_ = true;
     timerDue_ = first;
-    timer_.start(SleepMsFor(first - SecondsTimer()));
+    // SecondsTimer counts on the same monotonic clock. A moment already past goes off at once.
+    const auto ns = static_cast<long long>(first * 1e9) + 1;
+    itimerspec at{};
+    at.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
+    at.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
+    ::timerfd_settime(timerFd_, TFD_TIMER_ABSTIME, &at, nullptr);
 }
 
 void FleetRecorder::RunDue() {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QObject>
-#include <QTimer>
+#include <QSocketNotifier>
 #include <functional>
 #include <map>
 #include <memory>
@@ -105,7 +105,12 @@ class FleetRecorder : public QObject {
     std::map<QString, std::unique_ptr<Sensor>> sensors_;
     std::vector<std::unique_ptr<Sensor>> retired_;
     std::multimap<double, Sensor*> due_;  // SecondsTimer of each sensor's next step
-    QTimer timer_;
+    // The one timer: a Linux timer descriptor set to the earliest step to the nanosecond (a
+    // QTimer counts whole milliseconds and its wait rounds up once more, which costs every
+    // sensor a part of its live rate).
+    int timerFd_ = -1;
+    std::unique_ptr<QSocketNotifier> timerNotifier_;
+    bool timerArmed_ = false;
     double timerDue_ = 0.0;
     bool stopped_ = false;
 };

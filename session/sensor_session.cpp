@@ -146,6 +146,17 @@ void SensorSession::StartExchange(const QByteArray& request, const ExchangeLimit
         Finish(LinkOutcome::WriteIncomplete);
         return;
     }
+    ArmReplyLimit();
+}
+
+// The timer is left running when an exchange ends: the next exchange, due in a few milliseconds,
+// finds it set for a later moment and leaves it be, so that a fleet of sessions does not restart
+// a timer per exchange. It is set again only when this exchange's limit comes first; when it
+// goes off early, OnReplyLimit sets it for what remains.
+void SensorSession::ArmReplyLimit() {
+    const double deadline = pending_->result.startSeconds + pending_->limitSeconds;
+    if (replyLimit_.isActive() && replyLimitDue_ <= deadline) return;
+    replyLimitDue_ = deadline;
     replyLimit_.start(SleepMsFor(pending_->limitSeconds));
 }
 
@@ -205,6 +216,7 @@ void SensorSession::OnReplyLimit() {
     if (!pending_) return;
     const double elapsed = SecondsTimer() - pending_->result.startSeconds;
     if (elapsed <= pending_->limitSeconds) {
+        replyLimitDue_ = pending_->result.startSeconds + pending_->limitSeconds;
         replyLimit_.start(SleepMsFor(pending_->limitSeconds - elapsed));
         return;
     }
@@ -233,7 +245,6 @@ void SensorSession::OnWentDown(LinkDownReason reason) {
 void SensorSession::Finish(LinkOutcome outcome, Delivery delivery) {
     Pending pending = std::move(*pending_);
     pending_.reset();
-    replyLimit_.stop();
     pending.result.outcome = outcome;
     pending.result.elapsedSeconds = SecondsTimer() - pending.result.startSeconds;
     auto deliver = [this, done = std::move(pending.done), result = std::move(pending.result)] {

@@ -89,6 +89,7 @@ class SensorSession : public QObject {
     void FinishOpen(OpenResult result);
     void OnDataArrived();
     void OnWentDown(LinkDownReason reason);
+    void ArmReplyLimit();
     void OnReplyLimit();
     void TakeTcpReply();
     void CollectSerialQueue();
@@ -102,6 +103,7 @@ class SensorSession : public QObject {
     int conversation_ = 0;
     std::optional<Pending> pending_;
     QTimer replyLimit_;
+    double replyLimitDue_ = 0.0;  // SecondsTimer the running replyLimit_ is set for
     qint64 droppedBytes_ = 0;
 };
 

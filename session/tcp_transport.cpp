@@ -101,6 +101,8 @@ int TcpTransport::Write(const QByteArray& frame, int timeoutMs) {
     if (connecting_ || socket == nullptr || socket->state() != QAbstractSocket::ConnectedState)
         return kTcpNoConnectionEstablished;
     if (socket->write(frame) != frame.size()) return kTcpWriteFailed;
+    // A frame nearly always fits the socket's send buffer at once; only a full one needs the wait.
+    socket->flush();
     const QDeadlineTimer deadline(timeoutMs);
     while (socket->bytesToWrite() > 0 && socket->state() == QAbstractSocket::ConnectedState &&
            !deadline.hasExpired()) {

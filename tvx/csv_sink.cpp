@@ -43,7 +43,8 @@ bool CsvSink::Frame(const QString& name, const StampedFrame& frame, QString& err
         const QString path = QDir(folder_).filePath(SafeFileName(name) + QStringLiteral(".csv"));
         const bool fresh = !QFileInfo::exists(path) || QFileInfo(path).size() == 0;
         file = std::make_unique<QFile>(path);
-        if (!file->open(QIODevice::WriteOnly | QIODevice::Append)) {
+        // Every line goes to the file in one write as it comes: no buffer to copy it through.
+        if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
             error = QStringLiteral("%1: %2: %3").arg(name, path, file->errorString());
             file.reset();
             return false;

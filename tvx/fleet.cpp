@@ -1,5 +1,6 @@
 #include "fleet.h"
 
+#include <sys/timerfd.h>
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -7,9 +8,11 @@
 #include <QThread>
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <memory>
 
 #include "event_wait.h"
+#include "orders.h"
 
 namespace tvx::cli {
 
@@ -50,7 +53,9 @@ void RunThreads(std::size_t count, const std::function<void(std::size_t)>& job) 
 }  // namespace
 
 void StopSignal::Request() {
-    if (!requested_.exchange(true)) emit requested();
+    if (requested_) return;
+    requested_ = true;
+    emit requested();
 }
 
 void StopOnTerminationSignals(StopSignal* stop) {
@@ -85,62 +90,247 @@ void RunEachSensor(const std::vector<SensorAddress>& sensors,
     });
 }
 
-void RecordSensors(const std::vector<SensorAddress>& sensors, const RecordPace& pace,
-                   const StopSignal& stop, const RecordEvents& events) {
-    QObject receiver;  // lives in the calling thread: the events are delivered there
-    const auto post = [&receiver](std::function<void()> call) {
-        QMetaObject::invokeMethod(&receiver, std::move(call), Qt::QueuedConnection);
-    };
-    RunThreads(sensors.size(), [&](std::size_t i) {
-        SensorLink link(sensors[i]);
-        double retry = kFirstRetrySeconds;
-        long long frames = 0;
-        bool online = false;
-        double due = 0.0;
-        const auto goOffline = [&] {
-            link.Close();
-            online = false;
-            post(
-                [&events, i, text = link.Error(), retry] { events.status(i, false, text, retry); });
-            const bool going = PauseUnlessStopped(retry, stop);
-            retry = std::min(retry * 2.0, kLongestRetrySeconds);
-            return going;
-        };
-        while (!stop.Requested()) {
-            if (!online) {
-                ParameterImage image;
-                // The parameter read tells the calculation mode, hence the value names.
-                if (!link.Connect() || !link.ReadParameters(false, image)) {
-                    if (!goOffline()) break;
-                    continue;
-                }
-                online = true;
-                retry = kFirstRetrySeconds;
-                due = SecondsTimer();
-                post([&events, i, text = link.Version()] { events.status(i, true, text, 0.0); });
-            }
-            StampedFrame frame;
-            if (!link.FetchFrame(frame.values)) {
-                if (!goOffline()) break;
-                continue;
-            }
-            frame.time = QDateTime::currentDateTime();
-            frame.siMode = link.SiMode();
-            post([&events, i, frame] { events.frame(i, frame); });
-            if (pace.count && ++frames >= *pace.count) break;
-            if (pace.interval > 0.0) {
-                due += pace.interval;
-                const double now = SecondsTimer();
-                if (due < now) due = now;  // a slow exchange does not make up for lost time
-                PauseUnlessStopped(due - now, stop);
-            } else {
-                PauseUnlessStopped(kLivePauseSeconds, stop);
-            }
-        }
-        link.Close();
+struct FleetRecorder::Sensor {
+    SensorAddress address;
+    SensorSession session;
+    FrameBuffers buffers;
+    ParameterSet params;  // as last read: tells the value names
+    std::optional<ParameterRead> read;
+    VersionText version;
+    SensorFigures* figures = nullptr;
+    Step step = Step::Opening;
+    double retry = kFirstRetrySeconds;
+    double due = 0.0;  // the --interval pace: when the next frame is due
+    long long frames = 0;
+    bool handshaken = false;  // once: every later handshake is a reconnection
+    bool gone = false;        // removed or stopped: whatever still arrives for it is ignored
+    std::optional<std::multimap<double, Sensor*>::iterator> queued;
+};
+
+FleetRecorder::FleetRecorder(const RecordPace& pace, RecordEvents events, FleetMetrics* metrics,
+                             QObject* parent)
+    : QObject(parent), pace_(pace), events_(std::move(events)), metrics_(metrics) {
+    timerFd_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    timerNotifier_ = std::make_unique<QSocketNotifier>(timerFd_, QSocketNotifier::Read);
+    connect(timerNotifier_.get(), &QSocketNotifier::activated, this, [this] {
+        std::uint64_t expirations = 0;
+        [[maybe_unused]] const auto got = ::read(timerFd_, &expirations, sizeof expirations);
+        timerArmed_ = false;
+        RunDue();
     });
-    // Deliver what the threads posted last, before the caller closes its sinks.
-    QCoreApplication::sendPostedEvents(&receiver);
+}
+
+FleetRecorder::~FleetRecorder() {
+    for (auto& [name, sensor] : sensors_) sensor->gone = true;
+    timerNotifier_.reset();
+    if (timerFd_ >= 0) ::close(timerFd_);
+}
+
+void FleetRecorder::Add(const SensorAddress& address) {
+    if (stopped_) return;
+    Remove(address.name);
+    auto sensor = std::make_unique<Sensor>();
+    sensor->address = address;
+    if (metrics_ != nullptr) sensor->figures = &metrics_->Sensor(address.name);
+    Sensor* added = sensor.get();
+    connect(&added->session, &SensorSession::opened, this,
+            [this, added](const OpenResult& opened) { OnOpened(*added, opened); });
+    sensors_.emplace(address.name, std::move(sensor));
+    Open(*added);
+}
+
+void FleetRecorder::Remove(const QString& name) {
+    const auto found = sensors_.find(name);
+    if (found == sensors_.end()) return;
+    std::unique_ptr<Sensor> sensor = std::move(found->second);
+    sensors_.erase(found);
+    if (metrics_ != nullptr) metrics_->RemoveSensor(name);
+    Retire(std::move(sensor));
+}
+
+void FleetRecorder::Stop() {
+    if (stopped_) return;
+    stopped_ = true;
+    while (!sensors_.empty()) {
+        Retire(std::move(sensors_.begin()->second));
+        sensors_.erase(sensors_.begin());
+    }
+    if (events_.ended) events_.ended();
+}
+
+void FleetRecorder::Retire(std::unique_ptr<Sensor> sensor) {
+    sensor->gone = true;
+    Unschedule(*sensor);
+    sensor->session.Close();
+    // The sensor may be the one whose callback is running now.
+    if (retired_.empty())
+        QMetaObject::invokeMethod(
+            this, [this] { retired_.clear(); }, Qt::QueuedConnection);
+    retired_.push_back(std::move(sensor));
+}
+
+void FleetRecorder::EndIfAllDone() {
+    if (!std::all_of(sensors_.begin(), sensors_.end(),
+                     [](const auto& entry) { return entry.second->step == Step::Done; }))
+        return;
+    stopped_ = true;
+    if (events_.ended) events_.ended();
+}
+
+void FleetRecorder::Open(Sensor& sensor) {
+    sensor.step = Step::Opening;
+    sensor.session.StartOpen(EndpointOf(sensor.address));
+}
+
+void FleetRecorder::Exchange(Sensor& sensor, const QByteArray& request,
+                             const ExchangeLimits& limits) {
+    Sensor* asking = &sensor;
+    sensor.session.StartExchange(request, limits, [this, asking](const ExchangeResult& result) {
+        if (!asking->gone) OnReply(*asking, result);
+    });
+}
+
+void FleetRecorder::OnOpened(Sensor& sensor, const OpenResult& opened) {
+    if (sensor.gone) return;
+    if (!opened.ok()) {
+        GoOffline(sensor, OpenFailure(sensor.address, sensor.session.Endpoint(), opened),
+                  FailureKind(opened.outcome));
+        return;
+    }
+    sensor.step = Step::Handshake;
+    Exchange(sensor, RequestFrame(sensor.buffers, kOrderVersion), HandshakeReply());
+}
+
+void FleetRecorder::OnReply(Sensor& sensor, const ExchangeResult& result) {
+    if (sensor.figures != nullptr) sensor.figures->CountExchange(result.elapsedSeconds);
+    switch (sensor.step) {
+        case Step::Handshake:
+            return OnHandshake(sensor, result);
+        case Step::Parameters:
+            return OnParameters(sensor, result);
+        case Step::Live:
+            return OnFrame(sensor, result);
+        default:
+            return;
+    }
+}
+
+void FleetRecorder::OnHandshake(Sensor& sensor, const ExchangeResult& result) {
+    const QString failure =
+        TakeReply(sensor.buffers, result, HandshakeReply(), sensor.address.tcp, HandshakeStep());
+    if (!failure.isEmpty()) return GoOffline(sensor, failure, FailureKind(result.outcome));
+    sensor.version.Clear();
+    std::memcpy(sensor.version.bytes.data(), sensor.buffers.szReadBuf.data(), kFrameBytes);
+    if (sensor.handshaken && sensor.figures != nullptr) ++sensor.figures->reconnects;
+    sensor.handshaken = true;
+    // The parameter read tells the calculation mode, hence the value names.
+    sensor.step = Step::Parameters;
+    sensor.read.emplace(false, sensor.params);
+    Exchange(sensor, sensor.read->Request(sensor.buffers), ScopeReply());
+}
+
+void FleetRecorder::OnParameters(Sensor& sensor, const ExchangeResult& result) {
+    ParameterRead& read = *sensor.read;
+    read.Take(sensor.buffers, result, sensor.address.tcp);
+    if (!read.Ended()) return Exchange(sensor, read.Request(sensor.buffers), ScopeReply());
+    if (!read.Error().isEmpty()) {
+        return GoOffline(
+            sensor, read.Error(),
+            read.WrongReply() ? QStringLiteral("wrong_reply") : FailureKind(read.FailedOutcome()));
+    }
+    sensor.params = read.Read();
+    sensor.read.reset();
+    sensor.retry = kFirstRetrySeconds;
+    sensor.step = Step::Live;
+    sensor.due = SecondsTimer();
+    if (sensor.figures != nullptr) sensor.figures->linkUp = true;
+    events_.status(sensor.address.name, true, sensor.version.Text(), 0.0);
+    if (!sensor.gone) Exchange(sensor, RequestFrame(sensor.buffers, kOrderData), ScopeReply());
+}
+
+void FleetRecorder::OnFrame(Sensor& sensor, const ExchangeResult& result) {
+    const QString failure =
+        TakeReply(sensor.buffers, result, ScopeReply(), sensor.address.tcp, LiveFrameStep());
+    if (!failure.isEmpty()) return GoOffline(sensor, failure, FailureKind(result.outcome));
+    StampedFrame frame;
+    GetRxBufData(sensor.buffers);
+    CopyDatatoVars(sensor.buffers, frame.values);
+    frame.time = LocalNow();
+    frame.siMode = sensor.params.calcmode == 1;
+    if (sensor.figures != nullptr) {
+        ++sensor.figures->frames;
+        sensor.figures->lastFrameSeconds =
+            static_cast<double>(frame.time.toMSecsSinceEpoch()) / 1000.0;
+    }
+    events_.frame(sensor.address.name, frame);
+    if (sensor.gone) return;
+    if (pace_.count && ++sensor.frames >= *pace_.count) {
+        sensor.step = Step::Done;
+        sensor.session.Close();
+        return EndIfAllDone();
+    }
+    const double now = SecondsTimer();
+    if (pace_.interval > 0.0) {
+        sensor.due += pace_.interval;
+        if (sensor.due < now) sensor.due = now;  // a slow exchange does not make up for lost time
+    } else {
+        sensor.due = now + kLivePauseSeconds;
+    }
+    Schedule(sensor, sensor.due);
+}
+
+void FleetRecorder::GoOffline(Sensor& sensor, const QString& why, const QString& failureKind) {
+    sensor.session.Close();
+    sensor.step = Step::Offline;
+    if (sensor.figures != nullptr) {
+        sensor.figures->CountFailure(failureKind);
+        sensor.figures->linkUp = false;
+    }
+    const double retry = sensor.retry;
+    sensor.retry = std::min(retry * 2.0, kLongestRetrySeconds);
+    events_.status(sensor.address.name, false, why, retry);
+    if (!sensor.gone) Schedule(sensor, SecondsTimer() + retry);
+}
+
+void FleetRecorder::Schedule(Sensor& sensor, double due) {
+    Unschedule(sensor);
+    sensor.queued = due_.emplace(due, &sensor);
+    ArmTimer();
+}
+
+void FleetRecorder::Unschedule(Sensor& sensor) {
+    if (!sensor.queued) return;
+    due_.erase(*sensor.queued);
+    sensor.queued.reset();
+}
+
+// The timer stays set for the earliest step; a later one never sets it again.
+void FleetRecorder::ArmTimer() {
+    if (due_.empty()) return;
+    const double first = due_.begin()->first;
+    if (timerArmed_ && timerDue_ <= first) return;
+    timerArmed_ = true;
+    timerDue_ = first;
+    // SecondsTimer counts on the same monotonic clock. A moment already past goes off at once.
+    const auto ns = static_cast<long long>(first * 1e9) + 1;
+    itimerspec at{};
+    at.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
+    at.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
+    ::timerfd_settime(timerFd_, TFD_TIMER_ABSTIME, &at, nullptr);
+}
+
+void FleetRecorder::RunDue() {
+    const double now = SecondsTimer();
+    while (!due_.empty() && due_.begin()->first <= now) {
+        Sensor& sensor = *due_.begin()->second;
+        due_.erase(due_.begin());
+        sensor.queued.reset();
+        if (sensor.step == Step::Live)
+            Exchange(sensor, RequestFrame(sensor.buffers, kOrderData), ScopeReply());
+        else
+            Open(sensor);
+    }
+    ArmTimer();
 }
 
 }  // namespace tvx::cli

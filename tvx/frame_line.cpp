@@ -1,6 +1,7 @@
 #include "frame_line.h"
 
 #include <QStringList>
+#include <cstdio>
 
 namespace tvx::cli {
 
@@ -18,15 +19,36 @@ QList<qint64> Values(const LiveValues& v) {
 
 }  // namespace
 
+QDateTime LocalNow() {
+    constexpr qint64 kQuarterHourMs = 15 * 60 * 1000;
+    static qint64 quarter = -1;
+    static int offsetSeconds = 0;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now / kQuarterHourMs != quarter) {
+        quarter = now / kQuarterHourMs;
+        offsetSeconds = QDateTime::fromMSecsSinceEpoch(quarter * kQuarterHourMs).offsetFromUtc();
+    }
+    return QDateTime::fromMSecsSinceEpoch(now, Qt::OffsetFromUTC, offsetSeconds);
+}
+
 QString IsoLocalTime(const QDateTime& time) {
-    const QDateTime local = time.toLocalTime();
-    const int offset = local.offsetFromUtc();
+    // Put together by hand: a time that carries its offset (LocalNow) then needs no look at the
+    // zone, which a formatted QDateTime would take again.
+    const int offset = time.offsetFromUtc();
+    constexpr qint64 kDayMs = 24 * 3600 * 1000;
+    constexpr qint64 kUnixEpochJulianDay = 2440588;
+    const qint64 local = time.toMSecsSinceEpoch() + offset * qint64{1000};
+    const qint64 days = local / kDayMs - (local % kDayMs < 0 ? 1 : 0);
+    const qint64 inDay = local - days * kDayMs;
+    const QDate date = QDate::fromJulianDay(kUnixEpochJulianDay + days);
     const int minutes = (offset < 0 ? -offset : offset) / 60;
-    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
-           QStringLiteral("%1%2:%3")
-               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    char text[48];
+    const int length = std::snprintf(
+        text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d", date.year(),
+        date.month(), date.day(), static_cast<int>(inDay / 3600000),
+        static_cast<int>(inDay / 60000 % 60), static_cast<int>(inDay / 1000 % 60),
+        static_cast<int>(inDay % 1000), offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return QString::fromLatin1(text, length);
 }
 
 QString CsvHeader(bool siMode) {
@@ -35,8 +57,11 @@ QString CsvHeader(bool siMode) {
 
 QString CsvLine(const StampedFrame& frame) {
     QString line = IsoLocalTime(frame.time);
-    for (const qint64 value : Values(frame.values))
-        line += QLatin1Char(',') + QString::number(value);
+    line.reserve(line.size() + 9 * 7);
+    for (const qint64 value : Values(frame.values)) {
+        line += QLatin1Char(',');
+        line += QString::number(value);
+    }
     return line;
 }
 

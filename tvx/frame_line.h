@@ -14,6 +14,11 @@ struct StampedFrame {
     bool siMode = false;  // calculation mode 1: s, i, M instead of X, Y, INT
 };
 
+// The current local time, with the zone's offset as of the current quarter hour: zones change
+// their offset only at quarter hours, and asking the zone on every frame costs a look at the
+// zone file each time.
+QDateTime LocalNow();
+
 // ISO 8601 local time with its offset and milliseconds: 2026-03-01T14:05:09.042+01:00.
 QString IsoLocalTime(const QDateTime& time);
 

@@ -10,17 +10,6 @@ namespace tvx::cli {
 
 namespace {
 
-SessionEndpoint EndpointOf(const SensorAddress& address) {
-    if (address.tcp) return SessionEndpoint::Tcp(address.host, address.port);
-    return SessionEndpoint::Serial(address.serial.device.isEmpty()
-                                       ? SerialPortName(address.serial.comport)
-                                       : address.serial.device);
-}
-
-QByteArray RequestOf(const FrameBuffers& buffers) {
-    return QByteArray(reinterpret_cast<const char*>(buffers.szWriteBuf.data()), kFrameBytes);
-}
-
 // A reply is the one asked for when it echoes the sync word, the order and, for a teach row,
 // the row.
 bool IsReplyTo(const FrameBuffers& buffers, std::uint16_t order, std::uint16_t row) {
@@ -28,7 +17,118 @@ bool IsReplyTo(const FrameBuffers& buffers, std::uint16_t order, std::uint16_t r
     return pp[0] == sync && pp[1] == order && (order != kOrderReadTeachRow || pp[2] == row);
 }
 
+QString ReadingStep() {
+    return QStringLiteral("no reply while reading the parameters");
+}
+
 }  // namespace
+
+SessionEndpoint EndpointOf(const SensorAddress& address) {
+    if (address.tcp) return SessionEndpoint::Tcp(address.host, address.port);
+    return SessionEndpoint::Serial(address.serial.device.isEmpty()
+                                       ? SerialPortName(address.serial.comport)
+                                       : address.serial.device);
+}
+
+QByteArray RequestFrame(FrameBuffers& buffers, std::uint16_t order, std::uint16_t row) {
+    FillTxBuf(buffers, order, row);
+    return QByteArray(reinterpret_cast<const char*>(buffers.szWriteBuf.data()), kFrameBytes);
+}
+
+QString OpenFailure(const SensorAddress& address, const SessionEndpoint& endpoint,
+                    const OpenResult& opened) {
+    if (address.tcp) return QStringLiteral("cannot connect: %1").arg(opened.text);
+    return QStringLiteral("cannot open %1: %2").arg(endpoint.Describe(), opened.text);
+}
+
+QString TakeReply(FrameBuffers& buffers, const ExchangeResult& result, const ExchangeLimits& limits,
+                  bool tcp, const QString& what) {
+    const auto size = std::min<qsizetype>(result.reply.size(), kBufferBytes);
+    if (size > 0) std::memcpy(buffers.szReadBuf.data(), result.reply.constData(), size);
+    if (result.ReplyComplete()) return {};
+    const double limit = tcp ? limits.tcpWaitSeconds : limits.serialWaitSeconds;
+    switch (result.outcome) {
+        case LinkOutcome::NoReply:
+            return QStringLiteral("TIMEOUT: %1").arg(what);
+        case LinkOutcome::ShortReply:
+        case LinkOutcome::LongReply:
+            return QStringLiteral("TIMEOUT: %1 (%2)").arg(what, result.Describe(limit));
+        default:
+            return QStringLiteral("%1 (%2)").arg(what, result.Describe(limit));
+    }
+}
+
+QString HandshakeStep() {
+    return QStringLiteral("no answer to the handshake");
+}
+
+QString LiveFrameStep() {
+    return QStringLiteral("no data frame");
+}
+
+ParameterRead::ParameterRead(bool eeprom, const ParameterSet& current)
+    : step_(eeprom ? Step::LoadEeprom : Step::Modes), staged_(current) {}
+
+std::uint16_t ParameterRead::Order() const {
+    switch (step_) {
+        case Step::LoadEeprom:
+            return kOrderLoadEeprom;
+        case Step::Modes:
+            return kOrderReadModes;
+        default:
+            return kOrderReadTeachRow;
+    }
+}
+
+QByteArray ParameterRead::Request(FrameBuffers& buffers) const {
+    return RequestFrame(buffers, Order(), step_ == Step::TeachRow ? row_ : 0);
+}
+
+void ParameterRead::Fail(const QString& error, LinkOutcome outcome) {
+    error_ = error;
+    failedOutcome_ = outcome;
+    step_ = Step::Ended;
+}
+
+void ParameterRead::Take(FrameBuffers& buffers, const ExchangeResult& result, bool tcp) {
+    const QString failure = TakeReply(buffers, result, ScopeReply(), tcp, ReadingStep());
+    if (step_ == Step::RowAfterFailure) {
+        step_ = Step::Ended;  // the first failure stands, whatever this reply was
+        return;
+    }
+    if (!failure.isEmpty()) {
+        if (step_ != Step::Modes) return Fail(failure, result.outcome);
+        // As GET does, row 0 is still asked for before the read stops.
+        error_ = failure;
+        failedOutcome_ = result.outcome;
+        step_ = Step::RowAfterFailure;
+        return;
+    }
+    GetRxBufPara(buffers);
+    const std::uint16_t row = step_ == Step::TeachRow ? row_ : 0;
+    if (!IsReplyTo(buffers, Order(), row)) {
+        wrongReply_ = true;
+        return Fail(QStringLiteral("wrong reply (sync, order or row) while reading the "
+                                   "parameters (order %1, row %2)")
+                        .arg(Order())
+                        .arg(row),
+                    result.outcome);
+    }
+    switch (step_) {
+        case Step::LoadEeprom:
+            step_ = Step::Modes;  // the EEPROM's set is in RAM now
+            break;
+        case Step::Modes:
+            CopyPPtoVars(buffers, staged_);
+            step_ = Step::TeachRow;
+            row_ = 0;
+            break;
+        default:
+            CopyPPtoVars(buffers, staged_);
+            if (++row_ == kTeachRows) step_ = Step::Ended;
+            break;
+    }
+}
 
 SensorLink::SensorLink(const SensorAddress& address) : address_(address) {}
 
@@ -41,34 +141,20 @@ bool SensorLink::Fail(const QString& message) {
     return false;
 }
 
-bool SensorLink::Exchange(const ExchangeLimits& limits, const QString& what) {
+bool SensorLink::Exchange(const QByteArray& request, const ExchangeLimits& limits,
+                          const QString& what) {
     const ExchangeResult result =
-        ExchangeAndWait(session_, RequestOf(buffers_), limits, WaitMode::ServeUserInput);
-    const auto size = std::min<qsizetype>(result.reply.size(), kBufferBytes);
-    if (size > 0) std::memcpy(buffers_.szReadBuf.data(), result.reply.constData(), size);
-    if (result.ReplyComplete()) return true;
-    const double limit = address_.tcp ? limits.tcpWaitSeconds : limits.serialWaitSeconds;
-    switch (result.outcome) {
-        case LinkOutcome::NoReply:
-            return Fail(QStringLiteral("TIMEOUT: %1").arg(what));
-        case LinkOutcome::ShortReply:
-        case LinkOutcome::LongReply:
-            return Fail(QStringLiteral("TIMEOUT: %1 (%2)").arg(what, result.Describe(limit)));
-        default:
-            return Fail(QStringLiteral("%1 (%2)").arg(what, result.Describe(limit)));
-    }
+        ExchangeAndWait(session_, request, limits, WaitMode::ServeUserInput);
+    error_ = TakeReply(buffers_, result, limits, address_.tcp, what);
+    return error_.isEmpty();
 }
 
 bool SensorLink::Connect() {
     error_.clear();
     const OpenResult opened = OpenAndWait(session_, EndpointOf(address_), WaitMode::ServeUserInput);
-    if (!opened.ok()) {
-        if (address_.tcp) return Fail(QStringLiteral("cannot connect: %1").arg(opened.text));
-        return Fail(
-            QStringLiteral("cannot open %1: %2").arg(session_.Endpoint().Describe(), opened.text));
-    }
-    FillTxBuf(buffers_, kOrderVersion, 0);
-    if (!Exchange(HandshakeReply(), QStringLiteral("no answer to the handshake"))) return false;
+    if (!opened.ok()) return Fail(OpenFailure(address_, session_.Endpoint(), opened));
+    if (!Exchange(RequestFrame(buffers_, kOrderVersion), HandshakeReply(), HandshakeStep()))
+        return false;
     version_.Clear();
     std::memcpy(version_.bytes.data(), buffers_.szReadBuf.data(), kFrameBytes);
     return true;
@@ -76,42 +162,14 @@ bool SensorLink::Connect() {
 
 bool SensorLink::ReadParameters(bool eeprom, ParameterImage& image) {
     error_.clear();
-    const QString reading = QStringLiteral("no reply while reading the parameters");
-    const auto wrongReply = [this](std::uint16_t order, std::uint16_t row) {
-        return Fail(QStringLiteral("wrong reply (sync, order or row) while reading the "
-                                   "parameters (order %1, row %2)")
-                        .arg(order)
-                        .arg(row));
-    };
-    if (eeprom) {
-        // The EEPROM's set is loaded into RAM first; its echo must come back.
-        FillTxBuf(buffers_, kOrderLoadEeprom, 0);
-        if (!Exchange(ScopeReply(), reading)) return false;
-        GetRxBufPara(buffers_);
-        if (!IsReplyTo(buffers_, kOrderLoadEeprom, 0)) return wrongReply(kOrderLoadEeprom, 0);
+    ParameterRead read(eeprom, params_);
+    while (!read.Ended()) {
+        const ExchangeResult result = ExchangeAndWait(session_, read.Request(buffers_),
+                                                      ScopeReply(), WaitMode::ServeUserInput);
+        read.Take(buffers_, result, address_.tcp);
     }
-    // The replies fill a copy; a broken read leaves the set as it was.
-    ParameterSet staged = params_;
-    FillTxBuf(buffers_, kOrderReadModes, 0);
-    if (!Exchange(ScopeReply(), reading)) {
-        // As GET does, row 0 is still asked for before the read stops.
-        const QString failure = error_;
-        FillTxBuf(buffers_, kOrderReadTeachRow, 0);
-        Exchange(ScopeReply(), reading);
-        return Fail(failure);
-    }
-    GetRxBufPara(buffers_);
-    if (!IsReplyTo(buffers_, kOrderReadModes, 0)) return wrongReply(kOrderReadModes, 0);
-    CopyPPtoVars(buffers_, staged);
-    for (std::uint16_t row = 0; row < kTeachRows; ++row) {
-        FillTxBuf(buffers_, kOrderReadTeachRow, row);
-        if (!Exchange(ScopeReply(), reading)) return false;
-        GetRxBufPara(buffers_);
-        if (!IsReplyTo(buffers_, kOrderReadTeachRow, row))
-            return wrongReply(kOrderReadTeachRow, row);
-        CopyPPtoVars(buffers_, staged);
-    }
-    params_ = staged;
+    if (!read.Error().isEmpty()) return Fail(read.Error());
+    params_ = read.Read();
     CopyVarsToPP(params_, buffers_);
     image = TakeImageFromPp(buffers_);
     return true;
@@ -125,8 +183,7 @@ bool SensorLink::SendParameters(bool eeprom, const ParameterImage& image, Parame
     sent = TakeImageFromPp(buffers_);
     session_.FlushSerialQueues();
     const auto send = [this](std::uint16_t order, std::uint16_t row) {
-        FillTxBuf(buffers_, order, row);
-        const ExchangeResult result = session_.Send(RequestOf(buffers_));
+        const ExchangeResult result = session_.Send(RequestFrame(buffers_, order, row));
         if (result.ok()) return true;
         return Fail(QStringLiteral("the parameters could not be written (order %1: %2)")
                         .arg(order)
@@ -140,8 +197,7 @@ bool SensorLink::SendParameters(bool eeprom, const ParameterImage& image, Parame
 
 bool SensorLink::FetchFrame(LiveValues& values) {
     error_.clear();
-    FillTxBuf(buffers_, kOrderData, 0);
-    if (!Exchange(ScopeReply(), QStringLiteral("no data frame"))) return false;
+    if (!Exchange(RequestFrame(buffers_, kOrderData), ScopeReply(), LiveFrameStep())) return false;
     GetRxBufData(buffers_);
     CopyDatatoVars(buffers_, live_);
     values = live_;

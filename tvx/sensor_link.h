@@ -10,10 +10,62 @@
 
 namespace tvx::cli {
 
+// Where a sensor's session goes.
+SessionEndpoint EndpointOf(const SensorAddress& address);
+
+// Builds the request for `order` (and teach row `row`) in szWriteBuf and returns its 36 bytes.
+QByteArray RequestFrame(FrameBuffers& buffers, std::uint16_t order, std::uint16_t row = 0);
+
+// Why the link did not open, one line: "cannot connect: ..." or "cannot open DEVICE: ...".
+QString OpenFailure(const SensorAddress& address, const SessionEndpoint& endpoint,
+                    const OpenResult& opened);
+
+// Copies the reply into szReadBuf and returns, for a reply that did not come complete, the
+// failure as one line naming the step (`what`); empty for a complete reply.
+QString TakeReply(FrameBuffers& buffers, const ExchangeResult& result, const ExchangeLimits& limits,
+                  bool tcp, const QString& what);
+
+// The step names the failure texts carry.
+QString HandshakeStep();
+QString LiveFrameStep();
+
+// The parameter set read as GET does (order 8 first from the EEPROM, then 3 and 4), one
+// exchange at a time, so that a link that waits and the recorder that never does take the same
+// steps. The replies fill a copy; a broken read leaves the set as it was.
+class ParameterRead {
+  public:
+    ParameterRead(bool eeprom, const ParameterSet& current);
+
+    bool Ended() const { return step_ == Step::Ended; }
+    // Writes the next request into szWriteBuf and returns it.
+    QByteArray Request(FrameBuffers& buffers) const;
+    // Takes the exchange's result of the last request.
+    void Take(FrameBuffers& buffers, const ExchangeResult& result, bool tcp);
+
+    // Once ended: empty when the whole set came, else why not.
+    const QString& Error() const { return error_; }
+    // The failure was a reply to another request (sync, order or row).
+    bool WrongReply() const { return wrongReply_; }
+    // How the failed exchange ended (Done for a wrong reply).
+    LinkOutcome FailedOutcome() const { return failedOutcome_; }
+    const ParameterSet& Read() const { return staged_; }
+
+  private:
+    enum class Step { LoadEeprom, Modes, TeachRow, RowAfterFailure, Ended };
+    std::uint16_t Order() const;
+    void Fail(const QString& error, LinkOutcome outcome);
+
+    Step step_;
+    std::uint16_t row_ = 0;
+    ParameterSet staged_;
+    QString error_;
+    bool wrongReply_ = false;
+    LinkOutcome failedOutcome_ = LinkOutcome::Done;
+};
+
 // One sensor on a session of its own: the handshake, the parameter set read and written as the
-// scope's GET and SEND do, and live frames. It lives in one thread, whose event loop serves the
-// session while a call waits; a fleet has one per sensor. Every failure it names comes from the
-// session's result.
+// scope's GET and SEND do, and live frames. Each call waits for its result, serving the calling
+// thread's event loop meanwhile. Every failure it names comes from the session's result.
 class SensorLink {
   public:
     explicit SensorLink(const SensorAddress& address);
@@ -39,9 +91,9 @@ class SensorLink {
     QString Error() const { return error_; }
 
   private:
-    // One request/reply exchange on the frame in szWriteBuf; false with error_ set when the
-    // reply did not come complete. `what` names the step in the message.
-    bool Exchange(const ExchangeLimits& limits, const QString& what);
+    // One request/reply exchange; false with error_ set when the reply did not come complete.
+    // `what` names the step in the message.
+    bool Exchange(const QByteArray& request, const ExchangeLimits& limits, const QString& what);
     bool Fail(const QString& message);
 
     SensorAddress address_;

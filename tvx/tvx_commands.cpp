@@ -1,12 +1,15 @@
 #include "tvx_commands.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <optional>
 
 #include "csv_sink.h"
@@ -38,6 +41,16 @@ void Error(const QString& text) {
 
 void Progress(const SensorAddress& sensor, const char* what) {
     if (StderrIsTerminal()) std::fprintf(stderr, "tvx: %s: %s\n", qPrintable(sensor.name), what);
+}
+
+// Every recorded sensor holds a descriptor: the soft limit of open files, often 1024, is raised
+// to the hard one for a fleet.
+void RaiseOpenFileLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 void Out(const QString& line) {
@@ -180,9 +193,11 @@ int RunWatch(const TvxOptions& options) {
 }
 
 int RunRecord(const TvxOptions& options, const RecordConfig* config) {
+    RaiseOpenFileLimit();
     const auto& sensors = options.sensors;
     QString error;
-    // Before anything else, so that an address in use refuses the start with nothing touched.
+    // The figures of the whole recording. The server comes before anything else, so that an
+    // address in use refuses the start with nothing touched.
     FleetMetrics metrics;
     MetricsServer metricsServer([&metrics] { return metrics.Exposition(); });
     if (options.metricsPort) {
@@ -192,8 +207,6 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
         }
         Error(QStringLiteral("metrics on %1").arg(metricsServer.Url()));
     }
-    for (const SensorAddress& sensor : sensors)
-        metrics.Sensor(sensor.name);  // fed by the recorder once merged
 
     CsvSink csv;
     MqttSink mqtt;
@@ -220,60 +233,87 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
     StopOnTerminationSignals(&stop);
     ServiceNotifier service;
     QObject::connect(&stop, &StopSignal::requested, &service, [&service] { service.Stopping(); });
-    std::optional<RecordReloader> reloader;
-    if (config) {
-        // RecordSensors records a fixed set of sensors: a change of sensors waits for a restart.
-        reloader.emplace(*config, SensorChanges{}, Error, &service);
-        ReloadOnHangUp(&stop, [&reloader] { reloader->Reload(); });
-    }
     QTimer durationTimer;
     if (options.duration) {
         durationTimer.setSingleShot(true);
         QObject::connect(&durationTimer, &QTimer::timeout, &stop, &StopSignal::Request);
         durationTimer.start(static_cast<int>(*options.duration * 1000.0));
     }
-    std::vector<long long> frames(sensors.size(), 0);
-    std::vector<int> state(sensors.size(), -1);  // -1 not yet known, 0 offline, 1 online
+    struct Seen {
+        long long frames = 0;
+        int state = -1;  // -1 not yet known, 0 offline, 1 online
+    };
+    std::map<QString, Seen> seen;
+    const auto recordingStatus = [&seen] {
+        std::vector<int> states;
+        for (const auto& entry : seen) states.push_back(entry.second.state);
+        return RecordingStatus(states);
+    };
     bool sinkFailed = false;
     QTimer progress;
     if (StderrIsTerminal()) {
         QObject::connect(&progress, &QTimer::timeout, [&] {
-            for (std::size_t i = 0; i < sensors.size(); ++i)
-                std::fprintf(stderr, "tvx: %s: %s, %lld frames\n", qPrintable(sensors[i].name),
-                             state[i] == 1 ? "online" : "offline", frames[i]);
+            for (const auto& [name, sensor] : seen)
+                std::fprintf(stderr, "tvx: %s: %s, %lld frames\n", qPrintable(name),
+                             sensor.state == 1 ? "online" : "offline", sensor.frames);
         });
         progress.start(10000);
     }
 
+    QEventLoop recording;
     RecordEvents events;
-    events.frame = [&](std::size_t i, const StampedFrame& frame) {
-        ++frames[i];
-        {  // fed by the recorder once merged
-            SensorFigures& figures = metrics.Sensor(sensors[i].name);
-            ++figures.frames;
-            figures.lastFrameSeconds = double(frame.time.toMSecsSinceEpoch()) / 1000.0;
-        }
-        if (!sink.Frame(sensors[i].name, frame, error) && !sinkFailed) {
+    events.frame = [&](const QString& name, const StampedFrame& frame) {
+        ++seen[name].frames;
+        if (!sink.Frame(name, frame, error) && !sinkFailed) {
             sinkFailed = true;
             Error(error);
             stop.Request();
         }
     };
-    events.status = [&](std::size_t i, bool online, const QString& text, double retryIn) {
+    events.status = [&](const QString& name, bool online, const QString& text, double retryIn) {
         if (online) {
-            Error(QStringLiteral("%1: online (%2)").arg(sensors[i].name, text));
+            Error(QStringLiteral("%1: online (%2)").arg(name, text));
         } else {
             Error(QStringLiteral("%1: offline: %2; next attempt in %3 s")
-                      .arg(sensors[i].name, text)
+                      .arg(name, text)
                       .arg(retryIn));
         }
-        if (state[i] != (online ? 1 : 0)) sink.Status(sensors[i].name, online, text);
-        state[i] = online ? 1 : 0;
-        service.Status(RecordingStatus(state));
-        metrics.Sensor(sensors[i].name).linkUp = online;  // fed by the recorder once merged
+        int& state = seen[name].state;
+        if (state != (online ? 1 : 0)) sink.Status(name, online, text);
+        state = online ? 1 : 0;
+        service.Status(recordingStatus());
     };
-    service.Ready(RecordingStatus(state));
-    RecordSensors(sensors, {options.interval, options.count}, stop, events);
+    events.ended = [&recording] { recording.quit(); };
+    FleetRecorder recorder({options.interval, options.count}, events, &metrics);
+    QObject::connect(&stop, &StopSignal::requested, &recorder, &FleetRecorder::Stop);
+    for (const SensorAddress& sensor : sensors) {
+        seen[sensor.name];
+        recorder.Add(sensor);
+    }
+
+    std::optional<RecordReloader> reloader;
+    if (config) {
+        // Added sensors start, removed ones stop; the others go on untouched.
+        SensorChanges changes{[&](const SensorAddress& sensor) {
+                                  QString refused;
+                                  if (!sink.AddSensor(sensor, refused)) {
+                                      Error(refused);
+                                      return;
+                                  }
+                                  seen[sensor.name];
+                                  recorder.Add(sensor);
+                              },
+                              [&](const QString& name) {
+                                  recorder.Remove(name);
+                                  sink.RemoveSensor(name);
+                                  seen.erase(name);
+                              }};
+        reloader.emplace(*config, changes, Error, &service);
+        ReloadOnHangUp(&stop, [&reloader] { reloader->Reload(); });
+    }
+
+    service.Ready(recordingStatus());
+    if (!stop.Requested()) recording.exec();
 
     service.Stopping();
     sink.Close();

@@ -122,8 +122,8 @@ struct NotifySocket {
 };
 
 TEST(RecordService, TellsSystemdItsStateAndReadsItsFileAgainOnHangUp) {
-    sim::SimThread sensor;
-    ASSERT_TRUE(sensor.Start());
+    sim::SimThread sensor, added;
+    ASSERT_TRUE(sensor.Start() && added.Start());
     QTemporaryDir dir;
     const QByteArray sensors =
         QStringLiteral("[sensors]\na = tcp://127.0.0.1:%1\n").arg(sensor.TcpPort()).toUtf8();
@@ -152,11 +152,13 @@ TEST(RecordService, TellsSystemdItsStateAndReadsItsFileAgainOnHangUp) {
     ASSERT_TRUE(systemd.WaitFor("RELOADING=1") && systemd.WaitFor("READY=1", 2));
     const qint64 frames = QFile(dir.filePath("csv/a.csv")).size();
     ASSERT_TRUE(sensor.Server().WaitForRequests(sensor.Server().RequestCount() + 3, 30000));
-    Write(dir, QByteArray(record).replace("0.05", "1") + sensors + "b = serial:/dev/null\n",
+    const QString b = QStringLiteral("tcp://127.0.0.1:%1").arg(added.TcpPort());
+    Write(dir, QByteArray(record).replace("0.05", "1") + sensors + "b = " + b.toUtf8() + "\n",
           "tvx.conf");
     ::kill(tvx.processId(), SIGHUP);
     ASSERT_TRUE(waitErr("restart to apply: interval"));
-    EXPECT_TRUE(err.contains("tvx: b: added, serial:/dev/null in the file; restart to apply\n"));
+    EXPECT_TRUE(err.contains("tvx: b: added, " + b + "\n"));
+    ASSERT_TRUE(waitErr("tvx: b: online"));
     EXPECT_EQ(Terminate(tvx), 0);
     EXPECT_GT(QFile(dir.filePath("csv/a.csv")).size(), frames) << "recorded on after the bad file";
     EXPECT_TRUE(systemd.WaitFor("STOPPING=1"));

@@ -1,5 +1,7 @@
 #include "tcp_transport.h"
 
+#include <sys/socket.h>
+
 #include <QDeadlineTimer>
 
 #include "event_wait.h"
@@ -100,9 +102,21 @@ int TcpTransport::Write(const QByteArray& frame, int timeoutMs) {
     QTcpSocket* socket = socket_;
     if (connecting_ || socket == nullptr || socket->state() != QAbstractSocket::ConnectedState)
         return kTcpNoConnectionEstablished;
-    if (socket->write(frame) != frame.size()) return kTcpWriteFailed;
-    // A frame nearly always fits the socket's send buffer at once; only a full one needs the wait.
-    socket->flush();
+    // A frame nearly always fits the socket's send buffer at once. Written straight to the
+    // descriptor it costs one call; through the socket's buffer it would also turn the write
+    // notice on and off, which at a thousand sensors is a noticeable share of the recorder's
+    // time. What the descriptor does not take goes through the buffer as before.
+    qsizetype sent = 0;
+    if (socket->bytesToWrite() == 0) {
+        const auto written = ::send(static_cast<int>(socket->socketDescriptor()), frame.constData(),
+                                    static_cast<size_t>(frame.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (written > 0) sent = written;
+    }
+    if (sent < frame.size()) {
+        const QByteArray rest = frame.mid(sent);
+        if (socket->write(rest) != rest.size()) return kTcpWriteFailed;
+        socket->flush();
+    }
     const QDeadlineTimer deadline(timeoutMs);
     while (socket->bytesToWrite() > 0 && socket->state() == QAbstractSocket::ConnectedState &&
            !deadline.hasExpired()) {

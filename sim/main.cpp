@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "epoll_dispatcher.h"
+
 #include "sim_options.h"
 #include "sim_server.h"
 
@@ -40,6 +42,8 @@ void RaiseOpenFileLimit() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A thousand simulated sensors in one process: the loop must not cost what is open.
+    QCoreApplication::setEventDispatcher(new tvx::EpollDispatcher);
     QCoreApplication app(argc, argv);
     QString error;
     const auto options = tvx::sim::ParseSimOptions(app.arguments().mid(1), &error);

@@ -28,11 +28,10 @@ void OnTerminationSignal(int) {
 constexpr double kFirstRetrySeconds = 1.0;
 constexpr double kLongestRetrySeconds = 30.0;
 constexpr double kLivePauseSeconds = 0.05;
-// Steps are started in groups: the timer goes off a quarter millisecond after the earliest is due
-// and starts every step due up to a quarter millisecond later. A thousand sensors then cost a
-// wake-up per half millisecond rather than one each, and a pause is still 50 ms on average, give
-// or take a quarter millisecond.
-constexpr double kHalfGatherSeconds = 0.00025;
+// Steps are started in groups: the timer goes off when the earliest is due and starts every step
+// due within the next quarter millisecond with it. A thousand sensors then cost a wake-up per
+// quarter millisecond rather than one each; a pause may end up to a quarter millisecond early.
+constexpr double kGatherSeconds = 0.00025;
 
 // Runs `job(index)` in one thread per index and serves the calling thread's events until all
 // threads have ended.
@@ -317,7 +316,7 @@ void FleetRecorder::ArmTimer() {
     timerArmed_ = true;
     timerDue_ = first;
     // SecondsTimer counts on the same monotonic clock. A moment already past goes off at once.
-    const auto ns = static_cast<long long>((first + kHalfGatherSeconds) * 1e9) + 1;
+    const auto ns = static_cast<long long>(first * 1e9) + 1;
     itimerspec at{};
     at.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
     at.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
@@ -325,7 +324,7 @@ void FleetRecorder::ArmTimer() {
 }
 
 void FleetRecorder::RunDue() {
-    const double now = SecondsTimer() + kHalfGatherSeconds;
+    const double now = SecondsTimer() + kGatherSeconds;
     while (!due_.empty() && due_.begin()->first <= now) {
         Sensor& sensor = *due_.begin()->second;
         due_.erase(due_.begin());

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QThread>
 #include <memory>
 
 #include "blocking_link.h"
 #include "closed_port.h"
+#include "epoll_dispatcher.h"
 #include "link_errors.h"
 #include "sim_thread.h"
 
@@ -193,7 +195,7 @@ TEST(SessionOpen, FailuresCarryTheCodeAndTextOfTheErrorTable) {
 
 // One thread, many sensors, each slow to answer: every request is out before the first reply
 // comes, so no session waits inside another's wait.
-TEST(ManySessions, OneThreadKeepsEveryExchangeGoingAtOnce) {
+void KeepEveryExchangeGoingAtOnce() {
     constexpr int kSensors = 12;
     std::vector<std::unique_ptr<sim::SimThread>> sensors;
     std::vector<std::unique_ptr<SensorSession>> sessions;
@@ -242,6 +244,19 @@ TEST(ManySessions, OneThreadKeepsEveryExchangeGoingAtOnce) {
         EXPECT_EQ(results[i]->reply,
                   (QByteArray("SENSOR ") + QByteArray::number(i)).leftJustified(kFrameBytes, '\0'));
     }
+}
+
+TEST(ManySessions, OneThreadKeepsEveryExchangeGoingAtOnce) {
+    KeepEveryExchangeGoingAtOnce();
+}
+
+// The same in a thread served through epoll, as the recorder and the simulator are: sockets,
+// timers, posted calls and deferred deletes all arrive.
+TEST(ManySessions, SoDoesAThreadServedThroughEpoll) {
+    std::unique_ptr<QThread> thread(QThread::create(KeepEveryExchangeGoingAtOnce));
+    thread->setEventDispatcher(new EpollDispatcher);
+    thread->start();
+    ASSERT_TRUE(thread->wait(QDeadlineTimer(60000)));
 }
 
 }  // namespace

@@ -172,7 +172,7 @@ int RunRecord(const TvxOptions& options) {
     const bool toMqtt = !options.mqttHost.isEmpty();
     QString error;
     if (toMqtt) {
-        if (!mqtt.Open(options.mqttHost, options.mqttPort, options.topic, sensors, error)) {
+        if (!mqtt.Open(MqttSettingsFrom(options), sensors, error)) {
             Error(error);
             return 1;
         }

@@ -41,6 +41,11 @@ struct TvxOptions {
     QString mqttHost;
     int mqttPort = 1883;
     QString topic = QStringLiteral("tvx");
+    QString spoolFolder;  // empty: DefaultSpoolFolder()
+    long long spoolMaxMegabytes = 1024;
+    QString mqttCaFile;  // TLS when given
+    QString mqttUser;
+    QString mqttPasswordFile;  // its first line is the password
 };
 
 struct ParsedTvxOptions {

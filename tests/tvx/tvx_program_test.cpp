@@ -352,18 +352,19 @@ TEST_F(TvxTest, RecordToMqttPublishesFramesStatusAndLastWill) {
     EXPECT_TRUE(frames.WaitForCount(will)) << qPrintable(frames.text);
     EXPECT_EQ(broker.Retained("plant/s1/status"), will);
 
-    // A broker that goes away is reconnected; the frames of its absence are reported lost. One
-    // that is told to stop says so itself and ends with 0.
+    // A broker that goes away is reconnected; the frames of its absence wait in the spool and
+    // go when it is back. A recorder that is told to stop says so itself and ends with 0.
     StartProgram(again, QStringLiteral(TVX_EXE), record, false);
     Output err{again, true};
     ASSERT_TRUE(err.WaitForCount(QStringLiteral("s1: online")));
     sub.kill();
     sub.waitForFinished();
     EXPECT_EQ(Terminate(broker.process), 0);
-    ASSERT_TRUE(err.WaitForCount(QStringLiteral("counted as lost"))) << qPrintable(err.text);
+    ASSERT_TRUE(err.WaitForCount(QStringLiteral("kept in the spool"))) << qPrintable(err.text);
     ASSERT_TRUE(sensor.Server().WaitForRequests(sensor.Server().RequestCount() + 3, 30000));
     ASSERT_TRUE(broker.Start());
-    const QRegularExpression back(QStringLiteral("s1: broker [^ ]+ back: [1-9]\\d* frames were lost"));
+    const QRegularExpression back(
+        QStringLiteral("s1: broker [^ ]+ back: sending [1-9]\\d* spooled"));
     ASSERT_TRUE(err.WaitFor([&](const QString& t) { return back.match(t).hasMatch(); }))
         << qPrintable(err.text);
     EXPECT_EQ(Terminate(again), 0);

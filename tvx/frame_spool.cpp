@@ -113,8 +113,21 @@ bool FrameSpool::OpenFile(QString& error, bool& damaged) {
             rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
         }
     }
+    if (rc == SQLITE_OK) {
+        // Past every id ever given, sent frames included: the order of sending never turns.
+        sqlite3_stmt* last = nullptr;
+        if (!Prepare(last,
+                     "SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'frames'),"
+                     " 0), coalesce((SELECT max(id) FROM frames), 0))")) {
+            rc = sqlite3_extended_errcode(db_);
+        } else {
+            rc = sqlite3_step(last) == SQLITE_ROW ? SQLITE_OK : sqlite3_extended_errcode(db_);
+            nextId_ = sqlite3_column_int64(last, 0) + 1;
+            sqlite3_finalize(last);
+        }
+    }
     if (rc == SQLITE_OK &&
-        !(Prepare(insert_, "INSERT INTO frames(sensor, payload) VALUES(?, ?)") &&
+        !(Prepare(insert_, "INSERT INTO frames(id, sensor, payload) VALUES(?, ?, ?)") &&
           Prepare(remove_, "DELETE FROM frames WHERE id = ?") &&
           Prepare(saveSensor_,
                   "INSERT INTO sensors(name, last_seq, dropped) VALUES(?, ?, ?) ON CONFLICT(name)"
@@ -167,24 +180,43 @@ long long FrameSpool::NextSeq(const QString& sensor) {
     return ++state.lastSeq;
 }
 
-void FrameSpool::Append(const QString& sensor, long long seq, const QByteArray& payload) {
+void FrameSpool::Append(const QString& sensor, long long, const QByteArray& payload) {
     ++sensors_[sensor].frames;
     bytes_ += payload.size();
-    pending_.push_back({sensor, seq, payload});
+    pending_[sensor].push_back({nextId_++, payload});
+    ++gathered_;
 }
 
 void FrameSpool::Acknowledge(const QString& sensor, long long id, long long bytes) {
+    const auto gathered = pending_.find(sensor);
+    if (gathered != pending_.end()) {
+        auto& frames = gathered->second;
+        const auto it = std::lower_bound(frames.begin(), frames.end(), id,
+                                         [](const Pending& p, long long v) { return p.id < v; });
+        if (it != frames.end() && it->id == id) {
+            frames.erase(it);
+            --gathered_;
+            --sensors_[sensor].frames;
+            bytes_ -= bytes;
+            return;
+        }
+    }
     acknowledged_.push_back({sensor, id, bytes});
 }
 
-bool FrameSpool::WriteGathered() {
-    for (const Pending& frame : pending_) {
-        BindText(insert_, 1, Utf8(frame.sensor));
-        sqlite3_bind_blob(insert_, 2, frame.payload.constData(),
-                          static_cast<int>(frame.payload.size()), SQLITE_STATIC);
-        const int rc = sqlite3_step(insert_);
-        sqlite3_reset(insert_);
-        if (rc != SQLITE_DONE) return false;
+bool FrameSpool::WriteGathered(bool withFrames) {
+    for (const auto& [sensor, frames] : pending_) {
+        if (!withFrames) break;
+        const QByteArray name = Utf8(sensor);
+        for (const Pending& frame : frames) {
+            sqlite3_bind_int64(insert_, 1, frame.id);
+            BindText(insert_, 2, name);
+            sqlite3_bind_blob(insert_, 3, frame.payload.constData(),
+                              static_cast<int>(frame.payload.size()), SQLITE_STATIC);
+            const int rc = sqlite3_step(insert_);
+            sqlite3_reset(insert_);
+            if (rc != SQLITE_DONE) return false;
+        }
     }
     for (Acknowledged& frame : acknowledged_) {
         sqlite3_bind_int64(remove_, 1, frame.id);
@@ -195,7 +227,7 @@ bool FrameSpool::WriteGathered() {
         frame.removed = sqlite3_changes(db_) == 1;
     }
     for (auto& [name, state] : sensors_) {
-        if (!state.seqDirty) continue;
+        if (!withFrames || !state.seqDirty) continue;
         BindText(saveSensor_, 1, Utf8(name));
         sqlite3_bind_int64(saveSensor_, 2, state.lastSeq);
         sqlite3_bind_int64(saveSensor_, 3, state.dropped);
@@ -206,7 +238,7 @@ bool FrameSpool::WriteGathered() {
     return true;
 }
 
-bool FrameSpool::DropBeyondBound(std::map<QString, std::pair<long long, long long>>& dropped) {
+bool FrameSpool::DropBeyondBound(DroppedFigures& dropped) {
     long long bytes = bytes_;
     while (bytes > maxBytes_) {
         long long lastId = -1;
@@ -237,35 +269,55 @@ void FrameSpool::CountDropped(const QString& sensor, long long frames, long long
     bytes_ -= bytes;
 }
 
-bool FrameSpool::Commit(QString& error) {
-    if (db_ == nullptr) return false;
-    if (pending_.empty() && acknowledged_.empty() && bytes_ <= maxBytes_) return true;
-    std::map<QString, std::pair<long long, long long>> dropped;
-    bool ok = Exec("BEGIN IMMEDIATE");
-    ok = ok && WriteGathered();
-    ok = ok && DropBeyondBound(dropped) && Exec("COMMIT");
+bool FrameSpool::Transaction(bool withFrames, DroppedFigures& dropped) {
+    dropped.clear();
+    const bool ok = Exec("BEGIN IMMEDIATE") && WriteGathered(withFrames) &&
+                    (!withFrames || DropBeyondBound(dropped)) && Exec("COMMIT");
     if (!ok) {
-        error = LastError();
+        failure_ = LastError();
         Exec("ROLLBACK");
-        if (std::ssize(pending_) > kHeldInMemory) {
-            const auto excess = std::ssize(pending_) - kHeldInMemory;
-            for (auto it = pending_.begin(); it != pending_.begin() + excess; ++it)
-                CountDropped(it->sensor, 1, it->payload.size());
-            pending_.erase(pending_.begin(), pending_.begin() + excess);
-        }
-        return false;
     }
+    return ok;
+}
+
+void FrameSpool::Settle(bool withFrames, const DroppedFigures& dropped) {
     for (const Acknowledged& frame : acknowledged_) {
         if (!frame.removed) continue;
         --sensors_[frame.sensor].frames;
         bytes_ -= frame.bytes;
     }
+    acknowledged_.clear();
     for (const auto& [sensor, figures] : dropped)
         CountDropped(sensor, figures.first, figures.second);
+    if (!withFrames) return;
     for (auto& entry : sensors_) entry.second.seqDirty = false;
     pending_.clear();
-    acknowledged_.clear();
-    return true;
+    gathered_ = 0;
+}
+
+bool FrameSpool::Commit(QString& error) {
+    if (db_ == nullptr) return false;
+    if (gathered_ == 0 && acknowledged_.empty() && bytes_ <= maxBytes_) return true;
+    DroppedFigures dropped;
+    if (Transaction(true, dropped)) {
+        Settle(true, dropped);
+        return true;
+    }
+    error = failure_;
+    // On a full disk the acknowledged frames are deleted alone: that makes room for the rest.
+    if (!acknowledged_.empty() && Transaction(false, dropped)) Settle(false, dropped);
+    while (gathered_ > kHeldInMemory) {  // the oldest go
+        auto oldest = pending_.end();
+        for (auto it = pending_.begin(); it != pending_.end(); ++it) {
+            if (!it->second.empty() &&
+                (oldest == pending_.end() || it->second.front().id < oldest->second.front().id))
+                oldest = it;
+        }
+        CountDropped(oldest->first, 1, oldest->second.front().payload.size());
+        oldest->second.pop_front();
+        --gathered_;
+    }
+    return false;
 }
 
 std::vector<FrameSpool::Row> FrameSpool::After(const QString& sensor, long long afterId,
@@ -281,6 +333,13 @@ std::vector<FrameSpool::Row> FrameSpool::After(const QString& sensor, long long 
                                    sqlite3_column_bytes(after_, 1))});
     }
     sqlite3_reset(after_);
+    const auto gathered = pending_.find(sensor);
+    if (gathered == pending_.end()) return rows;
+    const auto& frames = gathered->second;
+    auto it = std::upper_bound(frames.begin(), frames.end(), afterId,
+                               [](long long v, const Pending& p) { return v < p.id; });
+    for (; it != frames.end() && std::ssize(rows) < limit; ++it)
+        rows.push_back({it->id, it->payload});
     return rows;
 }
 

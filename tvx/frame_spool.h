@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <deque>
 #include <map>
 #include <vector>
 
@@ -13,8 +14,10 @@ namespace tvx::cli {
 // The frames on their way to a broker, kept in one SQLite file (WAL) until the broker has
 // acknowledged them, so that neither a lost broker nor a killed recorder loses one. New frames
 // and acknowledgements are gathered in memory and written together by Commit(), one transaction
-// per call. The file also keeps each sensor's last sequence number, so the numbers run on
-// across restarts. Beyond its bound the oldest frames are dropped and counted per sensor.
+// per call; a frame the broker acknowledges before that is never written. Gathered frames can
+// be sent like written ones, so a full disk holds up nothing while the broker is there. The file
+// also keeps each sensor's last sequence number, so the numbers run on across restarts. Beyond its
+// bound the oldest frames are dropped and counted per sensor.
 class FrameSpool {
   public:
     struct Row {
@@ -38,18 +41,21 @@ class FrameSpool {
     long long NextSeq(const QString& sensor);
     // Gathers a frame for the next Commit().
     void Append(const QString& sensor, long long seq, const QByteArray& payload);
-    // Gathers the deletion of a frame the broker has acknowledged; `bytes` is its payload's size.
+    // Forgets a frame the broker has acknowledged (its deletion is written with the next
+    // Commit() when it was written); `bytes` is its payload's size.
     void Acknowledge(const QString& sensor, long long id, long long bytes);
     // Writes what was gathered in one transaction and drops the oldest frames beyond the bound.
     // On failure (disk full ...) the frames stay gathered, at most kHeldInMemory of them, and
     // the next call tries again; false with the reason then.
     bool Commit(QString& error);
 
-    // Up to `limit` written frames of a sensor after the frame `afterId`, oldest first.
+    // Up to `limit` frames of a sensor after the frame `afterId`, oldest first: written ones,
+    // then gathered ones.
     std::vector<Row> After(const QString& sensor, long long afterId, int limit);
 
-    long long Frames() const;  // frames held, written or gathered
-    long long Bytes() const;   // their payloads' bytes
+    long long Frames() const;                         // frames held, written or gathered
+    long long Gathered() const { return gathered_; }  // not written yet
+    long long Bytes() const;                          // their payloads' bytes
     long long Frames(const QString& sensor) const;
     long long Dropped(const QString& sensor) const;
     long long Dropped() const;
@@ -61,8 +67,7 @@ class FrameSpool {
 
   private:
     struct Pending {
-        QString sensor;
-        long long seq;
+        long long id;
         QByteArray payload;
     };
     struct SensorState {
@@ -78,8 +83,14 @@ class FrameSpool {
     bool Prepare(sqlite3_stmt*& statement, const char* sql);
     void Finalize();
     QString LastError() const;
-    bool WriteGathered();
-    bool DropBeyondBound(std::map<QString, std::pair<long long, long long>>& dropped);
+    // Per sensor: frames and bytes dropped for the bound.
+    using DroppedFigures = std::map<QString, std::pair<long long, long long>>;
+    bool WriteGathered(bool withFrames);
+    bool DropBeyondBound(DroppedFigures& dropped);
+    // One transaction: the gathered acknowledgements, with the new frames when `withFrames`.
+    bool Transaction(bool withFrames, DroppedFigures& dropped);
+    // Counts what a transaction wrote and forgets it.
+    void Settle(bool withFrames, const DroppedFigures& dropped);
     void CountDropped(const QString& sensor, long long frames, long long bytes);
 
     sqlite3* db_ = nullptr;
@@ -91,7 +102,9 @@ class FrameSpool {
     sqlite3_stmt* saveSensor_ = nullptr;
     sqlite3_stmt* after_ = nullptr;
     sqlite3_stmt* oldest_ = nullptr;
-    std::vector<Pending> pending_;
+    std::map<QString, std::deque<Pending>> pending_;  // per sensor, oldest first
+    long long gathered_ = 0;
+    long long nextId_ = 1;  // ids are given here, so gathered frames have theirs
     struct Acknowledged {
         QString sensor;
         long long id;
@@ -101,6 +114,7 @@ class FrameSpool {
     std::vector<Acknowledged> acknowledged_;
     std::map<QString, SensorState> sensors_;
     std::vector<QString> newlyDropping_;
+    QString failure_;  // why the last transaction failed
 };
 
 }  // namespace tvx::cli

@@ -369,6 +369,8 @@ bool MqttSink::Open(const MqttSettings& settings, const std::vector<SensorAddres
     if (!opened) return false;
     commitTimer_.setSingleShot(true);
     connect(&commitTimer_, &QTimer::timeout, this, &MqttSink::Commit, Qt::UniqueConnection);
+    dropReport_.setSingleShot(true);
+    connect(&dropReport_, &QTimer::timeout, this, &MqttSink::ReportDropping, Qt::UniqueConnection);
 
     for (const SensorAddress& sensor : sensors) Start(sensor.name);
     const auto clients = [this](auto predicate) {
@@ -469,21 +471,25 @@ void MqttSink::Commit() {
         std::fprintf(stderr, "tvx: spool \"%s\" is written again\n", qPrintable(spool_.Path()));
         spoolFailing_ = false;
     }
-    const std::vector<QString> dropping = spool_.TakeNewlyDropping();
-    if (!dropping.empty()) {
-        QStringList names;
-        for (const QString& name : dropping) names << name;
-        std::fprintf(stderr,
-                     "tvx: spool \"%s\" is at its bound of %lld MB: the oldest frames are dropped "
-                     "(%s)\n",
-                     qPrintable(spool_.Path()), settings_.spoolMaxBytes / (1024 * 1024),
-                     qPrintable(names.join(QStringLiteral(", "))));
-    }
+    for (const QString& name : spool_.TakeNewlyDropping()) dropping_ << name;
+    // Said once a run: the sensors that begin to drop within a second of the first are named
+    // together; the counts go on in the status and the figures.
+    if (!dropping_.isEmpty() && !dropReported_ && !dropReport_.isActive()) dropReport_.start(1000);
     for (auto& [name, sensor] : sensors_) {
         if (sensor.statusDropped != spool_.Dropped(name)) PublishStatus(name, sensor);
         Send(name, sensor);
     }
     UpdateFigures();
+}
+
+void MqttSink::ReportDropping() {
+    if (dropping_.isEmpty() || dropReported_) return;
+    std::fprintf(stderr,
+                 "tvx: spool \"%s\" is at its bound of %lld MB: the oldest frames are dropped "
+                 "(%s)\n",
+                 qPrintable(spool_.Path()), settings_.spoolMaxBytes / (1024 * 1024),
+                 qPrintable(dropping_.join(QStringLiteral(", "))));
+    dropReported_ = true;
 }
 
 bool MqttSink::Frame(const QString& name, const StampedFrame& frame, QString&) {
@@ -531,11 +537,14 @@ void MqttSink::Close() {
         kCloseSeconds, WaitMode::ServeUserInput, {WakeSource(this, &MqttSink::clientsChanged)});
     for (auto& entry : sensors_) entry.second.client->Disconnect();
     commitTimer_.stop();
+    ReportDropping();
     QString error;
-    if (!spool_.Commit(error)) std::fprintf(stderr, "tvx: %s\n", qPrintable(error));
-    if (spool_.Frames() > 0)
+    if (!spool_.Commit(error) && spool_.Gathered() > 0)
+        std::fprintf(stderr, "tvx: %s: %lld frames held in memory are lost\n", qPrintable(error),
+                     spool_.Gathered());
+    if (spool_.Frames() > spool_.Gathered())
         std::fprintf(stderr, "tvx: %lld frames are kept in spool \"%s\" for the next start\n",
-                     spool_.Frames(), qPrintable(spool_.Path()));
+                     spool_.Frames() - spool_.Gathered(), qPrintable(spool_.Path()));
     UpdateFigures();
     sensors_.clear();
     spool_.Close();

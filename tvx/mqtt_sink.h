@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <map>
 #include <memory>
@@ -164,6 +165,7 @@ class MqttSink : public QObject, public RecordSink {
     void ScheduleCommit();
     void Commit();
     void UpdateFigures();
+    void ReportDropping();
     bool Delivered(const QString& name, const Sensor& sensor);
 
     MqttSettings settings_;
@@ -172,6 +174,9 @@ class MqttSink : public QObject, public RecordSink {
     FrameSpool spool_;
     QTimer commitTimer_;
     bool spoolFailing_ = false;
+    QTimer dropReport_;
+    QStringList dropping_;  // sensors that lost frames to the bound in this run
+    bool dropReported_ = false;
     FleetMetrics* metrics_ = nullptr;
     std::map<QString, Sensor> sensors_;
 };

@@ -254,7 +254,8 @@ void MqttClient::OnPublish(mosquitto*, void* self, int mid) {
     emit client->stateChanged();
 }
 
-int MqttClient::Publish(const QString& topic, const QByteArray& payload, int qos, bool retain) {
+int MqttClient::Publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
+                        bool writeNow) {
     if (!connected_) return -1;
     int mid = 0;
     const int rc =
@@ -262,10 +263,15 @@ int MqttClient::Publish(const QString& topic, const QByteArray& payload, int qos
                           payload.constData(), qos, retain);
     if (rc != MOSQ_ERR_SUCCESS) return -1;
     if (qos > 0) ++unacknowledged_;
-    // Most of the time the socket takes the message at once; the notifier sends what is left.
+    if (writeNow) Flush();
+    return mid;
+}
+
+void MqttClient::Flush() {
+    if (!connected_) return;
+    // Most of the time the socket takes the messages at once; the notifier sends what is left.
     Check(mosquitto_loop_write(mosq_, 1));
     UpdateWrite();
-    return mid;
 }
 
 void MqttClient::Disconnect() {
@@ -433,11 +439,12 @@ void MqttSink::Send(const QString& name, Sensor& sensor) {
     if (!sensor.client->Connected()) return;
     const int room = kWindow - static_cast<int>(sensor.inFlight.size());
     for (const FrameSpool::Row& row : spool_.After(name, sensor.sentUpTo, room)) {
-        const int mid = sensor.client->Publish(Topic(name, "frame"), row.payload, 1, false);
-        if (mid < 0) return;
+        const int mid = sensor.client->Publish(Topic(name, "frame"), row.payload, 1, false, false);
+        if (mid < 0) break;
         sensor.inFlight[mid] = {row.id, row.payload.size()};
         sensor.sentUpTo = row.id;
     }
+    sensor.client->Flush();
 }
 
 void MqttSink::Acknowledged(const QString& name, int mid) {

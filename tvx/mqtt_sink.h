@@ -59,8 +59,11 @@ class MqttClient : public QObject {
     void Start();
     bool Connected() const { return connected_; }
     // Publishes now; the message id, or -1 when the broker is not connected (nothing is queued
-    // then).
-    int Publish(const QString& topic, const QByteArray& payload, int qos, bool retain);
+    // then). With `writeNow` false the message waits for Flush() or the socket's next turn, so
+    // that many go out in one write.
+    int Publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
+                bool writeNow = true);
+    void Flush();
     // Messages of quality 1 the broker has not acknowledged yet.
     int Unacknowledged() const { return unacknowledged_; }
     // Ends the session cleanly: the broker drops the last will.

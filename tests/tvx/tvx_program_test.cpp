@@ -95,6 +95,8 @@ TEST(TvxArguments, EachUsageErrorNamesItsCause) {
         {{"record", tcp, "--mqtt", ":1883"}, "--mqtt needs a broker host"},
         {{"record", tcp, "--topic", "a/#"}, "--topic expects a topic prefix without wildcards"},
         {{"record", tcp, "--csv", "d", "--mqtt", "h"}, "give --csv or --mqtt, not both"},
+        {{"record", tcp, "--spool-max", "0"}, "--spool-max expects megabytes above 0, got \"0\""},
+        {{"record", tcp, "--mqtt-password-file", "p"}, "--mqtt-password-file needs --mqtt-user"},
         {{}, "no command given (info, get, send, watch or record)"},
         {{"info", tcp, "extra"}, "unexpected argument \"extra\""},
         {{"get", tcp}, "get needs -o PATH"},

@@ -180,7 +180,7 @@ long long FrameSpool::NextSeq(const QString& sensor) {
     return ++state.lastSeq;
 }
 
-void FrameSpool::Append(const QString& sensor, long long, const QByteArray& payload) {
+void FrameSpool::Append(const QString& sensor, const QByteArray& payload) {
     ++sensors_[sensor].frames;
     bytes_ += payload.size();
     pending_[sensor].push_back({nextId_++, payload});
@@ -240,6 +240,8 @@ bool FrameSpool::WriteGathered(bool withFrames) {
 
 bool FrameSpool::DropBeyondBound(DroppedFigures& dropped) {
     long long bytes = bytes_;
+    for (const Acknowledged& frame : acknowledged_)
+        if (frame.removed) bytes -= frame.bytes;
     while (bytes > maxBytes_) {
         long long lastId = -1;
         int rc;
@@ -299,7 +301,8 @@ bool FrameSpool::Commit(QString& error) {
     if (db_ == nullptr) return false;
     if (gathered_ == 0 && acknowledged_.empty() && bytes_ <= maxBytes_) return true;
     DroppedFigures dropped;
-    if (Transaction(true, dropped)) {
+    failing_ = !Transaction(true, dropped);
+    if (!failing_) {
         Settle(true, dropped);
         return true;
     }
@@ -333,7 +336,9 @@ std::vector<FrameSpool::Row> FrameSpool::After(const QString& sensor, long long 
                                    sqlite3_column_bytes(after_, 1))});
     }
     sqlite3_reset(after_);
-    const auto gathered = pending_.find(sensor);
+    // Gathered frames go before they are written only while the file cannot be written: their
+    // numbers are not kept before then, and a killed recorder would give them again.
+    const auto gathered = failing_ ? pending_.find(sensor) : pending_.end();
     if (gathered == pending_.end()) return rows;
     const auto& frames = gathered->second;
     auto it = std::upper_bound(frames.begin(), frames.end(), afterId,

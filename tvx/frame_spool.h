@@ -14,8 +14,8 @@ namespace tvx::cli {
 // The frames on their way to a broker, kept in one SQLite file (WAL) until the broker has
 // acknowledged them, so that neither a lost broker nor a killed recorder loses one. New frames
 // and acknowledgements are gathered in memory and written together by Commit(), one transaction
-// per call; a frame the broker acknowledges before that is never written. Gathered frames can
-// be sent like written ones, so a full disk holds up nothing while the broker is there. The file
+// per call. While the file cannot be written (a full disk) gathered frames are sent like
+// written ones, and one the broker acknowledges is never written. The file
 // also keeps each sensor's last sequence number, so the numbers run on across restarts. Beyond its
 // bound the oldest frames are dropped and counted per sensor.
 class FrameSpool {
@@ -39,8 +39,8 @@ class FrameSpool {
 
     // The next sequence number of a sensor: 1 for its first frame ever.
     long long NextSeq(const QString& sensor);
-    // Gathers a frame for the next Commit().
-    void Append(const QString& sensor, long long seq, const QByteArray& payload);
+    // Gathers a frame (its payload holds its number) for the next Commit().
+    void Append(const QString& sensor, const QByteArray& payload);
     // Forgets a frame the broker has acknowledged (its deletion is written with the next
     // Commit() when it was written); `bytes` is its payload's size.
     void Acknowledge(const QString& sensor, long long id, long long bytes);
@@ -50,7 +50,7 @@ class FrameSpool {
     bool Commit(QString& error);
 
     // Up to `limit` frames of a sensor after the frame `afterId`, oldest first: written ones,
-    // then gathered ones.
+    // then, while the file cannot be written, gathered ones.
     std::vector<Row> After(const QString& sensor, long long afterId, int limit);
 
     long long Frames() const;                         // frames held, written or gathered
@@ -115,6 +115,7 @@ class FrameSpool {
     std::map<QString, SensorState> sensors_;
     std::vector<QString> newlyDropping_;
     QString failure_;  // why the last transaction failed
+    bool failing_ = false;
 };
 
 }  // namespace tvx::cli

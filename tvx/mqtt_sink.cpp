@@ -89,6 +89,8 @@ MqttClient::MqttClient(const QString& clientId, const QString& host, int port,
     misc_.setInterval(1000);
     connect(&misc_, &QTimer::timeout, this, [this] {
         if (read_ == nullptr) return;
+        // A socket libmosquitto closed without a word is a lost session all the same.
+        if (mosquitto_socket(mosq_) < 0) return Lost(QStringLiteral("The connection was lost."));
         Check(mosquitto_loop_misc(mosq_));
         UpdateWrite();
     });
@@ -132,6 +134,7 @@ void MqttClient::Attempt() {
     tlsError_.clear();
     reasonGiven_ = false;
     lost_ = false;
+    ++attempt_;
     const int rc =
         mosquitto_connect_async(mosq_, host_.toUtf8().constData(), port_, kKeepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
@@ -222,10 +225,15 @@ void MqttClient::OnConnect(mosquitto*, void* self, int rc) {
         client->reasonGiven_ = true;
         // A refused session is closed by the broker; try again later like a lost one.
         QMetaObject::invokeMethod(
-            client, [client] { client->Lost({}); }, Qt::QueuedConnection);
+            client,
+            [client, attempt = client->attempt_] {
+                if (attempt == client->attempt_) client->Lost({});
+            },
+            Qt::QueuedConnection);
         return;
     }
     client->connected_ = true;
+    client->lost_ = false;
     client->retry_ = 1.0;
     client->lastError_.clear();
     client->reasonGiven_ = false;
@@ -239,9 +247,11 @@ void MqttClient::OnDisconnect(mosquitto*, void* self, int rc) {
         client->connected_ = false;
         return;
     }
+    // Told later, and only to the attempt it belongs to.
     QMetaObject::invokeMethod(
         client,
-        [client, rc] {
+        [client, rc, attempt = client->attempt_] {
+            if (attempt != client->attempt_) return;
             client->Lost(rc == 0 ? QString() : QString::fromUtf8(mosquitto_strerror(rc)));
         },
         Qt::QueuedConnection);
@@ -502,7 +512,7 @@ void MqttSink::ReportDropping() {
 bool MqttSink::Frame(const QString& name, const StampedFrame& frame, QString&) {
     if (sensors_.count(name) == 0) return true;
     const long long seq = spool_.NextSeq(name);
-    spool_.Append(name, seq, JsonLine(frame, seq).toUtf8());
+    spool_.Append(name, JsonLine(frame, seq).toUtf8());
     ScheduleCommit();
     return true;
 }

@@ -103,6 +103,7 @@ class MqttClient : public QObject {
     QString tlsError_;          // what libmosquitto logged of a failed TLS handshake
     bool reasonGiven_ = false;  // this attempt's failure has its reason
     bool lost_ = false;         // this attempt has failed
+    int attempt_ = 0;
     QSocketNotifier* read_ = nullptr;
     QSocketNotifier* write_ = nullptr;
     QTimer misc_;

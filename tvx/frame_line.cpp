@@ -65,10 +65,11 @@ QString CsvLine(const StampedFrame& frame) {
     return line;
 }
 
-QString JsonLine(const StampedFrame& frame) {
+QString JsonLine(const StampedFrame& frame, long long seq) {
     const QStringList names = ValueNames(frame.siMode);
     const QList<qint64> values = Values(frame.values);
-    QString line = QStringLiteral("{\"time\":\"%1\"").arg(IsoLocalTime(frame.time));
+    QString line = seq > 0 ? QStringLiteral("{\"seq\":%1,").arg(seq) : QStringLiteral("{");
+    line += QStringLiteral("\"time\":\"%1\"").arg(IsoLocalTime(frame.time));
     for (qsizetype i = 0; i < names.size(); ++i)
         line += QStringLiteral(",\"%1\":%2").arg(names[i]).arg(values[i]);
     return line + QLatin1Char('}');

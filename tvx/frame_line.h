@@ -26,7 +26,8 @@ QString IsoLocalTime(const QDateTime& time);
 QString CsvHeader(bool siMode);
 // One RFC 4180 record, without its line end.
 QString CsvLine(const StampedFrame& frame);
-// One JSON object on one line, the same names as the CSV header.
-QString JsonLine(const StampedFrame& frame);
+// One JSON object on one line, the same names as the CSV header; with a sequence number above 0
+// it leads as "seq".
+QString JsonLine(const StampedFrame& frame, long long seq = 0);
 
 }  // namespace tvx::cli

@@ -212,7 +212,8 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
     MqttSink mqtt;
     const bool toMqtt = !options.mqttHost.isEmpty();
     if (toMqtt) {
-        if (!mqtt.Open(options.mqttHost, options.mqttPort, options.topic, sensors, error)) {
+        mqtt.SetMetrics(&metrics);
+        if (!mqtt.Open(MqttSettingsFrom(options), sensors, error)) {
             Error(error);
             return 1;
         }

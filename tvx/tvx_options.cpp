@@ -35,15 +35,23 @@ bool Accepts(Command command, const QString& option) {
         {QStringLiteral("--mqtt"), {Command::Record}},
         {QStringLiteral("--topic"), {Command::Record}},
         {QStringLiteral("--metrics"), {Command::Record}},
+        {QStringLiteral("--spool"), {Command::Record}},
+        {QStringLiteral("--spool-max"), {Command::Record}},
+        {QStringLiteral("--mqtt-cafile"), {Command::Record}},
+        {QStringLiteral("--mqtt-user"), {Command::Record}},
+        {QStringLiteral("--mqtt-password-file"), {Command::Record}},
     };
     const auto it = table.find(option);
     return it != table.end() && it->contains(command);
 }
 
 bool TakesValue(const QString& option) {
-    static const QStringList valued = {"--sensor", "--tcp",    "--serial",   "-o",
-                                       "--count",  "--format", "--interval", "--duration",
-                                       "--csv",    "--mqtt",   "--topic",    "--metrics"};
+    static const QStringList valued = {
+        "--sensor",    "--tcp",         "--serial",    "-o",
+        "--count",     "--format",      "--interval",  "--duration",
+        "--csv",       "--mqtt",        "--topic",     "--spool",
+        "--spool-max", "--mqtt-cafile", "--mqtt-user", "--mqtt-password-file",
+        "--metrics"};
     return valued.contains(option) || option == QLatin1String("--config");
 }
 
@@ -246,6 +254,19 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
                 error = QStringLiteral(
                             "--metrics expects [HOST:]PORT, PORT from 1 to 65535, got \"%1\"")
                             .arg(value);
+        } else if (option == QLatin1String("--spool-max")) {
+            bool ok = false;
+            o.spoolMaxMegabytes = value.toLongLong(&ok);
+            if (!ok || o.spoolMaxMegabytes < 1)
+                error =
+                    QStringLiteral("--spool-max expects megabytes above 0, got \"%1\"").arg(value);
+        } else {  // --spool, --mqtt-cafile, --mqtt-user, --mqtt-password-file: a name each
+            if (value.isEmpty()) error = QStringLiteral("%1 needs a value").arg(option);
+            QString& field = option == QLatin1String("--spool")         ? o.spoolFolder
+                             : option == QLatin1String("--mqtt-cafile") ? o.mqttCaFile
+                             : option == QLatin1String("--mqtt-user")   ? o.mqttUser
+                                                                        : o.mqttPasswordFile;
+            field = value;
         }
     }
     if (!error.isEmpty() || o.help || o.version) return parsed;
@@ -279,6 +300,8 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
         error = QStringLiteral("give --duration or --count, not both");
     } else if (o.command == Command::Record && !o.csvFolder.isEmpty() && !o.mqttHost.isEmpty()) {
         error = QStringLiteral("give --csv or --mqtt, not both");
+    } else if (!o.mqttPasswordFile.isEmpty() && o.mqttUser.isEmpty()) {
+        error = QStringLiteral("--mqtt-password-file needs --mqtt-user");
     }
     return parsed;
 }
@@ -326,7 +349,9 @@ QString TvxHelp(Command command) {
         case Command::Record:
             return QStringLiteral(
                        "Usage: tvx record [--interval SECONDS] [--duration SECONDS | --count N]\n"
-                       "                  [--csv FOLDER | --mqtt HOST[:PORT] [--topic PREFIX]]\n"
+                       "                  [--csv FOLDER | --mqtt HOST[:PORT] [--topic PREFIX]\n"
+                       "                   [--spool FOLDER] [--spool-max MB] [--mqtt-cafile FILE]\n"
+                       "                   [--mqtt-user NAME [--mqtt-password-file FILE]]]\n"
                        "                  [--metrics [HOST:]PORT]\n"
                        "                  SENSORS...\n"
                        "       tvx record --config FILE\n"
@@ -343,6 +368,16 @@ QString TvxHelp(Command command) {
                        "                      the link state (retained) to PREFIX/NAME/status;\n"
                        "                      '/', '+' and '#' in NAME become '_'\n"
                        "  --topic PREFIX      topic prefix, default tvx\n"
+                       "  Each frame is kept in a spool file until the broker has acknowledged it\n"
+                       "  (quality 1) and carries \"seq\", its number per sensor from 1.\n"
+                       "  --spool FOLDER      where the spool file is (default\n"
+                       "                      $XDG_STATE_HOME/tvx or ~/.local/state/tvx)\n"
+                       "  --spool-max MB      bound of the spool, default 1024; beyond it the\n"
+                       "                      oldest frames are dropped and counted\n"
+                       "  --mqtt-cafile FILE  TLS: the broker's certificate must be signed by\n"
+                       "                      this CA and name the broker's host\n"
+                       "  --mqtt-user NAME    user name for the broker\n"
+                       "  --mqtt-password-file FILE  its first line is the password\n"
                        "  --metrics [HOST:]PORT\n"
                        "                      serve the recorder's figures to Prometheus at\n"
                        "                      http://HOST:PORT/metrics; HOST is 127.0.0.1 unless "

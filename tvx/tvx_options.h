@@ -45,6 +45,11 @@ struct TvxOptions {
     // record --metrics [HOST:]PORT: where figures are served; no port, no server.
     QString metricsHost;
     std::optional<int> metricsPort;
+    QString spoolFolder;  // empty: DefaultSpoolFolder()
+    long long spoolMaxMegabytes = 1024;
+    QString mqttCaFile;  // TLS when given
+    QString mqttUser;
+    QString mqttPasswordFile;  // its first line is the password
 };
 
 struct ParsedTvxOptions {

@@ -13,7 +13,7 @@ class FreshUserFolders : public ::testing::EmptyTestEventListener {
   public:
     explicit FreshUserFolders(QString base) : base_(std::move(base)) {}
     void OnTestStart(const ::testing::TestInfo&) override {
-        for (const char* name : {"config", "data"}) {
+        for (const char* name : {"config", "data", "state"}) {
             QDir dir(QDir(base_).filePath(QLatin1String(name)));
             dir.removeRecursively();
             dir.mkpath(QStringLiteral("."));
@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
     QTemporaryDir folders;
     qputenv("XDG_CONFIG_HOME", QDir(folders.path()).filePath(QStringLiteral("config")).toUtf8());
     qputenv("XDG_DATA_HOME", QDir(folders.path()).filePath(QStringLiteral("data")).toUtf8());
+    qputenv("XDG_STATE_HOME", QDir(folders.path()).filePath(QStringLiteral("state")).toUtf8());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new FreshUserFolders(folders.path()));

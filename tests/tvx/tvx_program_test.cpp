@@ -97,6 +97,8 @@ TEST(TvxArguments, EachUsageErrorNamesItsCause) {
         {{"record", tcp, "--csv", "d", "--mqtt", "h"}, "give --csv or --mqtt, not both"},
         {{"record", "--config=f", tcp},
          "--config takes every setting from the file; give no other option with it"},
+        {{"record", tcp, "--spool-max", "0"}, "--spool-max expects megabytes above 0, got \"0\""},
+        {{"record", tcp, "--mqtt-password-file", "p"}, "--mqtt-password-file needs --mqtt-user"},
         {{}, "no command given (info, get, send, watch or record)"},
         {{"info", tcp, "extra"}, "unexpected argument \"extra\""},
         {{"get", tcp}, "get needs -o PATH"},
@@ -354,18 +356,19 @@ TEST_F(TvxTest, RecordToMqttPublishesFramesStatusAndLastWill) {
     EXPECT_TRUE(frames.WaitForCount(will)) << qPrintable(frames.text);
     EXPECT_EQ(broker.Retained("plant/s1/status"), will);
 
-    // A broker that goes away is reconnected; the frames of its absence are reported lost. One
-    // that is told to stop says so itself and ends with 0.
+    // A broker that goes away is reconnected; the frames of its absence wait in the spool and
+    // go when it is back. A recorder that is told to stop says so itself and ends with 0.
     StartProgram(again, QStringLiteral(TVX_EXE), record, false);
     Output err{again, true};
     ASSERT_TRUE(err.WaitForCount(QStringLiteral("s1: online")));
     sub.kill();
     sub.waitForFinished();
     EXPECT_EQ(Terminate(broker.process), 0);
-    ASSERT_TRUE(err.WaitForCount(QStringLiteral("counted as lost"))) << qPrintable(err.text);
+    ASSERT_TRUE(err.WaitForCount(QStringLiteral("kept in the spool"))) << qPrintable(err.text);
     ASSERT_TRUE(sensor.Server().WaitForRequests(sensor.Server().RequestCount() + 3, 30000));
     ASSERT_TRUE(broker.Start());
-    const QRegularExpression back(QStringLiteral("s1: broker [^ ]+ back: [1-9]\\d* frames were lost"));
+    const QRegularExpression back(
+        QStringLiteral("s1: broker [^ ]+ back: sending [1-9]\\d* spooled"));
     ASSERT_TRUE(err.WaitFor([&](const QString& t) { return back.match(t).hasMatch(); }))
         << qPrintable(err.text);
     EXPECT_EQ(Terminate(again), 0);

@@ -1,0 +1,238 @@
+// tvx record with a real Mosquitto broker that goes away and comes back, a recorder killed while
+// frames wait in its spool, and brokers that want TLS and a password.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+
+#include "closed_port.h"
+#include "event_wait.h"
+#include "frame_spool.h"
+#include "program_process.h"
+#include "sim_thread.h"
+
+namespace tvx {
+namespace {
+
+bool WaitFor(QProcess& process, const std::function<bool(const QString&)>& condition, QString& seen,
+             bool fromStderr = false) {
+    return WaitUntil(
+               [&] {
+                   seen += QString::fromUtf8(fromStderr ? process.readAllStandardError()
+                                                        : process.readAllStandardOutput());
+                   return condition(seen);
+               },
+               60.0, WaitMode::ServeUserInput,
+               {WakeSource(&process, fromStderr ? &QProcess::readyReadStandardError
+                                                : &QProcess::readyReadStandardOutput)})
+        .done;
+}
+
+bool WaitForCount(QProcess& process, const QString& needle, int count, QString& seen,
+                  bool fromStderr = true) {
+    return WaitFor(
+        process, [&](const QString& t) { return t.count(needle) >= count; }, seen, fromStderr);
+}
+
+// A broker on loopback ports of its own that keeps its sessions on disk across a restart.
+struct Broker {
+    QTemporaryDir dir;
+    quint16 port = ClosedLocalPort();
+    QProcess process;
+
+    bool Start(const QString& listeners = {}) {
+        QFile conf(dir.filePath("mosquitto.conf"));
+        if (!conf.exists()) {
+            conf.open(QIODevice::WriteOnly);
+            conf.write(QStringLiteral("persistence true\npersistence_location %1/\n"
+                                      "max_queued_messages 0\nuser root\nlog_type notice\nlog_type "
+                                      "information\nlog_type subscribe\n")
+                           .arg(dir.path())
+                           .toUtf8() +
+                       (listeners.isEmpty() ? QStringLiteral("listener %1 127.0.0.1\n"
+                                                             "allow_anonymous true\n")
+                                                  .arg(port)
+                                            : listeners)
+                           .toUtf8());
+            conf.close();
+        }
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start("mosquitto", {"-c", conf.fileName()});
+        QString seen;
+        return WaitForCount(process, " running", 1, seen, false);
+    }
+};
+
+QStringList SensorArgs(std::vector<std::unique_ptr<sim::SimThread>>& sensors) {
+    QStringList args;
+    for (const char* name : {"a", "b", "c"}) {
+        sensors.push_back(std::make_unique<sim::SimThread>());
+        EXPECT_TRUE(sensors.back()->Start());
+        args << "--sensor"
+             << QStringLiteral("%1=tcp://127.0.0.1:%2").arg(name).arg(sensors.back()->TcpPort());
+    }
+    return args;
+}
+
+void AwaitMoreFrames(std::vector<std::unique_ptr<sim::SimThread>>& sensors, int more) {
+    for (auto& sensor : sensors)
+        ASSERT_TRUE(
+            sensor->Server().WaitForRequests(sensor->Server().RequestCount() + more, 30000));
+}
+
+// Every frame of every sensor reaches a subscriber in order, with its original time, through
+// two broker outages and a recorder killed while the broker was away; its numbers run on.
+TEST(MqttStore, EveryFrameArrivesInOrderThroughOutagesAndAKill) {
+    Broker broker;
+    ASSERT_TRUE(broker.Start());
+    std::vector<std::unique_ptr<sim::SimThread>> sensors;
+    QTemporaryDir spoolDir;
+    const QStringList record =
+        QStringList{"record",       "--mqtt", QStringLiteral("127.0.0.1:%1").arg(broker.port),
+                    "--topic",      "plant",  "--spool",
+                    spoolDir.path()} +
+        SensorArgs(sensors);
+    QProcess sub, recorder, again;
+    sub.start("mosquitto_sub", {"-p", QString::number(broker.port), "-i", "tvx-test", "-c", "-q",
+                                "1", "-v", "-t", "plant/+/frame"});
+    QString received, said, brokerSaid;
+    ASSERT_TRUE(WaitForCount(broker.process, "tvx-test 1 plant/+/frame", 1, brokerSaid, false));
+    StartProgram(recorder, TVX_EXE, record, false);
+    ASSERT_TRUE(WaitForCount(sub, "plant/c/frame {", 3, received, false));
+    for (const bool kill : {false, true}) {
+        EXPECT_EQ(Terminate(broker.process), 0);
+        ASSERT_TRUE(WaitForCount(recorder, "kept in the spool", kill ? 6 : 3, said))
+            << qPrintable(said);
+        AwaitMoreFrames(sensors, 40);
+        if (kill) {
+            recorder.kill();
+            recorder.waitForFinished();
+        }
+        ASSERT_TRUE(broker.Start());
+        if (!kill) {
+            ASSERT_TRUE(WaitForCount(recorder, "spooled frames", 3, said)) << qPrintable(said);
+        }
+    }
+    const QString spoolFile =
+        spoolDir.filePath(QStringLiteral("127.0.0.1_%1_plant.spool").arg(broker.port));
+    std::map<QString, long long> lastSeq;
+    {
+        cli::FrameSpool spool;
+        QString error, notice;
+        ASSERT_TRUE(spool.Open(spoolFile, 1 << 30, error, notice)) << qPrintable(error);
+        EXPECT_GT(spool.Frames(), 0) << "the frames of the outage were kept";
+        for (const char* name : {"a", "b", "c"}) lastSeq[name] = spool.LastSeq(name) + 20;
+    }
+    StartProgram(again, TVX_EXE, record + QStringList{"--count", "20"}, false);
+    ASSERT_TRUE(again.waitForFinished(60000));
+    EXPECT_EQ(again.exitCode(), 0) << again.readAllStandardError().constData();
+    ASSERT_TRUE(WaitFor(
+        sub,
+        [&](const QString& t) {
+            return std::all_of(lastSeq.begin(), lastSeq.end(), [&](const auto& e) {
+                return t.contains(
+                    QStringLiteral("plant/%1/frame {\"seq\":%2,").arg(e.first).arg(e.second));
+            });
+        },
+        received))
+        << qPrintable(received.right(1500));
+    std::map<QString, std::pair<long long, QString>> newest;  // per sensor: seq and time
+    for (const QString& line : received.split('\n')) {
+        if (!line.startsWith("plant/")) continue;
+        const QJsonObject frame = QJsonDocument::fromJson(line.section(' ', 1).toUtf8()).object();
+        auto& [seq, time] = newest[line.section('/', 1, 1)];
+        const long long next = frame.value("seq").toInteger();
+        ASSERT_LE(next, seq + 1) << "a gap before " << qPrintable(line);
+        if (next <= seq) continue;  // a repeat, as quality 1 allows
+        EXPECT_GE(frame.value("time").toString(), time) << qPrintable(line);
+        seq = next;
+        time = frame.value("time").toString();
+    }
+    for (const auto& [name, last] : lastSeq)
+        EXPECT_EQ(newest[name].first, last) << qPrintable(name);
+    sub.kill();
+    sub.waitForFinished();
+    Terminate(broker.process);
+}
+
+// TLS with the broker's certificate checked against a CA and the host name, a password from a
+// file; every refusal and every file that cannot be used is said in one line with status 1.
+TEST(MqttStore, TlsPasswordsAndBadFilesEachEndAsTheySay) {
+    Broker broker;
+    const quint16 other = ClosedLocalPort();
+    const QString d = broker.dir.path() + '/';
+    QProcess make;
+    make.setProcessChannelMode(QProcess::MergedChannels);
+    make.setWorkingDirectory(d);
+    make.start("sh", {"-ec", R"(
+        key() { openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "$@" 2>/dev/null; }
+        key -x509 -days 1 -subj /CN=ca -keyout ca.key -out ca.crt
+        key -x509 -days 1 -subj /CN=ca -keyout wrong.key -out wrong.crt
+        for name in good:IP:127.0.0.1 elsewhere:DNS:elsewhere.invalid; do
+          key -subj /CN=broker -keyout ${name%%:*}.key -out ${name%%:*}.csr
+          echo "subjectAltName=${name#*:}" > ext
+          openssl x509 -req -days 1 -in ${name%%:*}.csr -CA ca.crt -CAkey ca.key -CAcreateserial \
+            -extfile ext -out ${name%%:*}.crt 2>/dev/null
+        done
+        mosquitto_passwd -c -b passwords line-3 secret
+        echo secret > right; echo guess > wrong; echo no > damaged.spool
+        chmod 644 *.key passwords)"});
+    ASSERT_TRUE(make.waitForFinished(60000));
+    ASSERT_EQ(make.exitCode(), 0) << make.readAll().constData();
+    QString listeners = "allow_anonymous false\npassword_file " + d + "passwords\n";
+    for (const auto& [port, cert] : {std::pair{broker.port, "good"}, {other, "elsewhere"}})
+        listeners +=
+            QStringLiteral(
+                "listener %1 127.0.0.1\ncafile %2ca.crt\ncertfile %2%3.crt\nkeyfile %2%3.key\n")
+                .arg(port)
+                .arg(d, cert);
+    ASSERT_TRUE(broker.Start(listeners));
+    sim::SimThread sensor;
+    ASSERT_TRUE(sensor.Start());
+    const struct {
+        quint16 port;
+        QString ca, password, spool;
+        int status;
+        QString says;
+    } cases[] = {
+        {broker.port, "ca.crt", "right", "s", 0, ""},
+        {broker.port, "wrong.crt", "right", "s", 1, "certificate verify failed"},
+        {other, "ca.crt", "right", "s", 1, "certificate verify failed"},
+        {broker.port, "ca.crt", "wrong", "s", 1, "not authorised"},
+        {broker.port, "missing.crt", "right", "s", 1, "CA file \"" + d + "missing.crt\""},
+        {broker.port, "ca.crt", "missing", "s", 1, "password file \"" + d + "missing\""},
+        {broker.port, "ca.crt", "right", "right/sub", 1, "spool folder \"" + d + "right/sub\""},
+        {broker.port, "ca.crt", "right", "damaged", 0,
+         "was damaged: moved aside as \"" + d + "damaged/"},
+    };
+    QDir().mkpath(d + "damaged");
+    QFile::copy(d + "damaged.spool",
+                QStringLiteral("%1damaged/127.0.0.1_%2_tvx.spool").arg(d).arg(broker.port));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(qPrintable(c.says));
+        QProcess tvx;
+        StartProgram(tvx, TVX_EXE,
+                     {"record", "--count", "3", "--mqtt",
+                      QStringLiteral("127.0.0.1:%1").arg(c.port), "--mqtt-cafile", d + c.ca,
+                      "--mqtt-user", "line-3", "--mqtt-password-file", d + c.password, "--spool",
+                      d + c.spool, "--tcp", QStringLiteral("127.0.0.1:%1").arg(sensor.TcpPort())},
+                     false);
+        ASSERT_TRUE(tvx.waitForFinished(60000));
+        const QString err = QString::fromUtf8(tvx.readAllStandardError());
+        EXPECT_EQ(tvx.exitCode(), c.status) << qPrintable(err);
+        EXPECT_TRUE(err.contains(c.says)) << qPrintable(err);
+        EXPECT_FALSE(err.contains("kept")) << qPrintable(err);
+        if (c.status != 0) {
+            EXPECT_EQ(err.count('\n'), 1) << qPrintable(err);
+        }
+    }
+    Terminate(broker.process);
+}
+
+}  // namespace
+}  // namespace tvx

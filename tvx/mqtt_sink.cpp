@@ -20,6 +20,18 @@ namespace tvx::cli {
 
 namespace {
 
+// Marks the time a libmosquitto call that may call back runs.
+class InsideLibrary {
+  public:
+    explicit InsideLibrary(bool& flag) : flag_(flag) { flag_ = true; }
+    ~InsideLibrary() { flag_ = false; }
+    InsideLibrary(const InsideLibrary&) = delete;
+    InsideLibrary& operator=(const InsideLibrary&) = delete;
+
+  private:
+    bool& flag_;
+};
+
 constexpr int kKeepAliveSeconds = 10;
 constexpr double kLongestRetrySeconds = 30.0;
 constexpr double kBrokerWaitSeconds = 10.0;
@@ -151,7 +163,12 @@ void MqttClient::Attach() {
     read_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     write_ = new QSocketNotifier(fd, QSocketNotifier::Write, this);
     connect(read_, &QSocketNotifier::activated, this, [this] {
-        Check(mosquitto_loop_read(mosq_, 1));
+        int rc = MOSQ_ERR_SUCCESS;
+        {
+            const InsideLibrary inside(insideLibrary_);
+            rc = mosquitto_loop_read(mosq_, 1);
+        }
+        Check(rc);
         UpdateWrite();
     });
     connect(write_, &QSocketNotifier::activated, this, [this] {
@@ -279,6 +296,21 @@ int MqttClient::Publish(const QString& topic, const QByteArray& payload, int qos
 
 void MqttClient::Flush() {
     if (!connected_) return;
+    // libmosquitto calls back with its own locks held (an acknowledgement read, a connection
+    // taken): a write from in there waits for them for ever. It goes once the read is over.
+    if (insideLibrary_) {
+        if (!flushQueued_) {
+            flushQueued_ = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    flushQueued_ = false;
+                    Flush();
+                },
+                Qt::QueuedConnection);
+        }
+        return;
+    }
     // Most of the time the socket takes the messages at once; the notifier sends what is left.
     Check(mosquitto_loop_write(mosq_, 1));
     UpdateWrite();

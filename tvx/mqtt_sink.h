@@ -100,9 +100,11 @@ class MqttClient : public QObject {
     QString willTopic_;
     QByteArray willPayload_;
     MqttCredentials credentials_;
-    QString tlsError_;          // what libmosquitto logged of a failed TLS handshake
-    bool reasonGiven_ = false;  // this attempt's failure has its reason
-    bool lost_ = false;         // this attempt has failed
+    QString tlsError_;            // what libmosquitto logged of a failed TLS handshake
+    bool reasonGiven_ = false;    // this attempt's failure has its reason
+    bool lost_ = false;           // this attempt has failed
+    bool insideLibrary_ = false;  // a libmosquitto call that may call back is running
+    bool flushQueued_ = false;
     int attempt_ = 0;
     QSocketNotifier* read_ = nullptr;
     QSocketNotifier* write_ = nullptr;

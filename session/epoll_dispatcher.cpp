@@ -212,6 +212,9 @@ bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
         if (it->write && (events & (EPOLLOUT | EPOLLERR))) activations.push_back({it->write});
         if (it->exception && (events & EPOLLPRI)) activations.push_back({it->exception});
     }
+    // A caller that excludes socket notices gets them on a later pass: epoll reports a ready
+    // descriptor again until it is served.
+    if (flags.testFlag(QEventLoop::ExcludeSocketNotifiers)) activations.clear();
     for (const Activation& activation : activations) {
         if (interrupted_) break;
         // An earlier notice may have closed or disabled this one.

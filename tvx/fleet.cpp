@@ -1,5 +1,6 @@
 #include "fleet.h"
 
+#include <fcntl.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 #include <QCoreApplication>
@@ -18,11 +19,12 @@ namespace tvx::cli {
 
 namespace {
 
-int g_signalPipe[2] = {-1, -1};
+// The pipe each watched signal writes to, by signal number.
+int g_signalPipe[NSIG] = {};
 
-void OnTerminationSignal(int) {
+void OnWatchedSignal(int number) {
     const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+    [[maybe_unused]] const auto written = ::write(g_signalPipe[number], &byte, 1);
 }
 
 constexpr double kFirstRetrySeconds = 1.0;
@@ -63,19 +65,31 @@ void StopSignal::Request() {
 }
 
 void StopOnTerminationSignals(StopSignal* stop) {
-    if (g_signalPipe[0] < 0 && ::pipe(g_signalPipe) != 0) return;
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, stop);
-    QObject::connect(notifier, &QSocketNotifier::activated, stop, [stop] {
-        char buffer[16];
-        [[maybe_unused]] const auto got = ::read(g_signalPipe[0], buffer, sizeof buffer);
-        stop->Request();
-    });
-    struct sigaction action = {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    CallOnSignals({SIGINT, SIGTERM}, stop, [stop] { stop->Request(); });
+}
+
+void CallOnSignals(std::initializer_list<int> numbers, QObject* context,
+                   std::function<void()> call) {
+    int pipe[2] = {-1, -1};
+    // Non-blocking: a burst of signals the loop has not read yet never blocks the handler.
+    if (::pipe2(pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(pipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context,
+                     [readEnd = pipe[0], call = std::move(call)] {
+                         // Several signals before the loop looked: one call answers them.
+                         char buffer[16];
+                         while (::read(readEnd, buffer, sizeof buffer) > 0) {
+                         }
+                         call();
+                     });
+    for (const int number : numbers) {
+        g_signalPipe[number] = pipe[1];
+        struct sigaction action = {};
+        action.sa_handler = OnWatchedSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(number, &action, nullptr);
+    }
 }
 
 bool PauseUnlessStopped(double seconds, const StopSignal& stop) {

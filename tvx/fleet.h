@@ -33,6 +33,11 @@ class StopSignal : public QObject {
 // a write runs in the handler). Call once, from the main thread.
 void StopOnTerminationSignals(StopSignal* stop);
 
+// Calls `call` in the calling thread when one of `numbers` arrives: the handler only writes a
+// byte to a pipe that this thread's event loop watches. The watch ends with `context`.
+void CallOnSignals(std::initializer_list<int> numbers, QObject* context,
+                   std::function<void()> call);
+
 // Pauses the calling thread's loop for `seconds`, serving its events; false when stopped.
 bool PauseUnlessStopped(double seconds, const StopSignal& stop);
 

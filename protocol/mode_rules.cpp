@@ -191,11 +191,9 @@ const char* ModeWarningId(ModeWarning warning) {
 const char* ModeWarningText(ModeWarning warning) {
     switch (warning) {
         case ModeWarning::MaxColNo:
-            return "MAXCOL-No. is too high: OUTMODE=DIRECT HI or DIRECT LO checks at most 4 "
-                   "colors; decrease MAXCOL-No. or switch to OUTMODE=BINARY";
+            return kMaxColNoWarningText;
         case ModeWarning::GroupsOutmode:
-            return "a color group above 3: OUTMODE=DIRECT HI or DIRECT LO gives 4 groups (GROUP "
-                   "0,1,2,3), OUTMODE=BINARY 15 (GROUP 0 ... 14)";
+            return kGroupsOutmodeWarningText;
     }
     return "";
 }

@@ -51,7 +51,20 @@ enum class ModeWarning : std::uint8_t {
     GroupsOutmode,  // a group above 3 with a direct output mode (the panel's InfoGroupsOutmode)
 };
 
-// A short name for messages and scripts ("maxcolno", "groups-outmode") and a one-line text.
+// The texts of the two warnings, as the scope's pop-up titled "INFO!" shows them.
+inline constexpr const char* kMaxColNoWarningText =
+    " ATTENTION! \n"
+    " \n"
+    " MAXCOL-No. IS TOO HIGH \n"
+    " DECREASE MAXCOL-No. OR SWITCH TO OUTMODE=BINARY";
+inline constexpr const char* kGroupsOutmodeWarningText =
+    " ATTENTION! \n"
+    " If OUTMODE=DIRECT HI or DIRECT LO: \n"
+    " 4 groups are possible! GROUP 0,1,2,3. \n"
+    " If OUTMODE=BINARY: \n"
+    " 15 groups are possible. GROUP 0,1,2.....14.";
+
+// A short name for messages and scripts ("maxcolno", "groups-outmode"), and the pop-up's text.
 const char* ModeWarningId(ModeWarning warning);
 const char* ModeWarningText(ModeWarning warning);
 

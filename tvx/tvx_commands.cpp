@@ -12,12 +12,14 @@
 #include <map>
 #include <optional>
 
+#include "command_output.h"
 #include "csv_sink.h"
 #include "event_wait.h"
 #include "fleet.h"
 #include "fleet_metrics.h"
 #include "metrics_server.h"
 #include "mqtt_sink.h"
+#include "parameter_names.h"
 #include "reload_signal.h"
 #include "service_notify.h"
 #include "trivex_version.h"
@@ -30,19 +32,6 @@ namespace tvx::cli {
 
 namespace {
 
-bool StderrIsTerminal() {
-    return ::isatty(STDERR_FILENO) == 1;
-}
-
-void Error(const QString& text) {
-    std::fprintf(stderr, "tvx: %s\n", qPrintable(text));
-    std::fflush(stderr);
-}
-
-void Progress(const SensorAddress& sensor, const char* what) {
-    if (StderrIsTerminal()) std::fprintf(stderr, "tvx: %s: %s\n", qPrintable(sensor.name), what);
-}
-
 // Every recorded sensor holds a descriptor: the soft limit of open files, often 1024, is raised
 // to the hard one for a fleet.
 void RaiseOpenFileLimit() {
@@ -51,11 +40,6 @@ void RaiseOpenFileLimit() {
         limit.rlim_cur = limit.rlim_max;
         ::setrlimit(RLIMIT_NOFILE, &limit);
     }
-}
-
-void Out(const QString& line) {
-    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
-    std::fflush(stdout);
 }
 
 // With one sensor PATH is the file itself; with several it is a folder of NAME.dat.
@@ -127,6 +111,7 @@ int RunGet(const TvxOptions& options) {
 int RunSend(const TvxOptions& options) {
     // Every file is read before anything goes out: one bad file stops the whole send.
     std::vector<ParameterImage> images;
+    bool refused = false;
     for (const SensorAddress& sensor : options.sensors) {
         const QString path = ParameterPath(options, sensor);
         const ParameterFileRead read = ReadParameterFile(path);
@@ -135,6 +120,16 @@ int RunSend(const TvxOptions& options) {
             return 1;
         }
         images.push_back(*read.image);
+        // What the scope would change or warn about, said before anything goes out.
+        const std::vector<QString> findings = FindPanelAdjustments(*read.image).Lines();
+        for (const QString& line : findings)
+            Error(QStringLiteral("%1: warning: %2").arg(path, line));
+        if (options.strict && !findings.empty()) refused = true;
+    }
+    if (refused) {
+        Error(QStringLiteral(
+            "nothing sent (--strict): the scope would change or warn about the set above"));
+        return 1;
     }
     std::vector<QString> errors(options.sensors.size());
     RunEachSensor(options.sensors, [&](SensorLink& link, std::size_t i) {
@@ -357,6 +352,12 @@ int RunTvx(const QStringList& arguments) {
             return RunWatch(options);
         case Command::Record:
             return RunRecord(options);
+        case Command::Show:
+            return RunShow(options);
+        case Command::Diff:
+            return RunDiff(options);
+        case Command::Check:
+            return RunCheck(options);
         case Command::None:
             break;
     }

@@ -14,6 +14,12 @@ int RunInfo(const TvxOptions& options);
 int RunGet(const TvxOptions& options);
 int RunSend(const TvxOptions& options);
 int RunWatch(const TvxOptions& options);
+// A parameter set by name (status 1 when it cannot be read); the differences of two (0 equal,
+// 1 different, 2 when a set cannot be read); sensors against their golden copies (0 no drift,
+// 1 drift or a sensor not checked, 2 when a golden file is missing or malformed).
+int RunShow(const TvxOptions& options);
+int RunDiff(const TvxOptions& options);
+int RunCheck(const TvxOptions& options);
 // With `config` (the file of --config), SIGHUP reads the file again.
 int RunRecord(const TvxOptions& options, const RecordConfig* config = nullptr);
 

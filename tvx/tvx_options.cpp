@@ -14,21 +14,23 @@ struct CommandName {
     const char* name;
     Command command;
 };
-constexpr CommandName kCommands[] = {{"info", Command::Info},
-                                     {"get", Command::Get},
-                                     {"send", Command::Send},
-                                     {"watch", Command::Watch},
-                                     {"record", Command::Record}};
+constexpr CommandName kCommands[] = {{"info", Command::Info},     {"get", Command::Get},
+                                     {"send", Command::Send},     {"watch", Command::Watch},
+                                     {"record", Command::Record}, {"show", Command::Show},
+                                     {"diff", Command::Diff},     {"check", Command::Check}};
 
 // Options each command accepts besides --sensor, --tcp, --serial and --help.
 bool Accepts(Command command, const QString& option) {
     static const QHash<QString, QList<Command>> table = {
-        {QStringLiteral("--eeprom"), {Command::Get, Command::Send}},
+        {QStringLiteral("--eeprom"), {Command::Get, Command::Send, Command::Show, Command::Diff}},
+        {QStringLiteral("--strict"), {Command::Send}},
+        {QStringLiteral("--golden"), {Command::Check}},
+        {QStringLiteral("--restore"), {Command::Check}},
         {QStringLiteral("-o"), {Command::Get}},
         {QStringLiteral("--no-verify"), {Command::Send}},
         {QStringLiteral("--config"), {Command::Record}},
         {QStringLiteral("--count"), {Command::Watch, Command::Record}},
-        {QStringLiteral("--format"), {Command::Watch}},
+        {QStringLiteral("--format"), {Command::Watch, Command::Show}},
         {QStringLiteral("--interval"), {Command::Record}},
         {QStringLiteral("--duration"), {Command::Record}},
         {QStringLiteral("--csv"), {Command::Record}},
@@ -51,7 +53,7 @@ bool TakesValue(const QString& option) {
         "--count",     "--format",      "--interval",  "--duration",
         "--csv",       "--mqtt",        "--topic",     "--spool",
         "--spool-max", "--mqtt-cafile", "--mqtt-user", "--mqtt-password-file",
-        "--metrics"};
+        "--metrics",   "--golden"};
     return valued.contains(option) || option == QLatin1String("--config");
 }
 
@@ -141,6 +143,8 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
                     if (option == QLatin1String(c.name)) o.command = c.command;
                 if (o.command == Command::None)
                     error = QStringLiteral("unknown command \"%1\"").arg(option);
+            } else if (o.command == Command::Show || o.command == Command::Diff) {
+                o.sources.push_back({option, std::nullopt, false});
             } else {
                 positional << option;
             }
@@ -181,7 +185,9 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
             if (option == QLatin1String("--serial")) url = QStringLiteral("serial:") + value;
             const auto address = ParseSensorAddress(url, error);
             if (!address) break;
+            // diff may compare a sensor's RAM with its own EEPROM: the same sensor twice.
             for (const SensorAddress& other : o.sensors) {
+                if (o.command == Command::Diff) break;
                 if (other.name == address->name) {
                     error = QStringLiteral("sensor name \"%1\" given twice").arg(address->name);
                 } else if (SafeFileName(other.name) == SafeFileName(address->name)) {
@@ -191,8 +197,25 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
             }
             if (!error.isEmpty()) break;
             o.sensors.push_back(*address);
+            if (o.command == Command::Show || o.command == Command::Diff)
+                o.sources.push_back({QString(), o.sensors.size() - 1, false});
         } else if (option == QLatin1String("--eeprom")) {
             o.eeprom = true;
+            if (o.command == Command::Diff) {
+                // Each side has its own memory: --eeprom goes with the sensor just before it.
+                if (o.sources.empty() || !o.sources.back().sensor) {
+                    error = QStringLiteral("--eeprom follows the sensor whose EEPROM is meant");
+                    break;
+                }
+                o.sources.back().eeprom = true;
+            }
+        } else if (option == QLatin1String("--strict")) {
+            o.strict = true;
+        } else if (option == QLatin1String("--restore")) {
+            o.restore = true;
+        } else if (option == QLatin1String("--golden")) {
+            if (value.isEmpty()) error = QStringLiteral("--golden needs a folder");
+            o.goldenFolder = value;
         } else if (option == QLatin1String("--no-verify")) {
             o.verify = false;
         } else if (option == QLatin1String("-o")) {
@@ -203,6 +226,14 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
             if (!ok || n < 1) error = QStringLiteral("--count expects a whole number above 0");
             o.count = n;
             countSeen = true;
+        } else if (option == QLatin1String("--format") && o.command == Command::Show) {
+            if (value == QLatin1String("text")) {
+                o.showFormat = ShowFormat::Text;
+            } else if (value == QLatin1String("json")) {
+                o.showFormat = ShowFormat::Json;
+            } else {
+                error = QStringLiteral("--format expects text or json, got \"%1\"").arg(value);
+            }
         } else if (option == QLatin1String("--format")) {
             if (value == QLatin1String("csv")) {
                 o.format = LineFormat::Csv;
@@ -272,7 +303,8 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
     if (!error.isEmpty() || o.help || o.version) return parsed;
 
     if (o.command == Command::None) {
-        error = QStringLiteral("no command given (info, get, send, watch or record)");
+        error = QStringLiteral(
+            "no command given (info, get, send, watch, record, show, diff or check)");
         return parsed;
     }
     if (!o.configFile.isEmpty()) {
@@ -286,6 +318,21 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
     if (o.command == Command::Send && positional.size() == 1) {
         o.path = positional.takeFirst();
     }
+    if (o.command == Command::Show) {
+        if (o.sources.size() != 1)
+            error = QStringLiteral("show needs one parameter file or one sensor");
+        else if (o.eeprom && !o.sources.front().sensor)
+            error = QStringLiteral("--eeprom is for a sensor, not a file");
+        else
+            o.sources.front().eeprom = o.eeprom;
+        return parsed;
+    }
+    if (o.command == Command::Diff) {
+        if (o.sources.size() != 2)
+            error = QStringLiteral(
+                "diff compares two sets: give two of FILE and --sensor NAME=URL [--eeprom]");
+        return parsed;
+    }
     if (!positional.isEmpty()) {
         error = QStringLiteral("unexpected argument \"%1\"").arg(positional.first());
     } else if (o.sensors.empty()) {
@@ -294,6 +341,8 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
         error = QStringLiteral("get needs -o PATH");
     } else if (o.command == Command::Send && o.path.isEmpty()) {
         error = QStringLiteral("send needs the parameter file (or folder) to send");
+    } else if (o.command == Command::Check && o.goldenFolder.isEmpty()) {
+        error = QStringLiteral("check needs --golden FOLDER");
     } else if (o.command == Command::Watch && o.sensors.size() != 1) {
         error = QStringLiteral("watch works on one sensor");
     } else if (o.command == Command::Record && o.duration && countSeen) {
@@ -331,12 +380,14 @@ QString TvxHelp(Command command) {
                    sensors;
         case Command::Send:
             return QStringLiteral(
-                       "Usage: tvx send [--eeprom] [--no-verify] PATH SENSORS...\n"
+                       "Usage: tvx send [--eeprom] [--no-verify] [--strict] PATH SENSORS...\n"
                        "Sends a parameter file to each sensor (to RAM, or also stored in EEPROM\n"
                        "with --eeprom), then reads it back and compares. A malformed file is\n"
                        "refused before anything is sent. With several sensors PATH is a folder of\n"
-                       "NAME.dat files.\n"
-                       "  --no-verify   skip the read-back\n") +
+                       "NAME.dat files. What the scope would change in a set or warn about is\n"
+                       "said in one line each (\"warning: ...\"); the set is sent as it is.\n"
+                       "  --no-verify   skip the read-back\n"
+                       "  --strict      refuse such a set: nothing is sent to any sensor\n") +
                    sensors;
         case Command::Watch:
             return QStringLiteral(
@@ -383,6 +434,39 @@ QString TvxHelp(Command command) {
                        "                      http://HOST:PORT/metrics; HOST is 127.0.0.1 unless "
                        "given\n") +
                    sensors;
+        case Command::Show:
+            return QStringLiteral(
+                       "Usage: tvx show [--format text|json] FILE\n"
+                       "       tvx show [--format text|json] [--eeprom] SENSOR\n"
+                       "Prints a parameter set (a parameter file, or a sensor's RAM or EEPROM)\n"
+                       "named as the scope names it: the mode words, then the teach table with\n"
+                       "the columns of its calculation mode, its groups and '*' on the active\n"
+                       "rows, then what the scope would change or warn about. Reading the EEPROM\n"
+                       "leaves the sensor working with the set it had.\n") +
+                   sensors;
+        case Command::Diff:
+            return QStringLiteral(
+                       "Usage: tvx diff A B\n"
+                       "A and B are each a parameter FILE or --sensor NAME=URL [--eeprom] (its\n"
+                       "RAM, or its EEPROM). Prints what differs, one line each, by name:\n"
+                       "\"MAXCOL-No. 4 → 5\", \"row 2 CTO 100 → 40\", \"row 7 group 3 → 5\".\n"
+                       "Exit status: 0 equal, 1 different, 2 usage error or a set that could\n"
+                       "not be read.\n") +
+                   sensors;
+        case Command::Check:
+            return QStringLiteral(
+                       "Usage: tvx check --golden FOLDER [--restore] SENSORS...\n"
+                       "Compares each sensor's RAM and EEPROM with its golden copy\n"
+                       "FOLDER/NAME.dat, and its RAM with its EEPROM (what a power cycle would\n"
+                       "lose); prints the differences per sensor and a summary line. The sensor\n"
+                       "keeps working with the set it had.\n"
+                       "  --restore   write the golden set to each memory that drifted (the\n"
+                       "              EEPROM through RAM, as the scope does), read it back and\n"
+                       "              compare\n"
+                       "Exit status: 0 no drift, 1 drift found (restored or not) or a sensor not\n"
+                       "checked, 2 usage error or a golden file missing or malformed (then no\n"
+                       "sensor is touched).\n") +
+                   sensors;
         case Command::None:
             break;
     }
@@ -395,6 +479,9 @@ QString TvxHelp(Command command) {
                "  send     send a parameter file, read it back and compare\n"
                "  watch    print live frames of one sensor\n"
                "  record   record live frames of many sensors to CSV files or MQTT\n"
+               "  show     print a parameter set by name, from a file or a sensor\n"
+               "  diff     the differences of two parameter sets, by name\n"
+               "  check    compare sensors with their golden parameter files\n"
                "  tvx COMMAND --help describes a command.\n"
                "Options:\n"
                "  --help      this text\n"

@@ -19,8 +19,16 @@ struct SensorAddress {
     SerialChoice serial;  // the port number or device path, as the programs read --serial
 };
 
-enum class Command { None, Info, Get, Send, Watch, Record };
+enum class Command { None, Info, Get, Send, Watch, Record, Show, Diff, Check };
 enum class LineFormat { Csv, Jsonl };
+enum class ShowFormat { Text, Json };
+
+// One parameter set that show or diff reads: a parameter file, or a sensor's RAM or EEPROM.
+struct SetSource {
+    QString file;                       // empty for a sensor
+    std::optional<std::size_t> sensor;  // an index into TvxOptions::sensors
+    bool eeprom = false;
+};
 
 struct TvxOptions {
     Command command = Command::None;
@@ -31,7 +39,14 @@ struct TvxOptions {
     // get / send
     bool eeprom = false;
     bool verify = true;
-    QString path;  // get: -o PATH; send: the file or folder to send
+    QString path;         // get: -o PATH; send: the file or folder to send
+    bool strict = false;  // send: refuse a set the scope would change or warn about
+    // show: the one set; diff: the two, in the order given
+    std::vector<SetSource> sources;
+    ShowFormat showFormat = ShowFormat::Text;
+    // check: the folder of NAME.dat, and whether drifted memories get the golden set again
+    QString goldenFolder;
+    bool restore = false;
     // watch / record
     std::optional<long long> count;
     LineFormat format = LineFormat::Csv;

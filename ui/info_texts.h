@@ -14,6 +14,8 @@
 // same names with their own wording; theirs live beside them, in tvx::info::calib
 // (calib/calib_texts.h) and tvx::info::tempcomp (tempcomp/tempcomp_texts.h).
 
+#include "mode_rules.h"
+
 // clang-format off
 namespace tvx::info {
 
@@ -135,19 +137,10 @@ inline constexpr const char* InfoEditCalcMode =
     " X/Y  INT = X/Y pairs and intensity. \n"
     " s/i  M   = s/i pairs and M.";
 
-// Warnings about settings, shown in a box titled "INFO!"; they never change a value.
-inline constexpr const char* InfoMaxColNo =
-    " ATTENTION! \n"
-    " \n"
-    " MAXCOL-No. IS TOO HIGH \n"
-    " DECREASE MAXCOL-No. OR SWITCH TO OUTMODE=BINARY";
-
-inline constexpr const char* InfoGroupsOutmode =
-    " ATTENTION! \n"
-    " If OUTMODE=DIRECT HI or DIRECT LO: \n"
-    " 4 groups are possible! GROUP 0,1,2,3. \n"
-    " If OUTMODE=BINARY: \n"
-    " 15 groups are possible. GROUP 0,1,2.....14.";
+// Warnings about settings, shown in a box titled "INFO!"; they never change a value. Their texts
+// live with the rules that raise them, for the programs without windows too.
+inline constexpr const char* InfoMaxColNo = kMaxColNoWarningText;
+inline constexpr const char* InfoGroupsOutmode = kGroupsOutmodeWarningText;
 
 // Main panel: live displays, bars and graphs.
 inline constexpr const char* InfoDispX =

@@ -8,6 +8,7 @@
 
 #include "help.h"
 #include "info_texts.h"
+#include "parameter_names.h"
 #include "shown_values.h"
 #include "window_placement.h"
 
@@ -23,9 +24,9 @@ QString Text(const char* text) {
 
 // A ring's value is the code of its current item (item data), so items may be listed in any
 // order.
-QComboBox* MakeRing(QWidget* parent, const std::vector<std::pair<QString, int>>& items) {
+QComboBox* MakeRing(QWidget* parent, std::span<const RingItem> items) {
     auto* ring = new QComboBox(parent);
-    for (const auto& [label, code] : items) ring->addItem(label, code);
+    for (const RingItem& item : items) ring->addItem(QString::fromLatin1(item.label), item.code);
     return ring;
 }
 
@@ -107,7 +108,7 @@ void ParameterControls::BuildParameterPage() {
     QWidget* page = panel_.parameterPage;
 
     slidePower = new QSlider(Qt::Horizontal, page);
-    slidePower->setRange(0, 1000);
+    slidePower->setRange(0, static_cast<int>(kPowerMax));
     slidePower->setSingleStep(1);
     slidePower->setPageStep(50);
     slidePower->setValue(500);
@@ -118,23 +119,16 @@ void ParameterControls::BuildParameterPage() {
     // The readout follows the slider whoever moves it.
     connect(slidePower, &QSlider::valueChanged, dispPower, qOverload<int>(&QLabel::setNum));
 
-    editPmode = MakeRing(page, {{"STAT", 0}, {"DYN", 1}});
+    editPmode = MakeRing(page, kPmodeItems);
     editAverage = MakeNumeric(page, 0, kWordMax, 16);
-    // The evaluation modes are explained in the sensor's manual; the ring shows their numbers.
-    editEvalmode = MakeRing(page, {{"0", 0}, {"1", 1}, {"2", 2}, {"3", 3}});
+    editEvalmode = MakeRing(page, kEvalmodeItems);
     editHold = MakeNumeric(page, 0, kWordMax, 10);
     editIntlim = MakeNumeric(page, 0, kWordMax, 50);
     editMaxcolNo = MakeNumeric(page, 1, kTeachRows, 4);
-    // Listed as the help text lists them.
-    editOutmode = MakeRing(page, {{"BINARY", kOutmodeBinary},
-                                  {"DIRECT LO", kOutmodeDirectLo},
-                                  {"DIRECT HI", kOutmodeDirectHi}});
-    editTrigger = MakeRing(page, {{"CONT", 0}, {"EXT1", 1}, {"EXT2", 2}});
-    // OFF, ON (teach to all rows) and ON 1 (teach to row 0) as the help text names them. Code 3
-    // teaches row 0 like ON 1, but with the power tuned inside the dynamic window instead of the
-    // POWER value (its rule dims POWER and enables the window), hence "ON 1 DYN".
-    editExteach = MakeRing(page, {{"OFF", 0}, {"ON", 1}, {"ON 1", 2}, {"ON 1 DYN", 3}});
-    editCalcmode = MakeRing(page, {{"X/Y  INT", 0}, {"s/i  M", 1}});
+    editOutmode = MakeRing(page, kOutmodeItems);
+    editTrigger = MakeRing(page, kTriggerItems);
+    editExteach = MakeRing(page, kExteachItems);
+    editCalcmode = MakeRing(page, kCalcmodeItems);
     editDynWinLo = MakeNumeric(page, 0, kWordMax, 3000);
     editDynWinHi = MakeNumeric(page, 0, kWordMax, 3500);
 
@@ -478,16 +472,7 @@ void ParameterControls::RelabelPanels(std::uint16_t calcmode) {
 }
 
 void ParameterControls::ShowWarning(ModeWarning warning) {
-    const char* text = "";
-    switch (warning) {
-        case ModeWarning::MaxColNo:
-            text = info::InfoMaxColNo;
-            break;
-        case ModeWarning::GroupsOutmode:
-            text = info::InfoGroupsOutmode;
-            break;
-    }
-    popups_.MessagePopup(QString::fromLatin1(kInfoTitle), Text(text));
+    popups_.MessagePopup(QString::fromLatin1(kInfoTitle), Text(ModeWarningText(warning)));
 }
 
 void ParameterControls::ShowDisplay(const std::function<void(bool)>& hook,

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <unistd.h>
+#include <QString>
+#include <cstdio>
+
+#include "tvx_options.h"
+
+namespace tvx::cli {
+
+// Results on standard output, one line at a time, flushed so that a pipe sees each at once.
+inline void Out(const QString& line) {
+    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+// Errors and events on standard error, one line each, led by "tvx: ".
+inline void Error(const QString& text) {
+    std::fprintf(stderr, "tvx: %s\n", qPrintable(text));
+    std::fflush(stderr);
+}
+
+inline bool StderrIsTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
+// What a sensor is doing, for a person watching a terminal only.
+inline void Progress(const SensorAddress& sensor, const char* what) {
+    if (StderrIsTerminal()) std::fprintf(stderr, "tvx: %s: %s\n", qPrintable(sensor.name), what);
+}
+
+}  // namespace tvx::cli

@@ -1,0 +1,262 @@
+// tvx show, diff and check: parameter sets read by name, compared, and held to golden copies.
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+
+#include "command_output.h"
+#include "event_wait.h"
+#include "fleet.h"
+#include "parameter_names.h"
+#include "parameter_report.h"
+#include "tvx_commands.h"
+
+namespace tvx::cli {
+
+namespace {
+
+// After a write the sensor gets half a second before it is asked again, as after SEND in the
+// scope.
+constexpr double kPauseAfterWriteSeconds = 0.5;
+
+// What a sensor holds: its RAM, and its EEPROM when asked for.
+struct Memories {
+    ParameterImage ram{};
+    std::optional<ParameterImage> eeprom;
+};
+
+// "word 6: 4 → 5", the first word where two images differ.
+QString FirstDifference(const ParameterImage& expected, const ParameterImage& found) {
+    for (int w = 0; w < anzpara; ++w) {
+        const auto k = static_cast<std::size_t>(w);
+        if (expected[k] != found[k])
+            return QStringLiteral("word %1: %2 \u2192 %3").arg(w).arg(expected[k]).arg(found[k]);
+    }
+    return {};
+}
+
+// Writes `image` to RAM (and on to the EEPROM), waits as the scope does, and reads back what was
+// written; empty when it came back equal, else why not.
+QString WriteAndReadBack(SensorLink& link, bool eeprom, const ParameterImage& image) {
+    ParameterImage sent{};
+    if (!link.SendParameters(eeprom, image, sent)) return link.Error();
+    Pause(kPauseAfterWriteSeconds, WaitMode::ServeUserInput);
+    ParameterImage back{};
+    if (!link.ReadParameters(eeprom, back)) return QStringLiteral("read-back: ") + link.Error();
+    if (back != sent)
+        return QStringLiteral("the read-back differs (%1)").arg(FirstDifference(sent, back));
+    return {};
+}
+
+// Reads the sensor's RAM and, with `eeprom`, its EEPROM. Reading the EEPROM makes it the
+// sensor's working set; when that differs from the RAM read before, the RAM's set is written
+// back, so that looking never changes what the sensor does on the line. Empty when all went
+// well, else why not.
+QString ReadMemories(SensorLink& link, bool eeprom, Memories& memories) {
+    if (!link.Connect() || !link.ReadParameters(false, memories.ram)) return link.Error();
+    if (!eeprom) return {};
+    ParameterImage stored{};
+    const bool read = link.ReadParameters(true, stored);
+    const QString readError = link.Error();
+    if (read && stored == memories.ram) {
+        memories.eeprom = stored;
+        return {};
+    }
+    const QString putBack = WriteAndReadBack(link, false, memories.ram);
+    if (!read)
+        return QStringLiteral("reading the EEPROM: %1%2")
+            .arg(readError, putBack.isEmpty()
+                                ? QString()
+                                : QStringLiteral("; the working set may now be the EEPROM's"));
+    if (!putBack.isEmpty())
+        return QStringLiteral("the working set could not be put back after reading the EEPROM: %1")
+            .arg(putBack);
+    memories.eeprom = stored;
+    return {};
+}
+
+// One set of show or diff: from its file, or from its sensor.
+bool ReadSource(const TvxOptions& options, const SetSource& source, ParameterImage& image,
+                SetOrigin& origin, QString& error) {
+    if (!source.sensor) {
+        origin.file = source.file;
+        const ParameterFileRead read = ReadParameterFile(source.file);
+        if (!read.ok()) {
+            error = read.message.simplified();
+            return false;
+        }
+        image = *read.image;
+        return true;
+    }
+    const SensorAddress& address = options.sensors[*source.sensor];
+    origin.sensor = address.name;
+    origin.url = address.url;
+    origin.eeprom = source.eeprom;
+    SensorLink link(address);
+    Progress(address, "reading the parameters");
+    Memories memories;
+    error = ReadMemories(link, source.eeprom, memories);
+    if (!error.isEmpty()) {
+        error = QStringLiteral("%1: %2").arg(address.name, error);
+        return false;
+    }
+    image = source.eeprom ? *memories.eeprom : memories.ram;
+    return true;
+}
+
+enum class Verdict { InOrder, Drifted, Restored, NotChecked };
+
+struct SensorCheck {
+    Verdict verdict = Verdict::NotChecked;
+    QStringList lines;
+};
+
+// One comparison of a sensor, with its differences, each line led by the sensor's name.
+bool Compare(SensorCheck& check, const QString& name, const QString& what,
+             const ParameterImage& from, const ParameterImage& to) {
+    const std::vector<QString> differences = ParameterDifferences(from, to);
+    if (differences.empty()) return false;
+    check.lines << QStringLiteral("%1: %2: %3 difference%4")
+                       .arg(name, what)
+                       .arg(differences.size())
+                       .arg(differences.size() == 1 ? "" : "s");
+    for (const QString& difference : differences)
+        check.lines << QStringLiteral("%1:   %2").arg(name, difference);
+    return true;
+}
+
+void AddFindings(SensorCheck& check, const QString& name, const QString& what,
+                 const ParameterImage& image) {
+    for (const QString& line : FindPanelAdjustments(image).Lines())
+        check.lines << QStringLiteral("%1: %2: warning: %3").arg(name, what, line);
+}
+
+SensorCheck CheckSensor(SensorLink& link, const ParameterImage& golden, const QString& goldenPath,
+                        bool restore) {
+    const QString& name = link.Address().name;
+    SensorCheck check;
+    Progress(link.Address(), "reading RAM and EEPROM");
+    Memories memories;
+    const QString error = ReadMemories(link, true, memories);
+    if (!error.isEmpty()) {
+        check.lines << QStringLiteral("%1: not checked: %2").arg(name, error);
+        return check;
+    }
+    const ParameterImage& ram = memories.ram;
+    const ParameterImage& eeprom = *memories.eeprom;
+    const bool ramDrifted =
+        Compare(check, name, QStringLiteral("RAM differs from ") + goldenPath, golden, ram);
+    const bool eepromDrifted =
+        Compare(check, name, QStringLiteral("EEPROM differs from ") + goldenPath, golden, eeprom);
+    Compare(check, name, QStringLiteral("RAM differs from EEPROM (lost at the next power cycle)"),
+            eeprom, ram);
+    AddFindings(check, name, goldenPath, golden);
+    if (ram != golden) AddFindings(check, name, QStringLiteral("RAM"), ram);
+    if (eeprom != golden && eeprom != ram)
+        AddFindings(check, name, QStringLiteral("EEPROM"), eeprom);
+    if (!ramDrifted && !eepromDrifted) {
+        check.lines << QStringLiteral("%1: RAM and EEPROM match %2").arg(name, goldenPath);
+        check.verdict = Verdict::InOrder;
+        return check;
+    }
+    check.verdict = Verdict::Drifted;
+    if (!restore) return check;
+
+    // The EEPROM is written through RAM, as the scope's SEND to EEPROM does: both get the set.
+    // Its read-back loads the EEPROM into RAM again, so one read-back shows both.
+    Progress(link.Address(), "restoring the golden set");
+    const QString memoriesWritten =
+        eepromDrifted ? QStringLiteral("RAM and EEPROM") : QStringLiteral("RAM");
+    const QString failure = WriteAndReadBack(link, eepromDrifted, golden);
+    if (!failure.isEmpty()) {
+        check.lines
+            << QStringLiteral("%1: restoring %2 failed: %3").arg(name, memoriesWritten, failure);
+        return check;
+    }
+    check.lines << QStringLiteral("%1: restored %2 from %3, read back equal")
+                       .arg(name, memoriesWritten, goldenPath);
+    check.verdict = Verdict::Restored;
+    return check;
+}
+
+}  // namespace
+
+int RunShow(const TvxOptions& options) {
+    ParameterImage image{};
+    SetOrigin origin;
+    QString error;
+    if (!ReadSource(options, options.sources.front(), image, origin, error)) {
+        Error(error);
+        return 1;
+    }
+    const QString text = options.showFormat == ShowFormat::Json ? ParameterSetJson(image, origin)
+                                                                : ParameterSetText(image, origin);
+    std::fputs(qPrintable(text), stdout);
+    std::fflush(stdout);
+    return 0;
+}
+
+int RunDiff(const TvxOptions& options) {
+    ParameterImage images[2]{};
+    for (int side = 0; side < 2; ++side) {
+        SetOrigin origin;
+        QString error;
+        if (!ReadSource(options, options.sources[static_cast<std::size_t>(side)], images[side],
+                        origin, error)) {
+            Error(error);
+            return 2;
+        }
+    }
+    const std::vector<QString> differences = ParameterDifferences(images[0], images[1]);
+    for (const QString& line : differences) Out(line);
+    return differences.empty() ? 0 : 1;
+}
+
+int RunCheck(const TvxOptions& options) {
+    // Every golden file is read before any sensor is touched: one that is missing or malformed
+    // stops the whole check.
+    if (!QFileInfo(options.goldenFolder).isDir()) {
+        Error(QStringLiteral("golden folder \"%1\" does not exist").arg(options.goldenFolder));
+        return 2;
+    }
+    std::vector<ParameterImage> goldens;
+    std::vector<QString> goldenPaths;
+    bool refused = false;
+    for (const SensorAddress& sensor : options.sensors) {
+        const QString path =
+            QDir(options.goldenFolder).filePath(SafeFileName(sensor.name) + QStringLiteral(".dat"));
+        goldenPaths.push_back(path);
+        const ParameterFileRead read = ReadParameterFile(path);
+        if (!QFileInfo::exists(path)) {
+            Error(QStringLiteral("%1: no golden file \"%2\"").arg(sensor.name, path));
+            refused = true;
+            continue;
+        }
+        if (!read.ok()) {
+            Error(QStringLiteral("%1: %2").arg(sensor.name, read.message.simplified()));
+            refused = true;
+            continue;
+        }
+        goldens.push_back(*read.image);
+    }
+    if (refused) return 2;
+
+    std::vector<SensorCheck> checks(options.sensors.size());
+    RunEachSensor(options.sensors, [&](SensorLink& link, std::size_t i) {
+        checks[i] = CheckSensor(link, goldens[i], goldenPaths[i], options.restore);
+    });
+    int counts[4] = {0, 0, 0, 0};
+    for (const SensorCheck& check : checks) {
+        for (const QString& line : check.lines) Out(line);
+        ++counts[static_cast<int>(check.verdict)];
+    }
+    Out(QStringLiteral("checked %1 sensor%2: %3 in order, %4 drifted, %5 restored, %6 not checked")
+            .arg(options.sensors.size())
+            .arg(options.sensors.size() == 1 ? "" : "s")
+            .arg(counts[static_cast<int>(Verdict::InOrder)])
+            .arg(counts[static_cast<int>(Verdict::Drifted)])
+            .arg(counts[static_cast<int>(Verdict::Restored)])
+            .arg(counts[static_cast<int>(Verdict::NotChecked)]));
+    return counts[static_cast<int>(Verdict::InOrder)] == static_cast<int>(checks.size()) ? 0 : 1;
+}
+
+}  // namespace tvx::cli

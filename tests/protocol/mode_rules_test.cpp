@@ -9,6 +9,7 @@
 
 #include "frames.h"
 #include "mode_rules.h"
+#include "parameter_names.h"
 
 namespace tvx {
 namespace {
@@ -132,6 +133,87 @@ TEST(ModeRules, TheParameterSetGivenBackCarriesTheForcedValues) {
               Words("exteach=2 trigger=0 pmode=0 intlim=0"));
     EXPECT_EQ(ApplyModeRule(ModeRule::Trigger, Words("trigger=1 exteach=3")).params,
               Words("trigger=1 exteach=0"));
+}
+
+ParameterImage ImageOf(const std::string& words, std::map<int, std::uint16_t> cells = {}) {
+    FrameBuffers b;
+    CopyVarsToPP(Words(words), b);
+    ParameterImage image = TakeImageFromPp(b);
+    for (const auto& [word, value] : cells) image[static_cast<std::size_t>(word)] = value;
+    return image;
+}
+
+std::vector<std::string> Utf8(const std::vector<QString>& lines) {
+    std::vector<std::string> out;
+    for (const QString& line : lines) out.push_back(line.toStdString());
+    return out;
+}
+
+TEST(ParameterNames, DifferencesByNameAndRow) {
+    const struct {
+        std::string a, b;
+        std::map<int, std::uint16_t> cellsOfB;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"maxcolno=4", "maxcolno=4", {}, {}},
+        {"maxcolno=4", "maxcolno=5", {}, {"MAXCOL-No. 4 → 5"}},
+        {"outmode=1 group7=3",
+         "outmode=2 group7=5",
+         {},
+         {"OUTMODE BINARY → DIRECT HI", "row 7 group 3 → 5"}},
+        {"", "", {{TeachRowWord(2, 2), 40}, {14, 9}}, {"SPARE 15 0 → 9", "row 2 CTO 0 → 40"}},
+        {"calcmode=1", "calcmode=1", {{TeachRowWord(0, 4), 7}}, {"row 0 MTO 0 → 7"}},
+        {"",
+         "calcmode=1",
+         {{TeachRowWord(14, 0), 1}},
+         {"CALC MODE X/Y  INT → s/i  M", "row 14 X/s 0 → 1"}},
+        {"outmode=1", "outmode=9", {}, {"OUTMODE BINARY → 9"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.a + " | " + row.b);
+        EXPECT_EQ(Utf8(ParameterDifferences(ImageOf(row.a), ImageOf(row.b, row.cellsOfB))),
+                  row.lines);
+    }
+}
+
+TEST(ParameterNames, WhatTheScopeWouldChangeOrWarnAbout) {
+    const std::string maxcol =
+        "MAXCOL-No. IS TOO HIGH. DECREASE MAXCOL-No. OR SWITCH TO OUTMODE=BINARY";
+    const std::string groups =
+        "If OUTMODE=DIRECT HI or DIRECT LO: 4 groups are possible! GROUP 0,1,2,3. If "
+        "OUTMODE=BINARY: 15 groups are possible. GROUP 0,1,2.....14.";
+    const struct {
+        std::string words;
+        std::map<int, std::uint16_t> cells;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"maxcolno=15 outmode=1 colorgroup=1 group3=14", {}, {}},
+        {"",
+         {{0, 1200}, {6, 0}},
+         {"POWER 1200 → 1000 (the panel takes 0 ... 1000)",
+          "MAXCOL-No. 0 → 1 (the panel takes 1 ... 15)"}},
+        {"outmode=7",
+         {},
+         {"OUTMODE 7 is no setting of the panel (1 = BINARY, 0 = DIRECT LO, 2 = DIRECT HI); the "
+          "scope would keep the one it showed before"}},
+        {"maxcolno=8 outmode=2", {}, {maxcol}},
+        {"colorgroup=1 outmode=0 group3=7", {}, {groups}},
+        {"colorgroup=0 outmode=0 group3=7", {}, {}},
+        {"evalmode=3 maxcolno=8 outmode=2 colorgroup=1",
+         {},
+         {"COLOR GROUPS ON → OFF (forced by EVAL MODE 3)",
+          "MAXCOL-No. 8 → 4 (forced by EVAL MODE 3)",
+          "OUTMODE DIRECT HI → BINARY (forced by EVAL MODE 3)"}},
+        {"exteach=2 trigger=1 pmode=1",
+         {},
+         {"INT LIMIT 50 → 0 (forced by PMOD DYN)",
+          "TRIGGER EXT1 → CONT (forced by EXT. TEACH ON 1)",
+          "PMOD DYN → STAT (forced by EXT. TEACH ON 1)"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.words);
+        EXPECT_EQ(Utf8(FindPanelAdjustments(ImageOf(row.words, row.cells)).Lines()), row.lines);
+    }
 }
 
 }  // namespace

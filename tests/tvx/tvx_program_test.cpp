@@ -104,6 +104,14 @@ TEST(TvxArguments, EachUsageErrorNamesItsCause) {
         {{"get", tcp}, "get needs -o PATH"},
         {{"send", tcp}, "send needs the parameter file (or folder) to send"},
         {{"watch", tcp, "--sensor", "b=serial:/dev/x"}, "watch works on one sensor"},
+        {{"show", "a.dat", tcp}, "show needs one parameter file or one sensor"},
+        {{"show", "--eeprom", "a.dat"}, "--eeprom is for a sensor, not a file"},
+        {{"show", "--format", "xml", tcp}, "--format expects text or json, got \"xml\""},
+        {{"diff", "a.dat"},
+         "diff compares two sets: give two of FILE and --sensor NAME=URL [--eeprom]"},
+        {{"diff", "--eeprom", "a.dat", tcp}, "--eeprom follows the sensor whose EEPROM is meant"},
+        {{"check", tcp}, "check needs --golden FOLDER"},
+        {{"check", "--restore", tcp, "--strict"}, "unknown option \"--strict\" for check"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(qPrintable(c.args.join(' ')));
@@ -126,6 +134,13 @@ TEST(TvxArguments, EachUsageErrorNamesItsCause) {
         cli::ParseTvxArguments({"send", "f.dat", "--no-verify", tcp}).options;
     EXPECT_EQ(send.path, QStringLiteral("f.dat"));
     EXPECT_FALSE(send.verify);
+    // diff takes its two sides in order, each sensor with its own memory.
+    const cli::TvxOptions diff =
+        cli::ParseTvxArguments({"diff", "--sensor", "a=tcp://" + tcp.mid(6), "--eeprom", "--sensor",
+                                "a=tcp://" + tcp.mid(6)})
+            .options;
+    ASSERT_EQ(diff.sources.size(), 2u);
+    EXPECT_TRUE(diff.sources[0].eeprom && !diff.sources[1].eeprom);
 }
 
 class TvxTest : public ::testing::Test {
@@ -302,6 +317,136 @@ TEST_F(TvxTest, RecordToCsvKeepsGoingWhenOneSensorIsStoppedAndRestarted) {
     EXPECT_GE(longestGapMs, 1000) << "at least the first reconnection delay";
     for (const char* other : {"a", "c"})
         EXPECT_GT(ReadAll(folder + "/" + other + ".csv").count('\n'), bLines.size()) << other;
+}
+
+// The same set, named: its file and the sensor it came from, over the pseudo-terminal and TCP.
+TEST_F(TvxTest, ShowDiffAndCheckNameWhatDiffersAndLeaveTheSensorWorkingAsItWas) {
+    sim::SimThread net;
+    ASSERT_TRUE(net.Start());
+    const QString line = "line=" + Serial(), netSensor = "net=" + Tcp(net.TcpPort());
+    const QString golden = Path("golden"), lineFile = Path("golden/line.dat");
+    ASSERT_EQ(RunTvx({"get", "-o", golden, "--sensor", line, "--sensor", netSensor}).status, 0);
+    for (const QString format : {"text", "json"}) {
+        const TvxRun file = RunTvx({"show", "--format", format, lineFile});
+        const TvxRun ram = RunTvx({"show", "--format", format, "--sensor", line});
+        const TvxRun eeprom =
+            RunTvx({"show", "--format", format, "--eeprom", "--sensor", netSensor});
+        EXPECT_EQ(file.status + ram.status + eeprom.status, 0) << qPrintable(ram.err);
+        EXPECT_EQ(file.out.section('\n', 2), ram.out.section('\n', 2)) << qPrintable(file.out);
+        EXPECT_EQ(ram.out.section('\n', 2), eeprom.out.section('\n', 2));
+        EXPECT_TRUE(eeprom.out.contains(format == "text" ? "net (" + Tcp(net.TcpPort()) + ") EEPROM"
+                                                         : "\"memory\": \"EEPROM\""));
+    }
+    EXPECT_TRUE(RunTvx({"show", lineFile}).out.contains("MAXCOL-No.    4\nOUTMODE       BINARY\n"));
+    const QJsonObject json =
+        QJsonDocument::fromJson(RunTvx({"show", "--format", "json", lineFile}).out.toUtf8())
+            .object();
+    EXPECT_EQ(json["modes"]["outmode"]["text"].toString(), QStringLiteral("BINARY"));
+    EXPECT_EQ(json["teach"]["rows"][3]["active"].toBool(), true);
+    EXPECT_EQ(json["teach"]["rows"][4]["active"].toBool(), false);
+
+    ParameterImage changed = *ReadParameterFile(lineFile).image;
+    changed[6] = 5;
+    changed[TeachRowWord(2, 2)] = 40;
+    changed[TeachRowWord(7, 5)] = 5;
+    ASSERT_TRUE(WriteParameterFile(Path("changed.dat"), changed).ok);
+    const QString named =
+        "MAXCOL-No. 4 \u2192 5\nrow 2 CTO 100 \u2192 40\nrow 7 group 0 \u2192 5\n";
+    const TvxRun files = RunTvx({"diff", lineFile, Path("changed.dat")});
+    EXPECT_EQ(files.status, 1);
+    EXPECT_EQ(files.out, named);
+    EXPECT_EQ(RunTvx({"diff", lineFile, "--sensor", line}).status, 0);
+
+    // line's RAM gets the changed set, its EEPROM keeps the golden one.
+    ASSERT_EQ(RunTvx({"send", Path("changed.dat"), "--sensor", line}).status, 0);
+    const TvxRun ramAgainstFile = RunTvx({"diff", "--sensor", line, "--eeprom", "--sensor", line});
+    EXPECT_EQ(ramAgainstFile.status, 1);
+    EXPECT_EQ(ramAgainstFile.out, named);
+    ASSERT_TRUE(QFile::copy(lineFile, Path("golden/dead.dat")));
+    const QString closed = QStringLiteral("tcp://127.0.0.1:%1").arg(ClosedLocalPort());
+    const TvxRun check = RunTvx({"check", "--golden", golden, "--sensor", line, "--sensor",
+                                 netSensor, "--sensor", "dead=" + closed});
+    EXPECT_EQ(check.status, 1);
+    QString indented;
+    for (const QString& difference : named.split('\n', Qt::SkipEmptyParts))
+        indented += "line:   " + difference + "\n";
+    EXPECT_TRUE(check.out.startsWith(
+        "line: RAM differs from " + lineFile + ": 3 differences\n" + indented +
+        "line: RAM differs from EEPROM (lost at the next power cycle): 3 differences\n" + indented +
+        "net: RAM and EEPROM match " + golden + "/net.dat\n"))
+        << qPrintable(check.out);
+    EXPECT_TRUE(check.out.contains("\ndead: not checked: cannot connect"));
+    EXPECT_TRUE(check.out.endsWith(
+        "\nchecked 3 sensors: 1 in order, 1 drifted, 0 restored, 1 not checked\n"));
+    const auto ram = sensor.Server().State().ram;
+    EXPECT_TRUE(std::equal(changed.begin(), changed.end(), ram.begin()))
+        << "reading the EEPROM left the sensor working with its RAM's set";
+
+    // net's EEPROM drifts too; the restore writes each memory that drifted, and all is in order.
+    ASSERT_EQ(RunTvx({"send", "--eeprom", Path("changed.dat"), "--sensor", netSensor}).status, 0);
+    const TvxRun restore =
+        RunTvx({"check", "--golden", golden, "--restore", "--sensor", line, "--sensor", netSensor});
+    EXPECT_EQ(restore.status, 1);
+    EXPECT_TRUE(restore.out.contains("line: restored RAM from " + lineFile + ", read back equal\n"))
+        << qPrintable(restore.out);
+    EXPECT_TRUE(restore.out.contains("net: restored RAM and EEPROM from " + golden + "/net.dat"));
+    const TvxRun clean =
+        RunTvx({"check", "--golden", golden, "--sensor", line, "--sensor", netSensor});
+    EXPECT_EQ(clean.status, 0);
+    EXPECT_TRUE(
+        clean.out.endsWith("checked 2 sensors: 2 in order, 0 drifted, 0 restored, 0 not "
+                           "checked\n"));
+}
+
+// Bad sets, missing golden copies and a sensor that answers garbage: one line each, the
+// documented status, and nothing written to the sensor.
+TEST_F(TvxTest, WhatCannotBeTrustedIsRefusedInOneLineWithNothingWritten) {
+    const auto write = [&](const char* name, const QByteArray& text) {
+        QFile file(Path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        return Path(name);
+    };
+    QByteArray words;
+    for (int w = 0; w < anzpara; ++w) words += w == 6 ? "8\n" : w == 7 ? "2\n" : "0\n";
+    const QString warned = write("warned.dat", words);
+    const QString over = write("over.dat", QByteArray(words).replace("8\n", "65536\n"));
+    QDir().mkpath(Path("golden"));
+    const QString closed = QStringLiteral("tcp://127.0.0.1:%1").arg(ClosedLocalPort());
+    sim::SimConfig garbage;
+    garbage.faults = {*sim::Fault::Parse("badsync,order=3", nullptr)};
+    sim::SimThread liar;
+    ASSERT_TRUE(liar.Start(garbage));
+    const struct {
+        QStringList args;
+        int status;
+        QString says;
+    } cases[] = {
+        {{"send", "--strict", warned, "--tcp", Tcp().mid(6)},
+         1,
+         warned + ": warning: MAXCOL-No. IS TOO HIGH. DECREASE MAXCOL-No. OR SWITCH TO "
+                  "OUTMODE=BINARY\ntvx: nothing sent (--strict)"},
+        {{"show", write("short.dat", "720\n0\n")}, 1, "short.dat"},
+        {{"show", over}, 1, "over.dat"},
+        {{"show", write("text.dat", "seven hundred\n")}, 1, "text.dat"},
+        {{"diff", over, "--sensor", "s=" + Tcp()}, 2, "over.dat"},
+        {{"diff", warned, "--sensor", "dead=" + closed}, 2, "dead: cannot connect"},
+        {{"show", "--sensor", "liar=" + Tcp(liar.TcpPort())}, 1, "liar: wrong reply"},
+        {{"check", "--golden", Path("nowhere"), "--tcp", Tcp().mid(6)}, 2, "nowhere"},
+        {{"check", "--golden", Path("golden"), "--restore", "--sensor", "s=" + Tcp()},
+         2,
+         "s: no golden file \"" + Path("golden/s.dat") + "\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(qPrintable(c.args.join(' ')));
+        const TvxRun run = RunTvx(c.args);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_TRUE(run.err.contains(c.says)) << qPrintable(run.err);
+        EXPECT_EQ(run.err.count('\n'), c.says.count('\n') + 1) << qPrintable(run.err);
+    }
+    for (const auto& request : sensor.Server().Requests())
+        EXPECT_TRUE(request.Order() == 3 || request.Order() == 4 || request.Order() == 7)
+            << "order " << request.Order() << " went out";
 }
 
 // A Mosquitto broker on a loopback port of its own.

@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "command_output.h"
-#include "event_wait.h"
 #include "fleet.h"
 #include "parameter_names.h"
 #include "parameter_report.h"
@@ -13,66 +12,6 @@
 namespace tvx::cli {
 
 namespace {
-
-// After a write the sensor gets half a second before it is asked again, as after SEND in the
-// scope.
-constexpr double kPauseAfterWriteSeconds = 0.5;
-
-// What a sensor holds: its RAM, and its EEPROM when asked for.
-struct Memories {
-    ParameterImage ram{};
-    std::optional<ParameterImage> eeprom;
-};
-
-// "word 6: 4 → 5", the first word where two images differ.
-QString FirstDifference(const ParameterImage& expected, const ParameterImage& found) {
-    for (int w = 0; w < anzpara; ++w) {
-        const auto k = static_cast<std::size_t>(w);
-        if (expected[k] != found[k])
-            return QStringLiteral("word %1: %2 \u2192 %3").arg(w).arg(expected[k]).arg(found[k]);
-    }
-    return {};
-}
-
-// Writes `image` to RAM (and on to the EEPROM), waits as the scope does, and reads back what was
-// written; empty when it came back equal, else why not.
-QString WriteAndReadBack(SensorLink& link, bool eeprom, const ParameterImage& image) {
-    ParameterImage sent{};
-    if (!link.SendParameters(eeprom, image, sent)) return link.Error();
-    Pause(kPauseAfterWriteSeconds, WaitMode::ServeUserInput);
-    ParameterImage back{};
-    if (!link.ReadParameters(eeprom, back)) return QStringLiteral("read-back: ") + link.Error();
-    if (back != sent)
-        return QStringLiteral("the read-back differs (%1)").arg(FirstDifference(sent, back));
-    return {};
-}
-
-// Reads the sensor's RAM and, with `eeprom`, its EEPROM. Reading the EEPROM makes it the
-// sensor's working set; when that differs from the RAM read before, the RAM's set is written
-// back, so that looking never changes what the sensor does on the line. Empty when all went
-// well, else why not.
-QString ReadMemories(SensorLink& link, bool eeprom, Memories& memories) {
-    if (!link.Connect() || !link.ReadParameters(false, memories.ram)) return link.Error();
-    if (!eeprom) return {};
-    ParameterImage stored{};
-    const bool read = link.ReadParameters(true, stored);
-    const QString readError = link.Error();
-    if (read && stored == memories.ram) {
-        memories.eeprom = stored;
-        return {};
-    }
-    const QString putBack = WriteAndReadBack(link, false, memories.ram);
-    if (!read)
-        return QStringLiteral("reading the EEPROM: %1%2")
-            .arg(readError, putBack.isEmpty()
-                                ? QString()
-                                : QStringLiteral("; the working set may now be the EEPROM's"));
-    if (!putBack.isEmpty())
-        return QStringLiteral("the working set could not be put back after reading the EEPROM: %1")
-            .arg(putBack);
-    memories.eeprom = stored;
-    return {};
-}
 
 // One set of show or diff: from its file, or from its sensor.
 bool ReadSource(const TvxOptions& options, const SetSource& source, ParameterImage& image,

@@ -1,5 +1,7 @@
 #include "sensor_link.h"
 
+#include "event_wait.h"
+
 #include <cstring>
 
 #include "blocking_link.h"
@@ -206,6 +208,63 @@ bool SensorLink::FetchFrame(LiveValues& values) {
 
 void SensorLink::Close() {
     session_.Close();
+}
+
+namespace {
+
+// After a write the sensor gets half a second before it is asked again, as after SEND in the
+// scope.
+constexpr double kPauseAfterWriteSeconds = 0.5;
+
+// "word 6: sent 4, read 5", the first word where two images differ.
+QString FirstDifference(const ParameterImage& expected, const ParameterImage& found) {
+    for (int w = 0; w < anzpara; ++w) {
+        const auto k = static_cast<std::size_t>(w);
+        if (expected[k] != found[k])
+            return QStringLiteral("word %1: sent %2, read %3")
+                .arg(w)
+                .arg(expected[k])
+                .arg(found[k]);
+    }
+    return {};
+}
+
+}  // namespace
+
+QString WriteAndReadBack(SensorLink& link, bool eeprom, const ParameterImage& image) {
+    ParameterImage sent{};
+    if (!link.SendParameters(eeprom, image, sent)) return link.Error();
+    Pause(kPauseAfterWriteSeconds, WaitMode::ServeUserInput);
+    ParameterImage back{};
+    if (!link.ReadParameters(eeprom, back))
+        return QStringLiteral("read-back failed: ") + link.Error();
+    if (back != sent)
+        return QStringLiteral("read-back differs from what was sent (%1)")
+            .arg(FirstDifference(sent, back));
+    return {};
+}
+
+QString ReadMemories(SensorLink& link, bool eeprom, Memories& memories) {
+    if (!link.Connect() || !link.ReadParameters(false, memories.ram)) return link.Error();
+    if (!eeprom) return {};
+    ParameterImage stored{};
+    const bool read = link.ReadParameters(true, stored);
+    const QString readError = link.Error();
+    if (read && stored == memories.ram) {
+        memories.eeprom = stored;
+        return {};
+    }
+    const QString putBack = WriteAndReadBack(link, false, memories.ram);
+    if (!read)
+        return QStringLiteral("reading the EEPROM: %1%2")
+            .arg(readError, putBack.isEmpty()
+                                ? QString()
+                                : QStringLiteral("; the working set may now be the EEPROM's"));
+    if (!putBack.isEmpty())
+        return QStringLiteral("the working set could not be put back after reading the EEPROM: %1")
+            .arg(putBack);
+    memories.eeprom = stored;
+    return {};
 }
 
 }  // namespace tvx::cli

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 #include "frames.h"
 #include "parameter_file.h"
@@ -104,5 +105,22 @@ class SensorLink {
     VersionText version_;
     QString error_;
 };
+
+// What a sensor holds: its RAM, and its EEPROM when asked for.
+struct Memories {
+    ParameterImage ram{};
+    std::optional<ParameterImage> eeprom;
+};
+
+// Connects and reads the sensor's RAM and, with `eeprom`, its EEPROM. Reading the EEPROM makes
+// it the sensor's working set; when that differs from the RAM read before, the RAM's set is
+// written back, so that looking never changes what the sensor does on the line. Empty when all
+// went well, else why not.
+QString ReadMemories(SensorLink& link, bool eeprom, Memories& memories);
+
+// Writes `image` to RAM (and on to the EEPROM), gives the sensor half a second as the scope does
+// after SEND, and reads back what was written (from the memory written). Empty when it came back
+// equal, else why not.
+QString WriteAndReadBack(SensorLink& link, bool eeprom, const ParameterImage& image);
 
 }  // namespace tvx::cli

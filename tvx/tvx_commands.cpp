@@ -96,13 +96,12 @@ int RunGet(const TvxOptions& options) {
     std::vector<QString> errors(options.sensors.size());
     RunEachSensor(options.sensors, [&](SensorLink& link, std::size_t i) {
         Progress(link.Address(), "reading the parameters");
-        ParameterImage image{};
-        if (!link.Connect() || !link.ReadParameters(options.eeprom, image)) {
-            errors[i] = link.Error();
-            return;
-        }
+        Memories memories;
+        errors[i] = ReadMemories(link, options.eeprom, memories);
+        if (!errors[i].isEmpty()) return;
         const ParameterFileResult written =
-            WriteParameterFile(ParameterPath(options, link.Address()), image);
+            WriteParameterFile(ParameterPath(options, link.Address()),
+                               options.eeprom ? *memories.eeprom : memories.ram);
         if (!written.ok) errors[i] = written.message.simplified();
     });
     return ReportSensorErrors(options, errors);
@@ -134,28 +133,12 @@ int RunSend(const TvxOptions& options) {
     std::vector<QString> errors(options.sensors.size());
     RunEachSensor(options.sensors, [&](SensorLink& link, std::size_t i) {
         Progress(link.Address(), "sending the parameters");
-        ParameterImage sent{};
-        if (!link.Connect() || !link.SendParameters(options.eeprom, images[i], sent)) {
+        if (!link.Connect()) {
             errors[i] = link.Error();
-            return;
-        }
-        if (!options.verify) return;
-        // As after SEND in the scope: the sensor gets half a second before it is asked again.
-        Pause(0.5, WaitMode::ServeUserInput);
-        ParameterImage back{};
-        if (!link.ReadParameters(options.eeprom, back)) {
-            errors[i] = QStringLiteral("read-back failed: ") + link.Error();
-            return;
-        }
-        for (int w = 0; w < anzpara; ++w) {
-            if (back[w] == sent[w]) continue;
-            errors[i] = QStringLiteral(
-                            "read-back differs from what was sent (word %1: sent %2, "
-                            "read %3)")
-                            .arg(w)
-                            .arg(sent[w])
-                            .arg(back[w]);
-            return;
+        } else if (options.verify) {
+            errors[i] = WriteAndReadBack(link, options.eeprom, images[i]);
+        } else if (ParameterImage sent{}; !link.SendParameters(options.eeprom, images[i], sent)) {
+            errors[i] = link.Error();
         }
     });
     return ReportSensorErrors(options, errors);

@@ -376,7 +376,8 @@ QString TvxHelp(Command command) {
                        "--eeprom)\n"
                        "and writes it as a parameter file the scope loads. With one sensor PATH "
                        "is\n"
-                       "the file; with several it is a folder and each file is NAME.dat.\n") +
+                       "the file; with several it is a folder and each file is NAME.dat. Reading\n"
+                       "the EEPROM leaves the sensor working with the set it had.\n") +
                    sensors;
         case Command::Send:
             return QStringLiteral(

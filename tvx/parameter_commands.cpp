@@ -164,12 +164,12 @@ int RunCheck(const TvxOptions& options) {
         const QString path =
             QDir(options.goldenFolder).filePath(SafeFileName(sensor.name) + QStringLiteral(".dat"));
         goldenPaths.push_back(path);
-        const ParameterFileRead read = ReadParameterFile(path);
         if (!QFileInfo::exists(path)) {
             Error(QStringLiteral("%1: no golden file \"%2\"").arg(sensor.name, path));
             refused = true;
             continue;
         }
+        const ParameterFileRead read = ReadParameterFile(path);
         if (!read.ok()) {
             Error(QStringLiteral("%1: %2").arg(sensor.name, read.message.simplified()));
             refused = true;

@@ -9,19 +9,6 @@ namespace tvx {
 
 namespace {
 
-enum Word : int {
-    kPower = 0,
-    kPmode = 1,
-    kEvalmode = 3,
-    kIntlim = 5,
-    kMaxcolno = 6,
-    kOutmode = 7,
-    kTrigger = 8,
-    kExteach = 9,
-    kCalcmode = 10,
-    kColorgroup = 13,
-};
-
 // "→" between an old and a new value.
 const QString& Arrow() {
     static const QString arrow = QStringLiteral(" \u2192 ");

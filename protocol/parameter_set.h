@@ -15,6 +15,26 @@ inline constexpr int kTeachRows = 15;
 inline constexpr int kTeachColumns = 5;
 inline constexpr int kMaxColNoLimit = 15;
 
+// Positions of the mode words in the parameter image.
+enum ModeWord : int {
+    kPower = 0,
+    kPmode = 1,
+    kAverage = 2,
+    kEvalmode = 3,
+    kHold = 4,
+    kIntlim = 5,
+    kMaxcolno = 6,
+    kOutmode = 7,
+    kTrigger = 8,
+    kExteach = 9,
+    kCalcmode = 10,
+    kDynwinlo = 11,
+    kDynwinhi = 12,
+    kColorgroup = 13,
+    kFrei15 = 14,
+    kFrei16 = 15,
+};
+
 // Where parameters are sent to and read from.
 enum Target : std::uint16_t { RAM = 1, EEPROM = 2, DATFILE = 3 };
 

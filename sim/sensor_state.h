@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "parameter_set.h"
+
 namespace tvx::sim {
 
 inline constexpr int kImageWords = 106;  // the parameter image: 16 mode words + 15 rows of 6
@@ -13,26 +15,6 @@ inline constexpr int kVersionBytes = 36;
 inline constexpr int kCfTableSize = 100;       // one correction factor per degree, 0..99 °C
 inline constexpr int kRootTableSize = 256;     // cube roots of 0, 16, ... 4080, times 1000
 inline constexpr std::uint16_t kUnity = 1024;  // calibration factor scale: 1024 is a factor of 1
-
-// Positions of the mode words in the parameter image.
-enum ModeWord : int {
-    kPower = 0,
-    kPmode = 1,
-    kAverage = 2,
-    kEvalmode = 3,
-    kHold = 4,
-    kIntlim = 5,
-    kMaxcolno = 6,
-    kOutmode = 7,
-    kTrigger = 8,
-    kExteach = 9,
-    kCalcmode = 10,
-    kDynwinlo = 11,
-    kDynwinhi = 12,
-    kColorgroup = 13,
-    kFrei15 = 14,
-    kFrei16 = 15,
-};
 
 // Columns of a teach row inside the image; kRowGroup is the row's colour group.
 enum RowColumn : int { kRowX = 0, kRowY = 1, kRowCto = 2, kRowInt = 3, kRowIto = 4, kRowGroup = 5 };

@@ -257,7 +257,7 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
             case kHandshake:
             case kParameterRead:
                 return Sensor().WithModel([n](sim::SensorModel& m) {
-                    m.state().ram[sim::kPower] = static_cast<std::uint16_t>(400 + n);
+                    m.state().ram[kPower] = static_cast<std::uint16_t>(400 + n);
                     m.state().ram[sim::RowWord(0, sim::kRowX)] =
                         static_cast<std::uint16_t>(500 + n);
                 });
@@ -300,7 +300,7 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
                 return scope->Controls().dispPower->text() + ' ' +
                        QString::number(scope->State().params.ctt[0][0]);
             case kParameterWrite:
-                return QString::number(Sensor().State().ram[sim::kPower]);
+                return QString::number(Sensor().State().ram[kPower]);
             case kLiveFrame:
                 return scope->Main().dispTemp->text();
             case kFactorSend: {

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
 #include <QStringList>
 #include <algorithm>
 #include <array>
@@ -19,6 +20,8 @@
 #include "frames.h"
 #include "metrics_server.h"
 #include "parameter_file.h"
+#include "parameter_names.h"
+#include "parameter_report.h"
 #include "scenario.h"
 #include "sensor_model.h"
 #include "sim_options.h"
@@ -69,7 +72,8 @@ QByteArray Bytes(const std::uint8_t* data, std::size_t size) {
     return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 }
 
-// A parameter file the reader accepts writes back to a file that reads to the same image.
+// A parameter file the reader accepts writes back to a file that reads to the same image, and
+// shows by name.
 void ParameterFile(const std::uint8_t* data, std::size_t size) {
     const ParameterFileRead read = ReadParameterFile(PutScratch("in.dat", data, size));
     Require(read.ok() || !read.message.isEmpty(), "a refusal says why");
@@ -78,6 +82,13 @@ void ParameterFile(const std::uint8_t* data, std::size_t size) {
     Require(WriteParameterFile(copy, *read.image).ok, "an accepted image can be written");
     const ParameterFileRead again = ReadParameterFile(copy);
     Require(again.ok() && *again.image == *read.image, "a written image reads back the same");
+    // Whatever the words, the set can be shown by name, and differs from itself in nothing.
+    const cli::SetOrigin origin{copy, {}, {}, false};
+    Require(cli::ParameterSetText(*read.image, origin).count('\n') >= anzdata + kTeachRows,
+            "every word is shown");
+    Require(QJsonDocument::fromJson(cli::ParameterSetJson(*read.image, origin).toUtf8()).isObject(),
+            "the JSON is one object");
+    Require(ParameterDifferences(*read.image, *read.image).empty(), "a set equals itself");
 }
 
 // Colour-array and start-up pointer files: whatever the content, the entries not read keep

@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -32,20 +34,27 @@ class Replay {
     // Reads and parses a file; an unreadable one gives "FILE: reason".
     static std::optional<Replay> Load(const QString& path, QString* error);
 
-    const std::vector<Entry>& entries() const { return entries_; }
+    const std::vector<Entry>& entries() const { return *entries_; }
     // True when the recording names s, i, M: the sensor was in calculation mode 1.
     bool siMode() const { return siMode_; }
     // After the last frame: stay on it (true) or start again from the first (false, default).
     void SetHold(bool hold) { hold_ = hold; }
     bool hold() const { return hold_; }
     // The length of one pass when looping: the last frame's offset plus the typical gap.
-    std::int64_t loopPeriod() const { return entries_.back().at + typicalGapMs_; }
+    std::int64_t loopPeriod() const { return entries_->back().at + typicalGapMs_; }
 
     // The frame shown `ms` after the replay started (a negative time shows the first frame).
     const Measurement& FrameAt(std::int64_t ms) const;
 
   private:
-    std::vector<Entry> entries_;
+    // Takes the lines one at a time from `nextLine` (false at the end), so that a long recording
+    // is never held as text as a whole.
+    static std::optional<Replay> ParseLines(const std::function<bool(QString*)>& nextLine,
+                                            const QString& fileName, QString* error);
+
+    // Shared between copies: a thousand simulated sensors replaying one long recording hold it
+    // once.
+    std::shared_ptr<const std::vector<Entry>> entries_;
     std::int64_t typicalGapMs_ = 0;
     bool siMode_ = false;
     bool hold_ = false;

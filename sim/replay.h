@@ -39,7 +39,6 @@ class Replay {
     bool siMode() const { return siMode_; }
     // After the last frame: stay on it (true) or start again from the first (false, default).
     void SetHold(bool hold) { hold_ = hold; }
-    bool hold() const { return hold_; }
     // The length of one pass when looping: the last frame's offset plus the typical gap.
     std::int64_t loopPeriod() const { return entries_->back().at + typicalGapMs_; }
 

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "epoll_dispatcher.h"
@@ -55,6 +56,15 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(tvx::sim::SimUsage()), stdout);
         return 0;
     }
+    std::optional<tvx::sim::Replay> replay;
+    if (!options->replayPath.isEmpty()) {
+        replay = tvx::sim::Replay::Load(options->replayPath, &error);
+        if (!replay) {
+            std::fprintf(stderr, "tvx-sensor-sim: %s\n", qPrintable(error));
+            return 2;
+        }
+        replay->SetHold(options->replayHold);
+    }
 
     // SIGTERM and SIGINT end the event loop through a socket pair, so shut-down runs normally.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
@@ -82,6 +92,7 @@ int main(int argc, char** argv) {
         if (!options->version.isEmpty()) sensor->SetVersion(options->version);
         if (options->scenario) sensor->SetScenario(*options->scenario);
         if (options->sample) sensor->SetSample(*options->sample);
+        if (replay) sensor->SetReplay(*replay);  // every sensor plays the same recording
         sensor->SetNoise(options->noise, options->noiseSeed + static_cast<std::uint32_t>(i));
         sensor->SetFaults(options->faults);
         sensor->SetBaud(options->baud);

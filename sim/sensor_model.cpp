@@ -41,12 +41,28 @@ void SensorModel::SetVersion(const QByteArray& text) {
 }
 
 void SensorModel::SetScenario(const Scenario& scenario) {
+    replay_.reset();
     scenario_ = scenario;
 }
 
 void SensorModel::SetSample(const Sample& sample) {
     scenario_.reset();
+    replay_.reset();
     sample_ = sample;
+}
+
+void SensorModel::SetReplay(const Replay& replay) {
+    scenario_.reset();
+    replay_ = replay;
+    replayStartMs_.reset();
+    // So that the scope names the values as the recording did (X, Y, INT or s, i, M).
+    const std::uint16_t calcmode = replay.siMode() ? 1 : 0;
+    state_.ram[kCalcmode] = calcmode;
+    state_.eeprom[kCalcmode] = calcmode;
+}
+
+const Measurement& SensorModel::ReplayedFrame(std::int64_t nowMs) const {
+    return replay_->FrameAt(nowMs - replayStartMs_.value_or(nowMs));
 }
 
 Sample SensorModel::CurrentSample(std::int64_t nowMs) const {
@@ -76,10 +92,18 @@ QByteArray SensorModel::RowReply(std::uint16_t row) const {
 }
 
 Measurement SensorModel::Peek(std::int64_t nowMs) const {
+    if (replay_) return ReplayedFrame(nowMs);
     return Measure(state_, CurrentSample(nowMs));
 }
 
 QByteArray SensorModel::DataReply(std::uint16_t order, std::int64_t nowMs) {
+    QByteArray frame(tvx::kFrameBytes, '\0');
+    if (replay_) {
+        if (!replayStartMs_) replayStartMs_ = nowMs;
+        ++dataFrames_;
+        PackDataFrame(ReplayedFrame(nowMs), order, BytesOf(frame));
+        return frame;
+    }
     int offsets[3] = {0, 0, 0};
     if (noise_ > 0) {
         const std::uint32_t span = 2 * static_cast<std::uint32_t>(noise_) + 1;
@@ -87,8 +111,7 @@ QByteArray SensorModel::DataReply(std::uint16_t order, std::int64_t nowMs) {
     }
     const Measurement m = Measure(state_, CurrentSample(nowMs), offsets[0], offsets[1], offsets[2]);
     ++dataFrames_;
-    QByteArray frame(tvx::kFrameBytes, '\0');
-    PackDataFrame(m, order, reinterpret_cast<std::uint8_t*>(frame.data()));
+    PackDataFrame(m, order, BytesOf(frame));
     return frame;
 }
 

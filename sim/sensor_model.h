@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "measurement.h"
+#include "replay.h"
 #include "scenario.h"
 #include "sensor_state.h"
 
@@ -25,9 +26,13 @@ class SensorModel {
     const SensorState& state() const { return state_; }
     void SetVersion(const QByteArray& text);
 
-    // What the sensor sees: a scenario, or (when none is set) one constant sample.
+    // What the sensor sees: a scenario, a replay of recorded frames, or (when neither is set) one
+    // constant sample. Setting one drops the others.
     void SetScenario(const Scenario& scenario);
-    void SetSample(const Sample& sample);  // drops the scenario
+    void SetSample(const Sample& sample);
+    // Data frames then carry the recorded values, without noise; the replay's time starts with the
+    // first data frame answered. The working and stored calculation mode become the recording's.
+    void SetReplay(const Replay& replay);
     Sample CurrentSample(std::int64_t nowMs) const;
 
     // Seeded noise: each raw channel gets an offset in [-amplitude, amplitude], the same
@@ -44,10 +49,13 @@ class SensorModel {
 
   private:
     QByteArray DataReply(std::uint16_t order, std::int64_t nowMs);
+    const Measurement& ReplayedFrame(std::int64_t nowMs) const;
     std::uint32_t NextRandom();
 
     SensorState state_;
     std::optional<Scenario> scenario_;
+    std::optional<Replay> replay_;
+    std::optional<std::int64_t> replayStartMs_;  // set by the first data frame
     Sample sample_;
     int noise_ = 0;
     std::uint32_t rng_ = 1;

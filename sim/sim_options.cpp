@@ -22,6 +22,12 @@ QString SimUsage() {
         "  --baud N           pace replies as on an N baud 8N1 line (e.g. 19200; 0 = off)\n"
         "  --scenario FILE    measured targets over time (see sim/README.md)\n"
         "  --sample \"R G B [TEMP]\"  one constant target instead (default 2000 1200 800 25)\n"
+        "  --replay FILE      play back the frames of a CSV written by tvx watch or\n"
+        "                     tvx record --csv at their recorded pace, from the first\n"
+        "                     data frame asked for, then again from the start (no\n"
+        "                     noise); the calculation mode becomes the recording's:\n"
+        "                     1 when it names s, i, M, else 0\n"
+        "  --replay-hold      stay on the last recorded frame instead of looping\n"
         "  --noise A[:SEED]   add seeded noise of +-A (0 ... 4095) to the raw signals\n"
         "  --version TEXT     the version text (36 bytes at most; default TRIVEX-SIM V6.1)\n"
         "  --fault FAULT      misbehave (repeatable); FAULT is\n"
@@ -46,7 +52,8 @@ QString SimUsage() {
         "\n"
         "Without --tcp and --pty it listens on a free TCP port. It prints one line per\n"
         "endpoint, \"tcp 127.0.0.1:PORT\" and \"pty DEVICE\", then \"ready\", and runs until\n"
-        "SIGTERM or SIGINT. Exit code 2 on bad arguments, 1 when an endpoint fails.\n");
+        "SIGTERM or SIGINT. Exit code 2 on bad arguments and on a refused replay file\n"
+        "(one line \"FILE:LINE: reason\"), 1 when an endpoint fails.\n");
 }
 
 std::optional<SimOptions> ParseSimOptions(const QStringList& args, QString* error) {
@@ -69,12 +76,16 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& args, QString* erro
             options.help = true;
             continue;
         }
+        if (name == QLatin1String("--replay-hold")) {
+            if (hasValue) return fail(QStringLiteral("--replay-hold takes no value"));
+            options.replayHold = true;
+            continue;
+        }
         static const QStringList kWithValue = {
-            QStringLiteral("--tcp"),      QStringLiteral("--pty"),
-            QStringLiteral("--baud"),     QStringLiteral("--scenario"),
-            QStringLiteral("--sample"),   QStringLiteral("--noise"),
-            QStringLiteral("--version"),  QStringLiteral("--fault"),
-            QStringLiteral("--tcp-count")};
+            QStringLiteral("--tcp"),      QStringLiteral("--pty"),    QStringLiteral("--baud"),
+            QStringLiteral("--scenario"), QStringLiteral("--sample"), QStringLiteral("--noise"),
+            QStringLiteral("--version"),  QStringLiteral("--fault"),  QStringLiteral("--tcp-count"),
+            QStringLiteral("--replay")};
         if (!kWithValue.contains(name))
             return fail(QStringLiteral("unknown option \"%1\"").arg(args[i]));
         if (!hasValue) {
@@ -106,6 +117,9 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& args, QString* erro
             QString why;
             options.scenario = Scenario::Load(value, &why);
             if (!options.scenario) return fail(QStringLiteral("scenario %1").arg(why));
+        } else if (name == QLatin1String("--replay")) {
+            if (value.isEmpty()) return fail(QStringLiteral("--replay needs a FILE"));
+            options.replayPath = value;
         } else if (name == QLatin1String("--sample")) {
             QString why;
             auto parsed = Scenario::Parse(QStringLiteral("0 ") + value, &why);
@@ -138,6 +152,12 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& args, QString* erro
     }
     if (options.scenario && options.sample) {
         return fail(QStringLiteral("--scenario and --sample exclude each other"));
+    }
+    if (options.replayHold && options.replayPath.isEmpty()) {
+        return fail(QStringLiteral("--replay-hold needs --replay FILE"));
+    }
+    if (!options.replayPath.isEmpty() && (options.scenario || options.sample)) {
+        return fail(QStringLiteral("--replay excludes --scenario and --sample"));
     }
     if (!options.tcp && !options.pty) options.tcp = true;
     if (options.tcpCount > 1) {

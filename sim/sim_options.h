@@ -24,6 +24,10 @@ struct SimOptions {
     int baud = 0;
     std::optional<Scenario> scenario;
     std::optional<Sample> sample;
+    // A recording to play back; the program reads it after the options, so that a refused file
+    // is told as such rather than as a usage error.
+    QString replayPath;
+    bool replayHold = false;
     std::vector<Fault> faults;
     QByteArray version;
     int noise = 0;

@@ -131,6 +131,11 @@ void SimServer::SetSample(const Sample& sample) {
     model_.SetSample(sample);
 }
 
+void SimServer::SetReplay(const Replay& replay) {
+    QMutexLocker lock(&mutex_);
+    model_.SetReplay(replay);
+}
+
 void SimServer::SetNoise(int amplitude, std::uint32_t seed) {
     QMutexLocker lock(&mutex_);
     model_.SetNoise(amplitude, seed);
@@ -186,6 +191,11 @@ void SimServer::ClearRequests() {
 
 std::int64_t SimServer::ElapsedMs() const {
     return clock_.elapsed();
+}
+
+void SimServer::SetClock(std::function<std::int64_t()> nowMs) {
+    QMutexLocker lock(&mutex_);
+    measurementClock_ = std::move(nowMs);
 }
 
 bool SimServer::WaitForRequests(std::size_t count, int timeoutMs) {
@@ -247,7 +257,8 @@ ReplyPlan SimServer::HandleFrame(const QByteArray& frame, const QString& endpoin
         logged.ms = now;
         logged.bytes = frame;
         logged.endpoint = endpoint;
-        const QByteArray reply = model_.HandleRequest(frame, now);
+        const QByteArray reply =
+            model_.HandleRequest(frame, measurementClock_ ? measurementClock_() : now);
         plan = faults_.Apply(logged.Order(), reply,
                              [this](std::uint16_t row) { return model_.RowReply(row); });
     }

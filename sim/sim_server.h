@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fault_plan.h"
+#include "replay.h"
 #include "request_log.h"
 #include "scenario.h"
 #include "sensor_model.h"
@@ -49,6 +50,7 @@ class SimServer : public QObject {
     void SetVersion(const QByteArray& text);
     void SetScenario(const Scenario& scenario);
     void SetSample(const Sample& sample);
+    void SetReplay(const Replay& replay);
     void SetNoise(int amplitude, std::uint32_t seed = 1);
     SensorState State() const;
     void SetState(const SensorState& state);
@@ -69,6 +71,9 @@ class SimServer : public QObject {
     // logged since the last ClearRequests, or `timeoutMs` passes. True when they arrived.
     bool WaitForRequests(std::size_t count, int timeoutMs);
     std::int64_t ElapsedMs() const;
+    // The time base of the measurements (scenario and replay), by default the milliseconds since
+    // the server was made. A test drives it to step through a timeline without waiting for it.
+    void SetClock(std::function<std::int64_t()> nowMs);
 
     // --- the conversation (thread-safe) ---
     // Closes the current client conversation: the TCP client is disconnected; the
@@ -100,6 +105,7 @@ class SimServer : public QObject {
     FaultPlan faults_;
     RequestLog log_;
     QElapsedTimer clock_;
+    std::function<std::int64_t()> measurementClock_;  // guarded by mutex_; empty: clock_
     std::unique_ptr<TcpEndpoint> tcp_;
     std::unique_ptr<PtyEndpoint> pty_;
     int baud_ = 0;

@@ -28,6 +28,7 @@ bool SimThread::Start(const SimConfig& config) {
             server_ = new SimServer;  // created here, so it lives in the simulator's thread
             if (!config.version.isEmpty()) server_->SetVersion(config.version);
             if (config.scenario) server_->SetScenario(*config.scenario);
+            if (config.replay) server_->SetReplay(*config.replay);
             server_->SetFaults(config.faults);
             server_->SetBaud(config.baud);
             ok = true;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fault_plan.h"
+#include "replay.h"
 #include "scenario.h"
 #include "sim_server.h"
 
@@ -22,6 +23,7 @@ struct SimConfig {
     int baud = 0;        // 0 = no pacing
     QByteArray version;  // empty = kDefaultVersion
     std::optional<Scenario> scenario;
+    std::optional<Replay> replay;  // instead of a scenario
     std::vector<Fault> faults;
 };
 

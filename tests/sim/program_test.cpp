@@ -105,6 +105,22 @@ TEST(SimProgramTest, ServesManySensorsEachOnItsOwnPort) {
     EXPECT_EQ(sim.End(SIGTERM), 0);
 }
 
+TEST(SimProgramTest, RefusesAMalformedRecordingInOneLine) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("line3.csv");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("time,R,G,B,X,Y,INT,C-No,GROUP,TEMP\r\n2026-12-09T01:02:03,1,2,3,4,5,6,7,8,9\r\n");
+    file.close();
+    SimProcess sim;
+    EXPECT_FALSE(sim.Start({"--replay", path, "--replay-hold"}));
+    EXPECT_EQ(sim.End(0), 2);
+    const QString err = QString::fromUtf8(sim.process.readAllStandardError());
+    EXPECT_TRUE(err.startsWith("tvx-sensor-sim: " + path + ":2: bad time stamp"))
+        << err.toStdString();
+    EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+}
+
 TEST(SimProgramTest, HelpAndBadArguments) {
     const struct {
         QStringList args;
@@ -114,7 +130,8 @@ TEST(SimProgramTest, HelpAndBadArguments) {
         {{"--help"},
          0,
          {"--tcp PORT", "--tcp-count N", "--pty LINK", "--baud N", "--scenario FILE",
-          "--fault FAULT", "--version TEXT", "disconnect:N", "unsolicited:N:MS", "times="}},
+          "--fault FAULT", "--version TEXT", "disconnect:N", "unsolicited:N:MS",
+          "times=", "--replay FILE", "--replay-hold", "refused replay file"}},
         {{"--tcp", "http"}, 2, {"bad TCP port \"http\""}},
         {{"--loud"}, 2, {"unknown option \"--loud\""}},
         {{"--tcp-count", "0"}, 2, {"bad sensor count \"0\": expected 1 to 5000"}},
@@ -123,6 +140,8 @@ TEST(SimProgramTest, HelpAndBadArguments) {
         {{"--fault", "explode"}, 2, {"fault \"explode\": unknown kind"}},
         {{"--scenario", "/nonexistent/s.txt"}, 2, {"scenario /nonexistent/s.txt"}},
         {{"--sample", "1 2"}, 2, {"bad sample \"1 2\""}},
+        {{"--replay-hold"}, 2, {"--replay-hold needs --replay FILE"}},
+        {{"--replay", "r.csv", "--sample", "1 2 3"}, 2, {"--replay excludes --scenario"}},
         {{"--version", QString(37, 'V')}, 2, {"1 to 36 characters"}},
     };
     for (const auto& c : cases) {

@@ -22,6 +22,7 @@
 #include "parameter_file.h"
 #include "parameter_names.h"
 #include "parameter_report.h"
+#include "replay.h"
 #include "scenario.h"
 #include "sensor_model.h"
 #include "sim_options.h"
@@ -193,6 +194,20 @@ void SimScenario(const std::uint8_t* data, std::size_t size) {
 
 // Command-line options of the simulator, one per line; files are not named (a scenario file
 // would read from the file system).
+// A recording to replay: refused with its reason, or a frame at every time, looping or held.
+void SimReplay(const std::uint8_t* data, std::size_t size) {
+    QString error;
+    auto replay = sim::Replay::Parse(QString::fromUtf8(Bytes(data, size)), "rec.csv", &error);
+    Require(replay.has_value() == error.isEmpty(), "a refusal says why");
+    Require(error.isEmpty() || error.startsWith("rec.csv:"), "a refusal names the file");
+    if (!replay) return;
+    for (const bool hold : {false, true}) {
+        replay->SetHold(hold);
+        for (std::int64_t t : {std::int64_t{-1}, std::int64_t{0}, std::int64_t{999999999}})
+            (void)replay->FrameAt(t);
+    }
+}
+
 void SimOptions(const std::uint8_t* data, std::size_t size) {
     const QStringList args = QString::fromUtf8(Bytes(data, size)).split(QLatin1Char('\n'));
     for (const QString& arg : args)
@@ -234,6 +249,7 @@ constexpr FuzzTarget kTargets[] = {
     {"replies", Replies},
     {"sim_requests", SimRequests},
     {"sim_scenario", SimScenario},
+    {"sim_replay", SimReplay},
     {"sim_options", SimOptions},
     {"http_requests", HttpRequests},
 };

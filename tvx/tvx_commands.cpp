@@ -127,7 +127,7 @@ int RunSend(const TvxOptions& options) {
     }
     if (refused) {
         Error(QStringLiteral(
-            "nothing sent (--strict): the scope would change or warn about the set above"));
+            "nothing sent (--strict): the scope would change or warn about what is named above"));
         return 1;
     }
     std::vector<QString> errors(options.sensors.size());

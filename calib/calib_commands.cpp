@@ -1,6 +1,7 @@
 #include "calib_commands.h"
 
 #include "calib_texts.h"
+#include "conversations.h"
 #include "exchange_limits.h"
 #include "help.h"
 #include "info_texts.h"
@@ -65,15 +66,13 @@ void CalibCommands::SendPara() {
     CalibExchange& x = state_.exchange;
     CopyVarsToPP(state_.buffers);
     cmd_.FlushSerialQueues();
-    x.order = kOrderWriteModes;
-    FillTxBuf(state_.buffers, kOrderWriteModes, 0, state_.calib.factors);
-    if (!cmd_.SendFrameOrReport()) x.comecho = 0;
-    if (x.comecho == 1) {
-        x.order = kOrderWriteTeachRow;
-        for (std::uint16_t row = 0; row < kTeachRows; ++row) {
-            FillTxBuf(state_.buffers, kOrderWriteTeachRow, row, state_.calib.factors);
-            if (!cmd_.SendFrameOrReport()) x.comecho = 0;
-        }
+    // The rows go out only when all is well after the mode words, and then every row goes out
+    // whatever became of the one before; the store (order 6) awaits the sensor's echo.
+    for (const ConversationStep& step : ParameterWriteSteps()) {
+        if (step == ConversationStep{kOrderWriteTeachRow, 0} && x.comecho != 1) break;
+        x.order = step.order;
+        FillTxBuf(state_.buffers, step.order, step.row, state_.calib.factors);
+        if (!cmd_.SendFrameOrReport()) x.comecho = 0;
     }
     if (x.comecho == 1) {
         x.order = kOrderStoreEeprom;
@@ -91,7 +90,9 @@ void CalibCommands::Befehl6plus8() {
         return;
     }
     GetRxBufPara(state_.buffers);
-    x.comecho = state_.buffers.pp[0] == sync && state_.buffers.pp[1] == x.order ? 1 : 0;
+    x.comecho =
+        JudgeReply({x.order, 0}, true, state_.buffers.szReadBuf.data()) == ReplyVerdict::Taken ? 1
+                                                                                               : 0;
 }
 
 void CalibCommands::SendCF() {
@@ -124,26 +125,19 @@ void CalibCommands::GetCF() {
     line.SetLastTransfer(QStringLiteral("CF read"));
 }
 
-bool CalibCommands::GetDataFrame() {
-    const bool complete = com_.ExchangeFrame(DataReply());
-    return cmd_.Written() && complete;
+bool CalibCommands::FetchDataFrame() {
+    state_.exchange.order = kOrderData;
+    FillTxBuf(state_.buffers, kOrderData, 0, state_.calib.factors);
+    if (!cmd_.FetchDataFrame(state_.buffers, DataReply(), true)) return false;
+    CopyDatatoVars(state_.buffers, state_.live);
+    return true;
 }
 
 void CalibCommands::GetData() {
     // A sequence that goes on into GO mode after the panel was closed does not start the loop.
     if (hooks_.closing()) return;
     cmd_.FlushSerialQueues();
-    RunLiveLoop(state_.flags.poll, {[this] {
-                                        state_.exchange.order = kOrderData;
-                                        FillTxBuf(state_.buffers, kOrderData, 0,
-                                                  state_.calib.factors);
-                                        return GetDataFrame();
-                                    },
-                                    [this] {
-                                        GetRxBufData(state_.buffers);
-                                        CopyDatatoVars(state_.buffers, state_.live);
-                                        SetPanelData();
-                                    },
+    RunLiveLoop(state_.flags.poll, {[this] { return FetchDataFrame(); }, [this] { SetPanelData(); },
                                     [this] { FailureReport(); },
                                     [this] {
                                         // STOP and the closing of the panel are served here; a
@@ -180,9 +174,7 @@ bool CalibCommands::CalcCF() {
             return false;
         }
         if (const auto colour = CalcButtonColourAt(i)) hooks_.setCalcButtonColour(*colour);
-        state_.exchange.order = kOrderData;
-        FillTxBuf(state_.buffers, kOrderData, 0, state_.calib.factors);
-        if (!GetDataFrame()) {
+        if (!FetchDataFrame()) {
             // The run may break off while the button is red; it is left light grey.
             hooks_.setCalcButtonColour(kColourLightGrey);
             hooks_.showMainStatus(QStringLiteral("TIMEOUT"));
@@ -190,8 +182,6 @@ bool CalibCommands::CalcCF() {
                                  Text(info::calib::CalibrationFailed));
             return false;
         }
-        GetRxBufData(state_.buffers);
-        CopyDatatoVars(state_.buffers, state_.live);
         SetPanelData();
         line.FrameShown(SecondsTimer());
         average.Add(state_.live, state_.calib.deltaraw);

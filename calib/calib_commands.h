@@ -51,9 +51,9 @@ class CalibCommands {
     void GetCF();
     // The GO loop: one data frame after another until poll is cleared.
     void GetData();
-    // One data exchange (order 5) on the frame in szWriteBuf; true when the write went out whole
-    // and the reply came complete.
-    bool GetDataFrame();
+    // Asks for one data frame (order 5) and, when the write went out whole and the reply came
+    // complete, unpacks it into the live values; nothing is reported.
+    bool FetchDataFrame();
     // The calibration run: confirmation, 100 frames averaged, then SetCF. True when the run
     // reached SetCF.
     bool CalcCF();

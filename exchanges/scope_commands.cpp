@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "conversations.h"
 #include "info_texts.h"
 #include "orders.h"
 #include "parameter_file.h"
@@ -55,22 +56,22 @@ void ScopeCommands::SendPara() {
 void ScopeCommands::SendParaFrames() {
     CopyVarsToPP(params_, buffers_);
     cmd_.FlushSerialQueues();
-    exchange_.order = kOrderWriteModes;
-    FillTxBuf(buffers_, kOrderWriteModes, 0);
-    if (!cmd_.SendFrameOrReport()) return;
-    exchange_.order = kOrderWriteTeachRow;
-    for (std::uint16_t row = 0; row < kTeachRows; ++row) {
-        StateLine().SetActivityDetail(
-            QStringLiteral("to %1, row %2/%3").arg(MemoryName()).arg(row + 1).arg(kTeachRows));
-        FillTxBuf(buffers_, kOrderWriteTeachRow, row);
-        if (!cmd_.SendFrameOrReport()) return;
+    for (const ConversationStep& step : ParameterWriteSteps()) {
+        if (step.order == kOrderWriteTeachRow)
+            StateLine().SetActivityDetail(QStringLiteral("to %1, row %2/%3")
+                                              .arg(MemoryName())
+                                              .arg(step.row + 1)
+                                              .arg(kTeachRows));
+        if (!SendStep(step)) return;
     }
-    if (exchange_.target == EEPROM) {
-        exchange_.order = kOrderStoreEeprom;
-        FillTxBuf(buffers_, kOrderStoreEeprom, 0);
-        if (!cmd_.SendFrameOrReport()) return;
-    }
+    if (exchange_.target == EEPROM && !SendStep(kStoreInEeprom)) return;
     InStep();
+}
+
+bool ScopeCommands::SendStep(const ConversationStep& step) {
+    exchange_.order = step.order;
+    FillTxBuf(buffers_, step.order, step.row);
+    return cmd_.SendFrameOrReport();
 }
 
 void ScopeCommands::GetPara() {
@@ -91,61 +92,31 @@ void ScopeCommands::GetPara() {
 
 void ScopeCommands::GetParaFrames() {
     exchange_.comecho = 1;
-    if (exchange_.target == EEPROM) {
-        exchange_.order = kOrderLoadEeprom;
-        Befehl6plus8();
-    }
-    if (exchange_.comecho != 1) return;
     // The replies fill a copy; the parameter set and the panels change only when every reply was
     // the one asked for, so a broken read never leaves a mix of old and new rows to be sent back.
-    ParameterSet staged = params_;
-    exchange_.order = kOrderReadModes;
-    FillTxBuf(buffers_, kOrderReadModes, 0);
-    // A missing reply to order 3 is reported; row 0 is still asked for before the read stops.
-    if (Befehl3plus4(staged, 0) == ParaReply::Wrong) return;
-    exchange_.order = kOrderReadTeachRow;
-    for (std::uint16_t row = 0; row < kTeachRows; ++row) {
-        StateLine().SetActivityDetail(
-            QStringLiteral("from %1, row %2/%3").arg(MemoryName()).arg(row + 1).arg(kTeachRows));
-        FillTxBuf(buffers_, kOrderReadTeachRow, row);
-        Befehl3plus4(staged, row);
-        if (exchange_.comecho == 0) return;
+    ParameterRead read(exchange_.target == EEPROM, params_);
+    while (!read.Ended()) {
+        const ConversationStep step = read.Next();
+        if (step.order == kOrderReadTeachRow)
+            StateLine().SetActivityDetail(QStringLiteral("from %1, row %2/%3")
+                                              .arg(MemoryName())
+                                              .arg(step.row + 1)
+                                              .arg(kTeachRows));
+        exchange_.order = step.order;
+        FillTxBuf(buffers_, step.order, step.row);
+        // A reply that did not come is reported by the exchange.
+        const bool complete = cmd_.ExchangeOrReport(ScopeReply());
+        if (complete) GetRxBufPara(buffers_);
+        const ReplyVerdict verdict = read.Take(complete, buffers_.szReadBuf.data());
+        if (verdict == ReplyVerdict::Taken) continue;
+        exchange_.comecho = 0;
+        // A wrong echo to order 8 only ends the read; a wrong parameter reply is reported.
+        if (verdict == ReplyVerdict::Wrong && step.order != kOrderLoadEeprom) FailureReport();
     }
-    params_ = staged;
+    if (read.Failed()) return;
+    params_ = read.Read();
     hooks_.showParameters();
     InStep();
-}
-
-ScopeCommands::ParaReply ScopeCommands::Befehl3plus4(ParameterSet& into, std::uint16_t row) {
-    if (!cmd_.ExchangeOrReport(ScopeReply())) {
-        exchange_.comecho = 0;
-        return ParaReply::Missing;
-    }
-    GetRxBufPara(buffers_);
-    const auto& pp = buffers_.pp;
-    const bool asked = pp[0] == sync && pp[1] == exchange_.order &&
-                       (exchange_.order != kOrderReadTeachRow || pp[2] == row);
-    if (!asked) {
-        FailureReport();
-        exchange_.comecho = 0;
-        return ParaReply::Wrong;
-    }
-    CopyPPtoVars(buffers_, into);
-    return ParaReply::Taken;
-}
-
-void ScopeCommands::Befehl6plus8() {
-    FillTxBuf(buffers_, exchange_.order, 0);
-    if (!cmd_.ExchangeOrReport(ScopeReply())) {
-        exchange_.comecho = 0;
-        return;
-    }
-    GetRxBufPara(buffers_);
-    exchange_.comecho = buffers_.pp[0] == sync && buffers_.pp[1] == exchange_.order ? 1 : 0;
-}
-
-bool ScopeCommands::GetDataFrame() {
-    return com_.ExchangeFrame(ScopeReply());
 }
 
 void ScopeCommands::GetData() {
@@ -156,11 +127,10 @@ void ScopeCommands::GetData() {
          [] { Pause(0.05, WaitMode::ServeUserInput); }, &StateLine(), Activity::Live});
 }
 
-bool ScopeCommands::FetchDataFrame() {
-    exchange_.order = kOrderData;
-    FillTxBuf(buffers_, kOrderData, 0);
-    if (!GetDataFrame()) return false;
-    GetRxBufData(buffers_);
+bool ScopeCommands::FetchDataFrame(std::uint16_t order) {
+    exchange_.order = order;
+    FillTxBuf(buffers_, order, 0);
+    if (!cmd_.FetchDataFrame(buffers_, ScopeReply())) return false;
     CopyDatatoVars(buffers_, live_);
     return true;
 }

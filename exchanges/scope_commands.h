@@ -8,9 +8,11 @@
 
 #include "com232.h"
 #include "command_link.h"
+#include "conversations.h"
 #include "frames.h"
 #include "handshake.h"
 #include "loop_flags.h"
+#include "orders.h"
 #include "parameter_set.h"
 #include "popups.h"
 
@@ -68,19 +70,11 @@ class ScopeCommands {
     // A reply missing, or not the one asked for (sync, order, row), is reported and ends the read
     // with the parameter set and the panels as they were.
     void GetPara();
-    enum class ParaReply { Taken, Missing, Wrong };
-    // One order-3 or order-4 exchange (for `row`) on the frame in szWriteBuf; a reply that is the
-    // one asked for goes into `into`, any other is reported and clears comecho.
-    ParaReply Befehl3plus4(ParameterSet& into, std::uint16_t row);
-    // One exchange for `order` whose reply must echo sync and order.
-    void Befehl6plus8();
     // The live loop: one data frame after another until poll is cleared.
     void GetData();
-    // One data exchange on the frame in szWriteBuf; true when the reply is complete.
-    bool GetDataFrame();
-    // Asks for one data frame (order 5) and, when it came complete, unpacks it into the live
-    // values. False on a time-out; nothing is reported then.
-    bool FetchDataFrame();
+    // Asks for one data frame (order 5, or the recorder's 19) and, when it came complete, unpacks
+    // it into the live values. False on a time-out; nothing is reported then.
+    bool FetchDataFrame(std::uint16_t order = kOrderData);
     // Saves the panel's parameter set to a parameter file the user selects.
     void SendParaToFile();
     // Loads a parameter file the user selects into the panels; a file that is not a complete
@@ -97,6 +91,8 @@ class ScopeCommands {
   private:
     std::optional<QString> SelectParameterFile(bool forSaving);
     void SendParaFrames();
+    // One send-only frame of SEND; a write that did not go out whole is reported.
+    bool SendStep(const ConversationStep& step);
     void GetParaFrames();
     // "RAM" or "EEPROM", as `target` says.
     QString MemoryName() const;

@@ -161,13 +161,13 @@ bool Com232::SendFrame(int tcpWriteTimeoutMs) {
     if (link_.nBytesW == kFrameBytes) return true;
     sent.outcome = LinkOutcome::WriteIncomplete;
     sent.written = link_.nBytesW;
-    NoteIncomplete(sent, 0.0, open);
+    NoteIncomplete(sent, open);
     return false;
 }
 
-void Com232::NoteIncomplete(const ExchangeResult& result, double limitSeconds, bool linkOpen) {
+void Com232::NoteIncomplete(const ExchangeResult& result, bool linkOpen) {
     if (linkOpen)
-        stateLine_.ExchangeFailed(result, limitSeconds);
+        stateLine_.ExchangeFailed(result);
     else
         stateLine_.Failure(QStringLiteral("no link open"));
 }
@@ -186,20 +186,19 @@ bool Com232::ExchangeFrame(const ExchangeLimits& limits) {
         result.written = tcp ? int{kTcpNoConnectionEstablished} : int{kSerialPortNotOpen};
         result.expected = std::clamp(limits.replyBytes, 0, kBufferBytes);
         result.startSeconds = SecondsTimer();
+        result.limitSeconds = tcp ? limits.tcpWaitSeconds : limits.serialWaitSeconds;
     }
     // An exchange started from this one's wait took the line and has run to its end: its
     // outcome is the one the buffers and counts hold now.
     if (result.outcome == LinkOutcome::Superseded) return link_.bytesToRead == 0;
     TakeResult(result, tcp);
-    const double limitSeconds = tcp ? limits.tcpWaitSeconds : limits.serialWaitSeconds;
     if (handshaking_)
-        stateLine_.HandshakeEnded(result.ReplyComplete(), result, limitSeconds);
+        stateLine_.HandshakeEnded(result.ReplyComplete(), result);
     else if (!result.ReplyComplete())
-        NoteIncomplete(result, limitSeconds, open);
+        NoteIncomplete(result, open);
     if (!result.ReplyComplete()) {
         // Whatever ended it early, a failed exchange has always taken its whole limit.
-        WaitUntil({}, tcp ? limits.tcpWaitSeconds : limits.serialWaitSeconds, mode, {},
-                  link_.tstart);
+        WaitUntil({}, result.limitSeconds, mode, {}, link_.tstart);
     }
     link_.tdiff = SecondsTimer() - link_.tstart;
     return link_.bytesToRead == 0;

@@ -85,7 +85,7 @@ class Com232 : public QObject {
     void TakeResult(const ExchangeResult& result, bool tcp);
     void OnLinkDown(LinkDownReason reason);
     // Gives the state line an exchange that did not come back complete.
-    void NoteIncomplete(const ExchangeResult& result, double limitSeconds, bool linkOpen);
+    void NoteIncomplete(const ExchangeResult& result, bool linkOpen);
 
     LinkState& link_;
     FrameBuffers& buffers_;

@@ -34,6 +34,14 @@ bool CommandLink::ExchangeOrReport(const ExchangeLimits& limits, bool writeCheck
     return false;
 }
 
+bool CommandLink::FetchDataFrame(FrameBuffers& buffers, const ExchangeLimits& limits,
+                                 bool writeChecked) {
+    const bool complete = com_.ExchangeFrame(limits);
+    if (!complete || (writeChecked && !Written())) return false;
+    GetRxBufData(buffers);
+    return true;
+}
+
 void CommandLink::FailureReport() {
     // A reply that came whole but was not the one asked for is a failure the link did not see.
     com_.StateLineData().Failure(QStringLiteral("a reply that was not the one asked for"));

@@ -27,6 +27,11 @@ class CommandLink {
     // The request/reply exchange of szWriteBuf; a reply that did not come complete is reported,
     // and so is a write that did not go out whole when `writeChecked`.
     bool ExchangeOrReport(const ExchangeLimits& limits, bool writeChecked = false);
+    // One data frame on the request in szWriteBuf: true when the reply came complete (and, when
+    // `writeChecked`, the request went out whole), and then the frame is unpacked into databuf.
+    // Nothing is reported: each live loop reports in its own way.
+    bool FetchDataFrame(FrameBuffers& buffers, const ExchangeLimits& limits,
+                        bool writeChecked = false);
     // True when the last transfer went out whole.
     bool Written() const { return link_.nBytesW == kFrameBytes; }
     void FailureReport();

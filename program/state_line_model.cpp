@@ -83,8 +83,7 @@ void StateLineModel::OpenFailed(const OpenResult& result, bool tcp) {
     Record(QStringLiteral("%1: %2").arg(cause, endpoint_), true);
 }
 
-void StateLineModel::HandshakeEnded(bool answered, const ExchangeResult& result,
-                                    double limitSeconds) {
+void StateLineModel::HandshakeEnded(bool answered, const ExchangeResult& result) {
     if (answered) {
         phase_ = Phase::Up;
         cause_.clear();
@@ -94,14 +93,14 @@ void StateLineModel::HandshakeEnded(bool answered, const ExchangeResult& result,
     if (result.outcome == LinkOutcome::NoReply)
         Record(QStringLiteral("no answer to the handshake"), true);
     else
-        Record(QStringLiteral("handshake: %1").arg(result.Describe(limitSeconds)), true);
+        Record(QStringLiteral("handshake: %1").arg(result.Describe()), true);
 }
 
-void StateLineModel::ExchangeFailed(const ExchangeResult& result, double limitSeconds) {
+void StateLineModel::ExchangeFailed(const ExchangeResult& result) {
     if (result.ok() || result.outcome == LinkOutcome::Superseded) return;
     const bool down =
         result.outcome == LinkOutcome::ClosedBySensor || result.outcome == LinkOutcome::LineHungUp;
-    Record(result.Describe(limitSeconds) + During(), down);
+    Record(result.Describe() + During(), down);
 }
 
 void StateLineModel::LinkLost(LinkDownReason reason) {

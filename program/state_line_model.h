@@ -38,8 +38,8 @@ class StateLineModel : public QObject {
     void AttemptStarted(const QString& endpoint);
     void OpenFailed(const OpenResult& result, bool tcp);
     // The handshake's exchange ended; an answer brings the link up and clears the kept cause.
-    void HandshakeEnded(bool answered, const ExchangeResult& result, double limitSeconds);
-    void ExchangeFailed(const ExchangeResult& result, double limitSeconds);
+    void HandshakeEnded(bool answered, const ExchangeResult& result);
+    void ExchangeFailed(const ExchangeResult& result);
     void LinkLost(LinkDownReason reason);
     // Any other failure, in words; the running activity is named after it.
     void Failure(const QString& cause);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "orders.h"
+#include "parameter_image.h"
 
 namespace tvx {
 
@@ -12,9 +13,7 @@ std::uint16_t PpWordOrZero(const FrameBuffers& buffers, int index) {
     return index >= 0 && index < kPpWords ? buffers.pp[static_cast<std::size_t>(index)] : 0;
 }
 
-void ClampMaxColNo(ParameterSet& vars) {
-    vars.maxcolno = std::min<std::uint32_t>(vars.maxcolno, kMaxColNoLimit);
-}
+}  // namespace
 
 void TakeModeWords(const std::uint16_t* words, ParameterSet& vars) {
     vars.power = words[0];
@@ -40,7 +39,30 @@ void TakeTeachRow(const std::uint16_t* words, std::size_t row, ParameterSet& var
     vars.groupbuf[row] = words[kTeachColumns];
 }
 
-}  // namespace
+bool IsReplyTo(const std::uint16_t* words, std::uint16_t order, std::uint16_t row) {
+    return words[0] == sync && words[1] == order &&
+           (order != kOrderReadTeachRow || words[2] == row);
+}
+
+LiveValues LiveValuesOfWords(const std::uint16_t* words) {
+    LiveValues live;
+    live.dataR = words[2];
+    live.dataG = words[3];
+    live.dataB = words[4];
+    live.dataX = words[5];
+    live.dataY = words[6];
+    live.dataINT = words[7];
+    live.dataCOL = words[8];
+    live.dataTemp = words[12];
+    live.dataGroup = words[13];
+    return live;
+}
+
+LiveValues DecodeDataFrame(const std::uint8_t* frame) {
+    std::uint16_t words[anzframe];
+    UnpackWords(frame, words, anzframe);
+    return LiveValuesOfWords(words);
+}
 
 void FillTxBuf(FrameBuffers& buffers, std::uint16_t order, std::uint16_t row) {
     PutTxHeader(buffers, sync, order);
@@ -65,18 +87,8 @@ void GetRxBufData(FrameBuffers& buffers) {
 }
 
 void CopyVarsToPP(const ParameterSet& vars, FrameBuffers& buffers) {
-    auto& pp = buffers.pp;
-    const std::uint32_t modeWords[16] = {
-        vars.power,    vars.pmode,      vars.average, vars.evalmode, vars.hold,     vars.intlim,
-        vars.maxcolno, vars.outmode,    vars.trigger, vars.exteach,  vars.calcmode, vars.dynwinlo,
-        vars.dynwinhi, vars.colorgroup, vars.frei15,  vars.frei16};
-    for (std::size_t i = 0; i < 16; ++i) pp[i] = static_cast<std::uint16_t>(modeWords[i]);
-    for (std::size_t r = 0; r < kTeachRows; ++r) {
-        for (std::size_t c = 0; c < kTeachColumns; ++c)
-            pp[static_cast<std::size_t>(TeachRowWord(static_cast<int>(r), static_cast<int>(c)))] =
-                vars.ctt[r][c];
-        pp[static_cast<std::size_t>(TeachRowWord(static_cast<int>(r), 5))] = vars.groupbuf[r];
-    }
+    const ParameterImage image = ImageOf(vars);
+    std::copy(image.begin(), image.end(), buffers.pp.begin());
 }
 
 void CopyPPtoVars(const FrameBuffers& buffers, ParameterSet& vars) {
@@ -84,7 +96,7 @@ void CopyPPtoVars(const FrameBuffers& buffers, ParameterSet& vars) {
     if (pp[0] != sync) return;
     if (pp[1] == kOrderReadModes) {
         TakeModeWords(&pp[2], vars);
-        ClampMaxColNo(vars);
+        vars.maxcolno = std::min<std::uint32_t>(vars.maxcolno, kMaxColNoLimit);
     } else if (pp[1] == kOrderReadTeachRow) {
         // The table has 15 rows; a reply naming another row changes nothing.
         if (pp[2] < kTeachRows) TakeTeachRow(&pp[3], pp[2], vars);
@@ -92,24 +104,13 @@ void CopyPPtoVars(const FrameBuffers& buffers, ParameterSet& vars) {
 }
 
 void CopyFileParatoVars(const FrameBuffers& buffers, ParameterSet& vars) {
-    const auto& pp = buffers.pp;
-    TakeModeWords(&pp[0], vars);
-    for (std::size_t r = 0; r < kTeachRows; ++r)
-        TakeTeachRow(&pp[static_cast<std::size_t>(TeachRowWord(static_cast<int>(r), 0))], r, vars);
-    ClampMaxColNo(vars);
+    ParameterImage image{};
+    std::copy_n(buffers.pp.begin(), image.size(), image.begin());
+    TakeImage(image, vars);
 }
 
 void CopyDatatoVars(const FrameBuffers& buffers, LiveValues& live) {
-    const auto& d = buffers.databuf;
-    live.dataR = d[2];
-    live.dataG = d[3];
-    live.dataB = d[4];
-    live.dataX = d[5];
-    live.dataY = d[6];
-    live.dataINT = d[7];
-    live.dataCOL = d[8];
-    live.dataTemp = d[12];
-    live.dataGroup = d[13];
+    live = LiveValuesOfWords(buffers.databuf.data());
 }
 
 }  // namespace tvx

@@ -61,17 +61,31 @@ constexpr int TeachRowWord(int row, int column) {
     return 16 + 6 * row + column;
 }
 
+// The sixteen mode words, in image order, into the set.
+void TakeModeWords(const std::uint16_t* words, ParameterSet& vars);
+// A teach row's five columns and its colour group into row `row` of the set.
+void TakeTeachRow(const std::uint16_t* words, std::size_t row, ParameterSet& vars);
+
+// A reply is the one asked for when it echoes the sync word, the order and, for a teach row
+// (order 4), the row: `words` are the reply's first three words.
+bool IsReplyTo(const std::uint16_t* words, std::uint16_t order, std::uint16_t row = 0);
+
+// The live values a data frame's 18 words carry.
+LiveValues LiveValuesOfWords(const std::uint16_t* words);
+// A received data frame (36 bytes, as they came) decoded to its live values.
+LiveValues DecodeDataFrame(const std::uint8_t* frame);
+
 // Builds the transmit frame for `order` in the first 36 bytes of szWriteBuf.
 void FillTxBuf(FrameBuffers& buffers, std::uint16_t order, std::uint16_t row);
 // Unpacks the first 36 received bytes into pp words 0-17.
 void GetRxBufPara(FrameBuffers& buffers);
 // Unpacks the first 36 received bytes into databuf.
 void GetRxBufData(FrameBuffers& buffers);
-// Builds the 106-word parameter image in pp.
+// Builds the 106-word parameter image in pp (ImageOf).
 void CopyVarsToPP(const ParameterSet& vars, FrameBuffers& buffers);
 // Takes an order-3 or order-4 reply left in pp by GetRxBufPara into the variables.
 void CopyPPtoVars(const FrameBuffers& buffers, ParameterSet& vars);
-// Takes the whole 106-word image in pp into the variables (the inverse of CopyVarsToPP).
+// Takes the whole 106-word image in pp into the variables (TakeImage).
 void CopyFileParatoVars(const FrameBuffers& buffers, ParameterSet& vars);
 // Copies the live values out of databuf.
 void CopyDatatoVars(const FrameBuffers& buffers, LiveValues& live);

@@ -6,12 +6,9 @@
 #include <optional>
 
 #include "frames.h"
-#include "parameter_set.h"
+#include "parameter_image.h"
 
 namespace tvx {
-
-// The 106-word parameter image as a parameter file (".dat") holds it: word k on line k.
-using ParameterImage = std::array<std::uint16_t, anzpara>;
 
 // Width of the field each value is written in, right-aligned.
 inline constexpr int kParameterFieldWidth = 10;

@@ -154,14 +154,6 @@ std::vector<QString> ParameterDifferences(const ParameterImage& a, const Paramet
     return lines;
 }
 
-ParameterSet ParameterSetOf(const ParameterImage& image) {
-    FrameBuffers buffers;
-    PutImageIntoPp(image, buffers);
-    ParameterSet set;
-    CopyFileParatoVars(buffers, set);
-    return set;
-}
-
 PanelFindings FindPanelAdjustments(const ParameterImage& image) {
     PanelFindings findings;
     ParameterImage shown = image;

@@ -79,7 +79,4 @@ PanelFindings FindPanelAdjustments(const ParameterImage& image);
 // A warning's pop-up text in one line, without its "ATTENTION!".
 QString ModeWarningLine(ModeWarning warning);
 
-// The set as the program holds it after reading the image (MAXCOL-No. limited to 15).
-ParameterSet ParameterSetOf(const ParameterImage& image);
-
 }  // namespace tvx

@@ -1,19 +1,9 @@
 #include "unsent_changes.h"
 
 #include "frames.h"
-#include "parameter_file.h"
+#include "parameter_image.h"
 
 namespace tvx {
-
-namespace {
-
-ParameterImage ImageOf(const ParameterSet& set) {
-    FrameBuffers buffers;
-    CopyVarsToPP(set, buffers);
-    return TakeImageFromPp(buffers);
-}
-
-}  // namespace
 
 std::vector<int> UnsentWords(const ParameterSet& shown, const ParameterSet& baseline) {
     const ParameterImage now = ImageOf(shown);

@@ -14,7 +14,7 @@ QString DescribeLinkDown(LinkDownReason reason) {
     return QStringLiteral("closed");
 }
 
-QString ExchangeResult::Describe(double limitSeconds) const {
+QString ExchangeResult::Describe() const {
     switch (outcome) {
         case LinkOutcome::Done:
             return QStringLiteral("done");

@@ -44,13 +44,14 @@ struct ExchangeResult {
     QByteArray reply;             // the bytes read, at most the receive buffer's size
     double startSeconds = 0.0;    // SecondsTimer when the wait for the reply began
     double elapsedSeconds = 0.0;  // from then until the exchange ended
+    double limitSeconds = 0.0;    // how long the reply was waited for; 0 for a send-only transfer
 
     bool ok() const { return outcome == LinkOutcome::Done; }
     // Exactly the awaited number of bytes came, whatever else went wrong (a write reported
     // incomplete may still have reached the sensor).
     bool ReplyComplete() const { return arrived == expected; }
     // The failure as one line: "no reply within 3.0 s", "short reply: 20 of 36 bytes".
-    QString Describe(double limitSeconds) const;
+    QString Describe() const;
 };
 
 }  // namespace tvx

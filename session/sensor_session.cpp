@@ -126,7 +126,7 @@ void SensorSession::StartExchange(const QByteArray& request, const ExchangeLimit
     pending.done = std::move(done);
     pending.requestBytes = static_cast<int>(request.size());
     pending.result.expected = std::clamp(limits.replyBytes, 0, kBufferBytes);
-    pending.limitSeconds = endpoint_.tcp ? limits.tcpWaitSeconds : limits.serialWaitSeconds;
+    pending.result.limitSeconds = endpoint_.tcp ? limits.tcpWaitSeconds : limits.serialWaitSeconds;
 
     const bool open = IsOpen();
     if (open) {
@@ -154,10 +154,10 @@ void SensorSession::StartExchange(const QByteArray& request, const ExchangeLimit
 // a timer per exchange. It is set again only when this exchange's limit comes first; when it
 // goes off early, OnReplyLimit sets it for what remains.
 void SensorSession::ArmReplyLimit() {
-    const double deadline = pending_->result.startSeconds + pending_->limitSeconds;
+    const double deadline = pending_->result.startSeconds + pending_->result.limitSeconds;
     if (replyLimit_.isActive() && replyLimitDue_ <= deadline) return;
     replyLimitDue_ = deadline;
-    replyLimit_.start(SleepMsFor(pending_->limitSeconds));
+    replyLimit_.start(SleepMsFor(pending_->result.limitSeconds));
 }
 
 void SensorSession::OnDataArrived() {
@@ -215,9 +215,9 @@ void SensorSession::CollectSerialQueue() {
 void SensorSession::OnReplyLimit() {
     if (!pending_) return;
     const double elapsed = SecondsTimer() - pending_->result.startSeconds;
-    if (elapsed <= pending_->limitSeconds) {
-        replyLimitDue_ = pending_->result.startSeconds + pending_->limitSeconds;
-        replyLimit_.start(SleepMsFor(pending_->limitSeconds - elapsed));
+    if (elapsed <= pending_->result.limitSeconds) {
+        replyLimitDue_ = pending_->result.startSeconds + pending_->result.limitSeconds;
+        replyLimit_.start(SleepMsFor(pending_->result.limitSeconds - elapsed));
         return;
     }
     if (!endpoint_.tcp) {

@@ -83,7 +83,6 @@ class SensorSession : public QObject {
         ExchangeDone done;
         ExchangeResult result;
         int requestBytes = 0;
-        double limitSeconds = 0.0;
     };
 
     void FinishOpen(OpenResult result);

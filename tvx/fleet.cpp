@@ -111,9 +111,8 @@ void RunEachSensor(const std::vector<SensorAddress>& sensors,
 struct FleetRecorder::Sensor {
     SensorAddress address;
     SensorSession session;
-    FrameBuffers buffers;
     ParameterSet params;  // as last read: tells the value names
-    std::optional<ParameterRead> read;
+    std::optional<SessionParameterRead> read;
     VersionText version;
     SensorFigures* figures = nullptr;
     Step step = Step::Opening;
@@ -216,7 +215,7 @@ void FleetRecorder::OnOpened(Sensor& sensor, const OpenResult& opened) {
         return;
     }
     sensor.step = Step::Handshake;
-    Exchange(sensor, RequestFrame(sensor.buffers, kOrderVersion), HandshakeReply());
+    Exchange(sensor, RequestFrame({kOrderVersion, 0}), HandshakeReply());
 }
 
 void FleetRecorder::OnReply(Sensor& sensor, const ExchangeResult& result) {
@@ -234,23 +233,21 @@ void FleetRecorder::OnReply(Sensor& sensor, const ExchangeResult& result) {
 }
 
 void FleetRecorder::OnHandshake(Sensor& sensor, const ExchangeResult& result) {
-    const QString failure =
-        TakeReply(sensor.buffers, result, HandshakeReply(), sensor.address.tcp, HandshakeStep());
+    const QString failure = ReplyFailure(result, HandshakeStep());
     if (!failure.isEmpty()) return GoOffline(sensor, failure, FailureKind(result.outcome));
-    sensor.version.Clear();
-    std::memcpy(sensor.version.bytes.data(), sensor.buffers.szReadBuf.data(), kFrameBytes);
+    sensor.version = VersionOf(result);
     if (sensor.handshaken && sensor.figures != nullptr) ++sensor.figures->reconnects;
     sensor.handshaken = true;
     // The parameter read tells the calculation mode, hence the value names.
     sensor.step = Step::Parameters;
     sensor.read.emplace(false, sensor.params);
-    Exchange(sensor, sensor.read->Request(sensor.buffers), ScopeReply());
+    Exchange(sensor, sensor.read->NextRequest(), ScopeReply());
 }
 
 void FleetRecorder::OnParameters(Sensor& sensor, const ExchangeResult& result) {
-    ParameterRead& read = *sensor.read;
-    read.Take(sensor.buffers, result, sensor.address.tcp);
-    if (!read.Ended()) return Exchange(sensor, read.Request(sensor.buffers), ScopeReply());
+    SessionParameterRead& read = *sensor.read;
+    read.Take(result);
+    if (!read.Ended()) return Exchange(sensor, read.NextRequest(), ScopeReply());
     if (!read.Error().isEmpty()) {
         return GoOffline(
             sensor, read.Error(),
@@ -263,16 +260,16 @@ void FleetRecorder::OnParameters(Sensor& sensor, const ExchangeResult& result) {
     sensor.due = SecondsTimer();
     if (sensor.figures != nullptr) sensor.figures->linkUp = true;
     events_.status(sensor.address.name, true, sensor.version.Text(), 0.0);
-    if (!sensor.gone) Exchange(sensor, RequestFrame(sensor.buffers, kOrderData), ScopeReply());
+    if (!sensor.gone) Exchange(sensor, RequestFrame({kOrderData, 0}), ScopeReply());
 }
 
 void FleetRecorder::OnFrame(Sensor& sensor, const ExchangeResult& result) {
-    const QString failure =
-        TakeReply(sensor.buffers, result, ScopeReply(), sensor.address.tcp, LiveFrameStep());
-    if (!failure.isEmpty()) return GoOffline(sensor, failure, FailureKind(result.outcome));
+    const std::optional<LiveValues> values = DataFrameOf(result);
+    if (!values)
+        return GoOffline(sensor, ReplyFailure(result, LiveFrameStep()),
+                         FailureKind(result.outcome));
     StampedFrame frame;
-    GetRxBufData(sensor.buffers);
-    CopyDatatoVars(sensor.buffers, frame.values);
+    frame.values = *values;
     frame.time = LocalNow();
     frame.siMode = sensor.params.calcmode == 1;
     if (sensor.figures != nullptr) {
@@ -344,7 +341,7 @@ void FleetRecorder::RunDue() {
         due_.erase(due_.begin());
         sensor.queued.reset();
         if (sensor.step == Step::Live)
-            Exchange(sensor, RequestFrame(sensor.buffers, kOrderData), ScopeReply());
+            Exchange(sensor, RequestFrame({kOrderData, 0}), ScopeReply());
         else
             Open(sensor);
     }

@@ -1,23 +1,15 @@
 #include "sensor_link.h"
 
-#include "event_wait.h"
-
 #include <cstring>
 
 #include "blocking_link.h"
+#include "event_wait.h"
 #include "orders.h"
 #include "serial_port_names.h"
 
 namespace tvx::cli {
 
 namespace {
-
-// A reply is the one asked for when it echoes the sync word, the order and, for a teach row,
-// the row.
-bool IsReplyTo(const FrameBuffers& buffers, std::uint16_t order, std::uint16_t row) {
-    const auto& pp = buffers.pp;
-    return pp[0] == sync && pp[1] == order && (order != kOrderReadTeachRow || pp[2] == row);
-}
 
 QString ReadingStep() {
     return QStringLiteral("no reply while reading the parameters");
@@ -32,31 +24,22 @@ SessionEndpoint EndpointOf(const SensorAddress& address) {
                                        : address.serial.device);
 }
 
-QByteArray RequestFrame(FrameBuffers& buffers, std::uint16_t order, std::uint16_t row) {
-    FillTxBuf(buffers, order, row);
-    return QByteArray(reinterpret_cast<const char*>(buffers.szWriteBuf.data()), kFrameBytes);
-}
-
 QString OpenFailure(const SensorAddress& address, const SessionEndpoint& endpoint,
                     const OpenResult& opened) {
     if (address.tcp) return QStringLiteral("cannot connect: %1").arg(opened.text);
     return QStringLiteral("cannot open %1: %2").arg(endpoint.Describe(), opened.text);
 }
 
-QString TakeReply(FrameBuffers& buffers, const ExchangeResult& result, const ExchangeLimits& limits,
-                  bool tcp, const QString& what) {
-    const auto size = std::min<qsizetype>(result.reply.size(), kBufferBytes);
-    if (size > 0) std::memcpy(buffers.szReadBuf.data(), result.reply.constData(), size);
+QString ReplyFailure(const ExchangeResult& result, const QString& what) {
     if (result.ReplyComplete()) return {};
-    const double limit = tcp ? limits.tcpWaitSeconds : limits.serialWaitSeconds;
     switch (result.outcome) {
         case LinkOutcome::NoReply:
             return QStringLiteral("TIMEOUT: %1").arg(what);
         case LinkOutcome::ShortReply:
         case LinkOutcome::LongReply:
-            return QStringLiteral("TIMEOUT: %1 (%2)").arg(what, result.Describe(limit));
+            return QStringLiteral("TIMEOUT: %1 (%2)").arg(what, result.Describe());
         default:
-            return QStringLiteral("%1 (%2)").arg(what, result.Describe(limit));
+            return QStringLiteral("%1 (%2)").arg(what, result.Describe());
     }
 }
 
@@ -68,68 +51,30 @@ QString LiveFrameStep() {
     return QStringLiteral("no data frame");
 }
 
-ParameterRead::ParameterRead(bool eeprom, const ParameterSet& current)
-    : step_(eeprom ? Step::LoadEeprom : Step::Modes), staged_(current) {}
-
-std::uint16_t ParameterRead::Order() const {
-    switch (step_) {
-        case Step::LoadEeprom:
-            return kOrderLoadEeprom;
-        case Step::Modes:
-            return kOrderReadModes;
-        default:
-            return kOrderReadTeachRow;
-    }
+VersionText VersionOf(const ExchangeResult& handshake) {
+    VersionText version;
+    version.Clear();
+    const auto size = std::min<qsizetype>(handshake.reply.size(), kFrameBytes);
+    if (size > 0) std::memcpy(version.bytes.data(), handshake.reply.constData(), size);
+    return version;
 }
 
-QByteArray ParameterRead::Request(FrameBuffers& buffers) const {
-    return RequestFrame(buffers, Order(), step_ == Step::TeachRow ? row_ : 0);
+void SessionParameterRead::Take(const ExchangeResult& result) {
+    const ReplyVerdict verdict =
+        read_.Take(result.ReplyComplete() && result.reply.size() >= kFrameBytes,
+                   reinterpret_cast<const std::uint8_t*>(result.reply.constData()));
+    // The first failure is the one named: the read stops at it.
+    if (verdict != ReplyVerdict::Taken && !failed_) failed_ = result;
 }
 
-void ParameterRead::Fail(const QString& error, LinkOutcome outcome) {
-    error_ = error;
-    failedOutcome_ = outcome;
-    step_ = Step::Ended;
-}
-
-void ParameterRead::Take(FrameBuffers& buffers, const ExchangeResult& result, bool tcp) {
-    const QString failure = TakeReply(buffers, result, ScopeReply(), tcp, ReadingStep());
-    if (step_ == Step::RowAfterFailure) {
-        step_ = Step::Ended;  // the first failure stands, whatever this reply was
-        return;
-    }
-    if (!failure.isEmpty()) {
-        if (step_ != Step::Modes) return Fail(failure, result.outcome);
-        // As GET does, row 0 is still asked for before the read stops.
-        error_ = failure;
-        failedOutcome_ = result.outcome;
-        step_ = Step::RowAfterFailure;
-        return;
-    }
-    GetRxBufPara(buffers);
-    const std::uint16_t row = step_ == Step::TeachRow ? row_ : 0;
-    if (!IsReplyTo(buffers, Order(), row)) {
-        wrongReply_ = true;
-        return Fail(QStringLiteral("wrong reply (sync, order or row) while reading the "
-                                   "parameters (order %1, row %2)")
-                        .arg(Order())
-                        .arg(row),
-                    result.outcome);
-    }
-    switch (step_) {
-        case Step::LoadEeprom:
-            step_ = Step::Modes;  // the EEPROM's set is in RAM now
-            break;
-        case Step::Modes:
-            CopyPPtoVars(buffers, staged_);
-            step_ = Step::TeachRow;
-            row_ = 0;
-            break;
-        default:
-            CopyPPtoVars(buffers, staged_);
-            if (++row_ == kTeachRows) step_ = Step::Ended;
-            break;
-    }
+QString SessionParameterRead::Error() const {
+    if (!read_.Failed()) return {};
+    if (read_.Failure() == ReplyVerdict::Missing) return ReplyFailure(*failed_, ReadingStep());
+    return QStringLiteral(
+               "wrong reply (sync, order or row) while reading the parameters (order "
+               "%1, row %2)")
+        .arg(read_.FailedStep().order)
+        .arg(read_.FailedStep().row);
 }
 
 SensorLink::SensorLink(const SensorAddress& address) : address_(address) {}
@@ -143,66 +88,59 @@ bool SensorLink::Fail(const QString& message) {
     return false;
 }
 
-bool SensorLink::Exchange(const QByteArray& request, const ExchangeLimits& limits,
-                          const QString& what) {
-    const ExchangeResult result =
-        ExchangeAndWait(session_, request, limits, WaitMode::ServeUserInput);
-    error_ = TakeReply(buffers_, result, limits, address_.tcp, what);
-    return error_.isEmpty();
+ExchangeResult SensorLink::Exchange(const QByteArray& request, const ExchangeLimits& limits,
+                                    const QString& what) {
+    ExchangeResult result = ExchangeAndWait(session_, request, limits, WaitMode::ServeUserInput);
+    error_ = ReplyFailure(result, what);
+    return result;
 }
 
 bool SensorLink::Connect() {
     error_.clear();
     const OpenResult opened = OpenAndWait(session_, EndpointOf(address_), WaitMode::ServeUserInput);
     if (!opened.ok()) return Fail(OpenFailure(address_, session_.Endpoint(), opened));
-    if (!Exchange(RequestFrame(buffers_, kOrderVersion), HandshakeReply(), HandshakeStep()))
-        return false;
-    version_.Clear();
-    std::memcpy(version_.bytes.data(), buffers_.szReadBuf.data(), kFrameBytes);
+    const ExchangeResult handshake =
+        Exchange(RequestFrame({kOrderVersion, 0}), HandshakeReply(), HandshakeStep());
+    if (!error_.isEmpty()) return false;
+    version_ = VersionOf(handshake);
     return true;
 }
 
 bool SensorLink::ReadParameters(bool eeprom, ParameterImage& image) {
     error_.clear();
-    ParameterRead read(eeprom, params_);
-    while (!read.Ended()) {
-        const ExchangeResult result = ExchangeAndWait(session_, read.Request(buffers_),
-                                                      ScopeReply(), WaitMode::ServeUserInput);
-        read.Take(buffers_, result, address_.tcp);
-    }
+    SessionParameterRead read(eeprom, params_);
+    while (!read.Ended())
+        read.Take(
+            ExchangeAndWait(session_, read.NextRequest(), ScopeReply(), WaitMode::ServeUserInput));
     if (!read.Error().isEmpty()) return Fail(read.Error());
     params_ = read.Read();
-    CopyVarsToPP(params_, buffers_);
-    image = TakeImageFromPp(buffers_);
+    image = ImageOf(params_);
     return true;
 }
 
 bool SensorLink::SendParameters(bool eeprom, const ParameterImage& image, ParameterImage& sent) {
     error_.clear();
-    PutImageIntoPp(image, buffers_);
-    CopyFileParatoVars(buffers_, params_);
-    CopyVarsToPP(params_, buffers_);
-    sent = TakeImageFromPp(buffers_);
+    TakeImage(image, params_);
+    sent = ImageOf(params_);
     session_.FlushSerialQueues();
-    const auto send = [this](std::uint16_t order, std::uint16_t row) {
-        const ExchangeResult result = session_.Send(RequestFrame(buffers_, order, row));
+    const auto send = [this, &sent](const ConversationStep& step) {
+        const ExchangeResult result = session_.Send(RequestFrame(step, &sent));
         if (result.ok()) return true;
         return Fail(QStringLiteral("the parameters could not be written (order %1: %2)")
-                        .arg(order)
-                        .arg(result.Describe(0.0)));
+                        .arg(step.order)
+                        .arg(result.Describe()));
     };
-    if (!send(kOrderWriteModes, 0)) return false;
-    for (std::uint16_t row = 0; row < kTeachRows; ++row)
-        if (!send(kOrderWriteTeachRow, row)) return false;
-    return !eeprom || send(kOrderStoreEeprom, 0);
+    for (const ConversationStep& step : ParameterWriteSteps())
+        if (!send(step)) return false;
+    return !eeprom || send(kStoreInEeprom);
 }
 
 bool SensorLink::FetchFrame(LiveValues& values) {
     error_.clear();
-    if (!Exchange(RequestFrame(buffers_, kOrderData), ScopeReply(), LiveFrameStep())) return false;
-    GetRxBufData(buffers_);
-    CopyDatatoVars(buffers_, live_);
-    values = live_;
+    const std::optional<LiveValues> frame =
+        DataFrameOf(Exchange(RequestFrame({kOrderData, 0}), ScopeReply(), LiveFrameStep()));
+    if (!frame) return false;
+    values = *frame;
     return true;
 }
 

@@ -3,7 +3,7 @@
 #include <QString>
 #include <optional>
 
-#include "frames.h"
+#include "conversations.h"
 #include "parameter_file.h"
 #include "sensor_session.h"
 #include "tvx_options.h"
@@ -14,54 +14,42 @@ namespace tvx::cli {
 // Where a sensor's session goes.
 SessionEndpoint EndpointOf(const SensorAddress& address);
 
-// Builds the request for `order` (and teach row `row`) in szWriteBuf and returns its 36 bytes.
-QByteArray RequestFrame(FrameBuffers& buffers, std::uint16_t order, std::uint16_t row = 0);
-
 // Why the link did not open, one line: "cannot connect: ..." or "cannot open DEVICE: ...".
 QString OpenFailure(const SensorAddress& address, const SessionEndpoint& endpoint,
                     const OpenResult& opened);
 
-// Copies the reply into szReadBuf and returns, for a reply that did not come complete, the
-// failure as one line naming the step (`what`); empty for a complete reply.
-QString TakeReply(FrameBuffers& buffers, const ExchangeResult& result, const ExchangeLimits& limits,
-                  bool tcp, const QString& what);
+// For a reply that did not come complete, the failure as one line naming the step (`what`);
+// empty for a complete reply.
+QString ReplyFailure(const ExchangeResult& result, const QString& what);
 
 // The step names the failure texts carry.
 QString HandshakeStep();
 QString LiveFrameStep();
 
-// The parameter set read as GET does (order 8 first from the EEPROM, then 3 and 4), one
-// exchange at a time, so that a link that waits and the recorder that never does take the same
-// steps. The replies fill a copy; a broken read leaves the set as it was.
-class ParameterRead {
+// The sensor's version text from the handshake's reply.
+VersionText VersionOf(const ExchangeResult& handshake);
+
+// GET over a session, one exchange at a time, so that a link that waits and the recorder that
+// never does take the same steps: the conversation, and the failed exchange to name its failure.
+class SessionParameterRead {
   public:
-    ParameterRead(bool eeprom, const ParameterSet& current);
+    SessionParameterRead(bool eeprom, const ParameterSet& current) : read_(eeprom, current) {}
 
-    bool Ended() const { return step_ == Step::Ended; }
-    // Writes the next request into szWriteBuf and returns it.
-    QByteArray Request(FrameBuffers& buffers) const;
-    // Takes the exchange's result of the last request.
-    void Take(FrameBuffers& buffers, const ExchangeResult& result, bool tcp);
+    bool Ended() const { return read_.Ended(); }
+    QByteArray NextRequest() const { return RequestFrame(read_.Next()); }
+    void Take(const ExchangeResult& result);
 
-    // Once ended: empty when the whole set came, else why not.
-    const QString& Error() const { return error_; }
+    // Once ended: empty when the whole set came, else why not, in one line.
+    QString Error() const;
     // The failure was a reply to another request (sync, order or row).
-    bool WrongReply() const { return wrongReply_; }
+    bool WrongReply() const { return read_.Failure() == ReplyVerdict::Wrong; }
     // How the failed exchange ended (Done for a wrong reply).
-    LinkOutcome FailedOutcome() const { return failedOutcome_; }
-    const ParameterSet& Read() const { return staged_; }
+    LinkOutcome FailedOutcome() const { return failed_ ? failed_->outcome : LinkOutcome::Done; }
+    const ParameterSet& Read() const { return read_.Read(); }
 
   private:
-    enum class Step { LoadEeprom, Modes, TeachRow, RowAfterFailure, Ended };
-    std::uint16_t Order() const;
-    void Fail(const QString& error, LinkOutcome outcome);
-
-    Step step_;
-    std::uint16_t row_ = 0;
-    ParameterSet staged_;
-    QString error_;
-    bool wrongReply_ = false;
-    LinkOutcome failedOutcome_ = LinkOutcome::Done;
+    ParameterRead read_;
+    std::optional<ExchangeResult> failed_;
 };
 
 // One sensor on a session of its own: the handshake, the parameter set read and written as the
@@ -92,16 +80,15 @@ class SensorLink {
     QString Error() const { return error_; }
 
   private:
-    // One request/reply exchange; false with error_ set when the reply did not come complete.
-    // `what` names the step in the message.
-    bool Exchange(const QByteArray& request, const ExchangeLimits& limits, const QString& what);
+    // One request/reply exchange; the failure, when the reply did not come complete, goes to
+    // error_, with `what` naming the step.
+    ExchangeResult Exchange(const QByteArray& request, const ExchangeLimits& limits,
+                            const QString& what);
     bool Fail(const QString& message);
 
     SensorAddress address_;
     SensorSession session_;
-    FrameBuffers buffers_;
     ParameterSet params_;
-    LiveValues live_;
     VersionText version_;
     QString error_;
 };

@@ -373,38 +373,34 @@ void RecorderOperations::Record() {
 }
 
 bool RecorderOperations::FetchRecordFrame() {
-    state_.exchange.order = kOrderRecordData;
-    FillTxBuf(state_.buffers, kOrderRecordData, 0);
-    if (!commands_.GetDataFrame()) return false;
-    GetRxBufData(state_.buffers);
-    CopyDatatoVars(state_.buffers, state_.live);
-    return true;
+    return commands_.FetchDataFrame(kOrderRecordData);
 }
 
 void RecorderOperations::RecordFrame() {
     RecorderState& rec = state_.recorder;
     StateLineModel& line = commands_.StateLine();
-    const ActivityScope activity(line, Activity::Recording);
-    state_.flags.pollrecord = 1;
     CalcRecTime();
     rec.otcrec.Start(rec.anzwerte);
-    while (state_.flags.pollrecord == 1) {
-        if (!FetchRecordFrame()) {
-            // No line for a frame that never came: the file holds measurements only.
-            commands_.FailureReport();
-            state_.flags.pollrecord = 0;
-            break;
-        }
-        SetRecordData();
-        line.FrameShown(SecondsTimer());
-        graph_.SetPanelGraphData();
-        SlowDown();
-        const bool complete = RecordLine();
-        ShowCounters(true);
-        line.SetActivityDetail(
-            QStringLiteral("%1 of %2 lines").arg(rec.otcrec.otcrec()).arg(rec.anzwerte));
-        if (complete) state_.flags.pollrecord = 0;
-    }
+    // A frame that never came ends the recording with its report, and no line: the file holds
+    // measurements only.
+    RunLiveLoop(
+        state_.flags.pollrecord,
+        {[this] { return FetchRecordFrame(); },
+         [this] {
+             SetRecordData();
+             graph_.SetPanelGraphData();
+         },
+         [this] { commands_.FailureReport(); },
+         [this, &rec, &line] {
+             if (state_.flags.pollrecord != 1) return;
+             SlowDown();
+             const bool complete = RecordLine();
+             ShowCounters(true);
+             line.SetActivityDetail(
+                 QStringLiteral("%1 of %2 lines").arg(rec.otcrec.otcrec()).arg(rec.anzwerte));
+             if (complete) state_.flags.pollrecord = 0;
+         },
+         &line, Activity::Recording});
     popups_.MessagePopup(Text(kInfoTitle), Text(kSavedText));
 }
 

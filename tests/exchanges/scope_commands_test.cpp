@@ -17,12 +17,6 @@ namespace {
 
 using sim::FaultKind;
 
-ParameterImage ImageOf(const ParameterSet& s) {
-    FrameBuffers b;
-    CopyVarsToPP(s, b);
-    return TakeImageFromPp(b);
-}
-
 class ScopeCommandsTest : public ::testing::Test {
   protected:
     void SetUp() override {

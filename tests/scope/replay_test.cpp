@@ -23,11 +23,11 @@ TEST_F(ReplayIntoScope, TheLiveViewShowsTheRecordedFramesInTheirOrder) {
         SCOPED_TRACE(serial ? "pseudo-terminal" : "TCP");
         // The recording as tvx writes it, a frame every 250 ms; the values in the order of the
         // CSV's columns are those of the displays below.
-        QString csv = cli::CsvHeader(serial) + "\r\n";
+        QString csv = CsvHeader(serial) + "\r\n";
         QStringList recorded;
         const auto first = QDateTime::fromMSecsSinceEpoch(1796774400000, Qt::OffsetFromUTC, 3600);
         for (int i = 0; i < 4; ++i) {
-            const QString line = cli::CsvLine({first.addMSecs(250 * i), frames[i], serial});
+            const QString line = CsvLine({first.addMSecs(250 * i), frames[i], serial});
             csv += line + "\r\n";
             recorded << line.section(',', 1);
         }

@@ -70,10 +70,6 @@ void InterfacePanel::ShowControl(QWidget* control, bool visible) {
     form_->setRowVisible(control, visible);
 }
 
-QWidget* InterfacePanel::LabelOf(QWidget* control) const {
-    return form_->labelForField(control);
-}
-
 void AttachInterfacePanelHelp(InterfacePanel& panel, Popups& popups,
                               const InterfacePanelHelp& texts) {
     const auto help = [&popups](QWidget* control, const char* text) {

@@ -19,7 +19,6 @@ class InterfacePanel : public Panel {
 
     // Shows or hides one of the link controls together with its label.
     void ShowControl(QWidget* control, bool visible);
-    QWidget* LabelOf(QWidget* control) const;
 
     QComboBox* editCommunicationProtocol;  // item n has value n: 0 = RS232, 1 = TCP/IP
     QComboBox* editSelectComPort;          // a port number, or a device path typed or detected

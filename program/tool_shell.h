@@ -29,8 +29,6 @@ class ToolShell : public QObject {
     ConnectionProcedure& Connection() { return *connection_; }
     // True once the main panel was closed.
     bool QuitRequested() const { return quitRequested_; }
-    // True while a button sequence or a connection attempt runs.
-    bool Busy() const { return busy_ > 0; }
 
     // Start values, file paths, logo, address history and the first connection attempt.
     virtual void InitVars() = 0;

@@ -3,7 +3,6 @@
 #include "calib_texts.h"
 #include "exchange_limits.h"
 #include "help.h"
-#include "info_texts.h"
 #include "wait.h"
 
 namespace tvx::calib {

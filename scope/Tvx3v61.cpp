@@ -5,7 +5,7 @@
 #include <QShortcut>
 
 #include "help.h"
-#include "info_texts.h"
+#include "scope_texts.h"
 #include "serial_port_names.h"
 #include "wait.h"
 #include "window_placement.h"
@@ -157,10 +157,7 @@ void Tvx3v61::AttachHelpTexts() {
     AttachHelp(panel->dispStatus, popups_, HelpText(InfoStatus));
     AttachHelp(panel->switchPara, popups_, HelpText(InfoSwitchPara));
 
-    AttachInterfacePanelHelp(
-        *interfacepanel, popups_,
-        {InfoEditCommunicationProtocol, InfoEditConnect, InfoStringIpAdress, InfoStringPortNumber,
-         InfoButtonTryToConnect, InfoButtonAccept, InfoButtonDiscard});
+    AttachInterfacePanelHelp(*interfacepanel, popups_);
 }
 
 void Tvx3v61::InitVars() {

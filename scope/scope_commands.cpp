@@ -2,9 +2,9 @@
 
 #include <QFileInfo>
 
-#include "info_texts.h"
 #include "orders.h"
 #include "parameter_file.h"
+#include "scope_texts.h"
 #include "wait.h"
 
 namespace tvx {

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "help.h"
-#include "info_texts.h"
 #include "live_frame_view.h"
 #include "panel_parts.h"
+#include "scope_texts.h"
 #include "state_line.h"
 
 namespace tvx {

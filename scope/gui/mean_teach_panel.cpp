@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "help.h"
-#include "info_texts.h"
+#include "scope_texts.h"
 #include "shown_values.h"
 #include "teach_table.h"
 #include "window_placement.h"

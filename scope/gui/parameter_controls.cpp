@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "help.h"
-#include "info_texts.h"
 #include "parameter_names.h"
+#include "scope_texts.h"
 #include "shown_values.h"
 #include "window_placement.h"
 

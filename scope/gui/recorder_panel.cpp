@@ -8,10 +8,10 @@
 
 #include "frames.h"
 #include "help.h"
-#include "info_texts.h"
 #include "orders.h"
 #include "panel_parts.h"
 #include "record_file.h"
+#include "scope_texts.h"
 #include "shown_values.h"
 #include "wait.h"
 #include "window_placement.h"

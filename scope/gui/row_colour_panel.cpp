@@ -9,8 +9,8 @@
 
 #include "colour_array_file.h"
 #include "help.h"
-#include "info_texts.h"
 #include "panel_parts.h"
+#include "scope_texts.h"
 #include "shown_values.h"
 #include "window_placement.h"
 

@@ -5,8 +5,8 @@
 #include <QVBoxLayout>
 
 #include "help.h"
-#include "info_texts.h"
 #include "panel_parts.h"
+#include "scope_texts.h"
 #include "window_placement.h"
 
 namespace tvx {

@@ -4,7 +4,7 @@
 #include <numbers>
 
 #include "help.h"
-#include "info_texts.h"
+#include "scope_texts.h"
 #include "shown_values.h"
 #include "wait.h"
 

@@ -6,7 +6,7 @@
 
 #include "frames.h"
 #include "link_state.h"
-#include "live_frame_view.h"
+#include "live_frame_computations.h"
 #include "loop_flags.h"
 #include "parameter_set.h"
 #include "record_time.h"

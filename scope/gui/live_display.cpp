@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "help.h"
-#include "live_frame_view.h"
+#include "live_frame_computations.h"
 #include "panel_parts.h"
 #include "scope_texts.h"
 #include "state_line.h"

@@ -3,6 +3,9 @@
 #include <array>
 #include <cstdint>
 
+// What the scope's live view computes from a frame, apart from drawing it: the border of the
+// colour plane, the strip-chart histories, the colour patch, the colour-number indicators and
+// the intensity band.
 namespace tvx {
 
 // The border of the X/Y colour plane: 4096 points of the line X + Y = 4095.

@@ -1,4 +1,4 @@
-#include "live_frame_view.h"
+#include "live_frame_computations.h"
 
 #include <algorithm>
 

@@ -43,4 +43,10 @@ IntensityBand BandOfRow(std::uint16_t intensity, std::uint16_t tolerance) {
     return band;
 }
 
+void FeedHistories(StripChartHistory& rawbuf, StripChartHistory& intbuf, const LiveValues& live,
+                   IntensityBand band) {
+    PushSample(rawbuf, live.dataR, live.dataG, live.dataB);
+    PushSample(intbuf, live.dataINT, band.upper, band.lower);
+}
+
 }  // namespace tvx

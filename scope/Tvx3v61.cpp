@@ -62,8 +62,10 @@ void Tvx3v61::LoadPanels() {
         controls_->SetPanelValues();
         controls_->InitPanelCtrlAttr();
     };
+    // The live loop's frame step: the displays, the strip-chart histories, the graph.
     hooks.showLiveFrame = [this] {
         live_->SetPanelData();
+        FeedHistories(state_.rawbuf, state_.intbuf, state_.live, live_->IntensityBandInView());
         live_->ShowGraph();
     };
     hooks.mayReplaceParameters = [this] { return unsent_->MayReplace(); };
@@ -71,22 +73,34 @@ void Tvx3v61::LoadPanels() {
     commands_ = std::make_unique<ScopeCommands>(*com_, state_.link, state_.exchange, state_.buffers,
                                                 state_.params, state_.live, state_.flags,
                                                 state_.files, popups_, std::move(hooks));
-    controls_ = std::make_unique<ParameterControls>(*panel, *grouppanel, state_, popups_,
-                                                    [this] { commands_->SendPara(); });
-    live_ = std::make_unique<LiveDisplay>(*panel, *controls_, state_, popups_);
-    teach_ =
-        std::make_unique<TeachOperations>(*panel, *controls_, *live_, *commands_, state_, popups_);
-    rowColours_ =
-        std::make_unique<RowColourOperations>(*panel, *srcpanel, *controls_, state_, popups_);
+    ScopeState& s = state_;
+    controls_ = std::make_unique<ParameterControls>(*panel, *grouppanel,
+                                                    ParameterControls::State{s.params, s.exchange},
+                                                    popups_, [this] { commands_->SendPara(); });
+    live_ = std::make_unique<LiveDisplay>(*panel, *controls_,
+                                          LiveDisplay::State{s.live, s.params, s.source, s.rgbcolor,
+                                                             s.rawbuf, s.intbuf, s.xramp, s.yramp},
+                                          popups_);
+    teach_ = std::make_unique<TeachOperations>(
+        *panel, *controls_, *live_, *commands_,
+        TeachOperations::State{s.flags, s.live, s.params, s.rgbcolor, s.rowcolors, s.rawbuf,
+                               s.intbuf},
+        popups_);
+    rowColours_ = std::make_unique<RowColourOperations>(
+        *panel, *srcpanel, *controls_,
+        RowColourOperations::State{s.rowcolors, s.files, s.colorArrayStartupFileName}, popups_);
     unsent_ = std::make_unique<UnsentWork>(*controls_, *grouppanel, popups_);
     teach_->rowColourFromMeasurement = [this] { return rowColours_->TakesColourFromMeasurement(); };
-    meanTeach_ = std::make_unique<MeanTeachOperations>(*panel, *teachpanel, *controls_, *live_,
-                                                       *commands_, state_, popups_);
-    signalGraph_ =
-        std::make_unique<SignalGraphOperations>(*panel, *graphpanel, *controls_, state_, popups_);
-    recorder_ = std::make_unique<RecorderOperations>(*panel, *recpanel, *controls_, *signalGraph_,
-                                                     *commands_, state_, popups_,
-                                                     [this] { ChangePanel(); });
+    meanTeach_ = std::make_unique<MeanTeachOperations>(
+        *panel, *teachpanel, *controls_, *live_, *commands_,
+        MeanTeachOperations::State{s.flags, s.live, s.params}, popups_);
+    signalGraph_ = std::make_unique<SignalGraphOperations>(
+        *panel, *graphpanel, *controls_, SignalGraphOperations::State{s.flags, s.live, s.graph},
+        popups_);
+    recorder_ = std::make_unique<RecorderOperations>(
+        *panel, *recpanel, *controls_, *signalGraph_, *commands_,
+        RecorderOperations::State{s.flags, s.live, s.buffers, s.exchange, s.files, s.recorder},
+        popups_, [this] { ChangePanel(); });
 
     ConnectCallbacks();
     AttachHelpTexts();

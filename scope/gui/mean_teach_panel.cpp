@@ -132,7 +132,7 @@ MeanTeachPanel::MeanTeachPanel(QWidget* parent)
 
 MeanTeachOperations::MeanTeachOperations(MainPanel& panel, MeanTeachPanel& teachpanel,
                                          ParameterControls& controls, LiveDisplay& live,
-                                         ScopeCommands& commands, ScopeState& state, Popups& popups)
+                                         ScopeCommands& commands, State state, Popups& popups)
     : panel_(panel),
       teachpanel_(teachpanel),
       controls_(controls),

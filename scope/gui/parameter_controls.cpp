@@ -81,7 +81,7 @@ void DrawNumeric(QSpinBox* numeric, const ControlState& state) {
 
 }  // namespace
 
-ParameterControls::ParameterControls(MainPanel& panel, GroupPanel& grouppanel, ScopeState& state,
+ParameterControls::ParameterControls(MainPanel& panel, GroupPanel& grouppanel, State state,
                                      Popups& popups, std::function<void()> sendPara)
     : QObject(nullptr),
       panel_(panel),

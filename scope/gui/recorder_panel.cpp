@@ -199,7 +199,7 @@ RecorderPanel::RecorderPanel(QWidget* parent)
 
 RecorderOperations::RecorderOperations(MainPanel& panel, RecorderPanel& recpanel,
                                        ParameterControls& controls, SignalGraphOperations& graph,
-                                       ScopeCommands& commands, ScopeState& state, Popups& popups,
+                                       ScopeCommands& commands, State state, Popups& popups,
                                        std::function<void()> changePanel)
     : panel_(panel),
       recpanel_(recpanel),

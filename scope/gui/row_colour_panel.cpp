@@ -71,8 +71,7 @@ void RowColourPanel::SetColour(std::int32_t colour) {
 }
 
 RowColourOperations::RowColourOperations(MainPanel& panel, RowColourPanel& srcpanel,
-                                         ParameterControls& controls, ScopeState& state,
-                                         Popups& popups)
+                                         ParameterControls& controls, State state, Popups& popups)
     : panel_(panel), srcpanel_(srcpanel), controls_(controls), state_(state), popups_(popups) {
     buttonColor = new QPushButton(QStringLiteral("COLOR"), panel_.teachPage);
     const int at = controls_.teachButtons->indexOf(controls_.buttonColorGroups);

@@ -1,7 +1,8 @@
 // tvx-bench-live: what the live view costs. Prints figures; asserts nothing.
 //
-//   the display update of one frame (SetPanelData and ShowGraph, then the repaint they cause) on
-//   the real main panel, offscreen, for each SOURCE, against the 50 ms pause between two frames;
+//   the display update of one frame (SetPanelData, the strip-chart histories and ShowGraph, then
+//   the repaint they cause) on the real main panel, offscreen, for each SOURCE, against the 50 ms
+//   pause between two frames;
 //   the live loop against the simulator over TCP loopback: frames per second against the rate the
 //   50 ms pause alone allows.
 
@@ -45,6 +46,8 @@ void DisplayUpdate(int frames) {
             live.dataINT = static_cast<std::uint16_t>(1300 + (i * 19) % 300);
             live.dataCOL = i % 16;
             scope.Live().SetPanelData();
+            FeedHistories(scope.State().rawbuf, scope.State().intbuf, live,
+                          scope.Live().IntensityBandInView());
             scope.Live().ShowGraph();
             QCoreApplication::processEvents();  // the queued replot and the repaint
             return true;

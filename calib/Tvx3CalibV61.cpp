@@ -101,10 +101,7 @@ void Tvx3CalibV61::AttachHelpTexts() {
     }
     AttachHelp(p.dispStatus, popups_, Text(InfoStatus));
 
-    AttachInterfacePanelHelp(
-        *interfacepanel, popups_,
-        {InfoEditCommunicationProtocol, InfoEditConnect, InfoStringIpAdress, InfoStringPortNumber,
-         InfoButtonTryToConnect, InfoButtonAccept, InfoButtonDiscard});
+    AttachInterfacePanelHelp(*interfacepanel, popups_);
 }
 
 void Tvx3CalibV61::InitVars() {

@@ -4,7 +4,6 @@
 #include "conversations.h"
 #include "exchange_limits.h"
 #include "help.h"
-#include "info_texts.h"
 #include "wait.h"
 
 namespace tvx::calib {

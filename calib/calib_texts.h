@@ -1,10 +1,10 @@
 #pragma once
 
 // The texts of the calibration tool (Tvx3CalibV61): the help texts of its controls, kept as the
-// product has them (see ui/info_texts.h, which holds the texts its interface panel shares with
-// the other programs), and its own messages.
+// product has them (its interface panel's help is the one every program shares:
+// program/interface_panel.h), and its own messages.
 
-#include "info_texts.h"
+#include "interface_panel.h"
 
 // clang-format off
 namespace tvx::info::calib {
@@ -69,15 +69,8 @@ inline constexpr const char* InfoTimeoutVer =
     " NO SERIAL CONNECTION TO SENSOR. \n"
     " The version of the sensor is displayed as the name of this dialog box.";
 
-// The interface settings panel is the same in every program.
+// The button that opens the interface settings panel is the same in every program.
 using info::InfoButtonConnect;
-using info::InfoEditCommunicationProtocol;
-using info::InfoEditConnect;
-using info::InfoStringIpAdress;
-using info::InfoStringPortNumber;
-using info::InfoButtonTryToConnect;
-using info::InfoButtonAccept;
-using info::InfoButtonDiscard;
 
 // Messages of the calibration.
 inline constexpr const char* kConfirmCalculationTitle = "CONFIRM CALCULATION!";

@@ -70,22 +70,18 @@ void InterfacePanel::ShowControl(QWidget* control, bool visible) {
     form_->setRowVisible(control, visible);
 }
 
-QWidget* InterfacePanel::LabelOf(QWidget* control) const {
-    return form_->labelForField(control);
-}
-
-void AttachInterfacePanelHelp(InterfacePanel& panel, Popups& popups,
-                              const InterfacePanelHelp& texts) {
+void AttachInterfacePanelHelp(InterfacePanel& panel, Popups& popups) {
+    using namespace info;
     const auto help = [&popups](QWidget* control, const char* text) {
         AttachHelp(control, popups, QString::fromUtf8(text));
     };
-    help(panel.editCommunicationProtocol, texts.editCommunicationProtocol);
-    help(panel.editSelectComPort, texts.editConnect);
-    help(panel.stringIpAdress, texts.stringIpAdress);
-    help(panel.stringPortNumber, texts.stringPortNumber);
-    help(panel.buttonTryToConnect, texts.buttonTryToConnect);
-    help(panel.buttonAccept, texts.buttonAccept);
-    help(panel.buttonDiscard, texts.buttonDiscard);
+    help(panel.editCommunicationProtocol, InfoEditCommunicationProtocol);
+    help(panel.editSelectComPort, InfoEditConnect);
+    help(panel.stringIpAdress, InfoStringIpAdress);
+    help(panel.stringPortNumber, InfoStringPortNumber);
+    help(panel.buttonTryToConnect, InfoButtonTryToConnect);
+    help(panel.buttonAccept, InfoButtonAccept);
+    help(panel.buttonDiscard, InfoButtonDiscard);
 }
 
 }  // namespace tvx

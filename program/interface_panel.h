@@ -19,7 +19,6 @@ class InterfacePanel : public Panel {
 
     // Shows or hides one of the link controls together with its label.
     void ShowControl(QWidget* control, bool visible);
-    QWidget* LabelOf(QWidget* control) const;
 
     QComboBox* editCommunicationProtocol;  // item n has value n: 0 = RS232, 1 = TCP/IP
     QComboBox* editSelectComPort;          // a port number, or a device path typed or detected
@@ -34,17 +33,31 @@ class InterfacePanel : public Panel {
     QFormLayout* form_;
 };
 
-// The help texts of the interface panel's controls; each program brings its own.
-struct InterfacePanelHelp {
-    const char* editCommunicationProtocol;
-    const char* editConnect;
-    const char* stringIpAdress;
-    const char* stringPortNumber;
-    const char* buttonTryToConnect;
-    const char* buttonAccept;
-    const char* buttonDiscard;
-};
-void AttachInterfacePanelHelp(InterfacePanel& panel, Popups& popups,
-                              const InterfacePanelHelp& texts);
+// The interface panel's right-click help, the same in every program.
+void AttachInterfacePanelHelp(InterfacePanel& panel, Popups& popups);
 
 }  // namespace tvx
+
+// The help texts of the interface settings panel and of the main panels' button that opens it,
+// kept character for character as the product has them ("adress" included).
+// clang-format off
+namespace tvx::info {
+
+inline constexpr const char* InfoButtonConnect = " Open a panel to select an interface protocol.";
+
+inline constexpr const char* InfoEditCommunicationProtocol = " Select RS232 or TCP/IP Interface. ";
+
+inline constexpr const char* InfoEditConnect = " Select a serial COM-PORT.";
+
+inline constexpr const char* InfoStringIpAdress = " Select an IP adress.";
+
+inline constexpr const char* InfoStringPortNumber = " Select a port number.";
+
+inline constexpr const char* InfoButtonTryToConnect = " Try to connect sensor.";
+
+inline constexpr const char* InfoButtonAccept = " Accept settings and return to main panel.";
+
+inline constexpr const char* InfoButtonDiscard = " Return to main panel with old settings.";
+
+}  // namespace tvx::info
+// clang-format on

@@ -69,13 +69,10 @@ class StateLineModel : public QObject {
     QString UnsentText() const;
     // The live displays show values from before the last failure of the link.
     bool ValuesStale() const { return stale_; }
-    bool CursorReadout() const { return cursorReadout_; }
     // True while `activity` is the innermost one running.
     bool Running(Activity activity) const;
     // Failures recorded since the start, so that a transfer can tell whether one came.
     int Failures() const { return failures_; }
-    // The kept cause; empty when none.
-    QString Cause() const { return cause_; }
 
   signals:
     void changed();

@@ -15,10 +15,10 @@
 
 namespace tvx {
 
-// What the calibration and temperature-compensation tools share around their own main panel:
-// the link and the interface settings panel with its connection procedure, the remembered
-// settings, the busy guard of a button sequence, and the end of the program (the main panel
-// closed, by the user or a termination signal, ends it once no sequence runs).
+// What the three window programs share around their own main panel: the link and the interface
+// settings panel with its connection procedure, the remembered settings, the busy guard of a
+// button sequence (the tools'), and the end of the program (the main panel closed, by the user
+// or a termination signal, ends it once no sequence runs).
 class ToolShell : public QObject {
     Q_OBJECT
   public:
@@ -29,8 +29,6 @@ class ToolShell : public QObject {
     ConnectionProcedure& Connection() { return *connection_; }
     // True once the main panel was closed.
     bool QuitRequested() const { return quitRequested_; }
-    // True while a button sequence or a connection attempt runs.
-    bool Busy() const { return busy_ > 0; }
 
     // Start values, file paths, logo, address history and the first connection attempt.
     virtual void InitVars() = 0;

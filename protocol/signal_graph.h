@@ -50,7 +50,6 @@ struct SegmentBuffer {
 struct GraphSegment {
     std::uint16_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
 
-    bool IsPoint() const { return x0 == x1 && y0 == y1; }
     bool operator==(const GraphSegment&) const = default;
 };
 

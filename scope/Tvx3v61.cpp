@@ -1,11 +1,10 @@
 #include "Tvx3v61.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QShortcut>
 
 #include "help.h"
-#include "info_texts.h"
+#include "scope_texts.h"
 #include "serial_port_names.h"
 #include "wait.h"
 #include "window_placement.h"
@@ -32,9 +31,12 @@ void ForwardFunctionKeys(QWidget* window, std::initializer_list<QAbstractButton*
 }  // namespace
 
 Tvx3v61::Tvx3v61(Popups& popups, StartOptions options)
-    : popups_(popups), options_(std::move(options)) {}
+    : ToolShell(popups, std::move(options), QStringLiteral("Tvx3v61")) {}
 
-Tvx3v61::~Tvx3v61() = default;
+Tvx3v61::~Tvx3v61() {
+    // The link outlives the panels: its state line no longer reaches them.
+    if (com_) disconnect(&com_->StateLineData(), nullptr, this, nullptr);
+}
 
 void Tvx3v61::LoadPanels() {
     const QString title = QString::fromLatin1(kScopeTitle);
@@ -43,12 +45,11 @@ void Tvx3v61::LoadPanels() {
     srcpanel = std::make_unique<RowColourPanel>();
     graphpanel = std::make_unique<SignalGraphPanel>();
     teachpanel = std::make_unique<MeanTeachPanel>();
-    interfacepanel = std::make_unique<InterfacePanel>(QStringLiteral("INTERFACE"));
+    LoadLink(state_.link, state_.buffers, state_.flags, LinkVariant::Scope(), panel->dispStatus,
+             MainPanelLinkDisplays::Of(panel->dispComPort, panel->labelComPort,
+                                       panel->dispIpAddress, panel->labelIpAddress));
     grouppanel = std::make_unique<GroupPanel>();
 
-    com_ = std::make_unique<Com232>(state_.link, state_.buffers, state_.flags, popups_,
-                                    LinkVariant::Scope());
-    com_->SetStatusDisplay([this](const QString& text) { panel->dispStatus->setText(text); });
     ExchangePanelHooks hooks;
     hooks.showMainStatus = [this](const QString& text) { panel->dispStatus->setText(text); };
     hooks.showInterfaceStatus = [this](const QString& text) {
@@ -61,8 +62,10 @@ void Tvx3v61::LoadPanels() {
         controls_->SetPanelValues();
         controls_->InitPanelCtrlAttr();
     };
+    // The live loop's frame step: the displays, the strip-chart histories, the graph.
     hooks.showLiveFrame = [this] {
         live_->SetPanelData();
+        FeedHistories(state_.rawbuf, state_.intbuf, state_.live, live_->IntensityBandInView());
         live_->ShowGraph();
     };
     hooks.mayReplaceParameters = [this] { return unsent_->MayReplace(); };
@@ -70,37 +73,39 @@ void Tvx3v61::LoadPanels() {
     commands_ = std::make_unique<ScopeCommands>(*com_, state_.link, state_.exchange, state_.buffers,
                                                 state_.params, state_.live, state_.flags,
                                                 state_.files, popups_, std::move(hooks));
-    controls_ = std::make_unique<ParameterControls>(*panel, *grouppanel, state_, popups_,
-                                                    [this] { commands_->SendPara(); });
-    live_ = std::make_unique<LiveDisplay>(*panel, *controls_, state_, popups_);
-    teach_ =
-        std::make_unique<TeachOperations>(*panel, *controls_, *live_, *commands_, state_, popups_);
-    rowColours_ =
-        std::make_unique<RowColourOperations>(*panel, *srcpanel, *controls_, state_, popups_);
+    ScopeState& s = state_;
+    controls_ = std::make_unique<ParameterControls>(*panel, *grouppanel,
+                                                    ParameterControls::State{s.params, s.exchange},
+                                                    popups_, [this] { commands_->SendPara(); });
+    live_ = std::make_unique<LiveDisplay>(*panel, *controls_,
+                                          LiveDisplay::State{s.live, s.params, s.source, s.rgbcolor,
+                                                             s.rawbuf, s.intbuf, s.xramp, s.yramp},
+                                          popups_);
+    teach_ = std::make_unique<TeachOperations>(
+        *panel, *controls_, *live_, *commands_,
+        TeachOperations::State{s.flags, s.live, s.params, s.rgbcolor, s.rowcolors, s.rawbuf,
+                               s.intbuf},
+        popups_);
+    rowColours_ = std::make_unique<RowColourOperations>(
+        *panel, *srcpanel, *controls_,
+        RowColourOperations::State{s.rowcolors, s.files, s.colorArrayStartupFileName}, popups_);
     unsent_ = std::make_unique<UnsentWork>(*controls_, *grouppanel, popups_);
     teach_->rowColourFromMeasurement = [this] { return rowColours_->TakesColourFromMeasurement(); };
-    meanTeach_ = std::make_unique<MeanTeachOperations>(*panel, *teachpanel, *controls_, *live_,
-                                                       *commands_, state_, popups_);
-    signalGraph_ =
-        std::make_unique<SignalGraphOperations>(*panel, *graphpanel, *controls_, state_, popups_);
-    recorder_ = std::make_unique<RecorderOperations>(*panel, *recpanel, *controls_, *signalGraph_,
-                                                     *commands_, state_, popups_,
-                                                     [this] { ChangePanel(); });
-    MainPanelLinkDisplays displays = MainPanelLinkDisplays::Of(
-        panel->dispComPort, panel->labelComPort, panel->dispIpAddress, panel->labelIpAddress);
-    connection_ = std::make_unique<ConnectionProcedure>(
-        *interfacepanel, *com_, state_.link, [this] { commands_->CheckComLine(); },
-        std::move(displays), popups_);
+    meanTeach_ = std::make_unique<MeanTeachOperations>(
+        *panel, *teachpanel, *controls_, *live_, *commands_,
+        MeanTeachOperations::State{s.flags, s.live, s.params}, popups_);
+    signalGraph_ = std::make_unique<SignalGraphOperations>(
+        *panel, *graphpanel, *controls_, SignalGraphOperations::State{s.flags, s.live, s.graph},
+        popups_);
+    recorder_ = std::make_unique<RecorderOperations>(
+        *panel, *recpanel, *controls_, *signalGraph_, *commands_,
+        RecorderOperations::State{s.flags, s.live, s.files, s.recorder}, popups_,
+        [this] { ChangePanel(); });
 
     ConnectCallbacks();
     AttachHelpTexts();
     ShowStateOfTheLink();
-    settings_ =
-        std::make_unique<RememberedSettings>(QStringLiteral("Tvx3v61"), options_.resetSettings);
-    settings_->KeepInterface(*interfacepanel, *connection_);
-    ApplyStartOptions(options_, *interfacepanel);
-    settings_->KeepPlacement(*panel, QStringLiteral("main"));
-    settings_->KeepPlacement(*interfacepanel, QStringLiteral("interface"));
+    KeepSettings(*panel);
     settings_->KeepPlacement(*recpanel, QStringLiteral("recorder"));
     settings_->KeepPlacement(*srcpanel, QStringLiteral("rowColours"));
     settings_->KeepPlacement(*graphpanel, QStringLiteral("signalGraph"));
@@ -157,10 +162,7 @@ void Tvx3v61::AttachHelpTexts() {
     AttachHelp(panel->dispStatus, popups_, HelpText(InfoStatus));
     AttachHelp(panel->switchPara, popups_, HelpText(InfoSwitchPara));
 
-    AttachInterfacePanelHelp(
-        *interfacepanel, popups_,
-        {InfoEditCommunicationProtocol, InfoEditConnect, InfoStringIpAdress, InfoStringPortNumber,
-         InfoButtonTryToConnect, InfoButtonAccept, InfoButtonDiscard});
+    AttachInterfacePanelHelp(*interfacepanel, popups_);
 }
 
 void Tvx3v61::InitVars() {
@@ -191,20 +193,11 @@ void Tvx3v61::InitVars() {
     rowColours_->LoadStartupColours();
     controls_->InitColorGroups();
 
-    connection_->LoadIpHistory(state_.ipComboBoxFileName);
-    connection_->InitConnectPanel();
-    connection_->TryToConnect();
+    ConnectAtStart(state_.ipComboBoxFileName);
 }
 
 int Tvx3v61::Run() {
-    // The window is on screen before the first connection attempt, so that its status is seen
-    // while the attempt waits.
-    ShowExposed(*panel);
-    InitVars();
-    // Closing the main panel during the start-up sequence ends the program as soon as it is over.
-    if (!quitRequested_) QApplication::exec();
-    com_->CloseCom();
-    if (state_.link.tcpcon > 0) com_->DisconnectTCP();
+    const int code = RunTool(*panel);
     unsent_.reset();
     recorder_.reset();
     signalGraph_.reset();
@@ -214,7 +207,15 @@ int Tvx3v61::Run() {
     live_.reset();
     controls_.reset();
     panel.reset();
-    return 0;
+    return code;
+}
+
+void Tvx3v61::SetCommandsDimmed(bool dimmed) {
+    controls_->SetButtonsDimmed(dimmed);
+}
+
+void Tvx3v61::CheckComLine() {
+    commands_->CheckComLine();
 }
 
 void Tvx3v61::ChangePanel() {
@@ -226,11 +227,7 @@ void Tvx3v61::ChangePanel() {
 void Tvx3v61::CBF_P() {
     state_.flags.poll = 0;
     state_.flags.pollrecord = 0;
-    quitRequested_ = true;
-    panel->hide();
-    // exit() rather than quit(): it also ends the loops of waits and pop-ups that are running
-    // now, including those of the start-up sequence before the main event loop runs.
-    QCoreApplication::exit(0);
+    RequestQuit(*panel);
 }
 
 void Tvx3v61::CBF_RECP() {

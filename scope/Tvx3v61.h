@@ -1,11 +1,7 @@
 #pragma once
 
-#include <QObject>
 #include <memory>
 
-#include "com232.h"
-#include "command_line.h"
-#include "connection_procedure.h"
 #include "gui/group_panel.h"
 #include "gui/live_display.h"
 #include "gui/main_panel.h"
@@ -16,19 +12,16 @@
 #include "gui/signal_graph_panel.h"
 #include "gui/teach_operations.h"
 #include "gui/unsent_work.h"
-#include "interface_panel.h"
-#include "panel.h"
-#include "popups.h"
-#include "remembered_settings.h"
 #include "scope_commands.h"
 #include "scope_state.h"
+#include "tool_shell.h"
 
 namespace tvx {
 
 inline constexpr const char* kScopeTitle = "TRIVEX-Scope V6.1";
 
 // The scope's main module: start-up, the panels, the callbacks, the end.
-class Tvx3v61 : public QObject {
+class Tvx3v61 : public ToolShell {
     Q_OBJECT
   public:
     Tvx3v61(Popups& popups, StartOptions options);
@@ -41,11 +34,10 @@ class Tvx3v61 : public QObject {
     // closed, then closes the link. Returns the exit code.
     int Run();
     // The start-up sequence: start values, file paths, pages, logo, the first connection attempt.
-    void InitVars();
+    void InitVars() override;
 
     ScopeState& State() { return state_; }
     MainPanel& Main() { return *panel; }
-    InterfacePanel& Interface() { return *interfacepanel; }
     RecorderPanel& Recorder() { return *recpanel; }
     RecorderOperations& Recording() { return *recorder_; }
     RowColourPanel& RowColours() { return *srcpanel; }
@@ -61,10 +53,6 @@ class Tvx3v61 : public QObject {
     // The values on the panels that differ from the sensor's; unsentCountChanged tells their
     // number.
     UnsentWork& Unsent() { return *unsent_; }
-    Com232& Link() { return *com_; }
-    ConnectionProcedure& Connection() { return *connection_; }
-    // True once the main panel was closed.
-    bool QuitRequested() const { return quitRequested_; }
 
     // Back from the recorder to the main panel.
     void ChangePanel();
@@ -84,24 +72,22 @@ class Tvx3v61 : public QObject {
     void CBF_ParaVisible();
 
   private:
+    // The main panel's command buttons.
+    void SetCommandsDimmed(bool dimmed) override;
+    // The handshake of every connection attempt, with the parameter read after it.
+    void CheckComLine() override;
     void ConnectCallbacks();
     void AttachHelpTexts();
     // The main panel's state line, the stale look of the live values and of the cursors.
     void ShowStateOfTheLink();
 
-    Popups& popups_;
-    StartOptions options_;
     ScopeState state_;
-    bool quitRequested_ = false;
 
-    // Declared before the panels so that it takes their last places when they go.
-    std::unique_ptr<RememberedSettings> settings_;
     std::unique_ptr<MainPanel> panel;
     std::unique_ptr<RecorderPanel> recpanel;
     std::unique_ptr<RowColourPanel> srcpanel;
     std::unique_ptr<SignalGraphPanel> graphpanel;
     std::unique_ptr<MeanTeachPanel> teachpanel;
-    std::unique_ptr<InterfacePanel> interfacepanel;
     std::unique_ptr<GroupPanel> grouppanel;
     std::unique_ptr<ParameterControls> controls_;
     std::unique_ptr<LiveDisplay> live_;
@@ -111,10 +97,7 @@ class Tvx3v61 : public QObject {
     std::unique_ptr<SignalGraphOperations> signalGraph_;
     std::unique_ptr<RecorderOperations> recorder_;
     std::unique_ptr<UnsentWork> unsent_;
-
-    std::unique_ptr<Com232> com_;
     std::unique_ptr<ScopeCommands> commands_;
-    std::unique_ptr<ConnectionProcedure> connection_;
 };
 
 }  // namespace tvx

@@ -6,7 +6,7 @@
 
 #include "frames.h"
 #include "link_state.h"
-#include "live_frame_view.h"
+#include "live_frame_computations.h"
 #include "loop_flags.h"
 #include "parameter_set.h"
 #include "record_time.h"
@@ -34,7 +34,8 @@ struct ScopeState {
     Ramp yramp{};
 
     // The live view: the SOURCE selection, the colour patch's colour and the strip-chart
-    // histories of raw R, G, B and of the intensity with its band (kept whatever SOURCE shows).
+    // histories of raw R, G, B and of the intensity with its band (fed by the live loops' frame
+    // steps, whatever SOURCE shows).
     std::uint16_t source = 0;
     std::uint32_t rgbcolor = 0;
     StripChartHistory rawbuf{};

@@ -27,7 +27,6 @@ class PtyEndpoint : public QObject {
     // the same link.
     bool Reopen(QString* error);
     QString SlavePath() const { return slavePath_; }
-    QString Link() const { return link_; }
     void SetBaud(int baud) { writer_.SetBaud(baud); }
     LineWriter& Writer() { return writer_; }
     void SendUnsolicited(const QByteArray& bytes);

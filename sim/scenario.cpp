@@ -110,12 +110,6 @@ std::optional<Scenario> Scenario::Load(const QString& path, QString* error) {
     return scenario;
 }
 
-Scenario Scenario::Constant(const Sample& sample) {
-    Scenario scenario;
-    scenario.entries_.push_back(Entry{0, sample});
-    return scenario;
-}
-
 Sample Scenario::SampleAt(std::int64_t ms, std::int64_t frames) const {
     if (entries_.empty()) return Sample{};
     std::int64_t t = clock_ == Clock::Frames ? frames : ms;

@@ -26,8 +26,6 @@ class Scenario {
     // Parses the text; on failure returns nothing and sets *error to "line N: reason".
     static std::optional<Scenario> Parse(const QString& text, QString* error);
     static std::optional<Scenario> Load(const QString& path, QString* error);
-    // A scenario that always shows one sample.
-    static Scenario Constant(const Sample& sample);
 
     Clock clock() const { return clock_; }
     const std::vector<Entry>& entries() const { return entries_; }

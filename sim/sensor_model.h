@@ -45,7 +45,6 @@ class SensorModel {
 
     // The measurement the next data frame would carry (does not advance frames or noise).
     Measurement Peek(std::int64_t nowMs) const;
-    std::int64_t DataFramesAnswered() const { return dataFrames_; }
 
   private:
     QByteArray DataReply(std::uint16_t order, std::int64_t nowMs);

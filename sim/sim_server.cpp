@@ -68,7 +68,6 @@ bool SimServer::OpenPty(const QString& link) {
     QMutexLocker lock(&infoMutex_);
     if (ok) {
         ptyPath_ = pty_->SlavePath();
-        ptyLink_ = pty_->Link();
     } else {
         lastError_ = error;
     }
@@ -94,11 +93,6 @@ quint16 SimServer::TcpPort() const {
 QString SimServer::PtyPath() const {
     QMutexLocker lock(&infoMutex_);
     return ptyPath_;
-}
-
-QString SimServer::PtyLink() const {
-    QMutexLocker lock(&infoMutex_);
-    return ptyLink_;
 }
 
 int SimServer::Baud() const {
@@ -187,10 +181,6 @@ std::size_t SimServer::RequestCount() const {
 
 void SimServer::ClearRequests() {
     log_.Clear();
-}
-
-std::int64_t SimServer::ElapsedMs() const {
-    return clock_.elapsed();
 }
 
 void SimServer::SetClock(std::function<std::int64_t()> nowMs) {

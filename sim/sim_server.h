@@ -42,7 +42,6 @@ class SimServer : public QObject {
 
     quint16 TcpPort() const;  // 0 when not listening
     QString PtyPath() const;  // slave device, empty when none
-    QString PtyLink() const;
     int Baud() const;
     QString LastError() const;
 
@@ -70,7 +69,6 @@ class SimServer : public QObject {
     // Waits (a local event loop in the calling thread) until at least `count` requests are
     // logged since the last ClearRequests, or `timeoutMs` passes. True when they arrived.
     bool WaitForRequests(std::size_t count, int timeoutMs);
-    std::int64_t ElapsedMs() const;
     // The time base of the measurements (scenario and replay), by default the milliseconds since
     // the server was made. A test drives it to step through a timeline without waiting for it.
     void SetClock(std::function<std::int64_t()> nowMs);
@@ -112,7 +110,6 @@ class SimServer : public QObject {
     mutable QMutex infoMutex_;  // guards the copies below, read from other threads
     quint16 tcpPort_ = 0;
     QString ptyPath_;
-    QString ptyLink_;
     QString lastError_;
     bool tcpClient_ = false;
 };

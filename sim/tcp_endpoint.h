@@ -25,7 +25,6 @@ class TcpEndpoint : public QObject {
     quint16 Port() const { return server_.serverPort(); }
     void SetBaud(int baud) { writer_.SetBaud(baud); }
     LineWriter& Writer() { return writer_; }
-    bool HasClient() const { return client_ != nullptr; }
     void CloseConversation();
     void SendUnsolicited(const QByteArray& bytes);
 

@@ -53,11 +53,7 @@ void Tvx3TempCompV61::LoadPanels() {
 
     ConnectCallbacks();
     // The main panel has no right-click help; the interface settings panel has its usual one.
-    using namespace info::tempcomp;
-    AttachInterfacePanelHelp(
-        *interfacepanel, popups_,
-        {InfoEditCommunicationProtocol, InfoEditConnect, InfoStringIpAdress, InfoStringPortNumber,
-         InfoButtonTryToConnect, InfoButtonAccept, InfoButtonDiscard});
+    AttachInterfacePanelHelp(*interfacepanel, popups_);
     KeepSettings(*panel);
     ShowStateLine(com_->StateLineData(), *panel->stateLine);
 }

@@ -1,10 +1,8 @@
 #pragma once
 
 // The texts of the temperature-compensation tool (Tvx3TempCompV61), kept as the product has them
-// (see ui/info_texts.h, which holds the texts its interface panel shares with the other programs).
-// Its main panel has no help texts.
-
-#include "info_texts.h"
+// (its interface panel's help is the one every program shares: program/interface_panel.h). Its
+// main panel has no help texts.
 
 // clang-format off
 namespace tvx::info::tempcomp {
@@ -16,16 +14,6 @@ inline constexpr const char* InfoTimeoutVer =
     " TIMEOUT \n"
     " NO SERIAL CONNECTION TO SENSOR.                           \n"
     " The version of the sensor is displayed as the name of this dialog box.";
-
-// The interface settings panel is the same in every program.
-using info::InfoButtonConnect;
-using info::InfoEditCommunicationProtocol;
-using info::InfoEditConnect;
-using info::InfoStringIpAdress;
-using info::InfoStringPortNumber;
-using info::InfoButtonTryToConnect;
-using info::InfoButtonAccept;
-using info::InfoButtonDiscard;
 
 }  // namespace tvx::info::tempcomp
 // clang-format on

@@ -48,8 +48,6 @@ class ScriptedPopups : public Popups {
     void QueueFileCancel();
     // The answer to a confirmation when its queue is empty (false unless set).
     void SetDefaultConfirm(bool yes) { defaultConfirm_ = yes; }
-    int PendingConfirms() const { return static_cast<int>(confirms_.size()); }
-    int PendingFileSelections() const { return static_cast<int>(files_.size()); }
 
     // Runs whenever a pop-up appears; an empty function removes the hook.
     void SetHook(Hook hook) { hook_ = std::move(hook); }

@@ -86,10 +86,6 @@ QPointF TracePlot::Point(int index) const {
     return {p.x, p.y};
 }
 
-bool TracePlot::StartsLine(int index) const {
-    return std::binary_search(starts_.begin(), starts_.end(), static_cast<std::size_t>(index));
-}
-
 TracePlot::ImageKey TracePlot::CurrentKey() const {
     return {axisRect()->rect(), xAxis->range(), yAxis->range(), devicePixelRatioF()};
 }

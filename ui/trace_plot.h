@@ -35,8 +35,6 @@ class TracePlot : public QCustomPlot {
     // Points of all lines, in the order they were added.
     int PointCount() const { return static_cast<int>(points_.size()); }
     QPointF Point(int index) const;
-    // Whether point `index` starts a line.
-    bool StartsLine(int index) const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "help.h"
-#include "info_texts.h"
-#include "live_frame_view.h"
+#include "live_frame_computations.h"
 #include "panel_parts.h"
+#include "scope_texts.h"
 #include "state_line.h"
 
 namespace tvx {
@@ -25,8 +25,7 @@ void SetDisplayColours(QLineEdit* display, QRgb background) {
 
 }  // namespace
 
-LiveDisplay::LiveDisplay(MainPanel& panel, ParameterControls& controls, ScopeState& state,
-                         Popups& popups)
+LiveDisplay::LiveDisplay(MainPanel& panel, ParameterControls& controls, State state, Popups& popups)
     : panel_(panel), controls_(controls), state_(state), popups_(popups) {
     ModeDisplayHooks hooks;
     hooks.showColourNumber = [this](bool shown) { panel_.colourNumber->setVisible(shown); };
@@ -116,14 +115,13 @@ void LiveDisplay::SetPanelData() {
         for (std::size_t i = 0; i < bits.size(); ++i) panel_.colourBit[i]->SetOn(bits[i]);
     }
 
-    const int row = controls_.editNo->value();
     state_.source = static_cast<std::uint16_t>(panel_.selectSource->currentData().toInt());
-    IntensityBand band;
-    if (state_.source == 2 && row >= 0 && row < kTeachRows) {
-        band = BandOfRow(controls_.gridTeach->Value(row, 3), controls_.gridTeach->Value(row, 4));
-    }
-    PushSample(state_.rawbuf, live.dataR, live.dataG, live.dataB);
-    PushSample(state_.intbuf, live.dataINT, band.upper, band.lower);
+}
+
+IntensityBand LiveDisplay::IntensityBandInView() const {
+    const int row = controls_.editNo->value();
+    if (state_.source != 2 || row < 0 || row >= kTeachRows) return {};
+    return BandOfRow(controls_.gridTeach->Value(row, 3), controls_.gridTeach->Value(row, 4));
 }
 
 void LiveDisplay::ShowGraph() {

@@ -2,26 +2,43 @@
 
 #include <QObject>
 
+#include "live_frame_computations.h"
 #include "main_panel.h"
 #include "parameter_controls.h"
+#include "parameter_set.h"
 #include "popups.h"
-#include "scope_state.h"
 
 namespace tvx {
 
 // The main panel's live view: shows each data frame in the displays, bars, colour patch and
-// colour-number indicators, keeps the strip-chart histories, moves the colour-plane cursor or
-// redraws a strip chart, and shows the displays and graph that belong to the SOURCE selection.
+// colour-number indicators, moves the colour-plane cursor or redraws a strip chart from its
+// history (fed by the live loops), and shows the displays and graph that belong to the SOURCE
+// selection.
 // It joins the parameter controls' rules: the evaluation mode shows C-No or the indicators, the
 // calculation mode relabels the displays and rescales the graphs, and every parameter read
 // re-applies the SOURCE visibility.
 class LiveDisplay : public QObject {
     Q_OBJECT
   public:
-    LiveDisplay(MainPanel& panel, ParameterControls& controls, ScopeState& state, Popups& popups);
+    // The state the live view works on.
+    struct State {
+        const LiveValues& live;
+        ParameterSet& params;  // the calculation mode is taken from its control for the plane
+        std::uint16_t& source;
+        std::uint32_t& rgbcolor;
+        const StripChartHistory& rawbuf;
+        const StripChartHistory& intbuf;
+        const Ramp& xramp;
+        const Ramp& yramp;
+    };
+
+    LiveDisplay(MainPanel& panel, ParameterControls& controls, State state, Popups& popups);
 
     // Shows the frame in `state.live` (the per-frame display update).
     void SetPanelData();
+    // The band the intensity chart shows with a frame: that of the teach row in No. while SOURCE
+    // shows the intensity, none otherwise.
+    IntensityBand IntensityBandInView() const;
     // The per-frame graph update after SetPanelData: the colour-plane cursor or a strip chart.
     void ShowGraph();
     // Reads SOURCE and shows its displays and graph.
@@ -47,7 +64,7 @@ class LiveDisplay : public QObject {
 
     MainPanel& panel_;
     ParameterControls& controls_;
-    ScopeState& state_;
+    State state_;
     Popups& popups_;
     std::uint32_t shownPatchColour_ = 0;  // the patch starts black
 };

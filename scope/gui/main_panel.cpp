@@ -5,7 +5,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "live_frame_view.h"
+#include "live_frame_computations.h"
 #include "panel_parts.h"
 
 namespace tvx {

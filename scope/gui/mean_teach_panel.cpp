@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "help.h"
-#include "info_texts.h"
+#include "scope_texts.h"
 #include "shown_values.h"
 #include "teach_table.h"
 #include "window_placement.h"
@@ -132,7 +132,7 @@ MeanTeachPanel::MeanTeachPanel(QWidget* parent)
 
 MeanTeachOperations::MeanTeachOperations(MainPanel& panel, MeanTeachPanel& teachpanel,
                                          ParameterControls& controls, LiveDisplay& live,
-                                         ScopeCommands& commands, ScopeState& state, Popups& popups)
+                                         ScopeCommands& commands, State state, Popups& popups)
     : panel_(panel),
       teachpanel_(teachpanel),
       controls_(controls),

@@ -9,13 +9,14 @@
 #include <vector>
 
 #include "live_display.h"
+#include "loop_flags.h"
 #include "main_panel.h"
 #include "mean_teach.h"
 #include "panel.h"
 #include "parameter_controls.h"
+#include "parameter_set.h"
 #include "popups.h"
 #include "scope_commands.h"
-#include "scope_state.h"
 #include "word_table.h"
 
 namespace tvx {
@@ -57,9 +58,15 @@ class MeanTeachPanel : public Panel {
 class MeanTeachOperations : public QObject {
     Q_OBJECT
   public:
+    // The state the mean-value teach works on.
+    struct State {
+        LoopFlags& flags;
+        const LiveValues& live;
+        ParameterSet& params;
+    };
+
     MeanTeachOperations(MainPanel& panel, MeanTeachPanel& teachpanel, ParameterControls& controls,
-                        LiveDisplay& live, ScopeCommands& commands, ScopeState& state,
-                        Popups& popups);
+                        LiveDisplay& live, ScopeCommands& commands, State state, Popups& popups);
 
     QPushButton* buttonTeachMeanVal;  // on the main panel's teach page
 
@@ -95,7 +102,7 @@ class MeanTeachOperations : public QObject {
     ParameterControls& controls_;
     LiveDisplay& live_;
     ScopeCommands& commands_;
-    ScopeState& state_;
+    State state_;
     Popups& popups_;
 };
 

@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "help.h"
-#include "info_texts.h"
 #include "parameter_names.h"
+#include "scope_texts.h"
 #include "shown_values.h"
 #include "window_placement.h"
 
@@ -81,7 +81,7 @@ void DrawNumeric(QSpinBox* numeric, const ControlState& state) {
 
 }  // namespace
 
-ParameterControls::ParameterControls(MainPanel& panel, GroupPanel& grouppanel, ScopeState& state,
+ParameterControls::ParameterControls(MainPanel& panel, GroupPanel& grouppanel, State state,
                                      Popups& popups, std::function<void()> sendPara)
     : QObject(nullptr),
       panel_(panel),

@@ -17,8 +17,9 @@
 #include "group_panel.h"
 #include "main_panel.h"
 #include "mode_rules.h"
+#include "parameter_set.h"
 #include "popups.h"
-#include "scope_state.h"
+#include "scope_commands.h"
 #include "word_table.h"
 
 namespace tvx {
@@ -52,11 +53,18 @@ class ParameterControls : public QObject {
     // One place that SetDispNames relabels; called with calculation mode 0 or 1 only.
     using DispNamesRow = std::function<void(int calcmode)>;
 
+    // The state the controls work on: the parameter set they show and read, and the exchange's
+    // target, which the memory selector sets.
+    struct State {
+        ParameterSet& params;
+        ExchangeState& exchange;
+    };
+
     // Builds the controls onto the main panel's two pages and connects the callbacks of the main
     // panel's parameter controls, memory selector and the group panel. The controls start with
     // the program's default values and the rules of those values applied (read into `state`).
     // sendPara writes the panel's parameter set to the sensor's RAM (used by CBF_Calcmode).
-    ParameterControls(MainPanel& panel, GroupPanel& grouppanel, ScopeState& state, Popups& popups,
+    ParameterControls(MainPanel& panel, GroupPanel& grouppanel, State state, Popups& popups,
                       std::function<void()> sendPara);
 
     // Parameter page.
@@ -177,7 +185,7 @@ class ParameterControls : public QObject {
 
     MainPanel& panel_;
     GroupPanel& grouppanel_;
-    ScopeState& state_;
+    State state_;
     Popups& popups_;
     std::function<void()> sendPara_;
 

@@ -8,10 +8,10 @@
 
 #include "frames.h"
 #include "help.h"
-#include "info_texts.h"
 #include "orders.h"
 #include "panel_parts.h"
 #include "record_file.h"
+#include "scope_texts.h"
 #include "shown_values.h"
 #include "wait.h"
 #include "window_placement.h"
@@ -199,7 +199,7 @@ RecorderPanel::RecorderPanel(QWidget* parent)
 
 RecorderOperations::RecorderOperations(MainPanel& panel, RecorderPanel& recpanel,
                                        ParameterControls& controls, SignalGraphOperations& graph,
-                                       ScopeCommands& commands, ScopeState& state, Popups& popups,
+                                       ScopeCommands& commands, State state, Popups& popups,
                                        std::function<void()> changePanel)
     : panel_(panel),
       recpanel_(recpanel),

@@ -9,12 +9,15 @@
 #include <QSpinBox>
 #include <functional>
 
+#include "frames.h"
+#include "loop_flags.h"
 #include "main_panel.h"
 #include "panel.h"
 #include "parameter_controls.h"
+#include "parameter_set.h"
 #include "popups.h"
+#include "record_time.h"
 #include "scope_commands.h"
-#include "scope_state.h"
 #include "signal_graph_panel.h"
 #include "state_line.h"
 
@@ -78,9 +81,18 @@ class RecorderPanel : public Panel {
 class RecorderOperations : public QObject {
     Q_OBJECT
   public:
+    // The state the recorder works on: its loop's exchange on the frame buffers into the live
+    // values, the record file and the counts.
+    struct State {
+        LoopFlags& flags;
+        LiveValues& live;
+        ProgramFiles& files;
+        RecorderState& recorder;
+    };
+
     // changePanel takes the user back from the recorder to the main panel.
     RecorderOperations(MainPanel& panel, RecorderPanel& recpanel, ParameterControls& controls,
-                       SignalGraphOperations& graph, ScopeCommands& commands, ScopeState& state,
+                       SignalGraphOperations& graph, ScopeCommands& commands, State state,
                        Popups& popups, std::function<void()> changePanel);
 
     QPushButton* buttonOpenRecorder;  // on the main panel, one of the dimmed commands
@@ -138,7 +150,7 @@ class RecorderOperations : public QObject {
     ParameterControls& controls_;
     SignalGraphOperations& graph_;
     ScopeCommands& commands_;
-    ScopeState& state_;
+    State state_;
     Popups& popups_;
     std::function<void()> changePanel_;
 };

@@ -9,8 +9,8 @@
 
 #include "colour_array_file.h"
 #include "help.h"
-#include "info_texts.h"
 #include "panel_parts.h"
+#include "scope_texts.h"
 #include "shown_values.h"
 #include "window_placement.h"
 
@@ -71,8 +71,7 @@ void RowColourPanel::SetColour(std::int32_t colour) {
 }
 
 RowColourOperations::RowColourOperations(MainPanel& panel, RowColourPanel& srcpanel,
-                                         ParameterControls& controls, ScopeState& state,
-                                         Popups& popups)
+                                         ParameterControls& controls, State state, Popups& popups)
     : panel_(panel), srcpanel_(srcpanel), controls_(controls), state_(state), popups_(popups) {
     buttonColor = new QPushButton(QStringLiteral("COLOR"), panel_.teachPage);
     const int at = controls_.teachButtons->indexOf(controls_.buttonColorGroups);

@@ -11,7 +11,8 @@
 #include "panel.h"
 #include "parameter_controls.h"
 #include "popups.h"
-#include "scope_state.h"
+#include "row_colours.h"
+#include "scope_commands.h"
 
 namespace tvx {
 
@@ -44,8 +45,16 @@ class RowColourPanel : public Panel {
 class RowColourOperations : public QObject {
     Q_OBJECT
   public:
+    // The state the row colours work on: the colours, the file selection and the start-up file
+    // that names the colour file to load.
+    struct State {
+        RowColours& rowcolors;
+        ProgramFiles& files;
+        const QString& colorArrayStartupFileName;
+    };
+
     RowColourOperations(MainPanel& panel, RowColourPanel& srcpanel, ParameterControls& controls,
-                        ScopeState& state, Popups& popups);
+                        State state, Popups& popups);
 
     QPushButton* buttonColor;  // on the teach page: opens the row-colour panel
 
@@ -74,7 +83,7 @@ class RowColourOperations : public QObject {
     MainPanel& panel_;
     RowColourPanel& srcpanel_;
     ParameterControls& controls_;
-    ScopeState& state_;
+    State state_;
     Popups& popups_;
 };
 

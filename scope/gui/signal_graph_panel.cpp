@@ -5,8 +5,8 @@
 #include <QVBoxLayout>
 
 #include "help.h"
-#include "info_texts.h"
 #include "panel_parts.h"
+#include "scope_texts.h"
 #include "window_placement.h"
 
 namespace tvx {
@@ -79,7 +79,7 @@ TracePlot* SignalGraphPanel::VisibleGraph() const {
 }
 
 SignalGraphOperations::SignalGraphOperations(MainPanel& panel, SignalGraphPanel& graphpanel,
-                                             ParameterControls& controls, ScopeState& state,
+                                             ParameterControls& controls, State state,
                                              Popups& popups)
     : panel_(panel), graphpanel_(graphpanel), controls_(controls), state_(state), popups_(popups) {
     buttonShowGraph = new QPushButton(QStringLiteral("SHOW GRAPH"), &panel_);

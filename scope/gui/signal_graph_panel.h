@@ -7,11 +7,12 @@
 #include <QPushButton>
 #include <array>
 
+#include "loop_flags.h"
 #include "main_panel.h"
 #include "panel.h"
 #include "parameter_controls.h"
+#include "parameter_set.h"
 #include "popups.h"
-#include "scope_state.h"
 #include "signal_graph.h"
 #include "trace_plot.h"
 
@@ -42,8 +43,15 @@ class SignalGraphPanel : public Panel {
 class SignalGraphOperations : public QObject {
     Q_OBJECT
   public:
+    // The state the signal graph works on: the samples it keeps of the live values.
+    struct State {
+        LoopFlags& flags;
+        const LiveValues& live;
+        SignalGraphData& graph;
+    };
+
     SignalGraphOperations(MainPanel& panel, SignalGraphPanel& graphpanel,
-                          ParameterControls& controls, ScopeState& state, Popups& popups);
+                          ParameterControls& controls, State state, Popups& popups);
 
     QPushButton* buttonShowGraph;  // on the main panel
 
@@ -67,7 +75,7 @@ class SignalGraphOperations : public QObject {
     MainPanel& panel_;
     SignalGraphPanel& graphpanel_;
     ParameterControls& controls_;
-    ScopeState& state_;
+    State state_;
     Popups& popups_;
 };
 

@@ -4,7 +4,7 @@
 #include <numbers>
 
 #include "help.h"
-#include "info_texts.h"
+#include "scope_texts.h"
 #include "shown_values.h"
 #include "wait.h"
 
@@ -29,7 +29,7 @@ std::uint16_t CursorCoordinate(double value) {
 }  // namespace
 
 TeachOperations::TeachOperations(MainPanel& panel, ParameterControls& controls, LiveDisplay& live,
-                                 ScopeCommands& commands, ScopeState& state, Popups& popups)
+                                 ScopeCommands& commands, State state, Popups& popups)
     : panel_(panel),
       controls_(controls),
       live_(live),
@@ -159,6 +159,8 @@ void TeachOperations::ShowGraphData2() {
     RunLiveLoop(state_.flags.poll, {[this] { return commands_.FetchDataFrame(); },
                                     [&] {
                                         live_.SetPanelData();
+                                        FeedHistories(state_.rawbuf, state_.intbuf, state_.live,
+                                                      live_.IntensityBandInView());
                                         const int x = state_.live.dataX;
                                         const int y = state_.live.dataY;
                                         const ZoomWindow window = ZoomWindowFor(box, x, y);

@@ -5,11 +5,14 @@
 #include <functional>
 
 #include "live_display.h"
+#include "live_frame_computations.h"
+#include "loop_flags.h"
 #include "main_panel.h"
 #include "parameter_controls.h"
+#include "parameter_set.h"
 #include "popups.h"
+#include "row_colours.h"
 #include "scope_commands.h"
-#include "scope_state.h"
 #include "teach_table.h"
 
 namespace tvx {
@@ -21,8 +24,20 @@ namespace tvx {
 class TeachOperations : public QObject {
     Q_OBJECT
   public:
+    // The state teaching and the zoom work on; the zoom's loop feeds the strip-chart histories
+    // as the live loop does.
+    struct State {
+        LoopFlags& flags;
+        LiveValues& live;
+        ParameterSet& params;
+        const std::uint32_t& rgbcolor;  // the colour patch's, for a row coloured by measurement
+        RowColours& rowcolors;
+        StripChartHistory& rawbuf;
+        StripChartHistory& intbuf;
+    };
+
     TeachOperations(MainPanel& panel, ParameterControls& controls, LiveDisplay& live,
-                    ScopeCommands& commands, ScopeState& state, Popups& popups);
+                    ScopeCommands& commands, State state, Popups& popups);
 
     QPushButton* buttonResetTable;
     QPushButton* buttonApplyFromAll;
@@ -61,7 +76,7 @@ class TeachOperations : public QObject {
     ParameterControls& controls_;
     LiveDisplay& live_;
     ScopeCommands& commands_;
-    ScopeState& state_;
+    State state_;
     Popups& popups_;
 };
 

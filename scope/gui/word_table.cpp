@@ -134,15 +134,6 @@ void WordTable::SetColumnEditable(int column, bool editable) {
     }
 }
 
-bool WordTable::ColumnEditable(int column) const {
-    if (column < 0 || column >= valueColumns_) return false;
-    for (int row = 0; row < rowCount(); ++row) {
-        const QTableWidgetItem* cell = item(row, column);
-        if (!cell || !cell->flags().testFlag(Qt::ItemIsEditable)) return false;
-    }
-    return true;
-}
-
 void WordTable::SetRowColour(int row, const QColor& colour) {
     QTableWidgetItem* cell = item(row, valueColumns_);
     if (cell == nullptr) return;

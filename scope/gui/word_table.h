@@ -23,8 +23,6 @@ class WordTable : public QTableWidget {
     WordTable(int rows, int valueColumns, int plainColumns, int firstRowLabel,
               QWidget* parent = nullptr);
 
-    int ValueColumns() const { return valueColumns_; }
-
     std::uint16_t Value(int row, int column) const;
     void SetValue(int row, int column, std::uint16_t value);
 
@@ -45,7 +43,6 @@ class WordTable : public QTableWidget {
 
     // Lets the user edit the cells of a value column, or makes them read-only.
     void SetColumnEditable(int column, bool editable);
-    bool ColumnEditable(int column) const;
 
     // A cell still being edited takes the value its editor shows, as a commit would, before the
     // table is read; false (the user told by popups) when the editor's text is no value.

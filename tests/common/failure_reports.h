@@ -1,6 +1,6 @@
 #pragma once
 
-#include "info_texts.h"
+#include "scope_texts.h"
 #include "scripted_popups.h"
 
 namespace tvx {

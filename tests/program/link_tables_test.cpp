@@ -12,32 +12,6 @@ namespace tvx {
 namespace {
 
 TEST(LinkTables, ErrorCodesReadAsTheUserSeesThem) {
-    const std::vector<std::pair<int, QString>> serial = {{-1, "Unknown system error"},
-                                                         {-2, "Invalid port number"},
-                                                         {-3, "Port is not open"},
-                                                         {-4, "Unknown I/0 error"},
-                                                         {-6, "No serial port found"},
-                                                         {-7, "Cannot open port"},
-                                                         {-99, "Timeout"},
-                                                         {-5, "RS-232 error!"},
-                                                         {-98, "RS-232 error!"},
-                                                         {-1000, "RS-232 error!"}};
-    for (const auto& [code, text] : serial) EXPECT_EQ(SerialErrorText(code), text) << code;
-    // Codes -1 to -20 in order; some end with a blank.
-    const QStringList tcp =
-        QStringLiteral(
-            "UnableToRegisterService|UnableToEstablishConnection|ExistingServer|"
-            "FailedToConnect|ServerNotRegistered|TooManyConversations|ReadFailed|"
-            "WriteFailed|InvalidParameter|OutOfMemory|TimeOutError |"
-            "NoConnectionEstablished |GeneralIOErr|ConnectionClosed|"
-            "UnableToLoadWinsockDLL|IncorrectWinsockDLLVersion|"
-            "NetworkSubsystemNotReady |ConnectionsStillOpen|DisconnectPending|"
-            "InfoNotAvailable")
-            .split('|');
-    for (int i = 0; i < tcp.size(); ++i) EXPECT_EQ(TcpErrorText(-1 - i), tcp[i]) << -1 - i;
-    for (int code : {-21, -25, -100})
-        EXPECT_EQ(TcpErrorText(code), "Connection to server failed") << code;
-
     // Whatever Qt reports, the user reads a text of the tables.
     for (int e = QSerialPort::DeviceNotFoundError; e <= QSerialPort::NotOpenError; ++e) {
         const int code = SerialErrorCode(static_cast<QSerialPort::SerialPortError>(e));

@@ -9,6 +9,7 @@
 
 #include "frames.h"
 #include "host_port.h"
+#include "live_frame_computations.h"
 #include "mean_teach.h"
 #include "orders.h"
 #include "record_file.h"
@@ -291,6 +292,25 @@ TEST(SignalGraph, EachTraceStartsWithAPointAtZeroAfterAClearOrTheWrap) {
 }
 
 // HOST:PORT as the programs' --tcp, tvx's tcp:// sensors and its --mqtt broker read it.
+TEST(LiveFrameComputations, ColourNumberLampsAndIntensityBand) {
+    using Bits = std::array<bool, 4>;  // indicators 8, 4, 2, 1
+    for (auto [number, bits] : {std::pair{0, Bits{}}, std::pair{2, Bits{false, false, true, false}},
+                                std::pair{4, Bits{false, true, false, false}},
+                                std::pair{9, Bits{true, false, false, true}},
+                                std::pair{16, Bits{true, true, true, true}}})
+        EXPECT_EQ(ColourNumberBits(number), bits) << number;
+    struct Band {
+        std::uint16_t intensity, tolerance;
+        int lower, upper;
+    };
+    for (const Band& b :
+         {Band{4000, 200, 3800, 4095}, Band{100, 200, 0, 300}, Band{1000, 50, 950, 1050},
+          Band{65535, 65535, 0, 4095}, Band{30000, 0, 4095, 4095}}) {
+        const IntensityBand band = BandOfRow(b.intensity, b.tolerance);
+        EXPECT_EQ(std::pair(band.lower, band.upper), std::pair(b.lower, b.upper)) << b.intensity;
+    }
+}
+
 TEST(HostPort, TheLastColonSeparatesAPortFromOneTo65535) {
     constexpr int kNone = 0;
     const struct {

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "display_checks.h"
-#include "live_frame_view.h"
 #include "scope_fixture.h"
 
 namespace tvx {
@@ -256,25 +255,6 @@ TEST_F(PanelsTest, AFrameFillsTheDisplaysHistoriesAndTheGraphOfSource) {
     Enter(controls->editNo, 6);
     ShowFrame(1, 2, 3, 4, 5, 150);
     EXPECT_EQ(state.intbuf[298], 300);
-}
-
-TEST(LiveFrameView, ColourNumberLampsAndIntensityBand) {
-    using Bits = std::array<bool, 4>;  // indicators 8, 4, 2, 1
-    for (auto [number, bits] : {std::pair{0, Bits{}}, std::pair{2, Bits{false, false, true, false}},
-                                std::pair{4, Bits{false, true, false, false}},
-                                std::pair{9, Bits{true, false, false, true}},
-                                std::pair{16, Bits{true, true, true, true}}})
-        EXPECT_EQ(ColourNumberBits(number), bits) << number;
-    struct Band {
-        std::uint16_t intensity, tolerance;
-        int lower, upper;
-    };
-    for (const Band& b :
-         {Band{4000, 200, 3800, 4095}, Band{100, 200, 0, 300}, Band{1000, 50, 950, 1050},
-          Band{65535, 65535, 0, 4095}, Band{30000, 0, 4095, 4095}}) {
-        const IntensityBand band = BandOfRow(b.intensity, b.tolerance);
-        EXPECT_EQ(std::pair(band.lower, band.upper), std::pair(b.lower, b.upper)) << b.intensity;
-    }
 }
 
 }  // namespace

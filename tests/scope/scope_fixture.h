@@ -11,8 +11,8 @@
 #include "Tvx3v61.h"
 #include "failure_reports.h"
 #include "help_check.h"
-#include "info_texts.h"
 #include "live_display.h"
+#include "scope_texts.h"
 #include "scripted_popups.h"
 #include "sensor_orders.h"
 #include "sim_thread.h"
@@ -43,9 +43,14 @@ class ScopePanels : public ::testing::Test {
         FillBorderRamps(state.xramp, state.yramp);
         panel = std::make_unique<MainPanel>(QStringLiteral("TRIVEX-Scope V6.1"));
         grouppanel = std::make_unique<GroupPanel>();
-        controls = std::make_unique<ParameterControls>(*panel, *grouppanel, state, popups,
-                                                       [this] { onSend(); });
-        live = std::make_unique<LiveDisplay>(*panel, *controls, state, popups);
+        controls = std::make_unique<ParameterControls>(
+            *panel, *grouppanel, ParameterControls::State{state.params, state.exchange}, popups,
+            [this] { onSend(); });
+        live = std::make_unique<LiveDisplay>(
+            *panel, *controls,
+            LiveDisplay::State{state.live, state.params, state.source, state.rgbcolor, state.rawbuf,
+                               state.intbuf, state.xramp, state.yramp},
+            popups);
         controls->ParaVis();
         live->DispVis();
         panel->show();
@@ -60,7 +65,9 @@ class ScopePanels : public ::testing::Test {
         state.live.dataY = y;
         state.live.dataINT = intensity;
         state.live.dataCOL = colour;
+        // As the live loop's frame step does.
         live->SetPanelData();
+        FeedHistories(state.rawbuf, state.intbuf, state.live, live->IntensityBandInView());
         live->ShowGraph();
     }
     bool Shown(QWidget* w) const { return w->isVisibleTo(panel.get()); }

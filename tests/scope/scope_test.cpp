@@ -52,6 +52,12 @@ TEST(ScopeStartUp, TheWindowShowsTheStatusWhileTheFirstAttemptWaits) {
 }
 
 TEST_F(ScopeTest, PagesHelpFunctionKeysAndClosing) {
+    // The help as the user reads it: blanks at both ends, line breaks and the degree sign kept.
+    const std::pair<QWidget*, const char*> helps[] = {
+        {Main().buttonStop, " Stops data transfer from sensor to PC.\n Shortcut Key: F12. "},
+        {Main().dispTemp, " Displays in \u00B0C the actual temperature in the sensor."},
+    };
+    for (const auto& [control, text] : helps) tvx::ExpectHelp(popups, control, text);
     Click(Main().switchPara);
     EXPECT_FALSE(Main().parameterPage->isVisible());
     EXPECT_TRUE(Main().teachPage->isVisible());

@@ -67,12 +67,11 @@ class TempCompToolTest : public ToolWithSensor<Tvx3TempCompV61> {
     }
 };
 
-TEST(TempCompTexts, TheToolKeepsItsOwnWordingAndSharesTheInterfacePanels) {
+TEST(TempCompTexts, TheToolKeepsItsOwnWording) {
     const char* const report =
         " ATTENTION! \n \n TIMEOUT \n NO SERIAL CONNECTION TO SENSOR.                           "
         "\n The version of the sensor is displayed as the name of this dialog box.";
     EXPECT_STREQ(info::tempcomp::InfoTimeoutVer, report) << "27 blanks after SENSOR.";
-    EXPECT_EQ(info::tempcomp::InfoEditConnect, info::InfoEditConnect);
 }
 
 TEST(TempCompProgram, StartsShownAndEndsWithTheRightCode) {
@@ -91,8 +90,7 @@ TEST_F(TempCompToolTest, StartsHelpsOnTheInterfacePanelOnlyAndSendsOverTcp) {
     RightClick(Main().buttonSendCF);
     EXPECT_EQ(popups.Count(), 0);
     Click(Main().buttonConnect);
-    ExpectHelp(popups, tool->Interface().buttonTryToConnect,
-               info::tempcomp::InfoButtonTryToConnect);
+    ExpectHelp(popups, tool->Interface().buttonTryToConnect, info::InfoButtonTryToConnect);
     EXPECT_EQ(Sensor().RequestCount(), 0u);  // nothing beyond the handshake
     popups.Clear();
     ExpectSendSucceeds();

@@ -14,13 +14,25 @@
 
 #include "help.h"
 #include "help_check.h"
-#include "info_texts.h"
 
 namespace tvx {
 namespace {
 
-using namespace info;
 using Case = std::pair<QWidget*, const char*>;
+
+// Help texts as the programs write them: blanks at both ends, line breaks, a degree sign.
+constexpr const char* InfoStringIpAdress = " Select an IP adress.";
+constexpr const char* InfoStringPortNumber = " Select a port number.";
+constexpr const char* InfoButtonAccept = " Accept settings and return to main panel.";
+constexpr const char* InfoGridTpMean = " Table to list the mean values. ";
+constexpr const char* InfoEditHold = " Hold time of the outputs \n in ms.";
+constexpr const char* InfoSwitchPara = " Hide or show COLOR TEACH TABLE.";
+constexpr const char* InfoEditIntlim = " Intensity limit \n below which no colour is taken. ";
+constexpr const char* InfoDisRecFile = " Shows the path of the record file. ";
+constexpr const char* InfoButtonGo = " Starts data transfer. \n Shortcut Key: F11. ";
+constexpr const char* InfoButtonSend = " Sends the parameters. \n Shortcut Key: F9. ";
+constexpr const char* InfoButtonColor = " Paints the row in the colour \n of the measurement.";
+constexpr const char* InfoButtonTeachDataTo = " Displays in \u00B0C the temperature \n of a row.";
 
 class Help : public ::testing::Test {
   protected:

@@ -1,4 +1,4 @@
-#include "live_frame_view.h"
+#include "live_frame_computations.h"
 
 #include <algorithm>
 
@@ -41,6 +41,12 @@ IntensityBand BandOfRow(std::uint16_t intensity, std::uint16_t tolerance) {
     band.upper = std::min(int{intensity} + int{tolerance}, 4095);
     band.lower = std::clamp(int{intensity} - int{tolerance}, 0, 4095);
     return band;
+}
+
+void FeedHistories(StripChartHistory& rawbuf, StripChartHistory& intbuf, const LiveValues& live,
+                   IntensityBand band) {
+    PushSample(rawbuf, live.dataR, live.dataG, live.dataB);
+    PushSample(intbuf, live.dataINT, band.upper, band.lower);
 }
 
 }  // namespace tvx

@@ -3,6 +3,11 @@
 #include <array>
 #include <cstdint>
 
+#include "parameter_set.h"
+
+// What the scope's live view computes from a frame, apart from drawing it: the border of the
+// colour plane, the strip-chart histories, the colour patch, the colour-number indicators and
+// the intensity band.
 namespace tvx {
 
 // The border of the X/Y colour plane: 4096 points of the line X + Y = 4095.
@@ -36,5 +41,11 @@ struct IntensityBand {
     int lower = 0;
 };
 IntensityBand BandOfRow(std::uint16_t intensity, std::uint16_t tolerance);
+
+// One live frame into the strip-chart histories, whatever SOURCE shows: raw R, G, B into
+// `rawbuf`; the intensity with `band` (the one its chart compares it with, zeros when none) into
+// `intbuf`.
+void FeedHistories(StripChartHistory& rawbuf, StripChartHistory& intbuf, const LiveValues& live,
+                   IntensityBand band);
 
 }  // namespace tvx

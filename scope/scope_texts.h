@@ -1,6 +1,6 @@
 #pragma once
 
-// The help texts of the scope and of the interface settings panel: one constant per
+// The help texts of the scope: one constant per
 // self-explaining control, named Info plus the control's name, shown on a right click in a box
 // titled "INFO!" (AttachHelp in help.h) and used as the control's tool tip. A few of them double as
 // messages (InfoTimeoutVer, InfoMaxColNo, InfoGroupsOutmode).
@@ -9,32 +9,17 @@
 // the line breaks, the spellings ("adress", "regaluation", "Aktive", "will be send") and the degree
 // sign (UTF-8) are deliberate. One source line per text line, hence no automatic formatting.
 //
-// tvx::info holds the scope's texts and those shared by all three programs (the interface
-// settings panel). The calibration tool and the temperature-compensation tool use some of the
-// same names with their own wording; theirs live beside them, in tvx::info::calib
-// (calib/calib_texts.h) and tvx::info::tempcomp (tempcomp/tempcomp_texts.h).
+// tvx::info holds the scope's texts and, with the interface panel (program/interface_panel.h),
+// those of the interface settings panel that all three programs share. The calibration tool and
+// the temperature-compensation tool use some of the same names with their own wording; theirs
+// live beside them, in tvx::info::calib (calib/calib_texts.h) and tvx::info::tempcomp
+// (tempcomp/tempcomp_texts.h).
 
+#include "interface_panel.h"
 #include "mode_rules.h"
 
 // clang-format off
 namespace tvx::info {
-
-// Interface settings panel (all three programs) and its connect button.
-inline constexpr const char* InfoButtonConnect = " Open a panel to select an interface protocol.";
-
-inline constexpr const char* InfoEditCommunicationProtocol = " Select RS232 or TCP/IP Interface. ";
-
-inline constexpr const char* InfoEditConnect = " Select a serial COM-PORT.";
-
-inline constexpr const char* InfoStringIpAdress = " Select an IP adress.";
-
-inline constexpr const char* InfoStringPortNumber = " Select a port number.";
-
-inline constexpr const char* InfoButtonTryToConnect = " Try to connect sensor.";
-
-inline constexpr const char* InfoButtonAccept = " Accept settings and return to main panel.";
-
-inline constexpr const char* InfoButtonDiscard = " Return to main panel with old settings.";
 
 // Failure report of a timed-out exchange: the message of the box titled with the sensor's
 // version text.

@@ -3,9 +3,9 @@
 #include <QFileInfo>
 
 #include "conversations.h"
-#include "info_texts.h"
 #include "orders.h"
 #include "parameter_file.h"
+#include "scope_texts.h"
 #include "wait.h"
 
 namespace tvx {

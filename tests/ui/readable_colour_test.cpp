@@ -1,24 +1,12 @@
-// The scope's help texts as the user reads them (the tools' own: in their tests), and the text
-// colour chosen for a coloured control.
+// The text colour chosen for a coloured control.
 #include <gtest/gtest.h>
 
 #include <tuple>
 
-#include "info_texts.h"
 #include "readable_colour.h"
 
 namespace tvx {
 namespace {
-
-TEST(InfoTexts, BlanksLineBreaksAndOddSpellingsAreKept) {
-    const std::pair<const char*, const char*> texts[] = {
-        {info::InfoButtonStop, " Stops data transfer from sensor to PC.\n Shortcut Key: F12. "},
-        {info::InfoEditDynWinLoHi, " Select a window for dynamic \n regaluation when PMOD = DYN."},
-        {info::InfoEditTpValueIto, " Select an ITO respectively aMTO. "},
-        {info::InfoDispTemp, " Displays in \u00B0C the actual temperature in the sensor."},
-    };
-    for (const auto& [text, expected] : texts) EXPECT_STREQ(text, expected);
-}
 
 TEST(ReadableColour, TextReadsOnEveryBackgroundByTheWcagMeasure) {
     const std::tuple<std::uint32_t, std::uint32_t, double> cases[] = {

@@ -144,7 +144,6 @@ class MqttSink : public QObject, public RecordSink {
     // is left and disconnects; what it has not acknowledged stays in the spool for the next
     // start.
     void Close() override;
-    const FrameSpool& Spool() const { return spool_; }
 
   signals:
     void clientsChanged();

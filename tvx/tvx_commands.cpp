@@ -24,10 +24,6 @@
 #include "service_notify.h"
 #include "trivex_version.h"
 
-#ifndef TVX_VERSION
-#define TVX_VERSION "0"
-#endif
-
 namespace tvx::cli {
 
 namespace {

@@ -3,10 +3,7 @@
 #include <fcntl.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QSocketNotifier>
-#include <QThread>
 #include <algorithm>
 #include <csignal>
 #include <cstring>
@@ -34,27 +31,6 @@ constexpr double kLivePauseSeconds = 0.05;
 // due within the next quarter millisecond with it. A thousand sensors then cost a wake-up per
 // quarter millisecond rather than one each; a pause may end up to a quarter millisecond early.
 constexpr double kGatherSeconds = 0.00025;
-
-// Runs `job(index)` in one thread per index and serves the calling thread's events until all
-// threads have ended.
-void RunThreads(std::size_t count, const std::function<void(std::size_t)>& job) {
-    std::vector<std::unique_ptr<QThread>> threads;
-    QEventLoop loop;
-    std::size_t finished = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        threads.emplace_back(QThread::create([&job, i] {
-            job(i);
-            // Sockets handed to deleteLater go before the thread's loop is gone.
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        }));
-        QObject::connect(threads.back().get(), &QThread::finished, &loop, [&] {
-            if (++finished == count) loop.quit();
-        });
-    }
-    for (auto& thread : threads) thread->start();
-    if (count > 0) loop.exec();
-    for (auto& thread : threads) thread->wait();
-}
 
 }  // namespace
 
@@ -98,14 +74,6 @@ bool PauseUnlessStopped(double seconds, const StopSignal& stop) {
                   {WakeSource(&stop, &StopSignal::requested)});
     }
     return !stop.Requested();
-}
-
-void RunEachSensor(const std::vector<SensorAddress>& sensors,
-                   const std::function<void(SensorLink&, std::size_t)>& job) {
-    RunThreads(sensors.size(), [&](std::size_t i) {
-        SensorLink link(sensors[i]);
-        job(link, i);
-    });
 }
 
 struct FleetRecorder::Sensor {

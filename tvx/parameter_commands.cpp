@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "command_output.h"
-#include "fleet.h"
 #include "parameter_names.h"
 #include "parameter_report.h"
+#include "sensor_threads.h"
 #include "tvx_commands.h"
 
 namespace tvx::cli {

@@ -21,6 +21,7 @@
 #include "mqtt_sink.h"
 #include "parameter_names.h"
 #include "reload_signal.h"
+#include "sensor_threads.h"
 #include "service_notify.h"
 #include "trivex_version.h"
 

@@ -11,6 +11,7 @@
 
 #include "event_wait.h"
 #include "orders.h"
+#include "reconnect_backoff.h"
 
 namespace tvx::cli {
 
@@ -24,8 +25,6 @@ void OnWatchedSignal(int number) {
     [[maybe_unused]] const auto written = ::write(g_signalPipe[number], &byte, 1);
 }
 
-constexpr double kFirstRetrySeconds = 1.0;
-constexpr double kLongestRetrySeconds = 30.0;
 constexpr double kLivePauseSeconds = 0.05;
 // Steps are started in groups: the timer goes off when the earliest is due and starts every step
 // due within the next quarter millisecond with it. A thousand sensors then cost a wake-up per
@@ -85,7 +84,7 @@ struct FleetRecorder::Sensor {
     VersionText version;
     SensorFigures* figures = nullptr;
     Step step = Step::Opening;
-    double retry = kFirstRetrySeconds;
+    ReconnectBackoff backoff;
     double due = 0.0;  // the --interval pace: when the next frame is due
     long long frames = 0;
     bool handshaken = false;  // once: every later handshake is a reconnection
@@ -226,7 +225,7 @@ void FleetRecorder::OnParameters(Sensor& sensor, const ExchangeResult& result) {
     }
     sensor.params = read.Read();
     sensor.read.reset();
-    sensor.retry = kFirstRetrySeconds;
+    sensor.backoff.Reset();
     sensor.step = Step::Live;
     sensor.due = SecondsTimer();
     if (sensor.figures != nullptr) sensor.figures->linkUp = true;
@@ -272,8 +271,7 @@ void FleetRecorder::GoOffline(Sensor& sensor, const QString& why, const QString&
         sensor.figures->CountFailure(failureKind);
         sensor.figures->linkUp = false;
     }
-    const double retry = sensor.retry;
-    sensor.retry = std::min(retry * 2.0, kLongestRetrySeconds);
+    const double retry = sensor.backoff.NextWait();
     events_.status(sensor.address.name, false, why, retry);
     if (!sensor.gone) Schedule(sensor, SecondsTimer() + retry);
 }

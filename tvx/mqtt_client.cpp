@@ -25,7 +25,6 @@ class InsideLibrary {
 };
 
 constexpr int kKeepAliveSeconds = 10;
-constexpr double kLongestRetrySeconds = 30.0;
 
 void InitMosquittoOnce() {
     static const bool done = [] {
@@ -181,11 +180,10 @@ void MqttClient::Lost(const QString& reason) {
     emit stateChanged();
     if (closing_) return;
     if (was) {
-        retry_ = 1.0;
+        backoff_.Reset();
         emit connectedChanged(false);
     }
-    retryTimer_.start(static_cast<int>(retry_ * 1000));
-    retry_ = std::min(retry_ * 2.0, kLongestRetrySeconds);
+    retryTimer_.start(static_cast<int>(backoff_.NextWait() * 1000));
 }
 
 void MqttClient::OnConnect(mosquitto*, void* self, int rc) {
@@ -205,7 +203,7 @@ void MqttClient::OnConnect(mosquitto*, void* self, int rc) {
     }
     client->connected_ = true;
     client->lost_ = false;
-    client->retry_ = 1.0;
+    client->backoff_.Reset();
     client->lastError_.clear();
     client->reasonGiven_ = false;
     emit client->connectedChanged(true);

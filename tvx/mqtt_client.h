@@ -5,6 +5,8 @@
 #include <QString>
 #include <QTimer>
 
+#include "reconnect_backoff.h"
+
 struct mosquitto;
 class QSocketNotifier;
 
@@ -84,7 +86,7 @@ class MqttClient : public QObject {
     QSocketNotifier* write_ = nullptr;
     QTimer misc_;
     QTimer retryTimer_;
-    double retry_ = 1.0;
+    ReconnectBackoff backoff_;
     bool connected_ = false;
     bool settled_ = false;
     bool closing_ = false;

@@ -6,7 +6,6 @@
 #include <QJsonDocument>
 #include <QStandardPaths>
 #include <algorithm>
-#include <cstdio>
 
 #include "event_wait.h"
 #include "fleet_metrics.h"
@@ -56,6 +55,8 @@ MqttSettings MqttSettingsFrom(const TvxOptions& options) {
     return settings;
 }
 
+MqttSink::MqttSink(Reporter reporter) : reporter_(std::move(reporter)) {}
+
 MqttSink::~MqttSink() {
     for (auto& entry : sensors_) entry.second.client->Disconnect();
 }
@@ -92,16 +93,16 @@ MqttSink::Sensor& MqttSink::Start(const QString& name) {
         s.sentUpTo = 0;
         UpdateFigures();
         if (!up) {
-            std::fprintf(stderr, "tvx: %s: broker %s lost (%s), frames are kept in the spool\n",
-                         qPrintable(name), qPrintable(broker_), qPrintable(client->LastError()));
+            reporter_.Say(QStringLiteral("%1: broker %2 lost (%3), frames are kept in the spool")
+                              .arg(name, broker_, client->LastError()));
             return;
         }
         if (spool_.Frames(name) > 0 && s.connectedBefore)
-            std::fprintf(stderr, "tvx: %s: broker %s back: sending %lld spooled frames\n",
-                         qPrintable(name), qPrintable(broker_), spool_.Frames(name));
+            reporter_.Say(QStringLiteral("%1: broker %2 back: sending %3 spooled frames")
+                              .arg(name, broker_, QString::number(spool_.Frames(name))));
         else if (spool_.Frames(name) > 0)
-            std::fprintf(stderr, "tvx: %s: sending %lld frames an earlier run left in the spool\n",
-                         qPrintable(name), spool_.Frames(name));
+            reporter_.Say(QStringLiteral("%1: sending %2 frames an earlier run left in the spool")
+                              .arg(name, QString::number(spool_.Frames(name))));
         s.connectedBefore = true;
         PublishStatus(name, s);
         Send(name, s);
@@ -140,7 +141,7 @@ bool MqttSink::Open(const MqttSettings& settings, const std::vector<SensorAddres
     QString notice;
     const bool opened = spool_.Open(QDir(folder).filePath(file + QStringLiteral(".spool")),
                                     settings.spoolMaxBytes, error, notice);
-    if (!notice.isEmpty()) std::fprintf(stderr, "tvx: %s\n", qPrintable(notice));
+    if (!notice.isEmpty()) reporter_.Say(notice);
     if (!opened) return false;
     commitTimer_.setSingleShot(true);
     connect(&commitTimer_, &QTimer::timeout, this, &MqttSink::Commit, Qt::UniqueConnection);
@@ -237,14 +238,13 @@ void MqttSink::Commit() {
     QString error;
     if (!spool_.Commit(error)) {
         if (!spoolFailing_)
-            std::fprintf(stderr,
-                         "tvx: %s; frames are held in memory (at most %lld) and written when it "
-                         "can be\n",
-                         qPrintable(error), FrameSpool::kHeldInMemory);
+            reporter_.Say(QStringLiteral("%1; frames are held in memory (at most %2) and "
+                                         "written when it can be")
+                              .arg(error, QString::number(FrameSpool::kHeldInMemory)));
         spoolFailing_ = true;
         commitTimer_.start(kRetryCommitMilliseconds);
     } else if (spoolFailing_) {
-        std::fprintf(stderr, "tvx: spool \"%s\" is written again\n", qPrintable(spool_.Path()));
+        reporter_.Say(QStringLiteral("spool \"%1\" is written again").arg(spool_.Path()));
         spoolFailing_ = false;
     }
     for (const QString& name : spool_.TakeNewlyDropping()) dropping_ << name;
@@ -260,11 +260,10 @@ void MqttSink::Commit() {
 
 void MqttSink::ReportDropping() {
     if (dropping_.isEmpty() || dropReported_) return;
-    std::fprintf(stderr,
-                 "tvx: spool \"%s\" is at its bound of %lld MB: the oldest frames are dropped "
-                 "(%s)\n",
-                 qPrintable(spool_.Path()), settings_.spoolMaxBytes / (1024 * 1024),
-                 qPrintable(dropping_.join(QStringLiteral(", "))));
+    reporter_.Say(
+        QStringLiteral("spool \"%1\" is at its bound of %2 MB: the oldest frames are dropped (%3)")
+            .arg(spool_.Path(), QString::number(settings_.spoolMaxBytes / (1024 * 1024)),
+                 dropping_.join(QStringLiteral(", "))));
     dropReported_ = true;
 }
 
@@ -316,11 +315,12 @@ void MqttSink::Close() {
     ReportDropping();
     QString error;
     if (!spool_.Commit(error) && spool_.Gathered() > 0)
-        std::fprintf(stderr, "tvx: %s: %lld frames held in memory are lost\n", qPrintable(error),
-                     spool_.Gathered());
+        reporter_.Say(QStringLiteral("%1: %2 frames held in memory are lost")
+                          .arg(error, QString::number(spool_.Gathered())));
     if (spool_.Frames() > spool_.Gathered())
-        std::fprintf(stderr, "tvx: %lld frames are kept in spool \"%s\" for the next start\n",
-                     spool_.Frames() - spool_.Gathered(), qPrintable(spool_.Path()));
+        reporter_.Say(
+            QStringLiteral("%1 frames are kept in spool \"%2\" for the next start")
+                .arg(QString::number(spool_.Frames() - spool_.Gathered()), spool_.Path()));
     UpdateFigures();
     sensors_.clear();
     spool_.Close();

@@ -13,6 +13,7 @@
 #include "frame_spool.h"
 #include "mqtt_client.h"
 #include "record_sink.h"
+#include "reporter.h"
 
 namespace tvx::cli {
 
@@ -43,6 +44,8 @@ QString DefaultSpoolFolder();
 class MqttSink : public QObject, public RecordSink {
     Q_OBJECT
   public:
+    // Broker and spool events go to `reporter`, one line each.
+    explicit MqttSink(Reporter reporter);
     ~MqttSink() override;
     // Opens the spool and connects to the broker (one session per sensor, for its own last
     // will); false with a one-line reason when the spool, a file named or the broker fails.
@@ -89,6 +92,7 @@ class MqttSink : public QObject, public RecordSink {
     void ReportDropping();
     bool Delivered(const QString& name, const Sensor& sensor);
 
+    Reporter reporter_;
     MqttSettings settings_;
     MqttCredentials credentials_;
     QString broker_;

@@ -169,6 +169,8 @@ int RunWatch(const TvxOptions& options) {
 
 int RunRecord(const TvxOptions& options, const RecordConfig* config) {
     RaiseOpenFileLimit();
+    // Every line the recording writes for whoever watches it goes this one way.
+    const Reporter reporter;
     const auto& sensors = options.sensors;
     QString error;
     // The figures of the whole recording. The server comes before anything else, so that an
@@ -177,30 +179,31 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
     MetricsServer metricsServer([&metrics] { return metrics.Exposition(); });
     if (options.metricsPort) {
         if (!metricsServer.Listen(options.metricsHost, *options.metricsPort, error)) {
-            Error(error);
+            reporter.Say(error);
             return 1;
         }
-        Error(QStringLiteral("metrics on %1").arg(metricsServer.Url()));
+        reporter.Say(QStringLiteral("metrics on %1").arg(metricsServer.Url()));
     }
 
     CsvSink csv;
-    MqttSink mqtt;
+    MqttSink mqtt(reporter);
     const bool toMqtt = !options.mqttHost.isEmpty();
     if (toMqtt) {
         mqtt.SetMetrics(&metrics);
         if (!mqtt.Open(MqttSettingsFrom(options), sensors, error)) {
-            Error(error);
+            reporter.Say(error);
             return 1;
         }
     } else {
         const QString folder =
             options.csvFolder.isEmpty() ? DefaultRecordFolder() : options.csvFolder;
         if (!csv.Open(folder, error)) {
-            Error(error);
+            reporter.Say(error);
             return 1;
         }
         for (const SensorAddress& sensor : sensors) csv.AddSensor(sensor, error);
-        if (options.csvFolder.isEmpty()) Error(QStringLiteral("recording to %1").arg(folder));
+        if (options.csvFolder.isEmpty())
+            reporter.Say(QStringLiteral("recording to %1").arg(folder));
     }
 
     RecordSink& sink = toMqtt ? static_cast<RecordSink&>(mqtt) : csv;
@@ -230,8 +233,11 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
     if (StderrIsTerminal()) {
         QObject::connect(&progress, &QTimer::timeout, [&] {
             for (const auto& [name, sensor] : seen)
-                std::fprintf(stderr, "tvx: %s: %s, %lld frames\n", qPrintable(name),
-                             sensor.state == 1 ? "online" : "offline", sensor.frames);
+                reporter.Say(QStringLiteral("%1: %2, %3 frames")
+                                 .arg(name,
+                                      sensor.state == 1 ? QStringLiteral("online")
+                                                        : QStringLiteral("offline"),
+                                      QString::number(sensor.frames)));
         });
         progress.start(10000);
     }
@@ -242,17 +248,17 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
         ++seen[name].frames;
         if (!sink.Frame(name, frame, error) && !sinkFailed) {
             sinkFailed = true;
-            Error(error);
+            reporter.Say(error);
             stop.Request();
         }
     };
     events.status = [&](const QString& name, bool online, const QString& text, double retryIn) {
         if (online) {
-            Error(QStringLiteral("%1: online (%2)").arg(name, text));
+            reporter.Say(QStringLiteral("%1: online (%2)").arg(name, text));
         } else {
-            Error(QStringLiteral("%1: offline: %2; next attempt in %3 s")
-                      .arg(name, text)
-                      .arg(retryIn));
+            reporter.Say(QStringLiteral("%1: offline: %2; next attempt in %3 s")
+                             .arg(name, text)
+                             .arg(retryIn));
         }
         int& state = seen[name].state;
         if (state != (online ? 1 : 0)) sink.Status(name, online, text);
@@ -273,7 +279,7 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
         SensorChanges changes{[&](const SensorAddress& sensor) {
                                   QString refused;
                                   if (!sink.AddSensor(sensor, refused)) {
-                                      Error(refused);
+                                      reporter.Say(refused);
                                       return;
                                   }
                                   seen[sensor.name];

@@ -24,6 +24,7 @@
 #include "sensor_threads.h"
 #include "service_notify.h"
 #include "trivex_version.h"
+#include "tvx_help.h"
 
 namespace tvx::cli {
 

@@ -81,9 +81,6 @@ std::optional<SensorAddress> ParseSensorAddress(const QString& text, QString& er
 // Whether an option (with its dashes) takes a value.
 bool OptionTakesValue(const QString& option);
 
-// The --help text of tvx, or of one command when `command` is not None.
-QString TvxHelp(Command command);
-
 // A sensor name as a file name: characters outside [A-Za-z0-9._-] become '_'.
 QString SafeFileName(const QString& name);
 

@@ -112,6 +112,14 @@ TEST(TvxArguments, EachUsageErrorNamesItsCause) {
         {{"diff", "--eeprom", "a.dat", tcp}, "--eeprom follows the sensor whose EEPROM is meant"},
         {{"check", tcp}, "check needs --golden FOLDER"},
         {{"check", "--restore", tcp, "--strict"}, "unknown option \"--strict\" for check"},
+        {{"info", tcp, "--version"}, "unknown option \"--version\" for info"},
+        {{"check", tcp, "--golden="}, "--golden needs a folder"},
+        {{"record", "--config="}, "--config needs a file"},
+        {{"record", tcp, "--mqtt", "h", "--mqtt-user="}, "--mqtt-user needs a value"},
+        {{"record", tcp, "--duration", "1", "--count", "2"}, "give --duration or --count, not both"},
+        {{"record", tcp, "--metrics", "h:0"},
+         "--metrics expects [HOST:]PORT, PORT from 1 to 65535, got \"h:0\""},
+        {{"get", "-o", "x", tcp, "--format", "csv"}, "unknown option \"--format\" for get"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(qPrintable(c.args.join(' ')));

@@ -25,7 +25,7 @@ inline bool StderrIsTerminal() {
 }
 
 // What a sensor is doing, for a person watching a terminal only.
-inline void Progress(const SensorAddress& sensor, const char* what) {
+inline void Progress(const NamedSensor& sensor, const char* what) {
     if (StderrIsTerminal())
         Reporter().Say(sensor.name + QStringLiteral(": ") + QLatin1String(what));
 }

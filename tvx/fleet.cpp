@@ -76,7 +76,7 @@ bool PauseUnlessStopped(double seconds, const StopSignal& stop) {
 }
 
 struct FleetRecorder::Sensor {
-    SensorAddress address;
+    NamedSensor address;
     SensorSession session;
     FrameBuffers buffers;
     ParameterSet params;  // as last read: tells the value names
@@ -111,7 +111,7 @@ FleetRecorder::~FleetRecorder() {
     if (timerFd_ >= 0) ::close(timerFd_);
 }
 
-void FleetRecorder::Add(const SensorAddress& address) {
+void FleetRecorder::Add(const NamedSensor& address) {
     if (stopped_) return;
     Remove(address.name);
     auto sensor = std::make_unique<Sensor>();
@@ -164,7 +164,7 @@ void FleetRecorder::EndIfAllDone() {
 
 void FleetRecorder::Open(Sensor& sensor) {
     sensor.step = Step::Opening;
-    sensor.session.StartOpen(EndpointOf(sensor.address));
+    sensor.session.StartOpen(sensor.address.address);
 }
 
 void FleetRecorder::Exchange(Sensor& sensor, const QByteArray& request,
@@ -178,8 +178,7 @@ void FleetRecorder::Exchange(Sensor& sensor, const QByteArray& request,
 void FleetRecorder::OnOpened(Sensor& sensor, const OpenResult& opened) {
     if (sensor.gone) return;
     if (!opened.ok()) {
-        GoOffline(sensor, OpenFailure(sensor.address, sensor.session.Endpoint(), opened),
-                  FailureKind(opened.outcome));
+        GoOffline(sensor, OpenFailure(sensor.address.address, opened), FailureKind(opened.outcome));
         return;
     }
     sensor.step = Step::Handshake;
@@ -201,8 +200,8 @@ void FleetRecorder::OnReply(Sensor& sensor, const ExchangeResult& result) {
 }
 
 void FleetRecorder::OnHandshake(Sensor& sensor, const ExchangeResult& result) {
-    const QString failure =
-        TakeReply(sensor.buffers, result, HandshakeReply(), sensor.address.tcp, HandshakeStep());
+    const QString failure = TakeReply(sensor.buffers, result, HandshakeReply(),
+                                      sensor.address.address.tcp, HandshakeStep());
     if (!failure.isEmpty()) return GoOffline(sensor, failure, FailureKind(result.outcome));
     sensor.version.Clear();
     std::memcpy(sensor.version.bytes.data(), sensor.buffers.szReadBuf.data(), kFrameBytes);
@@ -216,7 +215,7 @@ void FleetRecorder::OnHandshake(Sensor& sensor, const ExchangeResult& result) {
 
 void FleetRecorder::OnParameters(Sensor& sensor, const ExchangeResult& result) {
     ParameterRead& read = *sensor.read;
-    read.Take(sensor.buffers, result, sensor.address.tcp);
+    read.Take(sensor.buffers, result, sensor.address.address.tcp);
     if (!read.Ended()) return Exchange(sensor, read.Request(sensor.buffers), ScopeReply());
     if (!read.Error().isEmpty()) {
         return GoOffline(
@@ -234,8 +233,8 @@ void FleetRecorder::OnParameters(Sensor& sensor, const ExchangeResult& result) {
 }
 
 void FleetRecorder::OnFrame(Sensor& sensor, const ExchangeResult& result) {
-    const QString failure =
-        TakeReply(sensor.buffers, result, ScopeReply(), sensor.address.tcp, LiveFrameStep());
+    const QString failure = TakeReply(sensor.buffers, result, ScopeReply(),
+                                      sensor.address.address.tcp, LiveFrameStep());
     if (!failure.isEmpty()) return GoOffline(sensor, failure, FailureKind(result.outcome));
     StampedFrame frame;
     GetRxBufData(sensor.buffers);

@@ -71,7 +71,7 @@ class FleetRecorder : public QObject {
     ~FleetRecorder() override;
 
     // Starts recording a sensor at once; one of the same name recording already is replaced.
-    void Add(const SensorAddress& sensor);
+    void Add(const NamedSensor& sensor);
     // Stops one sensor: its link is closed and nothing more is heard of it.
     void Remove(const QString& name);
     // Ends the whole recording; `ended` follows at once.

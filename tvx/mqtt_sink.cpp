@@ -114,7 +114,7 @@ MqttSink::Sensor& MqttSink::Start(const QString& name) {
     return sensor;
 }
 
-bool MqttSink::Open(const MqttSettings& settings, const std::vector<SensorAddress>& sensors,
+bool MqttSink::Open(const MqttSettings& settings, const std::vector<NamedSensor>& sensors,
                     QString& error) {
     settings_ = settings;
     broker_ = QStringLiteral("%1:%2").arg(settings.host).arg(settings.port);
@@ -148,7 +148,7 @@ bool MqttSink::Open(const MqttSettings& settings, const std::vector<SensorAddres
     dropReport_.setSingleShot(true);
     connect(&dropReport_, &QTimer::timeout, this, &MqttSink::ReportDropping, Qt::UniqueConnection);
 
-    for (const SensorAddress& sensor : sensors) Start(sensor.name);
+    for (const NamedSensor& sensor : sensors) Start(sensor.name);
     const auto clients = [this](auto predicate) {
         return std::count_if(sensors_.begin(), sensors_.end(),
                              [&](const auto& entry) { return predicate(*entry.second.client); });
@@ -176,7 +176,7 @@ bool MqttSink::Open(const MqttSettings& settings, const std::vector<SensorAddres
     return true;
 }
 
-bool MqttSink::AddSensor(const SensorAddress& sensor, QString& error) {
+bool MqttSink::AddSensor(const NamedSensor& sensor, QString& error) {
     if (sensors_.count(sensor.name) > 0) {
         error = QStringLiteral("%1: recorded already").arg(sensor.name);
         return false;

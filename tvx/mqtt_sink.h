@@ -49,12 +49,12 @@ class MqttSink : public QObject, public RecordSink {
     ~MqttSink() override;
     // Opens the spool and connects to the broker (one session per sensor, for its own last
     // will); false with a one-line reason when the spool, a file named or the broker fails.
-    bool Open(const MqttSettings& settings, const std::vector<SensorAddress>& sensors,
+    bool Open(const MqttSettings& settings, const std::vector<NamedSensor>& sensors,
               QString& error);
     // Where the sink's figures go; null for none.
     void SetMetrics(FleetMetrics* metrics);
     // A sensor added later gets its session without waiting for the broker.
-    bool AddSensor(const SensorAddress& sensor, QString& error) override;
+    bool AddSensor(const NamedSensor& sensor, QString& error) override;
     // Marks the sensor offline ("removed") and ends its session.
     void RemoveSensor(const QString& name) override;
     bool Frame(const QString& name, const StampedFrame& frame, QString& error) override;

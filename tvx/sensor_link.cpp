@@ -6,7 +6,6 @@
 
 #include "blocking_link.h"
 #include "orders.h"
-#include "serial_port_names.h"
 
 namespace tvx::cli {
 
@@ -25,22 +24,14 @@ QString ReadingStep() {
 
 }  // namespace
 
-SessionEndpoint EndpointOf(const SensorAddress& address) {
-    if (address.tcp) return SessionEndpoint::Tcp(address.host, address.port);
-    return SessionEndpoint::Serial(address.serial.device.isEmpty()
-                                       ? SerialPortName(address.serial.comport)
-                                       : address.serial.device);
-}
-
 QByteArray RequestFrame(FrameBuffers& buffers, std::uint16_t order, std::uint16_t row) {
     FillTxBuf(buffers, order, row);
     return QByteArray(reinterpret_cast<const char*>(buffers.szWriteBuf.data()), kFrameBytes);
 }
 
-QString OpenFailure(const SensorAddress& address, const SessionEndpoint& endpoint,
-                    const OpenResult& opened) {
+QString OpenFailure(const SensorAddress& address, const OpenResult& opened) {
     if (address.tcp) return QStringLiteral("cannot connect: %1").arg(opened.text);
-    return QStringLiteral("cannot open %1: %2").arg(endpoint.Describe(), opened.text);
+    return QStringLiteral("cannot open %1: %2").arg(address.Describe(), opened.text);
 }
 
 QString TakeReply(FrameBuffers& buffers, const ExchangeResult& result, const ExchangeLimits& limits,
@@ -132,7 +123,7 @@ void ParameterRead::Take(FrameBuffers& buffers, const ExchangeResult& result, bo
     }
 }
 
-SensorLink::SensorLink(const SensorAddress& address) : address_(address) {}
+SensorLink::SensorLink(const NamedSensor& sensor) : sensor_(sensor) {}
 
 SensorLink::~SensorLink() {
     Close();
@@ -147,14 +138,14 @@ bool SensorLink::Exchange(const QByteArray& request, const ExchangeLimits& limit
                           const QString& what) {
     const ExchangeResult result =
         ExchangeAndWait(session_, request, limits, WaitMode::ServeUserInput);
-    error_ = TakeReply(buffers_, result, limits, address_.tcp, what);
+    error_ = TakeReply(buffers_, result, limits, sensor_.address.tcp, what);
     return error_.isEmpty();
 }
 
 bool SensorLink::Connect() {
     error_.clear();
-    const OpenResult opened = OpenAndWait(session_, EndpointOf(address_), WaitMode::ServeUserInput);
-    if (!opened.ok()) return Fail(OpenFailure(address_, session_.Endpoint(), opened));
+    const OpenResult opened = OpenAndWait(session_, sensor_.address, WaitMode::ServeUserInput);
+    if (!opened.ok()) return Fail(OpenFailure(sensor_.address, opened));
     if (!Exchange(RequestFrame(buffers_, kOrderVersion), HandshakeReply(), HandshakeStep()))
         return false;
     version_.Clear();
@@ -168,7 +159,7 @@ bool SensorLink::ReadParameters(bool eeprom, ParameterImage& image) {
     while (!read.Ended()) {
         const ExchangeResult result = ExchangeAndWait(session_, read.Request(buffers_),
                                                       ScopeReply(), WaitMode::ServeUserInput);
-        read.Take(buffers_, result, address_.tcp);
+        read.Take(buffers_, result, sensor_.address.tcp);
     }
     if (!read.Error().isEmpty()) return Fail(read.Error());
     params_ = read.Read();

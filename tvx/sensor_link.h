@@ -11,15 +11,11 @@
 
 namespace tvx::cli {
 
-// Where a sensor's session goes.
-SessionEndpoint EndpointOf(const SensorAddress& address);
-
 // Builds the request for `order` (and teach row `row`) in szWriteBuf and returns its 36 bytes.
 QByteArray RequestFrame(FrameBuffers& buffers, std::uint16_t order, std::uint16_t row = 0);
 
 // Why the link did not open, one line: "cannot connect: ..." or "cannot open DEVICE: ...".
-QString OpenFailure(const SensorAddress& address, const SessionEndpoint& endpoint,
-                    const OpenResult& opened);
+QString OpenFailure(const SensorAddress& address, const OpenResult& opened);
 
 // Copies the reply into szReadBuf and returns, for a reply that did not come complete, the
 // failure as one line naming the step (`what`); empty for a complete reply.
@@ -69,10 +65,10 @@ class ParameterRead {
 // thread's event loop meanwhile. Every failure it names comes from the session's result.
 class SensorLink {
   public:
-    explicit SensorLink(const SensorAddress& address);
+    explicit SensorLink(const NamedSensor& sensor);
     ~SensorLink();
 
-    const SensorAddress& Address() const { return address_; }
+    const NamedSensor& Sensor() const { return sensor_; }
 
     // Opens the link and runs the handshake; Version() then holds the sensor's version text.
     bool Connect();
@@ -97,7 +93,7 @@ class SensorLink {
     bool Exchange(const QByteArray& request, const ExchangeLimits& limits, const QString& what);
     bool Fail(const QString& message);
 
-    SensorAddress address_;
+    NamedSensor sensor_;
     SensorSession session_;
     FrameBuffers buffers_;
     ParameterSet params_;

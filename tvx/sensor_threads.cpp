@@ -32,7 +32,7 @@ void RunThreads(std::size_t count, const std::function<void(std::size_t)>& job) 
 
 }  // namespace
 
-void RunEachSensor(const std::vector<SensorAddress>& sensors,
+void RunEachSensor(const std::vector<NamedSensor>& sensors,
                    const std::function<void(SensorLink&, std::size_t)>& job) {
     RunThreads(sensors.size(), [&](std::size_t i) {
         SensorLink link(sensors[i]);

@@ -41,7 +41,7 @@ void RaiseOpenFileLimit() {
 }
 
 // With one sensor PATH is the file itself; with several it is a folder of NAME.dat.
-QString ParameterPath(const TvxOptions& options, const SensorAddress& sensor) {
+QString ParameterPath(const TvxOptions& options, const NamedSensor& sensor) {
     if (options.sensors.size() == 1) return options.path;
     return QDir(options.path).filePath(SafeFileName(sensor.name) + QStringLiteral(".dat"));
 }
@@ -93,12 +93,12 @@ int RunGet(const TvxOptions& options) {
     }
     std::vector<QString> errors(options.sensors.size());
     RunEachSensor(options.sensors, [&](SensorLink& link, std::size_t i) {
-        Progress(link.Address(), "reading the parameters");
+        Progress(link.Sensor(), "reading the parameters");
         Memories memories;
         errors[i] = ReadMemories(link, options.eeprom, memories);
         if (!errors[i].isEmpty()) return;
         const ParameterFileResult written =
-            WriteParameterFile(ParameterPath(options, link.Address()),
+            WriteParameterFile(ParameterPath(options, link.Sensor()),
                                options.eeprom ? *memories.eeprom : memories.ram);
         if (!written.ok) errors[i] = written.message.simplified();
     });
@@ -109,7 +109,7 @@ int RunSend(const TvxOptions& options) {
     // Every file is read before anything goes out: one bad file stops the whole send.
     std::vector<ParameterImage> images;
     bool refused = false;
-    for (const SensorAddress& sensor : options.sensors) {
+    for (const NamedSensor& sensor : options.sensors) {
         const QString path = ParameterPath(options, sensor);
         const ParameterFileRead read = ReadParameterFile(path);
         if (!read.ok()) {
@@ -130,7 +130,7 @@ int RunSend(const TvxOptions& options) {
     }
     std::vector<QString> errors(options.sensors.size());
     RunEachSensor(options.sensors, [&](SensorLink& link, std::size_t i) {
-        Progress(link.Address(), "sending the parameters");
+        Progress(link.Sensor(), "sending the parameters");
         if (!link.Connect()) {
             errors[i] = link.Error();
         } else if (options.verify) {
@@ -148,7 +148,7 @@ int RunWatch(const TvxOptions& options) {
     SensorLink link(options.sensors.front());
     ParameterImage image{};
     if (!link.Connect() || !link.ReadParameters(false, image)) {
-        Error(QStringLiteral("%1: %2").arg(link.Address().name, link.Error()));
+        Error(QStringLiteral("%1: %2").arg(link.Sensor().name, link.Error()));
         return 1;
     }
     if (options.format == LineFormat::Csv) Out(CsvHeader(link.SiMode()));
@@ -156,7 +156,7 @@ int RunWatch(const TvxOptions& options) {
     while (!stop.Requested()) {
         StampedFrame frame;
         if (!link.FetchFrame(frame.values)) {
-            Error(QStringLiteral("%1: %2").arg(link.Address().name, link.Error()));
+            Error(QStringLiteral("%1: %2").arg(link.Sensor().name, link.Error()));
             return 1;
         }
         frame.time = QDateTime::currentDateTime();
@@ -202,7 +202,7 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
             reporter.Say(error);
             return 1;
         }
-        for (const SensorAddress& sensor : sensors) csv.AddSensor(sensor, error);
+        for (const NamedSensor& sensor : sensors) csv.AddSensor(sensor, error);
         if (options.csvFolder.isEmpty())
             reporter.Say(QStringLiteral("recording to %1").arg(folder));
     }
@@ -269,7 +269,7 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
     events.ended = [&recording] { recording.quit(); };
     FleetRecorder recorder({options.interval, options.count}, events, &metrics);
     QObject::connect(&stop, &StopSignal::requested, &recorder, &FleetRecorder::Stop);
-    for (const SensorAddress& sensor : sensors) {
+    for (const NamedSensor& sensor : sensors) {
         seen[sensor.name];
         recorder.Add(sensor);
     }
@@ -277,7 +277,7 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
     std::optional<RecordReloader> reloader;
     if (config) {
         // Added sensors start, removed ones stop; the others go on untouched.
-        SensorChanges changes{[&](const SensorAddress& sensor) {
+        SensorChanges changes{[&](const NamedSensor& sensor) {
                                   QString refused;
                                   if (!sink.AddSensor(sensor, refused)) {
                                       reporter.Say(refused);

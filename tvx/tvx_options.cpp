@@ -50,20 +50,20 @@ void TakeSensor(TvxOptions& o, const QString& option, const QString& value, QStr
     QString url = value;
     if (option == QLatin1String("--tcp")) url = QStringLiteral("tcp://") + value;
     if (option == QLatin1String("--serial")) url = QStringLiteral("serial:") + value;
-    const auto address = ParseSensorAddress(url, error);
-    if (!address) return;
+    const auto sensor = ParseNamedSensor(url, error);
+    if (!sensor) return;
     // diff may compare a sensor's RAM with its own EEPROM: the same sensor twice.
-    for (const SensorAddress& other : o.sensors) {
+    for (const NamedSensor& other : o.sensors) {
         if (o.command == Command::Diff) break;
-        if (other.name == address->name) {
-            error = QStringLiteral("sensor name \"%1\" given twice").arg(address->name);
-        } else if (SafeFileName(other.name) == SafeFileName(address->name)) {
+        if (other.name == sensor->name) {
+            error = QStringLiteral("sensor name \"%1\" given twice").arg(sensor->name);
+        } else if (SafeFileName(other.name) == SafeFileName(sensor->name)) {
             error = QStringLiteral("sensors \"%1\" and \"%2\" give the same file name")
-                        .arg(other.name, address->name);
+                        .arg(other.name, sensor->name);
         }
     }
     if (!error.isEmpty()) return;
-    o.sensors.push_back(*address);
+    o.sensors.push_back(*sensor);
     if (o.command == Command::Show || o.command == Command::Diff)
         o.sources.push_back({QString(), o.sensors.size() - 1, false});
 }
@@ -254,47 +254,27 @@ QString CheckTogether(TvxOptions& o, QStringList& positional, bool besidesConfig
 
 }  // namespace
 
-std::optional<SensorAddress> ParseSensorAddress(const QString& text, QString& error) {
-    SensorAddress address;
+std::optional<NamedSensor> ParseNamedSensor(const QString& text, QString& error) {
+    NamedSensor sensor;
     QString url = text;
     const qsizetype eq = text.indexOf(QLatin1Char('='));
     if (eq >= 0) {
-        address.name = text.left(eq);
+        sensor.name = text.left(eq);
         url = text.mid(eq + 1);
-        if (address.name.isEmpty()) {
+        if (sensor.name.isEmpty()) {
             error = QStringLiteral("sensor \"%1\": empty name before '='").arg(text);
             return std::nullopt;
         }
     }
-    address.url = url;
-    if (address.name.isEmpty()) address.name = url;
-    if (url.startsWith(QLatin1String("tcp://"))) {
-        const HostPort hostPort = ParseHostPort(url.mid(6));
-        if (!hostPort.ok()) {
-            error = QStringLiteral("sensor \"%1\": expected tcp://HOST:PORT").arg(address.name);
-            return std::nullopt;
-        }
-        address.tcp = true;
-        address.host = hostPort.host;
-        address.port = *hostPort.port;
-        return address;
+    if (sensor.name.isEmpty()) sensor.name = url;
+    QString refused;
+    const auto address = SensorAddress::Parse(url, refused);
+    if (!address) {
+        error = QStringLiteral("sensor \"%1\": %2").arg(sensor.name, refused);
+        return std::nullopt;
     }
-    if (url.startsWith(QLatin1String("serial:"))) {
-        const auto serial = ParseSerialArgument(url.mid(7));
-        if (!serial) {
-            error = QStringLiteral(
-                        "sensor \"%1\": expected serial:DEVICE (a port number or a "
-                        "device path)")
-                        .arg(address.name);
-            return std::nullopt;
-        }
-        address.tcp = false;
-        address.serial = *serial;
-        return address;
-    }
-    error = QStringLiteral("sensor \"%1\": \"%2\" is not tcp://HOST:PORT or serial:DEVICE")
-                .arg(address.name, url);
-    return std::nullopt;
+    sensor.address = *address;
+    return sensor;
 }
 
 QString SafeFileName(const QString& name) {

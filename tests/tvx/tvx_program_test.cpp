@@ -116,7 +116,8 @@ TEST(TvxArguments, EachUsageErrorNamesItsCause) {
         {{"check", tcp, "--golden="}, "--golden needs a folder"},
         {{"record", "--config="}, "--config needs a file"},
         {{"record", tcp, "--mqtt", "h", "--mqtt-user="}, "--mqtt-user needs a value"},
-        {{"record", tcp, "--duration", "1", "--count", "2"}, "give --duration or --count, not both"},
+        {{"record", tcp, "--duration", "1", "--count", "2"},
+         "give --duration or --count, not both"},
         {{"record", tcp, "--metrics", "h:0"},
          "--metrics expects [HOST:]PORT, PORT from 1 to 65535, got \"h:0\""},
         {{"get", "-o", "x", tcp, "--format", "csv"}, "unknown option \"--format\" for get"},
@@ -130,7 +131,7 @@ TEST(TvxArguments, EachUsageErrorNamesItsCause) {
         cli::ParseTvxArguments({"record", "--sensor", "line/1=serial:3", "--interval=0.5", "--mqtt",
                                 "broker", "--topic", "plant/a", "--count", "7"})
             .options;
-    EXPECT_EQ(o.sensors.at(0).serial.comport, 3);
+    EXPECT_EQ(o.sensors.at(0).address.serial.comport, 3);
     EXPECT_EQ(cli::SafeFileName(o.sensors.at(0).name), QStringLiteral("line_1"));
     EXPECT_EQ(cli::SafeFileName(QStringLiteral("..")), QStringLiteral("_.."));
     EXPECT_DOUBLE_EQ(o.interval, 0.5);

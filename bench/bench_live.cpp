@@ -69,9 +69,7 @@ void LoopRate(double seconds) {
     }
     ScriptedPopups popups;
     StartOptions options;
-    options.comprotocol = 1;
-    options.tcpHost = QStringLiteral("127.0.0.1");
-    options.tcpPort = QString::number(sensor.TcpPort());
+    options.address = SensorAddress::Tcp(QStringLiteral("127.0.0.1"), sensor.TcpPort());
     options.programDirectory = QDir::tempPath();
     Tvx3v61 scope(popups, options);
     scope.LoadPanels();

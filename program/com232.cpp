@@ -6,7 +6,6 @@
 #include "blocking_link.h"
 #include "link_errors.h"
 #include "orders.h"
-#include "serial_port_names.h"
 #include "wait.h"
 
 namespace tvx {
@@ -48,10 +47,6 @@ bool Com232::SerialPortOpen() const {
     return session_.IsOpen() && !session_.IsTcp();
 }
 
-QString Com232::SerialDeviceName() const {
-    return link_.comdevice.isEmpty() ? SerialPortName(link_.comport) : link_.comdevice;
-}
-
 QByteArray Com232::Request() const {
     return QByteArray(reinterpret_cast<const char*>(buffers_.szWriteBuf.data()), kFrameBytes);
 }
@@ -63,12 +58,12 @@ void Com232::InitRS232() {
     if (variant_.initRs232StopsPoll) flags_.poll = 0;
     if (variant_.initRs232StopsPollrecord) flags_.pollrecord = 0;
     CloseCom();
-    const QString device = SerialDeviceName();
+    const SensorAddress address = LinkAddress(link_, kRs232);
+    const QString device = address.SerialDeviceName();
     stateLine_.AttemptStarted(device.isEmpty() ? QStringLiteral("port %1").arg(link_.comport)
                                                : device);
     // Opening a port does not let the user start anything meanwhile.
-    const OpenResult opened =
-        OpenAndWait(session_, SessionEndpoint::Serial(device), WaitMode::ExcludeUserInput);
+    const OpenResult opened = OpenAndWait(session_, address, WaitMode::ExcludeUserInput);
     link_.ret = static_cast<std::int16_t>(opened.code);
     if (!opened.ok()) {
         link_.szStatus = opened.text;
@@ -82,14 +77,13 @@ void Com232::InitTCP_IP() {
         DisconnectTCP();
     else if (session_.IsTcp())
         session_.Close();  // what is left of a conversation the server closed
-    stateLine_.AttemptStarted(
-        QStringLiteral("%1:%2").arg(link_.ipBuf.trimmed()).arg(link_.portNum));
+    const SensorAddress address = LinkAddress(link_, kTcpIp);
+    stateLine_.AttemptStarted(address.Describe());
     OpenResult opened;
     {
         // The window repaints while the connect runs; user actions wait until it is settled.
         WaitCursor cursor;
-        opened = OpenAndWait(session_, SessionEndpoint::Tcp(link_.ipBuf.trimmed(), link_.portNum),
-                             WaitMode::ExcludeUserInput);
+        opened = OpenAndWait(session_, address, WaitMode::ExcludeUserInput);
     }
     link_.ret = static_cast<std::int16_t>(opened.code);
     if (!opened.ok()) {

@@ -67,8 +67,6 @@ class Com232 : public QObject {
     bool SerialPortOpen() const;
     // Bytes that arrived while no exchange waited for them, or before a request, in all.
     qint64 DroppedBytes() const { return session_.DroppedBytes(); }
-    // The device InitRS232 opens (empty for a port number out of range).
-    QString SerialDeviceName() const;
     SensorSession& Session() { return session_; }
     // What the main window's state line shows; the link feeds its link events.
     StateLineModel& StateLineData() { return stateLine_; }

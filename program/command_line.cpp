@@ -5,8 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include "host_port.h"
 #include "interface_panel.h"
+#include "link_state.h"
 
 namespace tvx {
 
@@ -37,14 +37,12 @@ ParsedStartOptions ParseStartOptions(const QStringList& arguments) {
         } else if (arg == QLatin1String("--tcp")) {
             const QString value = TakeValue(arguments, i, arg, parsed.error);
             if (!parsed.error.isEmpty()) break;
-            const HostPort address = ParseHostPort(value);
-            if (!address.ok()) {
+            QString refused;
+            o.address = SensorAddress::Parse(QStringLiteral("tcp://") + value, refused);
+            if (!o.address) {
                 parsed.error = QStringLiteral("--tcp expects HOST:PORT, got \"%1\"").arg(value);
                 break;
             }
-            o.comprotocol = 1;
-            o.tcpHost = address.host;
-            o.tcpPort = QString::number(*address.port);
         } else if (arg == QLatin1String("--serial")) {
             const QString value = TakeValue(arguments, i, arg, parsed.error);
             if (!parsed.error.isEmpty()) break;
@@ -52,8 +50,11 @@ ParsedStartOptions ParseStartOptions(const QStringList& arguments) {
                 parsed.error = QStringLiteral("--serial expects a port number or a device path");
                 break;
             }
-            o.comprotocol = 0;
-            o.serialDevice = value;
+            QString refused;
+            o.address = SensorAddress::Parse(QStringLiteral("serial:") + value, refused);
+            // A number the panel does not offer goes into it as typed all the same: connecting
+            // says the port is not usable.
+            if (!o.address) o.address = SensorAddress::Serial({0, value});
         } else {
             parsed.error = QStringLiteral("unknown argument \"%1\"").arg(arg);
         }
@@ -77,10 +78,15 @@ QString StartOptionsHelp(const QString& programName) {
 }
 
 void ApplyStartOptions(const StartOptions& options, InterfacePanel& panel) {
-    if (options.comprotocol) panel.editCommunicationProtocol->setCurrentIndex(*options.comprotocol);
-    if (!options.serialDevice.isEmpty()) panel.editSelectComPort->setEditText(options.serialDevice);
-    if (!options.tcpHost.isEmpty()) panel.stringIpAdress->setEditText(options.tcpHost);
-    if (!options.tcpPort.isEmpty()) panel.stringPortNumber->setText(options.tcpPort);
+    if (!options.address) return;
+    const SensorAddress& address = *options.address;
+    panel.editCommunicationProtocol->setCurrentIndex(address.tcp ? kTcpIp : kRs232);
+    if (address.tcp) {
+        panel.stringIpAdress->setEditText(address.host);
+        panel.stringPortNumber->setText(QString::number(address.port));
+    } else {
+        panel.editSelectComPort->setEditText(address.SerialText());
+    }
 }
 
 QString ProgramDirectory(const StartOptions& options) {

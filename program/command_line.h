@@ -4,15 +4,15 @@
 #include <QStringList>
 #include <optional>
 
+#include "sensor_address.h"
+
 namespace tvx {
 
 // Start values for the interface panel given on the command line, so that a program can start
 // connected to a known sensor. Without arguments the panel's own start values hold.
 struct StartOptions {
-    std::optional<int> comprotocol;  // 0 = RS232, 1 = TCP/IP
-    QString serialDevice;            // a port number ("3") or a device path ("/dev/ttyUSB0")
-    QString tcpHost;
-    QString tcpPort;
+    // The sensor of --tcp or --serial (the last one given); the panel's protocol follows it.
+    std::optional<SensorAddress> address;
     bool showHelp = false;
     bool showVersion = false;
     // Start from the panels' own values and forget what earlier runs remembered.

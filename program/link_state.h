@@ -3,6 +3,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "sensor_address.h"
+
 namespace tvx {
 
 // Values of comprotocol.
@@ -30,6 +32,11 @@ struct LinkState {
     std::int16_t ret = 0;  // result of the last open or connect call
     int nBytesW = 0;       // result of the last write: bytes written, or a negative error
 };
+
+// Where the link's fields say the sensor is over `comprotocol` (the routines open either link,
+// whatever the panel has chosen): comdevice or comport, or ipBuf and portNum. The one place where
+// the routines' fields become an address.
+SensorAddress LinkAddress(const LinkState& link, std::uint16_t comprotocol);
 
 // Where the three programs' links differ.
 struct LinkVariant {

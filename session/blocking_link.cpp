@@ -15,21 +15,21 @@ constexpr double kReportMarginSeconds = 10.0;
 
 }  // namespace
 
-OpenResult OpenAndWait(SensorSession& session, const SessionEndpoint& endpoint, WaitMode mode) {
+OpenResult OpenAndWait(SensorSession& session, const SensorAddress& address, WaitMode mode) {
     // Shared with the slot: a wait that ends early must not leave it writing to a dead frame.
     auto result = std::make_shared<std::optional<OpenResult>>();
     const auto connection = QObject::connect(&session, &SensorSession::opened, &session,
                                              [result](const OpenResult& r) { *result = r; });
-    session.StartOpen(endpoint);
+    session.StartOpen(address);
     WaitUntil([&] { return result->has_value() || !session.IsOpening(); },
               kTcpConnectTimeoutMs / 1000.0 + kReportMarginSeconds, mode,
               {WakeSource(&session, &SensorSession::opened)});
     QObject::disconnect(connection);
     if (result->has_value()) return **result;
     // Closed, or taken by another open, before the outcome came.
-    const int code = endpoint.tcp ? int{kTcpGeneralIoError} : int{kSerialUnknownSystemError};
-    return {endpoint.tcp ? LinkOutcome::ConnectFailed : LinkOutcome::OpenFailed, code,
-            endpoint.tcp ? TcpErrorText(code) : SerialErrorText(code)};
+    const int code = address.tcp ? int{kTcpGeneralIoError} : int{kSerialUnknownSystemError};
+    return {address.tcp ? LinkOutcome::ConnectFailed : LinkOutcome::OpenFailed, code,
+            address.tcp ? TcpErrorText(code) : SerialErrorText(code)};
 }
 
 ExchangeResult ExchangeAndWait(SensorSession& session, const QByteArray& request,

@@ -9,7 +9,7 @@ namespace tvx {
 // the outcome, serving events as `mode` says meanwhile (a callback started from the wait runs to
 // its end first). Nothing spins: the thread sleeps in the wait until the session reports.
 
-OpenResult OpenAndWait(SensorSession& session, const SessionEndpoint& endpoint, WaitMode mode);
+OpenResult OpenAndWait(SensorSession& session, const SensorAddress& address, WaitMode mode);
 
 ExchangeResult ExchangeAndWait(SensorSession& session, const QByteArray& request,
                                const ExchangeLimits& limits, WaitMode mode);

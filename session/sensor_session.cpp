@@ -9,11 +9,6 @@
 
 namespace tvx {
 
-QString SessionEndpoint::Describe() const {
-    if (tcp) return QStringLiteral("%1:%2").arg(host).arg(port);
-    return serialDevice.isEmpty() ? QStringLiteral("(no serial port)") : serialDevice;
-}
-
 SensorSession::SensorSession(QObject* parent) : QObject(parent) {
     qRegisterMetaType<OpenResult>();
     qRegisterMetaType<LinkDownReason>();
@@ -32,13 +27,13 @@ bool SensorSession::IsOpen() const {
     return !opening_ && transport_ != nullptr && transport_->IsOpen();
 }
 
-void SensorSession::StartOpen(const SessionEndpoint& endpoint) {
+void SensorSession::StartOpen(const SensorAddress& address) {
     Close();
-    endpoint_ = endpoint;
+    address_ = address;
     opening_ = true;
-    if (!endpoint.tcp) {
+    if (!address.tcp) {
         auto* serial = new SerialTransport(this);
-        const int code = serial->Open(endpoint.serialDevice);
+        const int code = serial->Open(address.SerialDeviceName());
         OpenResult result;
         if (code != 0) {
             delete serial;
@@ -69,7 +64,7 @@ void SensorSession::StartOpen(const SessionEndpoint& endpoint) {
         connect(tcp, &Transport::wentDown, this, &SensorSession::OnWentDown);
         FinishOpen({});
     });
-    tcp->StartConnect(endpoint.host, endpoint.port);
+    tcp->StartConnect(address.host, address.port);
 }
 
 void SensorSession::FinishOpen(OpenResult result) {
@@ -111,9 +106,9 @@ int NotOpenCode(bool tcp) {
 
 ExchangeResult SensorSession::Send(const QByteArray& frame, int tcpWriteTimeoutMs) {
     ExchangeResult result;
-    result.written = IsOpen() ? transport_->Write(
-                                    frame, endpoint_.tcp ? tcpWriteTimeoutMs : kSerialPortTimeoutMs)
-                              : NotOpenCode(endpoint_.tcp);
+    result.written =
+        IsOpen() ? transport_->Write(frame, address_.tcp ? tcpWriteTimeoutMs : kSerialPortTimeoutMs)
+                 : NotOpenCode(address_.tcp);
     result.outcome =
         result.written == frame.size() ? LinkOutcome::Done : LinkOutcome::WriteIncomplete;
     return result;
@@ -126,11 +121,11 @@ void SensorSession::StartExchange(const QByteArray& request, const ExchangeLimit
     pending.done = std::move(done);
     pending.requestBytes = static_cast<int>(request.size());
     pending.result.expected = std::clamp(limits.replyBytes, 0, kBufferBytes);
-    pending.result.limitSeconds = endpoint_.tcp ? limits.tcpWaitSeconds : limits.serialWaitSeconds;
+    pending.result.limitSeconds = address_.tcp ? limits.tcpWaitSeconds : limits.serialWaitSeconds;
 
     const bool open = IsOpen();
     if (open) {
-        if (!endpoint_.tcp && limits.serialFlushFirst) FlushSerialQueues();
+        if (!address_.tcp && limits.serialFlushFirst) FlushSerialQueues();
         // Only after the drain does the count start, so that earlier bytes can never pass for
         // the start of this reply.
         droppedBytes_ += transport_->DropInput();
@@ -138,8 +133,8 @@ void SensorSession::StartExchange(const QByteArray& request, const ExchangeLimit
     pending_ = std::move(pending);
     pending_->result.written =
         open ? transport_->Write(request,
-                                 endpoint_.tcp ? limits.tcpWriteTimeoutMs : kSerialPortTimeoutMs)
-             : NotOpenCode(endpoint_.tcp);
+                                 address_.tcp ? limits.tcpWriteTimeoutMs : kSerialPortTimeoutMs)
+             : NotOpenCode(address_.tcp);
     pending_->result.startSeconds = SecondsTimer();
     if (!IsOpen()) {
         // Nothing can come on a link that is not open.
@@ -165,12 +160,12 @@ void SensorSession::OnDataArrived() {
     if (!pending_) {
         // Over TCP nobody's bytes are read and dropped; on the serial line they wait in the
         // queue for the drain before the next request.
-        if (!endpoint_.tcp) return;
+        if (!address_.tcp) return;
         droppedBytes_ += transport_->Read(transport_->BytesAvailable()).size();
         emit inputDropped();
         return;
     }
-    if (endpoint_.tcp) {
+    if (address_.tcp) {
         TakeTcpReply();
     } else if (transport_->BytesAvailable() >= pending_->result.expected) {
         CollectSerialQueue();
@@ -220,7 +215,7 @@ void SensorSession::OnReplyLimit() {
         replyLimit_.start(SleepMsFor(pending_->result.limitSeconds - elapsed));
         return;
     }
-    if (!endpoint_.tcp) {
+    if (!address_.tcp) {
         CollectSerialQueue();
         return;
     }

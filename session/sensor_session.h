@@ -10,23 +10,11 @@
 
 #include "exchange_limits.h"
 #include "link_result.h"
+#include "sensor_address.h"
 
 namespace tvx {
 
 class Transport;
-
-// Where a session's link goes: a serial device or a TCP endpoint.
-struct SessionEndpoint {
-    bool tcp = false;
-    QString serialDevice;  // the device to open; empty for a port number that names none
-    QString host;
-    int port = 0;
-
-    static SessionEndpoint Serial(const QString& device) { return {false, device, {}, 0}; }
-    static SessionEndpoint Tcp(const QString& host, int port) { return {true, {}, host, port}; }
-    // "127.0.0.1:5000" or "/dev/ttyUSB0".
-    QString Describe() const;
-};
 
 using ExchangeDone = std::function<void(const ExchangeResult&)>;
 
@@ -46,15 +34,15 @@ class SensorSession : public QObject {
 
     // Opens the link, closing the one open first: a serial port at once, a TCP connect within
     // kTcpConnectTimeoutMs. opened() follows from the event loop in either case.
-    void StartOpen(const SessionEndpoint& endpoint);
+    void StartOpen(const SensorAddress& address);
     // Closes from this side; an exchange still waiting ends as Superseded.
     void Close();
     bool IsOpen() const;
     bool IsOpening() const { return opening_; }
-    bool IsTcp() const { return endpoint_.tcp; }
-    const SessionEndpoint& Endpoint() const { return endpoint_; }
+    bool IsTcp() const { return address_.tcp; }
+    const SensorAddress& Address() const { return address_; }
     // Counts the TCP conversations opened, from 1; 0 while none is open.
-    int Conversation() const { return IsOpen() && endpoint_.tcp ? conversation_ : 0; }
+    int Conversation() const { return IsOpen() && address_.tcp ? conversation_ : 0; }
 
     // Empties both queues of an open serial port; nothing on TCP.
     void FlushSerialQueues();
@@ -96,7 +84,7 @@ class SensorSession : public QObject {
     void Finish(LinkOutcome outcome, Delivery delivery = Delivery::Queued);
     void DropTransport();
 
-    SessionEndpoint endpoint_;
+    SensorAddress address_;
     QPointer<Transport> transport_;
     bool opening_ = false;
     int conversation_ = 0;

@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdio>
 
+#include "reporter.h"
 #include "tvx_options.h"
 
 namespace tvx::cli {
@@ -16,8 +17,7 @@ inline void Out(const QString& line) {
 
 // Errors and events on standard error, one line each, led by "tvx: ".
 inline void Error(const QString& text) {
-    std::fprintf(stderr, "tvx: %s\n", qPrintable(text));
-    std::fflush(stderr);
+    Reporter().Say(text);
 }
 
 inline bool StderrIsTerminal() {
@@ -25,8 +25,9 @@ inline bool StderrIsTerminal() {
 }
 
 // What a sensor is doing, for a person watching a terminal only.
-inline void Progress(const SensorAddress& sensor, const char* what) {
-    if (StderrIsTerminal()) std::fprintf(stderr, "tvx: %s: %s\n", qPrintable(sensor.name), what);
+inline void Progress(const NamedSensor& sensor, const char* what) {
+    if (StderrIsTerminal())
+        Reporter().Say(sensor.name + QStringLiteral(": ") + QLatin1String(what));
 }
 
 }  // namespace tvx::cli

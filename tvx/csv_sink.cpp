@@ -28,7 +28,7 @@ bool CsvSink::Open(const QString& folder, QString& error) {
     return true;
 }
 
-bool CsvSink::AddSensor(const SensorAddress& sensor, QString&) {
+bool CsvSink::AddSensor(const NamedSensor& sensor, QString&) {
     files_[sensor.name];
     return true;
 }

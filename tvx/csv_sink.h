@@ -15,7 +15,7 @@ class CsvSink : public RecordSink {
   public:
     // Makes the folder when needed; false with a one-line reason when it cannot be written.
     bool Open(const QString& folder, QString& error);
-    bool AddSensor(const SensorAddress& sensor, QString& error) override;
+    bool AddSensor(const NamedSensor& sensor, QString& error) override;
     void RemoveSensor(const QString& name) override;
     bool Frame(const QString& name, const StampedFrame& frame, QString& error) override;
     void Status(const QString&, bool, const QString&) override {}

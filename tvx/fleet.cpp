@@ -3,10 +3,7 @@
 #include <fcntl.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QSocketNotifier>
-#include <QThread>
 #include <algorithm>
 #include <csignal>
 #include <cstring>
@@ -14,6 +11,7 @@
 
 #include "event_wait.h"
 #include "orders.h"
+#include "reconnect_backoff.h"
 
 namespace tvx::cli {
 
@@ -27,34 +25,11 @@ void OnWatchedSignal(int number) {
     [[maybe_unused]] const auto written = ::write(g_signalPipe[number], &byte, 1);
 }
 
-constexpr double kFirstRetrySeconds = 1.0;
-constexpr double kLongestRetrySeconds = 30.0;
 constexpr double kLivePauseSeconds = 0.05;
 // Steps are started in groups: the timer goes off when the earliest is due and starts every step
 // due within the next quarter millisecond with it. A thousand sensors then cost a wake-up per
 // quarter millisecond rather than one each; a pause may end up to a quarter millisecond early.
 constexpr double kGatherSeconds = 0.00025;
-
-// Runs `job(index)` in one thread per index and serves the calling thread's events until all
-// threads have ended.
-void RunThreads(std::size_t count, const std::function<void(std::size_t)>& job) {
-    std::vector<std::unique_ptr<QThread>> threads;
-    QEventLoop loop;
-    std::size_t finished = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        threads.emplace_back(QThread::create([&job, i] {
-            job(i);
-            // Sockets handed to deleteLater go before the thread's loop is gone.
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        }));
-        QObject::connect(threads.back().get(), &QThread::finished, &loop, [&] {
-            if (++finished == count) loop.quit();
-        });
-    }
-    for (auto& thread : threads) thread->start();
-    if (count > 0) loop.exec();
-    for (auto& thread : threads) thread->wait();
-}
 
 }  // namespace
 
@@ -100,23 +75,15 @@ bool PauseUnlessStopped(double seconds, const StopSignal& stop) {
     return !stop.Requested();
 }
 
-void RunEachSensor(const std::vector<SensorAddress>& sensors,
-                   const std::function<void(SensorLink&, std::size_t)>& job) {
-    RunThreads(sensors.size(), [&](std::size_t i) {
-        SensorLink link(sensors[i]);
-        job(link, i);
-    });
-}
-
 struct FleetRecorder::Sensor {
-    SensorAddress address;
+    NamedSensor named;
     SensorSession session;
     ParameterSet params;  // as last read: tells the value names
     std::optional<SessionParameterRead> read;
     VersionText version;
     SensorFigures* figures = nullptr;
     Step step = Step::Opening;
-    double retry = kFirstRetrySeconds;
+    ReconnectBackoff backoff;
     double due = 0.0;  // the --interval pace: when the next frame is due
     long long frames = 0;
     bool handshaken = false;  // once: every later handshake is a reconnection
@@ -143,11 +110,11 @@ FleetRecorder::~FleetRecorder() {
     if (timerFd_ >= 0) ::close(timerFd_);
 }
 
-void FleetRecorder::Add(const SensorAddress& address) {
+void FleetRecorder::Add(const NamedSensor& address) {
     if (stopped_) return;
     Remove(address.name);
     auto sensor = std::make_unique<Sensor>();
-    sensor->address = address;
+    sensor->named = address;
     if (metrics_ != nullptr) sensor->figures = &metrics_->Sensor(address.name);
     Sensor* added = sensor.get();
     connect(&added->session, &SensorSession::opened, this,
@@ -196,7 +163,7 @@ void FleetRecorder::EndIfAllDone() {
 
 void FleetRecorder::Open(Sensor& sensor) {
     sensor.step = Step::Opening;
-    sensor.session.StartOpen(EndpointOf(sensor.address));
+    sensor.session.StartOpen(sensor.named.address);
 }
 
 void FleetRecorder::Exchange(Sensor& sensor, const QByteArray& request,
@@ -210,8 +177,7 @@ void FleetRecorder::Exchange(Sensor& sensor, const QByteArray& request,
 void FleetRecorder::OnOpened(Sensor& sensor, const OpenResult& opened) {
     if (sensor.gone) return;
     if (!opened.ok()) {
-        GoOffline(sensor, OpenFailure(sensor.address, sensor.session.Endpoint(), opened),
-                  FailureKind(opened.outcome));
+        GoOffline(sensor, OpenFailure(sensor.named.address, opened), FailureKind(opened.outcome));
         return;
     }
     sensor.step = Step::Handshake;
@@ -255,11 +221,11 @@ void FleetRecorder::OnParameters(Sensor& sensor, const ExchangeResult& result) {
     }
     sensor.params = read.Read();
     sensor.read.reset();
-    sensor.retry = kFirstRetrySeconds;
+    sensor.backoff.Reset();
     sensor.step = Step::Live;
     sensor.due = SecondsTimer();
     if (sensor.figures != nullptr) sensor.figures->linkUp = true;
-    events_.status(sensor.address.name, true, sensor.version.Text(), 0.0);
+    events_.status(sensor.named.name, true, sensor.version.Text(), 0.0);
     if (!sensor.gone) Exchange(sensor, RequestFrame({kOrderData, 0}), ScopeReply());
 }
 
@@ -277,7 +243,7 @@ void FleetRecorder::OnFrame(Sensor& sensor, const ExchangeResult& result) {
         sensor.figures->lastFrameSeconds =
             static_cast<double>(frame.time.toMSecsSinceEpoch()) / 1000.0;
     }
-    events_.frame(sensor.address.name, frame);
+    events_.frame(sensor.named.name, frame);
     if (sensor.gone) return;
     if (pace_.count && ++sensor.frames >= *pace_.count) {
         sensor.step = Step::Done;
@@ -301,9 +267,8 @@ void FleetRecorder::GoOffline(Sensor& sensor, const QString& why, const QString&
         sensor.figures->CountFailure(failureKind);
         sensor.figures->linkUp = false;
     }
-    const double retry = sensor.retry;
-    sensor.retry = std::min(retry * 2.0, kLongestRetrySeconds);
-    events_.status(sensor.address.name, false, why, retry);
+    const double retry = sensor.backoff.NextWait();
+    events_.status(sensor.named.name, false, why, retry);
     if (!sensor.gone) Schedule(sensor, SecondsTimer() + retry);
 }
 

@@ -41,12 +41,6 @@ void CallOnSignals(std::initializer_list<int> numbers, QObject* context,
 // Pauses the calling thread's loop for `seconds`, serving its events; false when stopped.
 bool PauseUnlessStopped(double seconds, const StopSignal& stop);
 
-// Runs job(link, index) for every sensor at once, each in a thread of its own with its own link,
-// and returns when all have ended; the calling thread serves its events meanwhile. One slow
-// sensor never holds up another.
-void RunEachSensor(const std::vector<SensorAddress>& sensors,
-                   const std::function<void(SensorLink&, std::size_t)>& job);
-
 struct RecordPace {
     double interval = 0.0;  // 0: the live rate (the 50 ms pause after each frame)
     std::optional<long long> count;
@@ -77,7 +71,7 @@ class FleetRecorder : public QObject {
     ~FleetRecorder() override;
 
     // Starts recording a sensor at once; one of the same name recording already is replaced.
-    void Add(const SensorAddress& sensor);
+    void Add(const NamedSensor& sensor);
     // Stops one sensor: its link is closed and nothing more is heard of it.
     void Remove(const QString& name);
     // Ends the whole recording; `ended` follows at once.

@@ -1,17 +1,11 @@
 #include "mqtt_sink.h"
 
-#include <mosquitto.h>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
-#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 #include "event_wait.h"
 #include "fleet_metrics.h"
@@ -20,20 +14,6 @@ namespace tvx::cli {
 
 namespace {
 
-// Marks the time a libmosquitto call that may call back runs.
-class InsideLibrary {
-  public:
-    explicit InsideLibrary(bool& flag) : flag_(flag) { flag_ = true; }
-    ~InsideLibrary() { flag_ = false; }
-    InsideLibrary(const InsideLibrary&) = delete;
-    InsideLibrary& operator=(const InsideLibrary&) = delete;
-
-  private:
-    bool& flag_;
-};
-
-constexpr int kKeepAliveSeconds = 10;
-constexpr double kLongestRetrySeconds = 30.0;
 constexpr double kBrokerWaitSeconds = 10.0;
 // Frames of one sensor the broker may hold unacknowledged: enough to keep a link busy, few
 // enough that a lost session costs little to send again.
@@ -44,18 +24,6 @@ constexpr int kCommitMilliseconds = 50;
 constexpr int kRetryCommitMilliseconds = 1000;
 // At the end the broker gets this long for what is left; the rest waits for the next start.
 constexpr double kCloseSeconds = 5.0;
-
-void InitMosquittoOnce() {
-    static const bool done = [] {
-        mosquitto_lib_init();
-        return true;
-    }();
-    (void)done;
-}
-
-QString ConnackText(int rc) {
-    return QString::fromUtf8(mosquitto_connack_string(rc));
-}
 
 QJsonObject StatusObject(bool online, const QString& text) {
     return online ? QJsonObject{{"state", "online"}, {"version", text}}
@@ -87,247 +55,7 @@ MqttSettings MqttSettingsFrom(const TvxOptions& options) {
     return settings;
 }
 
-MqttClient::MqttClient(const QString& clientId, const QString& host, int port,
-                       const QString& willTopic, const QByteArray& willPayload,
-                       const MqttCredentials& credentials, QObject* parent)
-    : QObject(parent),
-      clientId_(clientId),
-      host_(host),
-      port_(port),
-      willTopic_(willTopic),
-      willPayload_(willPayload),
-      credentials_(credentials) {
-    InitMosquittoOnce();
-    misc_.setInterval(1000);
-    connect(&misc_, &QTimer::timeout, this, [this] {
-        if (read_ == nullptr) return;
-        // A socket libmosquitto closed without a word is a lost session all the same.
-        if (mosquitto_socket(mosq_) < 0) return Lost(QStringLiteral("The connection was lost."));
-        Check(mosquitto_loop_misc(mosq_));
-        UpdateWrite();
-    });
-    retryTimer_.setSingleShot(true);
-    connect(&retryTimer_, &QTimer::timeout, this, &MqttClient::Attempt);
-}
-
-MqttClient::~MqttClient() {
-    Detach();
-    if (mosq_ != nullptr) mosquitto_destroy(mosq_);
-}
-
-void MqttClient::MakeClient() {
-    if (mosq_ != nullptr) mosquitto_destroy(mosq_);
-    mosq_ = mosquitto_new(clientId_.toUtf8().constData(), true, this);
-    mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-    // The owner bounds what is in flight; libmosquitto is not to hold any back.
-    mosquitto_max_inflight_messages_set(mosq_, 0);
-    mosquitto_will_set(mosq_, willTopic_.toUtf8().constData(),
-                       static_cast<int>(willPayload_.size()), willPayload_.constData(), 1, true);
-    if (!credentials_.caFile.isEmpty())
-        mosquitto_tls_set(mosq_, QFile::encodeName(credentials_.caFile).constData(), nullptr,
-                          nullptr, nullptr, nullptr);
-    if (!credentials_.user.isEmpty())
-        mosquitto_username_pw_set(
-            mosq_, credentials_.user.toUtf8().constData(),
-            credentials_.password.isNull() ? nullptr : credentials_.password.toUtf8().constData());
-    mosquitto_connect_callback_set(mosq_, &MqttClient::OnConnect);
-    mosquitto_disconnect_callback_set(mosq_, &MqttClient::OnDisconnect);
-    mosquitto_publish_callback_set(mosq_, &MqttClient::OnPublish);
-    mosquitto_log_callback_set(mosq_, &MqttClient::OnLog);
-}
-
-void MqttClient::Start() {
-    Attempt();
-}
-
-void MqttClient::Attempt() {
-    Detach();
-    MakeClient();
-    tlsError_.clear();
-    reasonGiven_ = false;
-    lost_ = false;
-    ++attempt_;
-    const int rc =
-        mosquitto_connect_async(mosq_, host_.toUtf8().constData(), port_, kKeepAliveSeconds);
-    if (rc != MOSQ_ERR_SUCCESS) {
-        Lost(rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
-                                  : QString::fromUtf8(mosquitto_strerror(rc)));
-        return;
-    }
-    Attach();
-}
-
-void MqttClient::Attach() {
-    const int fd = mosquitto_socket(mosq_);
-    if (fd < 0) return;
-    read_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    write_ = new QSocketNotifier(fd, QSocketNotifier::Write, this);
-    connect(read_, &QSocketNotifier::activated, this, [this] {
-        int rc = MOSQ_ERR_SUCCESS;
-        {
-            const InsideLibrary inside(insideLibrary_);
-            rc = mosquitto_loop_read(mosq_, 1);
-        }
-        Check(rc);
-        UpdateWrite();
-    });
-    connect(write_, &QSocketNotifier::activated, this, [this] {
-        Check(mosquitto_loop_write(mosq_, 1));
-        UpdateWrite();
-    });
-    misc_.start();
-    UpdateWrite();
-}
-
-void MqttClient::Detach() {
-    misc_.stop();
-    delete read_;
-    delete write_;
-    read_ = nullptr;
-    write_ = nullptr;
-}
-
-void MqttClient::UpdateWrite() {
-    if (write_ != nullptr) write_->setEnabled(mosquitto_want_write(mosq_));
-}
-
-void MqttClient::Check(int rc) {
-    if (rc == MOSQ_ERR_SUCCESS || read_ == nullptr) return;
-    if (rc == MOSQ_ERR_ERRNO && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
-    Lost(rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
-                              : QString::fromUtf8(mosquitto_strerror(rc)));
-}
-
-void MqttClient::OnLog(mosquitto*, void* self, int level, const char* text) {
-    // "OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify failed": the reason is
-    // the last part, and the first such line the cause.
-    auto* client = static_cast<MqttClient*>(self);
-    const QString line = QString::fromUtf8(text);
-    if ((level & MOSQ_LOG_ERR) == 0 || !line.startsWith(QLatin1String("OpenSSL Error")) ||
-        !client->tlsError_.isEmpty())
-        return;
-    client->tlsError_ = QStringLiteral("TLS: ") + line.section(QLatin1Char(':'), -1).trimmed();
-}
-
-void MqttClient::Lost(const QString& reason) {
-    // A failed attempt is told more than once (the broker's answer, the read that failed, the
-    // disconnection): the most telling reason comes first, and one loss is one retry.
-    const QString why = tlsError_.isEmpty() ? reason : tlsError_;
-    if (!why.isEmpty() && !reasonGiven_) {
-        lastError_ = why;
-        reasonGiven_ = true;
-    }
-    if (lost_) return;
-    lost_ = true;
-    Detach();
-    const bool was = connected_;
-    connected_ = false;
-    settled_ = true;
-    unacknowledged_ = 0;
-    emit stateChanged();
-    if (closing_) return;
-    if (was) {
-        retry_ = 1.0;
-        emit connectedChanged(false);
-    }
-    retryTimer_.start(static_cast<int>(retry_ * 1000));
-    retry_ = std::min(retry_ * 2.0, kLongestRetrySeconds);
-}
-
-void MqttClient::OnConnect(mosquitto*, void* self, int rc) {
-    auto* client = static_cast<MqttClient*>(self);
-    client->settled_ = true;
-    if (rc != 0) {
-        client->lastError_ = ConnackText(rc);
-        client->reasonGiven_ = true;
-        // A refused session is closed by the broker; try again later like a lost one.
-        QMetaObject::invokeMethod(
-            client,
-            [client, attempt = client->attempt_] {
-                if (attempt == client->attempt_) client->Lost({});
-            },
-            Qt::QueuedConnection);
-        return;
-    }
-    client->connected_ = true;
-    client->lost_ = false;
-    client->retry_ = 1.0;
-    client->lastError_.clear();
-    client->reasonGiven_ = false;
-    emit client->connectedChanged(true);
-    emit client->stateChanged();
-}
-
-void MqttClient::OnDisconnect(mosquitto*, void* self, int rc) {
-    auto* client = static_cast<MqttClient*>(self);
-    if (client->closing_) {
-        client->connected_ = false;
-        return;
-    }
-    // Told later, and only to the attempt it belongs to.
-    QMetaObject::invokeMethod(
-        client,
-        [client, rc, attempt = client->attempt_] {
-            if (attempt != client->attempt_) return;
-            client->Lost(rc == 0 ? QString() : QString::fromUtf8(mosquitto_strerror(rc)));
-        },
-        Qt::QueuedConnection);
-}
-
-void MqttClient::OnPublish(mosquitto*, void* self, int mid) {
-    auto* client = static_cast<MqttClient*>(self);
-    client->unacknowledged_ = std::max(0, client->unacknowledged_ - 1);
-    emit client->acknowledged(mid);
-    emit client->stateChanged();
-}
-
-int MqttClient::Publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
-                        bool writeNow) {
-    if (!connected_) return -1;
-    int mid = 0;
-    const int rc =
-        mosquitto_publish(mosq_, &mid, topic.toUtf8().constData(), static_cast<int>(payload.size()),
-                          payload.constData(), qos, retain);
-    if (rc != MOSQ_ERR_SUCCESS) return -1;
-    if (qos > 0) ++unacknowledged_;
-    if (writeNow) Flush();
-    return mid;
-}
-
-void MqttClient::Flush() {
-    if (!connected_) return;
-    // libmosquitto calls back with its own locks held (an acknowledgement read, a connection
-    // taken): a write from in there waits for them for ever. It goes once the read is over.
-    if (insideLibrary_) {
-        if (!flushQueued_) {
-            flushQueued_ = true;
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    flushQueued_ = false;
-                    Flush();
-                },
-                Qt::QueuedConnection);
-        }
-        return;
-    }
-    // Most of the time the socket takes the messages at once; the notifier sends what is left.
-    Check(mosquitto_loop_write(mosq_, 1));
-    UpdateWrite();
-}
-
-void MqttClient::Disconnect() {
-    closing_ = true;
-    retryTimer_.stop();
-    if (connected_ && mosq_ != nullptr) {
-        mosquitto_disconnect(mosq_);
-        mosquitto_loop_write(mosq_, 1);
-    }
-    connected_ = false;
-    Detach();
-}
-
-// ---------------------------------------------------------------------------------------------
+MqttSink::MqttSink(Reporter reporter) : reporter_(std::move(reporter)) {}
 
 MqttSink::~MqttSink() {
     for (auto& entry : sensors_) entry.second.client->Disconnect();
@@ -365,16 +93,16 @@ MqttSink::Sensor& MqttSink::Start(const QString& name) {
         s.sentUpTo = 0;
         UpdateFigures();
         if (!up) {
-            std::fprintf(stderr, "tvx: %s: broker %s lost (%s), frames are kept in the spool\n",
-                         qPrintable(name), qPrintable(broker_), qPrintable(client->LastError()));
+            reporter_.Say(QStringLiteral("%1: broker %2 lost (%3), frames are kept in the spool")
+                              .arg(name, broker_, client->LastError()));
             return;
         }
         if (spool_.Frames(name) > 0 && s.connectedBefore)
-            std::fprintf(stderr, "tvx: %s: broker %s back: sending %lld spooled frames\n",
-                         qPrintable(name), qPrintable(broker_), spool_.Frames(name));
+            reporter_.Say(QStringLiteral("%1: broker %2 back: sending %3 spooled frames")
+                              .arg(name, broker_, QString::number(spool_.Frames(name))));
         else if (spool_.Frames(name) > 0)
-            std::fprintf(stderr, "tvx: %s: sending %lld frames an earlier run left in the spool\n",
-                         qPrintable(name), spool_.Frames(name));
+            reporter_.Say(QStringLiteral("%1: sending %2 frames an earlier run left in the spool")
+                              .arg(name, QString::number(spool_.Frames(name))));
         s.connectedBefore = true;
         PublishStatus(name, s);
         Send(name, s);
@@ -386,7 +114,7 @@ MqttSink::Sensor& MqttSink::Start(const QString& name) {
     return sensor;
 }
 
-bool MqttSink::Open(const MqttSettings& settings, const std::vector<SensorAddress>& sensors,
+bool MqttSink::Open(const MqttSettings& settings, const std::vector<NamedSensor>& sensors,
                     QString& error) {
     settings_ = settings;
     broker_ = QStringLiteral("%1:%2").arg(settings.host).arg(settings.port);
@@ -413,14 +141,14 @@ bool MqttSink::Open(const MqttSettings& settings, const std::vector<SensorAddres
     QString notice;
     const bool opened = spool_.Open(QDir(folder).filePath(file + QStringLiteral(".spool")),
                                     settings.spoolMaxBytes, error, notice);
-    if (!notice.isEmpty()) std::fprintf(stderr, "tvx: %s\n", qPrintable(notice));
+    if (!notice.isEmpty()) reporter_.Say(notice);
     if (!opened) return false;
     commitTimer_.setSingleShot(true);
     connect(&commitTimer_, &QTimer::timeout, this, &MqttSink::Commit, Qt::UniqueConnection);
     dropReport_.setSingleShot(true);
     connect(&dropReport_, &QTimer::timeout, this, &MqttSink::ReportDropping, Qt::UniqueConnection);
 
-    for (const SensorAddress& sensor : sensors) Start(sensor.name);
+    for (const NamedSensor& sensor : sensors) Start(sensor.name);
     const auto clients = [this](auto predicate) {
         return std::count_if(sensors_.begin(), sensors_.end(),
                              [&](const auto& entry) { return predicate(*entry.second.client); });
@@ -448,7 +176,7 @@ bool MqttSink::Open(const MqttSettings& settings, const std::vector<SensorAddres
     return true;
 }
 
-bool MqttSink::AddSensor(const SensorAddress& sensor, QString& error) {
+bool MqttSink::AddSensor(const NamedSensor& sensor, QString& error) {
     if (sensors_.count(sensor.name) > 0) {
         error = QStringLiteral("%1: recorded already").arg(sensor.name);
         return false;
@@ -510,14 +238,13 @@ void MqttSink::Commit() {
     QString error;
     if (!spool_.Commit(error)) {
         if (!spoolFailing_)
-            std::fprintf(stderr,
-                         "tvx: %s; frames are held in memory (at most %lld) and written when it "
-                         "can be\n",
-                         qPrintable(error), FrameSpool::kHeldInMemory);
+            reporter_.Say(QStringLiteral("%1; frames are held in memory (at most %2) and "
+                                         "written when it can be")
+                              .arg(error, QString::number(FrameSpool::kHeldInMemory)));
         spoolFailing_ = true;
         commitTimer_.start(kRetryCommitMilliseconds);
     } else if (spoolFailing_) {
-        std::fprintf(stderr, "tvx: spool \"%s\" is written again\n", qPrintable(spool_.Path()));
+        reporter_.Say(QStringLiteral("spool \"%1\" is written again").arg(spool_.Path()));
         spoolFailing_ = false;
     }
     for (const QString& name : spool_.TakeNewlyDropping()) dropping_ << name;
@@ -533,11 +260,10 @@ void MqttSink::Commit() {
 
 void MqttSink::ReportDropping() {
     if (dropping_.isEmpty() || dropReported_) return;
-    std::fprintf(stderr,
-                 "tvx: spool \"%s\" is at its bound of %lld MB: the oldest frames are dropped "
-                 "(%s)\n",
-                 qPrintable(spool_.Path()), settings_.spoolMaxBytes / (1024 * 1024),
-                 qPrintable(dropping_.join(QStringLiteral(", "))));
+    reporter_.Say(
+        QStringLiteral("spool \"%1\" is at its bound of %2 MB: the oldest frames are dropped (%3)")
+            .arg(spool_.Path(), QString::number(settings_.spoolMaxBytes / (1024 * 1024)),
+                 dropping_.join(QStringLiteral(", "))));
     dropReported_ = true;
 }
 
@@ -589,11 +315,12 @@ void MqttSink::Close() {
     ReportDropping();
     QString error;
     if (!spool_.Commit(error) && spool_.Gathered() > 0)
-        std::fprintf(stderr, "tvx: %s: %lld frames held in memory are lost\n", qPrintable(error),
-                     spool_.Gathered());
+        reporter_.Say(QStringLiteral("%1: %2 frames held in memory are lost")
+                          .arg(error, QString::number(spool_.Gathered())));
     if (spool_.Frames() > spool_.Gathered())
-        std::fprintf(stderr, "tvx: %lld frames are kept in spool \"%s\" for the next start\n",
-                     spool_.Frames() - spool_.Gathered(), qPrintable(spool_.Path()));
+        reporter_.Say(
+            QStringLiteral("%1 frames are kept in spool \"%2\" for the next start")
+                .arg(QString::number(spool_.Frames() - spool_.Gathered()), spool_.Path()));
     UpdateFigures();
     sensors_.clear();
     spool_.Close();

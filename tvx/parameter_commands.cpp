@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "command_output.h"
-#include "fleet.h"
 #include "parameter_names.h"
 #include "parameter_report.h"
+#include "sensor_threads.h"
 #include "tvx_commands.h"
 
 namespace tvx::cli {
@@ -26,16 +26,16 @@ bool ReadSource(const TvxOptions& options, const SetSource& source, ParameterIma
         image = *read.image;
         return true;
     }
-    const SensorAddress& address = options.sensors[*source.sensor];
-    origin.sensor = address.name;
-    origin.url = address.url;
+    const NamedSensor& sensor = options.sensors[*source.sensor];
+    origin.sensor = sensor.name;
+    origin.url = sensor.address.Format();
     origin.eeprom = source.eeprom;
-    SensorLink link(address);
-    Progress(address, "reading the parameters");
+    SensorLink link(sensor);
+    Progress(sensor, "reading the parameters");
     Memories memories;
     error = ReadMemories(link, source.eeprom, memories);
     if (!error.isEmpty()) {
-        error = QStringLiteral("%1: %2").arg(address.name, error);
+        error = QStringLiteral("%1: %2").arg(sensor.name, error);
         return false;
     }
     image = source.eeprom ? *memories.eeprom : memories.ram;
@@ -71,9 +71,9 @@ void AddFindings(SensorCheck& check, const QString& name, const QString& what,
 
 SensorCheck CheckSensor(SensorLink& link, const ParameterImage& golden, const QString& goldenPath,
                         bool restore) {
-    const QString& name = link.Address().name;
+    const QString& name = link.Sensor().name;
     SensorCheck check;
-    Progress(link.Address(), "reading RAM and EEPROM");
+    Progress(link.Sensor(), "reading RAM and EEPROM");
     Memories memories;
     const QString error = ReadMemories(link, true, memories);
     if (!error.isEmpty()) {
@@ -102,7 +102,7 @@ SensorCheck CheckSensor(SensorLink& link, const ParameterImage& golden, const QS
 
     // The EEPROM is written through RAM, as the scope's SEND to EEPROM does: both get the set.
     // Its read-back loads the EEPROM into RAM again, so one read-back shows both.
-    Progress(link.Address(), "restoring the golden set");
+    Progress(link.Sensor(), "restoring the golden set");
     const QString memoriesWritten =
         eepromDrifted ? QStringLiteral("RAM and EEPROM") : QStringLiteral("RAM");
     const QString failure = WriteAndReadBack(link, eepromDrifted, golden);
@@ -160,7 +160,7 @@ int RunCheck(const TvxOptions& options) {
     std::vector<ParameterImage> goldens;
     std::vector<QString> goldenPaths;
     bool refused = false;
-    for (const SensorAddress& sensor : options.sensors) {
+    for (const NamedSensor& sensor : options.sensors) {
         const QString path =
             QDir(options.goldenFolder).filePath(SafeFileName(sensor.name) + QStringLiteral(".dat"));
         goldenPaths.push_back(path);

@@ -168,7 +168,7 @@ RecordConfig ReadRecordConfig(const QString& path) {
         const QString sensor =
             name + QLatin1Char('=') + ValueText(settings.value(kSensors + QLatin1Char('/') + name));
         QString error;
-        if (!ParseSensorAddress(sensor, error)) return fail(lines.LineOf(kSensors, name), error);
+        if (!ParseNamedSensor(sensor, error)) return fail(lines.LineOf(kSensors, name), error);
         arguments << QStringLiteral("--sensor") << sensor;
     }
 
@@ -182,19 +182,19 @@ RecordConfig ReadRecordConfig(const QString& path) {
 
 ReloadPlan PlanReload(const RecordConfig& running, const RecordConfig& reread) {
     ReloadPlan plan;
-    const auto find = [](const std::vector<SensorAddress>& sensors, const QString& name) {
+    const auto find = [](const std::vector<NamedSensor>& sensors, const QString& name) {
         return std::find_if(sensors.begin(), sensors.end(),
-                            [&name](const SensorAddress& s) { return s.name == name; });
+                            [&name](const NamedSensor& s) { return s.name == name; });
     };
     const auto& before = running.options.sensors;
     const auto& after = reread.options.sensors;
-    for (const SensorAddress& old : before) {
+    for (const NamedSensor& old : before) {
         const auto now = find(after, old.name);
-        if (now == after.end() || now->url != old.url) plan.removed << old.name;
+        if (now == after.end() || now->address != old.address) plan.removed << old.name;
     }
-    for (const SensorAddress& now : after) {
+    for (const NamedSensor& now : after) {
         const auto old = find(before, now.name);
-        if (old == before.end() || old->url != now.url) plan.added.push_back(now);
+        if (old == before.end() || old->address != now.address) plan.added.push_back(now);
     }
     std::map<QString, QString> keys = running.recordKeys;
     keys.insert(reread.recordKeys.begin(), reread.recordKeys.end());
@@ -228,16 +228,16 @@ void RecordReloader::Reload() {
         for (const QString& name : plan.removed) {
             const bool moved =
                 std::any_of(plan.added.begin(), plan.added.end(),
-                            [&name](const SensorAddress& s) { return s.name == name; });
+                            [&name](const NamedSensor& s) { return s.name == name; });
             if (!moved) report_(QStringLiteral("%1: removed%2").arg(name, later));
             if (live) changes_.remove(name);
         }
-        for (const SensorAddress& sensor : plan.added) {
+        for (const NamedSensor& sensor : plan.added) {
             const bool moved = plan.removed.contains(sensor.name);
             report_(QStringLiteral("%1: %2 %3%4")
                         .arg(sensor.name,
                              moved ? QStringLiteral("moved to") : QStringLiteral("added,"),
-                             sensor.url, later));
+                             sensor.address.Format(), later));
             if (live) changes_.add(sensor);
         }
         if (!plan.restartKeys.isEmpty())

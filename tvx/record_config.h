@@ -28,9 +28,9 @@ RecordConfig ReadRecordConfig(const QString& path);
 // What reading the file again changes in a running recording. A sensor whose address changed is
 // removed and added again; the other sensors go on untouched.
 struct ReloadPlan {
-    std::vector<SensorAddress> added;  // in the new file's order
-    QStringList removed;               // in the old file's order
-    QStringList restartKeys;           // [record] keys that changed: only a restart applies them
+    std::vector<NamedSensor> added;  // in the new file's order
+    QStringList removed;             // in the old file's order
+    QStringList restartKeys;         // [record] keys that changed: only a restart applies them
     bool Empty() const { return added.empty() && removed.empty() && restartKeys.isEmpty(); }
 };
 
@@ -39,7 +39,7 @@ ReloadPlan PlanReload(const RecordConfig& running, const RecordConfig& reread);
 // How a reload changes the sensors of the running recording. Left empty, the recorder has a fixed
 // set of sensors and a change of sensors waits for a restart.
 struct SensorChanges {
-    std::function<void(const SensorAddress& sensor)> add;
+    std::function<void(const NamedSensor& sensor)> add;
     std::function<void(const QString& name)> remove;
 };
 

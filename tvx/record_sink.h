@@ -13,7 +13,7 @@ class RecordSink {
   public:
     virtual ~RecordSink() = default;
     // Takes a sensor on; false with a one-line reason.
-    virtual bool AddSensor(const SensorAddress& sensor, QString& error) = 0;
+    virtual bool AddSensor(const NamedSensor& sensor, QString& error) = 0;
     // Ends one sensor's recording; the others go on.
     virtual void RemoveSensor(const QString& name) = 0;
     // False with a one-line reason when the frame could not be kept.

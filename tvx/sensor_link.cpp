@@ -5,7 +5,6 @@
 #include "blocking_link.h"
 #include "event_wait.h"
 #include "orders.h"
-#include "serial_port_names.h"
 
 namespace tvx::cli {
 
@@ -17,17 +16,9 @@ QString ReadingStep() {
 
 }  // namespace
 
-SessionEndpoint EndpointOf(const SensorAddress& address) {
-    if (address.tcp) return SessionEndpoint::Tcp(address.host, address.port);
-    return SessionEndpoint::Serial(address.serial.device.isEmpty()
-                                       ? SerialPortName(address.serial.comport)
-                                       : address.serial.device);
-}
-
-QString OpenFailure(const SensorAddress& address, const SessionEndpoint& endpoint,
-                    const OpenResult& opened) {
+QString OpenFailure(const SensorAddress& address, const OpenResult& opened) {
     if (address.tcp) return QStringLiteral("cannot connect: %1").arg(opened.text);
-    return QStringLiteral("cannot open %1: %2").arg(endpoint.Describe(), opened.text);
+    return QStringLiteral("cannot open %1: %2").arg(address.Describe(), opened.text);
 }
 
 QString ReplyFailure(const ExchangeResult& result, const QString& what) {
@@ -77,7 +68,7 @@ QString SessionParameterRead::Error() const {
         .arg(read_.FailedStep().row);
 }
 
-SensorLink::SensorLink(const SensorAddress& address) : address_(address) {}
+SensorLink::SensorLink(const NamedSensor& sensor) : sensor_(sensor) {}
 
 SensorLink::~SensorLink() {
     Close();
@@ -97,8 +88,8 @@ ExchangeResult SensorLink::Exchange(const QByteArray& request, const ExchangeLim
 
 bool SensorLink::Connect() {
     error_.clear();
-    const OpenResult opened = OpenAndWait(session_, EndpointOf(address_), WaitMode::ServeUserInput);
-    if (!opened.ok()) return Fail(OpenFailure(address_, session_.Endpoint(), opened));
+    const OpenResult opened = OpenAndWait(session_, sensor_.address, WaitMode::ServeUserInput);
+    if (!opened.ok()) return Fail(OpenFailure(sensor_.address, opened));
     const ExchangeResult handshake =
         Exchange(RequestFrame({kOrderVersion, 0}), HandshakeReply(), HandshakeStep());
     if (!error_.isEmpty()) return false;

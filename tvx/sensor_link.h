@@ -11,12 +11,8 @@
 
 namespace tvx::cli {
 
-// Where a sensor's session goes.
-SessionEndpoint EndpointOf(const SensorAddress& address);
-
 // Why the link did not open, one line: "cannot connect: ..." or "cannot open DEVICE: ...".
-QString OpenFailure(const SensorAddress& address, const SessionEndpoint& endpoint,
-                    const OpenResult& opened);
+QString OpenFailure(const SensorAddress& address, const OpenResult& opened);
 
 // For a reply that did not come complete, the failure as one line naming the step (`what`);
 // empty for a complete reply.
@@ -57,10 +53,10 @@ class SessionParameterRead {
 // thread's event loop meanwhile. Every failure it names comes from the session's result.
 class SensorLink {
   public:
-    explicit SensorLink(const SensorAddress& address);
+    explicit SensorLink(const NamedSensor& sensor);
     ~SensorLink();
 
-    const SensorAddress& Address() const { return address_; }
+    const NamedSensor& Sensor() const { return sensor_; }
 
     // Opens the link and runs the handshake; Version() then holds the sensor's version text.
     bool Connect();
@@ -86,7 +82,7 @@ class SensorLink {
                             const QString& what);
     bool Fail(const QString& message);
 
-    SensorAddress address_;
+    NamedSensor sensor_;
     SensorSession session_;
     ParameterSet params_;
     VersionText version_;

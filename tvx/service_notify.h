@@ -17,7 +17,6 @@ class ServiceNotifier : public QObject {
     // pings, and systemd restarts the service.
     explicit ServiceNotifier(QObject* parent = nullptr);
 
-    bool Enabled() const { return enabled_; }
     // READY=1, with a STATUS line when `status` is not empty.
     void Ready(const QString& status = {});
     void Status(const QString& status);

@@ -21,12 +21,10 @@
 #include "mqtt_sink.h"
 #include "parameter_names.h"
 #include "reload_signal.h"
+#include "sensor_threads.h"
 #include "service_notify.h"
 #include "trivex_version.h"
-
-#ifndef TVX_VERSION
-#define TVX_VERSION "0"
-#endif
+#include "tvx_help.h"
 
 namespace tvx::cli {
 
@@ -43,7 +41,7 @@ void RaiseOpenFileLimit() {
 }
 
 // With one sensor PATH is the file itself; with several it is a folder of NAME.dat.
-QString ParameterPath(const TvxOptions& options, const SensorAddress& sensor) {
+QString ParameterPath(const TvxOptions& options, const NamedSensor& sensor) {
     if (options.sensors.size() == 1) return options.path;
     return QDir(options.path).filePath(SafeFileName(sensor.name) + QStringLiteral(".dat"));
 }
@@ -95,12 +93,12 @@ int RunGet(const TvxOptions& options) {
     }
     std::vector<QString> errors(options.sensors.size());
     RunEachSensor(options.sensors, [&](SensorLink& link, std::size_t i) {
-        Progress(link.Address(), "reading the parameters");
+        Progress(link.Sensor(), "reading the parameters");
         Memories memories;
         errors[i] = ReadMemories(link, options.eeprom, memories);
         if (!errors[i].isEmpty()) return;
         const ParameterFileResult written =
-            WriteParameterFile(ParameterPath(options, link.Address()),
+            WriteParameterFile(ParameterPath(options, link.Sensor()),
                                options.eeprom ? *memories.eeprom : memories.ram);
         if (!written.ok) errors[i] = written.message.simplified();
     });
@@ -111,7 +109,7 @@ int RunSend(const TvxOptions& options) {
     // Every file is read before anything goes out: one bad file stops the whole send.
     std::vector<ParameterImage> images;
     bool refused = false;
-    for (const SensorAddress& sensor : options.sensors) {
+    for (const NamedSensor& sensor : options.sensors) {
         const QString path = ParameterPath(options, sensor);
         const ParameterFileRead read = ReadParameterFile(path);
         if (!read.ok()) {
@@ -132,7 +130,7 @@ int RunSend(const TvxOptions& options) {
     }
     std::vector<QString> errors(options.sensors.size());
     RunEachSensor(options.sensors, [&](SensorLink& link, std::size_t i) {
-        Progress(link.Address(), "sending the parameters");
+        Progress(link.Sensor(), "sending the parameters");
         if (!link.Connect()) {
             errors[i] = link.Error();
         } else if (options.verify) {
@@ -150,7 +148,7 @@ int RunWatch(const TvxOptions& options) {
     SensorLink link(options.sensors.front());
     ParameterImage image{};
     if (!link.Connect() || !link.ReadParameters(false, image)) {
-        Error(QStringLiteral("%1: %2").arg(link.Address().name, link.Error()));
+        Error(QStringLiteral("%1: %2").arg(link.Sensor().name, link.Error()));
         return 1;
     }
     if (options.format == LineFormat::Csv) Out(CsvHeader(link.SiMode()));
@@ -158,7 +156,7 @@ int RunWatch(const TvxOptions& options) {
     while (!stop.Requested()) {
         StampedFrame frame;
         if (!link.FetchFrame(frame.values)) {
-            Error(QStringLiteral("%1: %2").arg(link.Address().name, link.Error()));
+            Error(QStringLiteral("%1: %2").arg(link.Sensor().name, link.Error()));
             return 1;
         }
         frame.time = QDateTime::currentDateTime();
@@ -172,6 +170,8 @@ int RunWatch(const TvxOptions& options) {
 
 int RunRecord(const TvxOptions& options, const RecordConfig* config) {
     RaiseOpenFileLimit();
+    // Every line the recording writes for whoever watches it goes this one way.
+    const Reporter reporter;
     const auto& sensors = options.sensors;
     QString error;
     // The figures of the whole recording. The server comes before anything else, so that an
@@ -180,30 +180,31 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
     MetricsServer metricsServer([&metrics] { return metrics.Exposition(); });
     if (options.metricsPort) {
         if (!metricsServer.Listen(options.metricsHost, *options.metricsPort, error)) {
-            Error(error);
+            reporter.Say(error);
             return 1;
         }
-        Error(QStringLiteral("metrics on %1").arg(metricsServer.Url()));
+        reporter.Say(QStringLiteral("metrics on %1").arg(metricsServer.Url()));
     }
 
     CsvSink csv;
-    MqttSink mqtt;
+    MqttSink mqtt(reporter);
     const bool toMqtt = !options.mqttHost.isEmpty();
     if (toMqtt) {
         mqtt.SetMetrics(&metrics);
         if (!mqtt.Open(MqttSettingsFrom(options), sensors, error)) {
-            Error(error);
+            reporter.Say(error);
             return 1;
         }
     } else {
         const QString folder =
             options.csvFolder.isEmpty() ? DefaultRecordFolder() : options.csvFolder;
         if (!csv.Open(folder, error)) {
-            Error(error);
+            reporter.Say(error);
             return 1;
         }
-        for (const SensorAddress& sensor : sensors) csv.AddSensor(sensor, error);
-        if (options.csvFolder.isEmpty()) Error(QStringLiteral("recording to %1").arg(folder));
+        for (const NamedSensor& sensor : sensors) csv.AddSensor(sensor, error);
+        if (options.csvFolder.isEmpty())
+            reporter.Say(QStringLiteral("recording to %1").arg(folder));
     }
 
     RecordSink& sink = toMqtt ? static_cast<RecordSink&>(mqtt) : csv;
@@ -233,8 +234,11 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
     if (StderrIsTerminal()) {
         QObject::connect(&progress, &QTimer::timeout, [&] {
             for (const auto& [name, sensor] : seen)
-                std::fprintf(stderr, "tvx: %s: %s, %lld frames\n", qPrintable(name),
-                             sensor.state == 1 ? "online" : "offline", sensor.frames);
+                reporter.Say(QStringLiteral("%1: %2, %3 frames")
+                                 .arg(name,
+                                      sensor.state == 1 ? QStringLiteral("online")
+                                                        : QStringLiteral("offline"),
+                                      QString::number(sensor.frames)));
         });
         progress.start(10000);
     }
@@ -245,17 +249,17 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
         ++seen[name].frames;
         if (!sink.Frame(name, frame, error) && !sinkFailed) {
             sinkFailed = true;
-            Error(error);
+            reporter.Say(error);
             stop.Request();
         }
     };
     events.status = [&](const QString& name, bool online, const QString& text, double retryIn) {
         if (online) {
-            Error(QStringLiteral("%1: online (%2)").arg(name, text));
+            reporter.Say(QStringLiteral("%1: online (%2)").arg(name, text));
         } else {
-            Error(QStringLiteral("%1: offline: %2; next attempt in %3 s")
-                      .arg(name, text)
-                      .arg(retryIn));
+            reporter.Say(QStringLiteral("%1: offline: %2; next attempt in %3 s")
+                             .arg(name, text)
+                             .arg(retryIn));
         }
         int& state = seen[name].state;
         if (state != (online ? 1 : 0)) sink.Status(name, online, text);
@@ -265,7 +269,7 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
     events.ended = [&recording] { recording.quit(); };
     FleetRecorder recorder({options.interval, options.count}, events, &metrics);
     QObject::connect(&stop, &StopSignal::requested, &recorder, &FleetRecorder::Stop);
-    for (const SensorAddress& sensor : sensors) {
+    for (const NamedSensor& sensor : sensors) {
         seen[sensor.name];
         recorder.Add(sensor);
     }
@@ -273,10 +277,10 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
     std::optional<RecordReloader> reloader;
     if (config) {
         // Added sensors start, removed ones stop; the others go on untouched.
-        SensorChanges changes{[&](const SensorAddress& sensor) {
+        SensorChanges changes{[&](const NamedSensor& sensor) {
                                   QString refused;
                                   if (!sink.AddSensor(sensor, refused)) {
-                                      Error(refused);
+                                      reporter.Say(refused);
                                       return;
                                   }
                                   seen[sensor.name];

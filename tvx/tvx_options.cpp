@@ -1,6 +1,5 @@
 #include "tvx_options.h"
 
-#include <QHash>
 #include <QRegularExpression>
 #include <cmath>
 
@@ -19,43 +18,26 @@ constexpr CommandName kCommands[] = {{"info", Command::Info},     {"get", Comman
                                      {"record", Command::Record}, {"show", Command::Show},
                                      {"diff", Command::Diff},     {"check", Command::Check}};
 
-// Options each command accepts besides --sensor, --tcp, --serial and --help.
-bool Accepts(Command command, const QString& option) {
-    static const QHash<QString, QList<Command>> table = {
-        {QStringLiteral("--eeprom"), {Command::Get, Command::Send, Command::Show, Command::Diff}},
-        {QStringLiteral("--strict"), {Command::Send}},
-        {QStringLiteral("--golden"), {Command::Check}},
-        {QStringLiteral("--restore"), {Command::Check}},
-        {QStringLiteral("-o"), {Command::Get}},
-        {QStringLiteral("--no-verify"), {Command::Send}},
-        {QStringLiteral("--config"), {Command::Record}},
-        {QStringLiteral("--count"), {Command::Watch, Command::Record}},
-        {QStringLiteral("--format"), {Command::Watch, Command::Show}},
-        {QStringLiteral("--interval"), {Command::Record}},
-        {QStringLiteral("--duration"), {Command::Record}},
-        {QStringLiteral("--csv"), {Command::Record}},
-        {QStringLiteral("--mqtt"), {Command::Record}},
-        {QStringLiteral("--topic"), {Command::Record}},
-        {QStringLiteral("--metrics"), {Command::Record}},
-        {QStringLiteral("--spool"), {Command::Record}},
-        {QStringLiteral("--spool-max"), {Command::Record}},
-        {QStringLiteral("--mqtt-cafile"), {Command::Record}},
-        {QStringLiteral("--mqtt-user"), {Command::Record}},
-        {QStringLiteral("--mqtt-password-file"), {Command::Record}},
-    };
-    const auto it = table.find(option);
-    return it != table.end() && it->contains(command);
+// A set of commands, one bit each.
+using Commands = unsigned;
+constexpr Commands Of(std::initializer_list<Command> commands) {
+    Commands set = 0;
+    for (const Command c : commands) set |= 1u << static_cast<unsigned>(c);
+    return set;
 }
+constexpr Commands kEveryCommand = ~Of({Command::None});
 
-bool TakesValue(const QString& option) {
-    static const QStringList valued = {
-        "--sensor",    "--tcp",         "--serial",    "-o",
-        "--count",     "--format",      "--interval",  "--duration",
-        "--csv",       "--mqtt",        "--topic",     "--spool",
-        "--spool-max", "--mqtt-cafile", "--mqtt-user", "--mqtt-password-file",
-        "--metrics",   "--golden"};
-    return valued.contains(option) || option == QLatin1String("--config");
-}
+// Stores an option's value in the options, or says in `error` why it does not fit.
+using Take = void (*)(TvxOptions& o, const QString& option, const QString& value, QString& error);
+
+// One option: its name with the dashes, the commands that accept it, whether it takes a value,
+// and how the value is stored and checked.
+struct OptionRule {
+    const char* name;
+    Commands commands;
+    bool takesValue;
+    Take take;
+};
 
 std::optional<double> ParseSeconds(const QString& text) {
     bool ok = false;
@@ -64,49 +46,235 @@ std::optional<double> ParseSeconds(const QString& text) {
     return value;
 }
 
+void TakeSensor(TvxOptions& o, const QString& option, const QString& value, QString& error) {
+    QString url = value;
+    if (option == QLatin1String("--tcp")) url = QStringLiteral("tcp://") + value;
+    if (option == QLatin1String("--serial")) url = QStringLiteral("serial:") + value;
+    const auto sensor = ParseNamedSensor(url, error);
+    if (!sensor) return;
+    // diff may compare a sensor's RAM with its own EEPROM: the same sensor twice.
+    for (const NamedSensor& other : o.sensors) {
+        if (o.command == Command::Diff) break;
+        if (other.name == sensor->name) {
+            error = QStringLiteral("sensor name \"%1\" given twice").arg(sensor->name);
+        } else if (SafeFileName(other.name) == SafeFileName(sensor->name)) {
+            error = QStringLiteral("sensors \"%1\" and \"%2\" give the same file name")
+                        .arg(other.name, sensor->name);
+        }
+    }
+    if (!error.isEmpty()) return;
+    o.sensors.push_back(*sensor);
+    if (o.command == Command::Show || o.command == Command::Diff)
+        o.sources.push_back({QString(), o.sensors.size() - 1, false});
+}
+
+void TakeEeprom(TvxOptions& o, const QString&, const QString&, QString& error) {
+    o.eeprom = true;
+    if (o.command != Command::Diff) return;
+    // Each side has its own memory: --eeprom goes with the sensor just before it.
+    if (o.sources.empty() || !o.sources.back().sensor) {
+        error = QStringLiteral("--eeprom follows the sensor whose EEPROM is meant");
+        return;
+    }
+    o.sources.back().eeprom = true;
+}
+
+template <bool TvxOptions::*field, bool value>
+void Set(TvxOptions& o, const QString&, const QString&, QString&) {
+    o.*field = value;
+}
+
+// A name kept as given; an empty one lacks `kLacks[lacks]` ("--csv needs a folder").
+enum class Lacks { Nothing, Value, Folder, File };
+template <QString TvxOptions::*field, Lacks lacks>
+void TakeName(TvxOptions& o, const QString& option, const QString& value, QString& error) {
+    static constexpr const char* kLacks[] = {"", "a value", "a folder", "a file"};
+    if (lacks != Lacks::Nothing && value.isEmpty())
+        error = QStringLiteral("%1 needs %2").arg(option, QLatin1String(kLacks[int(lacks)]));
+    o.*field = value;
+}
+
+void TakeCount(TvxOptions& o, const QString&, const QString& value, QString& error) {
+    bool ok = false;
+    const long long n = value.toLongLong(&ok);
+    if (!ok || n < 1) error = QStringLiteral("--count expects a whole number above 0");
+    o.count = n;
+}
+
+void TakeFormat(TvxOptions& o, const QString&, const QString& value, QString& error) {
+    if (o.command == Command::Show) {
+        if (value == QLatin1String("text"))
+            o.showFormat = ShowFormat::Text;
+        else if (value == QLatin1String("json"))
+            o.showFormat = ShowFormat::Json;
+        else
+            error = QStringLiteral("--format expects text or json, got \"%1\"").arg(value);
+        return;
+    }
+    if (value == QLatin1String("csv"))
+        o.format = LineFormat::Csv;
+    else if (value == QLatin1String("jsonl"))
+        o.format = LineFormat::Jsonl;
+    else
+        error = QStringLiteral("--format expects csv or jsonl, got \"%1\"").arg(value);
+}
+
+void TakeSeconds(TvxOptions& o, const QString& option, const QString& value, QString& error) {
+    const auto seconds = ParseSeconds(value);
+    if (!seconds)
+        error = QStringLiteral("%1 expects seconds above 0, got \"%2\"").arg(option, value);
+    else if (option == QLatin1String("--interval"))
+        o.interval = *seconds;
+    else
+        o.duration = seconds;
+}
+
+void TakeBroker(TvxOptions& o, const QString&, const QString& value, QString& error) {
+    const HostPort broker = ParseHostPort(value, o.mqttPort);
+    if (broker.host.isEmpty())
+        error = QStringLiteral("--mqtt needs a broker host");
+    else if (!broker.port)
+        error = QStringLiteral("--mqtt expects HOST[:PORT], got \"%1\"").arg(value);
+    o.mqttHost = broker.host;
+    o.mqttPort = broker.port.value_or(0);
+}
+
+void TakeTopic(TvxOptions& o, const QString&, const QString& value, QString& error) {
+    if (value.isEmpty() || value.contains(QLatin1Char('#')) || value.contains(QLatin1Char('+')))
+        error = QStringLiteral("--topic expects a topic prefix without wildcards");
+    o.topic = value;
+}
+
+void TakeMetrics(TvxOptions& o, const QString&, const QString& value, QString& error) {
+    // Loopback unless a host is given: the figures name the plant's sensors.
+    const bool hostGiven = value.contains(QLatin1Char(':'));
+    const HostPort address =
+        ParseHostPort(hostGiven ? value : QStringLiteral("127.0.0.1:") + value);
+    o.metricsHost = address.host;
+    if (o.metricsHost.startsWith(QLatin1Char('[')) && o.metricsHost.endsWith(QLatin1Char(']')))
+        o.metricsHost = o.metricsHost.mid(1, o.metricsHost.size() - 2);
+    o.metricsPort = address.port;
+    if (o.metricsHost.isEmpty() || !o.metricsPort)
+        error = QStringLiteral("--metrics expects [HOST:]PORT, PORT from 1 to 65535, got \"%1\"")
+                    .arg(value);
+}
+
+void TakeSpoolMax(TvxOptions& o, const QString&, const QString& value, QString& error) {
+    bool ok = false;
+    o.spoolMaxMegabytes = value.toLongLong(&ok);
+    if (!ok || o.spoolMaxMegabytes < 1)
+        error = QStringLiteral("--spool-max expects megabytes above 0, got \"%1\"").arg(value);
+}
+
+constexpr Commands kParameterSets = Of({Command::Get, Command::Send, Command::Show, Command::Diff});
+constexpr Commands kRecord = Of({Command::Record});
+
+constexpr OptionRule kOptions[] = {
+    {"--sensor", kEveryCommand, true, TakeSensor},
+    {"--tcp", kEveryCommand, true, TakeSensor},
+    {"--serial", kEveryCommand, true, TakeSensor},
+    {"--eeprom", kParameterSets, false, TakeEeprom},
+    {"--strict", Of({Command::Send}), false, Set<&TvxOptions::strict, true>},
+    {"--no-verify", Of({Command::Send}), false, Set<&TvxOptions::verify, false>},
+    {"-o", Of({Command::Get}), true, TakeName<&TvxOptions::path, Lacks::Nothing>},
+    {"--golden", Of({Command::Check}), true, TakeName<&TvxOptions::goldenFolder, Lacks::Folder>},
+    {"--restore", Of({Command::Check}), false, Set<&TvxOptions::restore, true>},
+    {"--count", Of({Command::Watch, Command::Record}), true, TakeCount},
+    {"--format", Of({Command::Watch, Command::Show}), true, TakeFormat},
+    {"--config", kRecord, true, TakeName<&TvxOptions::configFile, Lacks::File>},
+    {"--interval", kRecord, true, TakeSeconds},
+    {"--duration", kRecord, true, TakeSeconds},
+    {"--csv", kRecord, true, TakeName<&TvxOptions::csvFolder, Lacks::Folder>},
+    {"--mqtt", kRecord, true, TakeBroker},
+    {"--topic", kRecord, true, TakeTopic},
+    {"--metrics", kRecord, true, TakeMetrics},
+    {"--spool", kRecord, true, TakeName<&TvxOptions::spoolFolder, Lacks::Value>},
+    {"--spool-max", kRecord, true, TakeSpoolMax},
+    {"--mqtt-cafile", kRecord, true, TakeName<&TvxOptions::mqttCaFile, Lacks::Value>},
+    {"--mqtt-user", kRecord, true, TakeName<&TvxOptions::mqttUser, Lacks::Value>},
+    {"--mqtt-password-file", kRecord, true, TakeName<&TvxOptions::mqttPasswordFile, Lacks::Value>},
+};
+
+const OptionRule* FindOption(const QString& option) {
+    for (const OptionRule& rule : kOptions)
+        if (option == QLatin1String(rule.name)) return &rule;
+    return nullptr;
+}
+
+bool Accepts(const OptionRule* rule, Command command) {
+    return rule != nullptr && (rule->commands & Of({command})) != 0;
+}
+
+// What the options say together, once each has been read.
+QString CheckTogether(TvxOptions& o, QStringList& positional, bool besidesConfig) {
+    if (o.command == Command::None)
+        return QStringLiteral(
+            "no command given (info, get, send, watch, record, show, diff or check)");
+    if (!o.configFile.isEmpty()) {
+        // One place for every setting: what the service runs is what the file says.
+        if (besidesConfig || !positional.isEmpty())
+            return QStringLiteral(
+                "--config takes every setting from the file; give no other option with it");
+        return {};
+    }
+    if (o.command == Command::Send && positional.size() == 1) o.path = positional.takeFirst();
+    if (o.command == Command::Show) {
+        if (o.sources.size() != 1)
+            return QStringLiteral("show needs one parameter file or one sensor");
+        if (o.eeprom && !o.sources.front().sensor)
+            return QStringLiteral("--eeprom is for a sensor, not a file");
+        o.sources.front().eeprom = o.eeprom;
+        return {};
+    }
+    if (o.command == Command::Diff) {
+        if (o.sources.size() != 2)
+            return QStringLiteral(
+                "diff compares two sets: give two of FILE and --sensor NAME=URL [--eeprom]");
+        return {};
+    }
+    if (!positional.isEmpty())
+        return QStringLiteral("unexpected argument \"%1\"").arg(positional.first());
+    if (o.sensors.empty())
+        return QStringLiteral("no sensor given (--sensor [NAME=]URL, --tcp or --serial)");
+    if (o.command == Command::Get && o.path.isEmpty()) return QStringLiteral("get needs -o PATH");
+    if (o.command == Command::Send && o.path.isEmpty())
+        return QStringLiteral("send needs the parameter file (or folder) to send");
+    if (o.command == Command::Check && o.goldenFolder.isEmpty())
+        return QStringLiteral("check needs --golden FOLDER");
+    if (o.command == Command::Watch && o.sensors.size() != 1)
+        return QStringLiteral("watch works on one sensor");
+    if (o.command == Command::Record && o.duration && o.count)
+        return QStringLiteral("give --duration or --count, not both");
+    if (o.command == Command::Record && !o.csvFolder.isEmpty() && !o.mqttHost.isEmpty())
+        return QStringLiteral("give --csv or --mqtt, not both");
+    if (!o.mqttPasswordFile.isEmpty() && o.mqttUser.isEmpty())
+        return QStringLiteral("--mqtt-password-file needs --mqtt-user");
+    return {};
+}
+
 }  // namespace
 
-std::optional<SensorAddress> ParseSensorAddress(const QString& text, QString& error) {
-    SensorAddress address;
+std::optional<NamedSensor> ParseNamedSensor(const QString& text, QString& error) {
+    NamedSensor sensor;
     QString url = text;
     const qsizetype eq = text.indexOf(QLatin1Char('='));
     if (eq >= 0) {
-        address.name = text.left(eq);
+        sensor.name = text.left(eq);
         url = text.mid(eq + 1);
-        if (address.name.isEmpty()) {
+        if (sensor.name.isEmpty()) {
             error = QStringLiteral("sensor \"%1\": empty name before '='").arg(text);
             return std::nullopt;
         }
     }
-    address.url = url;
-    if (address.name.isEmpty()) address.name = url;
-    if (url.startsWith(QLatin1String("tcp://"))) {
-        const HostPort hostPort = ParseHostPort(url.mid(6));
-        if (!hostPort.ok()) {
-            error = QStringLiteral("sensor \"%1\": expected tcp://HOST:PORT").arg(address.name);
-            return std::nullopt;
-        }
-        address.tcp = true;
-        address.host = hostPort.host;
-        address.port = *hostPort.port;
-        return address;
+    if (sensor.name.isEmpty()) sensor.name = url;
+    QString refused;
+    const auto address = SensorAddress::Parse(url, refused);
+    if (!address) {
+        error = QStringLiteral("sensor \"%1\": %2").arg(sensor.name, refused);
+        return std::nullopt;
     }
-    if (url.startsWith(QLatin1String("serial:"))) {
-        const auto serial = ParseSerialArgument(url.mid(7));
-        if (!serial) {
-            error = QStringLiteral(
-                        "sensor \"%1\": expected serial:DEVICE (a port number or a "
-                        "device path)")
-                        .arg(address.name);
-            return std::nullopt;
-        }
-        address.tcp = false;
-        address.serial = *serial;
-        return address;
-    }
-    error = QStringLiteral("sensor \"%1\": \"%2\" is not tcp://HOST:PORT or serial:DEVICE")
-                .arg(address.name, url);
-    return std::nullopt;
+    sensor.address = *address;
+    return sensor;
 }
 
 QString SafeFileName(const QString& name) {
@@ -123,7 +291,6 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
     TvxOptions& o = parsed.options;
     QString& error = parsed.error;
     QStringList positional;
-    bool countSeen = false;
     bool besidesConfig = false;  // an option other than --config (and --help)
 
     for (qsizetype i = 0; i < arguments.size() && error.isEmpty(); ++i) {
@@ -158,343 +325,29 @@ ParsedTvxOptions ParseTvxArguments(const QStringList& arguments) {
             o.version = true;
             continue;
         }
-        const bool common = option == QLatin1String("--sensor") ||
-                            option == QLatin1String("--tcp") || option == QLatin1String("--serial");
-        if (o.command == Command::None || (!common && !Accepts(o.command, option))) {
-            error =
-                o.command == Command::None
-                    ? QStringLiteral("unknown option \"%1\" (a command comes first)").arg(option)
-                    : QStringLiteral("unknown option \"%1\" for %2").arg(option, o.commandName);
-            break;
-        }
-        if (option != QLatin1String("--config")) besidesConfig = true;
-        if (TakesValue(option) && !hasValue) {
-            if (i + 1 >= arguments.size()) {
-                error = QStringLiteral("%1 needs a value").arg(option);
-                break;
-            }
-            value = arguments[++i];
-        } else if (!TakesValue(option) && hasValue) {
+        const OptionRule* rule = FindOption(option);
+        if (o.command == Command::None) {
+            error = QStringLiteral("unknown option \"%1\" (a command comes first)").arg(option);
+        } else if (!Accepts(rule, o.command)) {
+            error = QStringLiteral("unknown option \"%1\" for %2").arg(option, o.commandName);
+        } else if (rule->takesValue && !hasValue && i + 1 >= arguments.size()) {
+            error = QStringLiteral("%1 needs a value").arg(option);
+        } else if (!rule->takesValue && hasValue) {
             error = QStringLiteral("%1 takes no value").arg(option);
-            break;
-        }
-
-        if (common) {
-            QString url = value;
-            if (option == QLatin1String("--tcp")) url = QStringLiteral("tcp://") + value;
-            if (option == QLatin1String("--serial")) url = QStringLiteral("serial:") + value;
-            const auto address = ParseSensorAddress(url, error);
-            if (!address) break;
-            // diff may compare a sensor's RAM with its own EEPROM: the same sensor twice.
-            for (const SensorAddress& other : o.sensors) {
-                if (o.command == Command::Diff) break;
-                if (other.name == address->name) {
-                    error = QStringLiteral("sensor name \"%1\" given twice").arg(address->name);
-                } else if (SafeFileName(other.name) == SafeFileName(address->name)) {
-                    error = QStringLiteral("sensors \"%1\" and \"%2\" give the same file name")
-                                .arg(other.name, address->name);
-                }
-            }
-            if (!error.isEmpty()) break;
-            o.sensors.push_back(*address);
-            if (o.command == Command::Show || o.command == Command::Diff)
-                o.sources.push_back({QString(), o.sensors.size() - 1, false});
-        } else if (option == QLatin1String("--eeprom")) {
-            o.eeprom = true;
-            if (o.command == Command::Diff) {
-                // Each side has its own memory: --eeprom goes with the sensor just before it.
-                if (o.sources.empty() || !o.sources.back().sensor) {
-                    error = QStringLiteral("--eeprom follows the sensor whose EEPROM is meant");
-                    break;
-                }
-                o.sources.back().eeprom = true;
-            }
-        } else if (option == QLatin1String("--strict")) {
-            o.strict = true;
-        } else if (option == QLatin1String("--restore")) {
-            o.restore = true;
-        } else if (option == QLatin1String("--golden")) {
-            if (value.isEmpty()) error = QStringLiteral("--golden needs a folder");
-            o.goldenFolder = value;
-        } else if (option == QLatin1String("--no-verify")) {
-            o.verify = false;
-        } else if (option == QLatin1String("-o")) {
-            o.path = value;
-        } else if (option == QLatin1String("--count")) {
-            bool ok = false;
-            const long long n = value.toLongLong(&ok);
-            if (!ok || n < 1) error = QStringLiteral("--count expects a whole number above 0");
-            o.count = n;
-            countSeen = true;
-        } else if (option == QLatin1String("--format") && o.command == Command::Show) {
-            if (value == QLatin1String("text")) {
-                o.showFormat = ShowFormat::Text;
-            } else if (value == QLatin1String("json")) {
-                o.showFormat = ShowFormat::Json;
-            } else {
-                error = QStringLiteral("--format expects text or json, got \"%1\"").arg(value);
-            }
-        } else if (option == QLatin1String("--format")) {
-            if (value == QLatin1String("csv")) {
-                o.format = LineFormat::Csv;
-            } else if (value == QLatin1String("jsonl")) {
-                o.format = LineFormat::Jsonl;
-            } else {
-                error = QStringLiteral("--format expects csv or jsonl, got \"%1\"").arg(value);
-            }
-        } else if (option == QLatin1String("--interval") || option == QLatin1String("--duration")) {
-            const auto seconds = ParseSeconds(value);
-            if (!seconds) {
-                error = QStringLiteral("%1 expects seconds above 0, got \"%2\"").arg(option, value);
-            } else if (option == QLatin1String("--interval")) {
-                o.interval = *seconds;
-            } else {
-                o.duration = seconds;
-            }
-        } else if (option == QLatin1String("--csv")) {
-            if (value.isEmpty()) error = QStringLiteral("--csv needs a folder");
-            o.csvFolder = value;
-        } else if (option == QLatin1String("--mqtt")) {
-            const HostPort broker = ParseHostPort(value, o.mqttPort);
-            if (broker.host.isEmpty()) {
-                error = QStringLiteral("--mqtt needs a broker host");
-            } else if (!broker.port) {
-                error = QStringLiteral("--mqtt expects HOST[:PORT], got \"%1\"").arg(value);
-            }
-            o.mqttHost = broker.host;
-            o.mqttPort = broker.port.value_or(0);
-        } else if (option == QLatin1String("--config")) {
-            if (value.isEmpty()) error = QStringLiteral("--config needs a file");
-            o.configFile = value;
-        } else if (option == QLatin1String("--topic")) {
-            if (value.isEmpty() || value.contains(QLatin1Char('#')) ||
-                value.contains(QLatin1Char('+')))
-                error = QStringLiteral("--topic expects a topic prefix without wildcards");
-            o.topic = value;
-        } else if (option == QLatin1String("--metrics")) {
-            // Loopback unless a host is given: the figures name the plant's sensors.
-            const bool hostGiven = value.contains(QLatin1Char(':'));
-            const HostPort address =
-                ParseHostPort(hostGiven ? value : QStringLiteral("127.0.0.1:") + value);
-            o.metricsHost = address.host;
-            if (o.metricsHost.startsWith(QLatin1Char('[')) &&
-                o.metricsHost.endsWith(QLatin1Char(']')))
-                o.metricsHost = o.metricsHost.mid(1, o.metricsHost.size() - 2);
-            o.metricsPort = address.port;
-            if (o.metricsHost.isEmpty() || !o.metricsPort)
-                error = QStringLiteral(
-                            "--metrics expects [HOST:]PORT, PORT from 1 to 65535, got \"%1\"")
-                            .arg(value);
-        } else if (option == QLatin1String("--spool-max")) {
-            bool ok = false;
-            o.spoolMaxMegabytes = value.toLongLong(&ok);
-            if (!ok || o.spoolMaxMegabytes < 1)
-                error =
-                    QStringLiteral("--spool-max expects megabytes above 0, got \"%1\"").arg(value);
-        } else {  // --spool, --mqtt-cafile, --mqtt-user, --mqtt-password-file: a name each
-            if (value.isEmpty()) error = QStringLiteral("%1 needs a value").arg(option);
-            QString& field = option == QLatin1String("--spool")         ? o.spoolFolder
-                             : option == QLatin1String("--mqtt-cafile") ? o.mqttCaFile
-                             : option == QLatin1String("--mqtt-user")   ? o.mqttUser
-                                                                        : o.mqttPasswordFile;
-            field = value;
+        } else {
+            if (rule->takesValue && !hasValue) value = arguments[++i];
+            if (option != QLatin1String("--config")) besidesConfig = true;
+            rule->take(o, option, value, error);
         }
     }
-    if (!error.isEmpty() || o.help || o.version) return parsed;
-
-    if (o.command == Command::None) {
-        error = QStringLiteral(
-            "no command given (info, get, send, watch, record, show, diff or check)");
-        return parsed;
-    }
-    if (!o.configFile.isEmpty()) {
-        // One place for every setting: what the service runs is what the file says.
-        if (besidesConfig || !positional.isEmpty())
-            error = QStringLiteral(
-                "--config takes every setting from the file; give no other "
-                "option with it");
-        return parsed;
-    }
-    if (o.command == Command::Send && positional.size() == 1) {
-        o.path = positional.takeFirst();
-    }
-    if (o.command == Command::Show) {
-        if (o.sources.size() != 1)
-            error = QStringLiteral("show needs one parameter file or one sensor");
-        else if (o.eeprom && !o.sources.front().sensor)
-            error = QStringLiteral("--eeprom is for a sensor, not a file");
-        else
-            o.sources.front().eeprom = o.eeprom;
-        return parsed;
-    }
-    if (o.command == Command::Diff) {
-        if (o.sources.size() != 2)
-            error = QStringLiteral(
-                "diff compares two sets: give two of FILE and --sensor NAME=URL [--eeprom]");
-        return parsed;
-    }
-    if (!positional.isEmpty()) {
-        error = QStringLiteral("unexpected argument \"%1\"").arg(positional.first());
-    } else if (o.sensors.empty()) {
-        error = QStringLiteral("no sensor given (--sensor [NAME=]URL, --tcp or --serial)");
-    } else if (o.command == Command::Get && o.path.isEmpty()) {
-        error = QStringLiteral("get needs -o PATH");
-    } else if (o.command == Command::Send && o.path.isEmpty()) {
-        error = QStringLiteral("send needs the parameter file (or folder) to send");
-    } else if (o.command == Command::Check && o.goldenFolder.isEmpty()) {
-        error = QStringLiteral("check needs --golden FOLDER");
-    } else if (o.command == Command::Watch && o.sensors.size() != 1) {
-        error = QStringLiteral("watch works on one sensor");
-    } else if (o.command == Command::Record && o.duration && countSeen) {
-        error = QStringLiteral("give --duration or --count, not both");
-    } else if (o.command == Command::Record && !o.csvFolder.isEmpty() && !o.mqttHost.isEmpty()) {
-        error = QStringLiteral("give --csv or --mqtt, not both");
-    } else if (!o.mqttPasswordFile.isEmpty() && o.mqttUser.isEmpty()) {
-        error = QStringLiteral("--mqtt-password-file needs --mqtt-user");
-    }
+    if (error.isEmpty() && !o.help && !o.version)
+        error = CheckTogether(o, positional, besidesConfig);
     return parsed;
 }
 
-QString TvxHelp(Command command) {
-    const QString sensors = QStringLiteral(
-        "Sensors (one or more):\n"
-        "  --sensor [NAME=]URL   URL is tcp://HOST:PORT or serial:DEVICE (a port number, 1 =\n"
-        "                        first port, or a device path); NAME defaults to the URL\n"
-        "  --tcp HOST:PORT       one sensor over TCP\n"
-        "  --serial DEVICE       one sensor on a serial port (19200 8N1)\n");
-    switch (command) {
-        case Command::Info:
-            return QStringLiteral(
-                       "Usage: tvx info SENSORS...\n"
-                       "Runs the handshake with each sensor and prints one line per sensor:\n"
-                       "NAME<TAB>the version text, or NAME<TAB>error: the reason.\n") +
-                   sensors;
-        case Command::Get:
-            return QStringLiteral(
-                       "Usage: tvx get [--eeprom] -o PATH SENSORS...\n"
-                       "Reads each sensor's parameter set (from RAM, or from EEPROM with "
-                       "--eeprom)\n"
-                       "and writes it as a parameter file the scope loads. With one sensor PATH "
-                       "is\n"
-                       "the file; with several it is a folder and each file is NAME.dat. Reading\n"
-                       "the EEPROM leaves the sensor working with the set it had.\n") +
-                   sensors;
-        case Command::Send:
-            return QStringLiteral(
-                       "Usage: tvx send [--eeprom] [--no-verify] [--strict] PATH SENSORS...\n"
-                       "Sends a parameter file to each sensor (to RAM, or also stored in EEPROM\n"
-                       "with --eeprom), then reads it back and compares. A malformed file is\n"
-                       "refused before anything is sent. With several sensors PATH is a folder of\n"
-                       "NAME.dat files. What the scope would change in a set or warn about is\n"
-                       "said in one line each (\"warning: ...\"); the set is sent as it is.\n"
-                       "  --no-verify   skip the read-back\n"
-                       "  --strict      refuse such a set: nothing is sent to any sensor\n") +
-                   sensors;
-        case Command::Watch:
-            return QStringLiteral(
-                       "Usage: tvx watch [--count N] [--format csv|jsonl] SENSOR\n"
-                       "Runs the live loop on one sensor and prints one line per frame: the time\n"
-                       "(ISO 8601, local time with offset) and R, G, B, X, Y, INT (s, i, M in\n"
-                       "calculation mode 1), C-No, GROUP, TEMP. CSV starts with a header line.\n"
-                       "Ends after N frames, on SIGINT or SIGTERM, or when the sensor fails.\n") +
-                   sensors;
-        case Command::Record:
-            return QStringLiteral(
-                       "Usage: tvx record [--interval SECONDS] [--duration SECONDS | --count N]\n"
-                       "                  [--csv FOLDER | --mqtt HOST[:PORT] [--topic PREFIX]\n"
-                       "                   [--spool FOLDER] [--spool-max MB] [--mqtt-cafile FILE]\n"
-                       "                   [--mqtt-user NAME [--mqtt-password-file FILE]]]\n"
-                       "                  [--metrics [HOST:]PORT]\n"
-                       "                  SENSORS...\n"
-                       "       tvx record --config FILE\n"
-                       "Records all sensors at once, each at the live rate or one frame per\n"
-                       "interval, until the duration is over, each sensor has N frames, or SIGINT\n"
-                       "or SIGTERM. A sensor that fails is reconnected (1 s, doubling to 30 s).\n"
-                       "  --config FILE       every setting from an INI file, [record] KEY = "
-                       "VALUE\n"
-                       "                      for --KEY VALUE and [sensors] NAME = URL; SIGHUP\n"
-                       "                      reads it again (sensors added start, removed stop)\n"
-                       "  --csv FOLDER        one CSV file per sensor, FOLDER/NAME.csv (default:\n"
-                       "                      tvx-record-DATE in the current folder)\n"
-                       "  --mqtt HOST[:PORT]  publish each frame as JSON to PREFIX/NAME/frame and\n"
-                       "                      the link state (retained) to PREFIX/NAME/status;\n"
-                       "                      '/', '+' and '#' in NAME become '_'\n"
-                       "  --topic PREFIX      topic prefix, default tvx\n"
-                       "  Each frame is kept in a spool file until the broker has acknowledged it\n"
-                       "  (quality 1) and carries \"seq\", its number per sensor from 1.\n"
-                       "  --spool FOLDER      where the spool file is (default\n"
-                       "                      $XDG_STATE_HOME/tvx or ~/.local/state/tvx)\n"
-                       "  --spool-max MB      bound of the spool, default 1024; beyond it the\n"
-                       "                      oldest frames are dropped and counted\n"
-                       "  --mqtt-cafile FILE  TLS: the broker's certificate must be signed by\n"
-                       "                      this CA and name the broker's host\n"
-                       "  --mqtt-user NAME    user name for the broker\n"
-                       "  --mqtt-password-file FILE  its first line is the password\n"
-                       "  --metrics [HOST:]PORT\n"
-                       "                      serve the recorder's figures to Prometheus at\n"
-                       "                      http://HOST:PORT/metrics; HOST is 127.0.0.1 unless "
-                       "given\n") +
-                   sensors;
-        case Command::Show:
-            return QStringLiteral(
-                       "Usage: tvx show [--format text|json] FILE\n"
-                       "       tvx show [--format text|json] [--eeprom] SENSOR\n"
-                       "Prints a parameter set (a parameter file, or a sensor's RAM or EEPROM)\n"
-                       "named as the scope names it: the mode words, then the teach table with\n"
-                       "the columns of its calculation mode, its groups and '*' on the active\n"
-                       "rows, then what the scope would change or warn about. Reading the EEPROM\n"
-                       "leaves the sensor working with the set it had.\n") +
-                   sensors;
-        case Command::Diff:
-            return QStringLiteral(
-                       "Usage: tvx diff A B\n"
-                       "A and B are each a parameter FILE or --sensor NAME=URL [--eeprom] (its\n"
-                       "RAM, or its EEPROM). Prints what differs, one line each, by name:\n"
-                       "\"MAXCOL-No. 4 → 5\", \"row 2 CTO 100 → 40\", \"row 7 group 3 → 5\".\n"
-                       "Exit status: 0 equal, 1 different, 2 usage error or a set that could\n"
-                       "not be read.\n") +
-                   sensors;
-        case Command::Check:
-            return QStringLiteral(
-                       "Usage: tvx check --golden FOLDER [--restore] SENSORS...\n"
-                       "Compares each sensor's RAM and EEPROM with its golden copy\n"
-                       "FOLDER/NAME.dat, and its RAM with its EEPROM (what a power cycle would\n"
-                       "lose); prints the differences per sensor and a summary line. The sensor\n"
-                       "keeps working with the set it had.\n"
-                       "  --restore   write the golden set to each memory that drifted (the\n"
-                       "              EEPROM through RAM, as the scope does), read it back and\n"
-                       "              compare\n"
-                       "Exit status: 0 no drift, 1 drift found (restored or not) or a sensor not\n"
-                       "checked, 2 usage error or a golden file missing or malformed (then no\n"
-                       "sensor is touched).\n") +
-                   sensors;
-        case Command::None:
-            break;
-    }
-    return QStringLiteral(
-               "Usage: tvx COMMAND [OPTIONS] SENSORS...\n"
-               "Works with TRIVEX sensors from scripts, one or many at once.\n"
-               "Commands:\n"
-               "  info     handshake with each sensor, print its version text\n"
-               "  get      read the parameter sets into parameter files\n"
-               "  send     send a parameter file, read it back and compare\n"
-               "  watch    print live frames of one sensor\n"
-               "  record   record live frames of many sensors to CSV files or MQTT\n"
-               "  show     print a parameter set by name, from a file or a sensor\n"
-               "  diff     the differences of two parameter sets, by name\n"
-               "  check    compare sensors with their golden parameter files\n"
-               "  tvx COMMAND --help describes a command.\n"
-               "Options:\n"
-               "  --help      this text\n"
-               "  --version   the program's version\n") +
-           sensors +
-           QStringLiteral(
-               "Exit status: 0 success, 1 when a sensor, file or broker failed (the other\n"
-               "sensors are still done), 2 for a usage error.\n");
-}
-
 bool OptionTakesValue(const QString& option) {
-    return TakesValue(option);
+    const OptionRule* rule = FindOption(option);
+    return rule != nullptr && rule->takesValue;
 }
 
 }  // namespace tvx::cli

@@ -5,18 +5,14 @@
 #include <optional>
 #include <vector>
 
-#include "serial_port_names.h"
+#include "sensor_address.h"
 
 namespace tvx::cli {
 
 // One sensor named on the command line: NAME=URL, the URL tcp://HOST:PORT or serial:DEVICE.
-struct SensorAddress {
-    QString name;
-    QString url;
-    bool tcp = true;
-    QString host;
-    int port = 0;
-    SerialChoice serial;  // the port number or device path, as the programs read --serial
+struct NamedSensor {
+    QString name;  // the URL as given when no name is
+    SensorAddress address;
 };
 
 enum class Command { None, Info, Get, Send, Watch, Record, Show, Diff, Check };
@@ -33,7 +29,7 @@ struct SetSource {
 struct TvxOptions {
     Command command = Command::None;
     QString commandName;
-    std::vector<SensorAddress> sensors;
+    std::vector<NamedSensor> sensors;
     bool help = false;
     bool version = false;
     // get / send
@@ -75,14 +71,11 @@ struct ParsedTvxOptions {
 // Reads the arguments (without the program name): COMMAND, then its options in any order.
 ParsedTvxOptions ParseTvxArguments(const QStringList& arguments);
 
-// Reads one --sensor value; nothing and a reason in `error` when it does not parse.
-std::optional<SensorAddress> ParseSensorAddress(const QString& text, QString& error);
+// Reads one --sensor value, [NAME=]URL; nothing and a reason in `error` when it does not parse.
+std::optional<NamedSensor> ParseNamedSensor(const QString& text, QString& error);
 
 // Whether an option (with its dashes) takes a value.
 bool OptionTakesValue(const QString& option);
-
-// The --help text of tvx, or of one command when `command` is not None.
-QString TvxHelp(Command command);
 
 // A sensor name as a file name: characters outside [A-Za-z0-9._-] become '_'.
 QString SafeFileName(const QString& name);

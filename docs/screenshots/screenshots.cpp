@@ -59,9 +59,7 @@ void RunLoop(QAbstractButton* button, const std::function<bool()>& step, std::ui
 
 StartOptions Connected(quint16 port, const QString& dir) {
     StartOptions options;
-    options.comprotocol = 1;
-    options.tcpHost = QStringLiteral("127.0.0.1");
-    options.tcpPort = QString::number(port);
+    options.address = SensorAddress::Tcp(QStringLiteral("127.0.0.1"), port);
     options.programDirectory = dir;
     return options;
 }

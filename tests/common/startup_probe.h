@@ -62,11 +62,11 @@ void ExpectTheStartUpPaintsWhileItWaits(const QString& programDirectory) {
     for (const auto& [what, device, expected] : cases) {
         SCOPED_TRACE(what);
         const QString status = QString::fromLatin1(expected);
-        const StartOptions options{.comprotocol = device.isEmpty() ? 1 : 0,  // TCP, else serial
-                                   .serialDevice = device,
-                                   .tcpHost = "127.0.0.1",
-                                   .tcpPort = QString::number(sensor.TcpPort()),
-                                   .programDirectory = programDirectory};
+        const StartOptions options{
+            .address = device.isEmpty()  // TCP, else serial
+                           ? SensorAddress::Tcp("127.0.0.1", sensor.TcpPort())
+                           : SensorAddress::Serial({1, device}),
+            .programDirectory = programDirectory};
         std::optional<WithoutFileAccessOverride> asUser;
         if (status == "Cannot open port") {
             ASSERT_EQ(::chmod(qPrintable(pty), 0), 0);

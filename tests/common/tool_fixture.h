@@ -35,8 +35,7 @@ class ToolWithSensor : public ::testing::Test {
         config.baud = 19200;
         ASSERT_TRUE(sensor.Start(config)) << sensor.Error().toStdString();
         StartOptions options;
-        options.comprotocol = 0;
-        options.serialDevice = sensor.PtyPath();
+        options.address = SensorAddress::Serial({1, sensor.PtyPath()});
         StartTool(options);
     }
     // No sensor: a loopback port where nothing listens, so no real serial port is touched.
@@ -64,9 +63,7 @@ class ToolWithSensor : public ::testing::Test {
   private:
     void StartOverTcpAt(quint16 port) {
         StartOptions options;
-        options.comprotocol = 1;
-        options.tcpHost = QStringLiteral("127.0.0.1");
-        options.tcpPort = QString::number(port);
+        options.address = SensorAddress::Tcp(QStringLiteral("127.0.0.1"), port);
         StartTool(options);
     }
 };

@@ -162,13 +162,8 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
         ASSERT_TRUE(sensor.Start(config)) << sensor.Error().toStdString();
         StartOptions options;
         options.programDirectory = dir.path();
-        options.comprotocol = Pty() ? kRs232 : kTcpIp;
-        if (Pty()) {
-            options.serialDevice = config.ptyLink;
-        } else {
-            options.tcpHost = QStringLiteral("127.0.0.1");
-            options.tcpPort = QString::number(sensor.TcpPort());
-        }
+        options.address = Pty() ? SensorAddress::Serial({1, config.ptyLink})
+                                : SensorAddress::Tcp(QStringLiteral("127.0.0.1"), sensor.TcpPort());
         if (Row().program == kScope) Launch(scope, options);
         if (Row().program == kCalib) Launch(calib, options);
         if (Row().program == kTempComp) Launch(tempcomp, options);

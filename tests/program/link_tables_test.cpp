@@ -46,15 +46,12 @@ TEST(LinkTables, SerialPortsByNumberOrDevice) {
 
 TEST(LinkTables, TheCommandLinePresetsTheInterfacePanel) {
     const auto parse = [](QStringList arguments) { return ParseStartOptions(arguments); };
-    auto tcp = parse({"--tcp", "127.0.0.1:10001"});
-    EXPECT_EQ(tcp.options.comprotocol, 1);
-    EXPECT_EQ(tcp.options.tcpHost, "127.0.0.1");
-    EXPECT_EQ(tcp.options.tcpPort, "10001");
-    EXPECT_EQ(parse({"--tcp", "::1:502"}).options.tcpHost, "::1");
-    auto serial = parse({"--serial", "/dev/ttyUSB0"});
-    EXPECT_EQ(serial.options.comprotocol, 0);
-    EXPECT_EQ(serial.options.serialDevice, "/dev/ttyUSB0");
-    EXPECT_FALSE(parse({}).options.comprotocol.has_value());
+    EXPECT_EQ(parse({"--tcp", "127.0.0.1:10001"}).options.address,
+              SensorAddress::Tcp("127.0.0.1", 10001));
+    EXPECT_EQ(parse({"--tcp", "::1:502"}).options.address->host, "::1");
+    EXPECT_EQ(parse({"--serial", "/dev/ttyUSB0"}).options.address,
+              SensorAddress::Serial({1, "/dev/ttyUSB0"}));
+    EXPECT_FALSE(parse({}).options.address.has_value());
     EXPECT_TRUE(parse({"--help"}).options.showHelp);
 
     for (const QStringList& bad : std::vector<QStringList>{

@@ -24,16 +24,13 @@ namespace tvx {
 
 inline StartOptions SerialOptions(const QString& device) {
     StartOptions options;
-    options.comprotocol = 0;
-    options.serialDevice = device;
+    options.address = SensorAddress::Serial({1, device});
     return options;
 }
 
 inline StartOptions TcpStartOptions(quint16 port) {
     StartOptions options;
-    options.comprotocol = 1;
-    options.tcpHost = QStringLiteral("127.0.0.1");
-    options.tcpPort = QString::number(port);
+    options.address = SensorAddress::Tcp(QStringLiteral("127.0.0.1"), port);
     return options;
 }
 

@@ -44,9 +44,9 @@ class Session : public ::testing::TestWithParam<bool> {
         const OpenResult opened = OpenAndWait(session_, Endpoint(), WaitMode::ServeUserInput);
         ASSERT_TRUE(opened.ok()) << opened.text.toStdString();
     }
-    SessionEndpoint Endpoint() {
-        return Serial() ? SessionEndpoint::Serial(sensor_.PtyPath())
-                        : SessionEndpoint::Tcp(QStringLiteral("127.0.0.1"), sensor_.TcpPort());
+    SensorAddress Endpoint() {
+        return Serial() ? SensorAddress::Serial({1, sensor_.PtyPath()})
+                        : SensorAddress::Tcp(QStringLiteral("127.0.0.1"), sensor_.TcpPort());
     }
     ExchangeResult Handshake() {
         return ExchangeAndWait(session_, OrderFrame(7), Quick(), WaitMode::ServeUserInput);
@@ -159,32 +159,31 @@ INSTANTIATE_TEST_SUITE_P(Links, Session, ::testing::Values(false, true),
 TEST(SessionOpen, FailuresCarryTheCodeAndTextOfTheErrorTable) {
     struct Case {
         const char* what;
-        SessionEndpoint endpoint;
+        SensorAddress address;
         LinkOutcome outcome;
         int code;
         const char* text;
     };
     const Case cases[] = {
-        {"no port number", SessionEndpoint::Serial({}), LinkOutcome::OpenFailed,
+        {"no port number", SensorAddress::Serial({0, {}}), LinkOutcome::OpenFailed,
          kSerialInvalidPortNumber, "Invalid port number"},
-        {"no such device", SessionEndpoint::Serial("/dev/tvx-no-such-port"),
+        {"no such device", SensorAddress::Serial({1, "/dev/tvx-no-such-port"}),
          LinkOutcome::OpenFailed, kSerialNoPortFound, "No serial port found"},
-        {"not a serial port", SessionEndpoint::Serial("/dev/null"), LinkOutcome::OpenFailed,
+        {"not a serial port", SensorAddress::Serial({1, "/dev/null"}), LinkOutcome::OpenFailed,
          kSerialCannotOpenPort, "Cannot open port"},
-        {"refused", SessionEndpoint::Tcp("127.0.0.1", ClosedLocalPort()),
-         LinkOutcome::ConnectFailed, kTcpUnableToEstablishConnection,
-         "UnableToEstablishConnection"},
-        {"port 0", SessionEndpoint::Tcp("127.0.0.1", 0), LinkOutcome::ConnectFailed,
+        {"refused", SensorAddress::Tcp("127.0.0.1", ClosedLocalPort()), LinkOutcome::ConnectFailed,
+         kTcpUnableToEstablishConnection, "UnableToEstablishConnection"},
+        {"port 0", SensorAddress::Tcp("127.0.0.1", 0), LinkOutcome::ConnectFailed,
          kTcpInvalidParameter, "InvalidParameter"},
-        {"no host", SessionEndpoint::Tcp("", 5000), LinkOutcome::ConnectFailed,
-         kTcpInvalidParameter, "InvalidParameter"},
+        {"no host", SensorAddress::Tcp("", 5000), LinkOutcome::ConnectFailed, kTcpInvalidParameter,
+         "InvalidParameter"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         SensorSession session;
         int ups = 0;
         QObject::connect(&session, &SensorSession::linkUp, [&ups] { ++ups; });
-        const OpenResult result = OpenAndWait(session, c.endpoint, WaitMode::ServeUserInput);
+        const OpenResult result = OpenAndWait(session, c.address, WaitMode::ServeUserInput);
         EXPECT_EQ(result.outcome, c.outcome);
         EXPECT_EQ(result.code, c.code);
         EXPECT_EQ(result.text, c.text);
@@ -217,7 +216,7 @@ void KeepEveryExchangeGoingAtOnce() {
                          [&opened](const OpenResult& r) { opened += r.ok() ? 1 : 0; });
         QObject::connect(sessions[i].get(), &SensorSession::opened, wake);
         QObject::connect(sessions[i].get(), &SensorSession::exchangeFinished, wake);
-        sessions[i]->StartOpen(SessionEndpoint::Tcp("127.0.0.1", sensors[i]->TcpPort()));
+        sessions[i]->StartOpen(SensorAddress::Tcp("127.0.0.1", sensors[i]->TcpPort()));
     }
     const auto waitFor = [&news](const std::function<bool()>& done) {
         return WaitUntil(done, 10.0, WaitMode::ServeUserInput,

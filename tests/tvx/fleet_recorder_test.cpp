@@ -27,13 +27,8 @@ struct Heard {
     }
 };
 
-SensorAddress At(const QString& name, quint16 port) {
-    SensorAddress address;
-    address.name = name;
-    address.tcp = true;
-    address.host = QStringLiteral("127.0.0.1");
-    address.port = port;
-    return address;
+NamedSensor At(const QString& name, quint16 port) {
+    return {name, SensorAddress::Tcp(QStringLiteral("127.0.0.1"), port)};
 }
 
 bool WaitFor(const std::function<bool()>& condition) {

@@ -84,7 +84,7 @@ TEST(RecordConfig, AReloadAppliesWhatChangedOnceAndSaysEachInOneLine) {
             Write(dir, "[record]\n" + keys + "[sensors]\n" + sensors);
         QStringList called, lines;
         cli::RecordReloader reloader(running,
-                                     {[&](const cli::SensorAddress& s) { called << "+" + s.name; },
+                                     {[&](const cli::NamedSensor& s) { called << "+" + s.name; },
                                       [&](const QString& name) { called << "-" + name; }},
                                      [&](const QString& line) { lines << line; });
         reloader.Reload();

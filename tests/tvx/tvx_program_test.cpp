@@ -112,6 +112,15 @@ TEST(TvxArguments, EachUsageErrorNamesItsCause) {
         {{"diff", "--eeprom", "a.dat", tcp}, "--eeprom follows the sensor whose EEPROM is meant"},
         {{"check", tcp}, "check needs --golden FOLDER"},
         {{"check", "--restore", tcp, "--strict"}, "unknown option \"--strict\" for check"},
+        {{"info", tcp, "--version"}, "unknown option \"--version\" for info"},
+        {{"check", tcp, "--golden="}, "--golden needs a folder"},
+        {{"record", "--config="}, "--config needs a file"},
+        {{"record", tcp, "--mqtt", "h", "--mqtt-user="}, "--mqtt-user needs a value"},
+        {{"record", tcp, "--duration", "1", "--count", "2"},
+         "give --duration or --count, not both"},
+        {{"record", tcp, "--metrics", "h:0"},
+         "--metrics expects [HOST:]PORT, PORT from 1 to 65535, got \"h:0\""},
+        {{"get", "-o", "x", tcp, "--format", "csv"}, "unknown option \"--format\" for get"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(qPrintable(c.args.join(' ')));
@@ -122,7 +131,7 @@ TEST(TvxArguments, EachUsageErrorNamesItsCause) {
         cli::ParseTvxArguments({"record", "--sensor", "line/1=serial:3", "--interval=0.5", "--mqtt",
                                 "broker", "--topic", "plant/a", "--count", "7"})
             .options;
-    EXPECT_EQ(o.sensors.at(0).serial.comport, 3);
+    EXPECT_EQ(o.sensors.at(0).address.serial.comport, 3);
     EXPECT_EQ(cli::SafeFileName(o.sensors.at(0).name), QStringLiteral("line_1"));
     EXPECT_EQ(cli::SafeFileName(QStringLiteral("..")), QStringLiteral("_.."));
     EXPECT_DOUBLE_EQ(o.interval, 0.5);

@@ -1,14 +1,9 @@
 #include "fleet.h"
 
-#include <fcntl.h>
-#include <sys/timerfd.h>
-#include <unistd.h>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QSocketNotifier>
 #include <QThread>
 #include <algorithm>
-#include <csignal>
 #include <cstring>
 #include <memory>
 
@@ -18,14 +13,6 @@
 namespace tvx::cli {
 
 namespace {
-
-// The pipe each watched signal writes to, by signal number.
-int g_signalPipe[NSIG] = {};
-
-void OnWatchedSignal(int number) {
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(g_signalPipe[number], &byte, 1);
-}
 
 constexpr double kFirstRetrySeconds = 1.0;
 constexpr double kLongestRetrySeconds = 30.0;
@@ -57,40 +44,6 @@ void RunThreads(std::size_t count, const std::function<void(std::size_t)>& job) 
 }
 
 }  // namespace
-
-void StopSignal::Request() {
-    if (requested_) return;
-    requested_ = true;
-    emit requested();
-}
-
-void StopOnTerminationSignals(StopSignal* stop) {
-    CallOnSignals({SIGINT, SIGTERM}, stop, [stop] { stop->Request(); });
-}
-
-void CallOnSignals(std::initializer_list<int> numbers, QObject* context,
-                   std::function<void()> call) {
-    int pipe[2] = {-1, -1};
-    // Non-blocking: a burst of signals the loop has not read yet never blocks the handler.
-    if (::pipe2(pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    auto* notifier = new QSocketNotifier(pipe[0], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context,
-                     [readEnd = pipe[0], call = std::move(call)] {
-                         // Several signals before the loop looked: one call answers them.
-                         char buffer[16];
-                         while (::read(readEnd, buffer, sizeof buffer) > 0) {
-                         }
-                         call();
-                     });
-    for (const int number : numbers) {
-        g_signalPipe[number] = pipe[1];
-        struct sigaction action = {};
-        action.sa_handler = OnWatchedSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        ::sigaction(number, &action, nullptr);
-    }
-}
 
 bool PauseUnlessStopped(double seconds, const StopSignal& stop) {
     if (seconds > 0.0) {
@@ -128,20 +81,11 @@ struct FleetRecorder::Sensor {
 FleetRecorder::FleetRecorder(const RecordPace& pace, RecordEvents events, FleetMetrics* metrics,
                              QObject* parent)
     : QObject(parent), pace_(pace), events_(std::move(events)), metrics_(metrics) {
-    timerFd_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    timerNotifier_ = std::make_unique<QSocketNotifier>(timerFd_, QSocketNotifier::Read);
-    connect(timerNotifier_.get(), &QSocketNotifier::activated, this, [this] {
-        std::uint64_t expirations = 0;
-        [[maybe_unused]] const auto got = ::read(timerFd_, &expirations, sizeof expirations);
-        timerArmed_ = false;
-        RunDue();
-    });
+    connect(&timer_, &NanosecondTimer::timeout, this, &FleetRecorder::RunDue);
 }
 
 FleetRecorder::~FleetRecorder() {
     for (auto& [name, sensor] : sensors_) sensor->gone = true;
-    timerNotifier_.reset();
-    if (timerFd_ >= 0) ::close(timerFd_);
 }
 
 void FleetRecorder::Add(const SensorAddress& address) {
@@ -322,19 +266,10 @@ void FleetRecorder::Unschedule(Sensor& sensor) {
     sensor.queued.reset();
 }
 
-// The timer stays set for the earliest step; a later one never sets it again.
+// The timer stays set for the earliest step; a later one never sets it again. SecondsTimer counts
+// on the timer's monotonic clock.
 void FleetRecorder::ArmTimer() {
-    if (due_.empty()) return;
-    const double first = due_.begin()->first;
-    if (timerArmed_ && timerDue_ <= first) return;
-    timerArmed_ = true;
-    timerDue_ = first;
-    // SecondsTimer counts on the same monotonic clock. A moment already past goes off at once.
-    const auto ns = static_cast<long long>(first * 1e9) + 1;
-    itimerspec at{};
-    at.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
-    at.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
-    ::timerfd_settime(timerFd_, TFD_TIMER_ABSTIME, &at, nullptr);
+    if (!due_.empty()) timer_.StartBy(due_.begin()->first);
 }
 
 void FleetRecorder::RunDue() {

@@ -20,9 +20,9 @@
 #include "metrics_server.h"
 #include "mqtt_sink.h"
 #include "parameter_names.h"
-#include "reload_signal.h"
 #include "service_notify.h"
 #include "trivex_version.h"
+#include "unix_signals.h"
 
 #ifndef TVX_VERSION
 #define TVX_VERSION "0"

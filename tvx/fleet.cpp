@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QLoggingCategory>
 #include <QThread>
 #include <algorithm>
 #include <cstring>
@@ -13,6 +14,9 @@
 namespace tvx::cli {
 
 namespace {
+
+// tvx.record: each sensor's steps (opening, handshake, parameters, live, offline and why, done).
+Q_LOGGING_CATEGORY(lcRecord, "tvx.record", QtWarningMsg)
 
 constexpr double kFirstRetrySeconds = 1.0;
 constexpr double kLongestRetrySeconds = 30.0;
@@ -139,8 +143,19 @@ void FleetRecorder::EndIfAllDone() {
     if (events_.ended) events_.ended();
 }
 
+void FleetRecorder::Enter(Sensor& sensor, Step step, const QString& detail) {
+    sensor.step = step;
+    static constexpr const char* kNames[] = {"opening", "handshake", "parameters",
+                                             "live",    "offline",   "done"};
+    if (!lcRecord().isDebugEnabled()) return;
+    QString line =
+        sensor.address.name + QStringLiteral(": ") + QLatin1String(kNames[static_cast<int>(step)]);
+    if (!detail.isEmpty()) line += QStringLiteral(": ") + detail;
+    qCDebug(lcRecord).noquote() << line;
+}
+
 void FleetRecorder::Open(Sensor& sensor) {
-    sensor.step = Step::Opening;
+    Enter(sensor, Step::Opening);
     sensor.session.StartOpen(EndpointOf(sensor.address));
 }
 
@@ -159,7 +174,7 @@ void FleetRecorder::OnOpened(Sensor& sensor, const OpenResult& opened) {
                   FailureKind(opened.outcome));
         return;
     }
-    sensor.step = Step::Handshake;
+    Enter(sensor, Step::Handshake);
     Exchange(sensor, RequestFrame(sensor.buffers, kOrderVersion), HandshakeReply());
 }
 
@@ -186,7 +201,7 @@ void FleetRecorder::OnHandshake(Sensor& sensor, const ExchangeResult& result) {
     if (sensor.handshaken && sensor.figures != nullptr) ++sensor.figures->reconnects;
     sensor.handshaken = true;
     // The parameter read tells the calculation mode, hence the value names.
-    sensor.step = Step::Parameters;
+    Enter(sensor, Step::Parameters);
     sensor.read.emplace(false, sensor.params);
     Exchange(sensor, sensor.read->Request(sensor.buffers), ScopeReply());
 }
@@ -203,7 +218,7 @@ void FleetRecorder::OnParameters(Sensor& sensor, const ExchangeResult& result) {
     sensor.params = read.Read();
     sensor.read.reset();
     sensor.retry = kFirstRetrySeconds;
-    sensor.step = Step::Live;
+    Enter(sensor, Step::Live, sensor.version.Text());
     sensor.due = SecondsTimer();
     if (sensor.figures != nullptr) sensor.figures->linkUp = true;
     events_.status(sensor.address.name, true, sensor.version.Text(), 0.0);
@@ -227,7 +242,7 @@ void FleetRecorder::OnFrame(Sensor& sensor, const ExchangeResult& result) {
     events_.frame(sensor.address.name, frame);
     if (sensor.gone) return;
     if (pace_.count && ++sensor.frames >= *pace_.count) {
-        sensor.step = Step::Done;
+        Enter(sensor, Step::Done);
         sensor.session.Close();
         return EndIfAllDone();
     }
@@ -243,7 +258,7 @@ void FleetRecorder::OnFrame(Sensor& sensor, const ExchangeResult& result) {
 
 void FleetRecorder::GoOffline(Sensor& sensor, const QString& why, const QString& failureKind) {
     sensor.session.Close();
-    sensor.step = Step::Offline;
+    Enter(sensor, Step::Offline, why);
     if (sensor.figures != nullptr) {
         sensor.figures->CountFailure(failureKind);
         sensor.figures->linkUp = false;

@@ -66,6 +66,8 @@ class FleetRecorder : public QObject {
     struct Sensor;
     enum class Step { Opening, Handshake, Parameters, Live, Offline, Done };
 
+    // Every change of a sensor's step goes through here, so that tvx.record logs it.
+    void Enter(Sensor& sensor, Step step, const QString& detail = {});
     void Open(Sensor& sensor);
     void Exchange(Sensor& sensor, const QByteArray& request, const ExchangeLimits& limits);
     void OnOpened(Sensor& sensor, const OpenResult& opened);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <algorithm>
@@ -19,6 +20,9 @@
 namespace tvx::cli {
 
 namespace {
+
+// tvx.mqtt: each broker session's attempts, connections, refusals and losses.
+Q_LOGGING_CATEGORY(lcMqtt, "tvx.mqtt", QtWarningMsg)
 
 // Marks the time a libmosquitto call that may call back runs.
 class InsideLibrary {
@@ -147,6 +151,9 @@ void MqttClient::Attempt() {
     reasonGiven_ = false;
     lost_ = false;
     ++attempt_;
+    qCDebug(lcMqtt).noquote() << clientId_ << "connecting to"
+                              << host_ + QLatin1Char(':') + QString::number(port_) << "attempt"
+                              << attempt_;
     const int rc =
         mosquitto_connect_async(mosq_, host_.toUtf8().constData(), port_, kKeepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
@@ -219,6 +226,7 @@ void MqttClient::Lost(const QString& reason) {
     }
     if (lost_) return;
     lost_ = true;
+    qCDebug(lcMqtt).noquote() << clientId_ << "lost:" << lastError_;
     Detach();
     const bool was = connected_;
     connected_ = false;
@@ -240,6 +248,7 @@ void MqttClient::OnConnect(mosquitto*, void* self, int rc) {
     if (rc != 0) {
         client->lastError_ = ConnackText(rc);
         client->reasonGiven_ = true;
+        qCDebug(lcMqtt).noquote() << client->clientId_ << "refused:" << client->lastError_;
         // A refused session is closed by the broker; try again later like a lost one.
         QMetaObject::invokeMethod(
             client,
@@ -249,6 +258,7 @@ void MqttClient::OnConnect(mosquitto*, void* self, int rc) {
             Qt::QueuedConnection);
         return;
     }
+    qCDebug(lcMqtt).noquote() << client->clientId_ << "connected";
     client->connected_ = true;
     client->lost_ = false;
     client->retry_ = 1.0;

@@ -14,6 +14,32 @@ QString DescribeLinkDown(LinkDownReason reason) {
     return QStringLiteral("closed");
 }
 
+QString FailureKind(LinkOutcome outcome) {
+    switch (outcome) {
+        case LinkOutcome::Done:
+            return QStringLiteral("none");
+        case LinkOutcome::OpenFailed:
+            return QStringLiteral("open_failed");
+        case LinkOutcome::ConnectFailed:
+            return QStringLiteral("connect_failed");
+        case LinkOutcome::WriteIncomplete:
+            return QStringLiteral("write_incomplete");
+        case LinkOutcome::NoReply:
+            return QStringLiteral("no_reply");
+        case LinkOutcome::ShortReply:
+            return QStringLiteral("short_reply");
+        case LinkOutcome::LongReply:
+            return QStringLiteral("long_reply");
+        case LinkOutcome::ClosedBySensor:
+            return QStringLiteral("closed_by_sensor");
+        case LinkOutcome::LineHungUp:
+            return QStringLiteral("line_hung_up");
+        case LinkOutcome::Superseded:
+            return QStringLiteral("superseded");
+    }
+    return QStringLiteral("other");
+}
+
 QString ExchangeResult::Describe() const {
     switch (outcome) {
         case LinkOutcome::Done:

@@ -21,6 +21,10 @@ enum class LinkOutcome {
     Superseded,       // the link was closed from this side, or a newer exchange took it
 };
 
+// An outcome as one word, as the metrics label a failure and the session log shows it:
+// "no_reply", "short_reply" ... ("none" for Done).
+QString FailureKind(LinkOutcome outcome);
+
 // Why an open link went down.
 enum class LinkDownReason { ClosedBySensor, LineHungUp, ClosedHere };
 

@@ -1,13 +1,50 @@
 #include "sensor_session.h"
 
+#include <QLoggingCategory>
 #include <algorithm>
 
 #include "event_wait.h"
+#include "frames.h"
 #include "link_errors.h"
 #include "serial_transport.h"
 #include "tcp_transport.h"
 
 namespace tvx {
+
+namespace {
+
+// tvx.session: every open, close, link down, and each request with its reply on one line. Off
+// unless QT_LOGGING_RULES="tvx.session.debug=true"; qCDebug formats nothing while it is off.
+Q_LOGGING_CATEGORY(lcSession, "tvx.session", QtWarningMsg)
+
+// Word 1 of a request; -1 for one too short to have it.
+int OrderOf(const QByteArray& request) {
+    if (request.size() < 4) return -1;
+    return UnpackWord(reinterpret_cast<const std::uint8_t*>(request.constData()) + 2);
+}
+
+QString OutcomeText(LinkOutcome outcome) {
+    return outcome == LinkOutcome::Done ? QStringLiteral("done") : FailureKind(outcome);
+}
+
+// "127.0.0.1:5000 order 7: wrote 36 of 36, arrived 36 of 36, done, 1.204 ms"; a send-only
+// transfer awaits no reply and is not timed.
+QString DescribeExchange(const SensorAddress& address, int order, qsizetype requestBytes,
+                         const ExchangeResult& result) {
+    QString line = QStringLiteral("%1 order %2: wrote %3 of %4, ")
+                       .arg(address.Describe())
+                       .arg(order)
+                       .arg(result.written)
+                       .arg(requestBytes);
+    if (result.expected == 0) return line + OutcomeText(result.outcome);
+    return line + QStringLiteral("arrived %1 of %2, %3, %4 ms")
+                      .arg(result.arrived)
+                      .arg(result.expected)
+                      .arg(OutcomeText(result.outcome))
+                      .arg(result.elapsedSeconds * 1000.0, 0, 'f', 3);
+}
+
+}  // namespace
 
 SensorSession::SensorSession(QObject* parent) : QObject(parent) {
     qRegisterMetaType<OpenResult>();
@@ -31,6 +68,7 @@ void SensorSession::StartOpen(const SensorAddress& address) {
     Close();
     address_ = address;
     opening_ = true;
+    qCDebug(lcSession).noquote() << address_.Describe() << "opening";
     if (!address.tcp) {
         auto* serial = new SerialTransport(this);
         const int code = serial->Open(address.SerialDeviceName());
@@ -70,6 +108,12 @@ void SensorSession::StartOpen(const SensorAddress& address) {
 void SensorSession::FinishOpen(OpenResult result) {
     if (!opening_) return;  // closed meanwhile
     opening_ = false;
+    if (result.ok())
+        qCDebug(lcSession).noquote() << address_.Describe() << "open";
+    else
+        qCDebug(lcSession).noquote()
+            << address_.Describe() << "open failed:" << OutcomeText(result.outcome) << result.code
+            << result.text;
     emit opened(result);
     if (result.ok()) emit linkUp();
 }
@@ -79,7 +123,9 @@ void SensorSession::Close() {
     if (pending_) Finish(LinkOutcome::Superseded);
     DropTransport();
     opening_ = false;
-    if (wasOpen) emit linkDown(LinkDownReason::ClosedHere);
+    if (!wasOpen) return;
+    qCDebug(lcSession).noquote() << address_.Describe() << "closed";
+    emit linkDown(LinkDownReason::ClosedHere);
 }
 
 void SensorSession::DropTransport() {
@@ -111,6 +157,8 @@ ExchangeResult SensorSession::Send(const QByteArray& frame, int tcpWriteTimeoutM
                  : NotOpenCode(address_.tcp);
     result.outcome =
         result.written == frame.size() ? LinkOutcome::Done : LinkOutcome::WriteIncomplete;
+    qCDebug(lcSession).noquote() << DescribeExchange(address_, OrderOf(frame), frame.size(),
+                                                     result);
     return result;
 }
 
@@ -120,6 +168,7 @@ void SensorSession::StartExchange(const QByteArray& request, const ExchangeLimit
     Pending pending;
     pending.done = std::move(done);
     pending.requestBytes = static_cast<int>(request.size());
+    pending.order = OrderOf(request);
     pending.result.expected = std::clamp(limits.replyBytes, 0, kBufferBytes);
     pending.result.limitSeconds = address_.tcp ? limits.tcpWaitSeconds : limits.serialWaitSeconds;
 
@@ -234,6 +283,7 @@ void SensorSession::OnWentDown(LinkDownReason reason) {
                                                     : LinkOutcome::ClosedBySensor);
     }
     DropTransport();
+    qCDebug(lcSession).noquote() << address_.Describe() << "link down:" << DescribeLinkDown(reason);
     emit linkDown(reason);
 }
 
@@ -242,6 +292,8 @@ void SensorSession::Finish(LinkOutcome outcome, Delivery delivery) {
     pending_.reset();
     pending.result.outcome = outcome;
     pending.result.elapsedSeconds = SecondsTimer() - pending.result.startSeconds;
+    qCDebug(lcSession).noquote() << DescribeExchange(address_, pending.order, pending.requestBytes,
+                                                     pending.result);
     auto deliver = [this, done = std::move(pending.done), result = std::move(pending.result)] {
         if (done) done(result);
         emit exchangeFinished();

@@ -71,6 +71,7 @@ class SensorSession : public QObject {
         ExchangeDone done;
         ExchangeResult result;
         int requestBytes = 0;
+        int order = -1;  // word 1 of the request, for the log
     };
 
     void FinishOpen(OpenResult result);

@@ -1,10 +1,7 @@
 // tvx-sensor-sim: a simulated TRIVEX colour sensor for tests and demonstrations.
 
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -12,18 +9,11 @@
 #include <vector>
 
 #include "epoll_dispatcher.h"
-
 #include "sim_options.h"
 #include "sim_server.h"
+#include "unix_signals.h"
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
-}
 
 // Lines that scripts parse: written whole and flushed at once.
 void PrintLine(const QString& line) {
@@ -66,23 +56,8 @@ int main(int argc, char** argv) {
         replay->SetHold(options->replayHold);
     }
 
-    // SIGTERM and SIGINT end the event loop through a socket pair, so shut-down runs normally.
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
-        std::perror("tvx-sensor-sim: socketpair");
-        return 1;
-    }
-    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
-        QCoreApplication::quit();
-    });
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    // SIGTERM and SIGINT end the event loop, so shut-down runs normally.
+    tvx::CallOnSignals({SIGTERM, SIGINT}, &app, [] { QCoreApplication::quit(); });
 
     if (options->tcpCount > 1) RaiseOpenFileLimit();
     // One sensor per TCP port; each has a model of its own, with noise seeded apart.

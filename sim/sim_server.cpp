@@ -1,6 +1,7 @@
 #include "sim_server.h"
 
 #include <QEventLoop>
+#include <QLoggingCategory>
 #include <QMutexLocker>
 #include <QThread>
 #include <QTimer>
@@ -9,6 +10,25 @@
 #include "tcp_endpoint.h"
 
 namespace tvx::sim {
+
+namespace {
+
+// tvx.sim: every request the sensor takes and what it puts on the line for it.
+Q_LOGGING_CATEGORY(lcSim, "tvx.sim", QtWarningMsg)
+
+// "36 bytes", "20 bytes, 16 bytes after 50 ms, close": the reply as the line gets it.
+QString DescribePlan(const ReplyPlan& plan) {
+    QStringList steps;
+    for (const ReplyStep& step : plan) {
+        QString text = QStringLiteral("%1 bytes").arg(step.bytes.size());
+        if (step.waitMs > 0) text += QStringLiteral(" after %1 ms").arg(step.waitMs);
+        if (step.close) text += QStringLiteral(", close");
+        steps << text;
+    }
+    return steps.isEmpty() ? QStringLiteral("no reply") : steps.join(QStringLiteral(", "));
+}
+
+}  // namespace
 
 SimServer::SimServer(QObject* parent) : QObject(parent) {
     clock_.start();
@@ -253,6 +273,11 @@ ReplyPlan SimServer::HandleFrame(const QByteArray& frame, const QString& endpoin
                              [this](std::uint16_t row) { return model_.RowReply(row); });
     }
     const quint16 order = logged.Order();
+    qCDebug(lcSim).noquote() << QStringLiteral("%1 order %2: %3 bytes, reply %4")
+                                    .arg(endpoint)
+                                    .arg(order)
+                                    .arg(frame.size())
+                                    .arg(DescribePlan(plan));
     log_.Append(std::move(logged));
     emit requestReceived(order);
     return plan;

@@ -1,11 +1,7 @@
 #include "fleet.h"
 
-#include <fcntl.h>
-#include <sys/timerfd.h>
-#include <unistd.h>
-#include <QSocketNotifier>
+#include <QLoggingCategory>
 #include <algorithm>
-#include <csignal>
 #include <cstring>
 #include <memory>
 
@@ -17,13 +13,8 @@ namespace tvx::cli {
 
 namespace {
 
-// The pipe each watched signal writes to, by signal number.
-int g_signalPipe[NSIG] = {};
-
-void OnWatchedSignal(int number) {
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(g_signalPipe[number], &byte, 1);
-}
+// tvx.record: each sensor's steps (opening, handshake, parameters, live, offline and why, done).
+Q_LOGGING_CATEGORY(lcRecord, "tvx.record", QtWarningMsg)
 
 constexpr double kLivePauseSeconds = 0.05;
 // Steps are started in groups: the timer goes off when the earliest is due and starts every step
@@ -32,40 +23,6 @@ constexpr double kLivePauseSeconds = 0.05;
 constexpr double kGatherSeconds = 0.00025;
 
 }  // namespace
-
-void StopSignal::Request() {
-    if (requested_) return;
-    requested_ = true;
-    emit requested();
-}
-
-void StopOnTerminationSignals(StopSignal* stop) {
-    CallOnSignals({SIGINT, SIGTERM}, stop, [stop] { stop->Request(); });
-}
-
-void CallOnSignals(std::initializer_list<int> numbers, QObject* context,
-                   std::function<void()> call) {
-    int pipe[2] = {-1, -1};
-    // Non-blocking: a burst of signals the loop has not read yet never blocks the handler.
-    if (::pipe2(pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    auto* notifier = new QSocketNotifier(pipe[0], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context,
-                     [readEnd = pipe[0], call = std::move(call)] {
-                         // Several signals before the loop looked: one call answers them.
-                         char buffer[16];
-                         while (::read(readEnd, buffer, sizeof buffer) > 0) {
-                         }
-                         call();
-                     });
-    for (const int number : numbers) {
-        g_signalPipe[number] = pipe[1];
-        struct sigaction action = {};
-        action.sa_handler = OnWatchedSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        ::sigaction(number, &action, nullptr);
-    }
-}
 
 bool PauseUnlessStopped(double seconds, const StopSignal& stop) {
     if (seconds > 0.0) {
@@ -94,20 +51,11 @@ struct FleetRecorder::Sensor {
 FleetRecorder::FleetRecorder(const RecordPace& pace, RecordEvents events, FleetMetrics* metrics,
                              QObject* parent)
     : QObject(parent), pace_(pace), events_(std::move(events)), metrics_(metrics) {
-    timerFd_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    timerNotifier_ = std::make_unique<QSocketNotifier>(timerFd_, QSocketNotifier::Read);
-    connect(timerNotifier_.get(), &QSocketNotifier::activated, this, [this] {
-        std::uint64_t expirations = 0;
-        [[maybe_unused]] const auto got = ::read(timerFd_, &expirations, sizeof expirations);
-        timerArmed_ = false;
-        RunDue();
-    });
+    connect(&timer_, &NanosecondTimer::timeout, this, &FleetRecorder::RunDue);
 }
 
 FleetRecorder::~FleetRecorder() {
     for (auto& [name, sensor] : sensors_) sensor->gone = true;
-    timerNotifier_.reset();
-    if (timerFd_ >= 0) ::close(timerFd_);
 }
 
 void FleetRecorder::Add(const NamedSensor& address) {
@@ -161,8 +109,19 @@ void FleetRecorder::EndIfAllDone() {
     if (events_.ended) events_.ended();
 }
 
+void FleetRecorder::Enter(Sensor& sensor, Step step, const QString& detail) {
+    sensor.step = step;
+    static constexpr const char* kNames[] = {"opening", "handshake", "parameters",
+                                             "live",    "offline",   "done"};
+    if (!lcRecord().isDebugEnabled()) return;
+    QString line =
+        sensor.named.name + QStringLiteral(": ") + QLatin1String(kNames[static_cast<int>(step)]);
+    if (!detail.isEmpty()) line += QStringLiteral(": ") + detail;
+    qCDebug(lcRecord).noquote() << line;
+}
+
 void FleetRecorder::Open(Sensor& sensor) {
-    sensor.step = Step::Opening;
+    Enter(sensor, Step::Opening);
     sensor.session.StartOpen(sensor.named.address);
 }
 
@@ -180,7 +139,7 @@ void FleetRecorder::OnOpened(Sensor& sensor, const OpenResult& opened) {
         GoOffline(sensor, OpenFailure(sensor.named.address, opened), FailureKind(opened.outcome));
         return;
     }
-    sensor.step = Step::Handshake;
+    Enter(sensor, Step::Handshake);
     Exchange(sensor, RequestFrame({kOrderVersion, 0}), HandshakeReply());
 }
 
@@ -205,7 +164,7 @@ void FleetRecorder::OnHandshake(Sensor& sensor, const ExchangeResult& result) {
     if (sensor.handshaken && sensor.figures != nullptr) ++sensor.figures->reconnects;
     sensor.handshaken = true;
     // The parameter read tells the calculation mode, hence the value names.
-    sensor.step = Step::Parameters;
+    Enter(sensor, Step::Parameters);
     sensor.read.emplace(false, sensor.params);
     Exchange(sensor, sensor.read->NextRequest(), ScopeReply());
 }
@@ -222,7 +181,7 @@ void FleetRecorder::OnParameters(Sensor& sensor, const ExchangeResult& result) {
     sensor.params = read.Read();
     sensor.read.reset();
     sensor.backoff.Reset();
-    sensor.step = Step::Live;
+    Enter(sensor, Step::Live, sensor.version.Text());
     sensor.due = SecondsTimer();
     if (sensor.figures != nullptr) sensor.figures->linkUp = true;
     events_.status(sensor.named.name, true, sensor.version.Text(), 0.0);
@@ -246,7 +205,7 @@ void FleetRecorder::OnFrame(Sensor& sensor, const ExchangeResult& result) {
     events_.frame(sensor.named.name, frame);
     if (sensor.gone) return;
     if (pace_.count && ++sensor.frames >= *pace_.count) {
-        sensor.step = Step::Done;
+        Enter(sensor, Step::Done);
         sensor.session.Close();
         return EndIfAllDone();
     }
@@ -262,7 +221,7 @@ void FleetRecorder::OnFrame(Sensor& sensor, const ExchangeResult& result) {
 
 void FleetRecorder::GoOffline(Sensor& sensor, const QString& why, const QString& failureKind) {
     sensor.session.Close();
-    sensor.step = Step::Offline;
+    Enter(sensor, Step::Offline, why);
     if (sensor.figures != nullptr) {
         sensor.figures->CountFailure(failureKind);
         sensor.figures->linkUp = false;
@@ -284,19 +243,10 @@ void FleetRecorder::Unschedule(Sensor& sensor) {
     sensor.queued.reset();
 }
 
-// The timer stays set for the earliest step; a later one never sets it again.
+// The timer stays set for the earliest step; a later one never sets it again. SecondsTimer counts
+// on the timer's monotonic clock.
 void FleetRecorder::ArmTimer() {
-    if (due_.empty()) return;
-    const double first = due_.begin()->first;
-    if (timerArmed_ && timerDue_ <= first) return;
-    timerArmed_ = true;
-    timerDue_ = first;
-    // SecondsTimer counts on the same monotonic clock. A moment already past goes off at once.
-    const auto ns = static_cast<long long>(first * 1e9) + 1;
-    itimerspec at{};
-    at.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
-    at.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
-    ::timerfd_settime(timerFd_, TFD_TIMER_ABSTIME, &at, nullptr);
+    if (!due_.empty()) timer_.StartBy(due_.begin()->first);
 }
 
 void FleetRecorder::RunDue() {

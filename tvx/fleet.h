@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QSocketNotifier>
 #include <functional>
 #include <map>
 #include <memory>
@@ -10,33 +9,12 @@
 
 #include "fleet_metrics.h"
 #include "frame_line.h"
+#include "nanosecond_timer.h"
 #include "sensor_link.h"
 #include "tvx_options.h"
+#include "unix_signals.h"
 
 namespace tvx::cli {
-
-// The request to end: set from SIGINT/SIGTERM or a timer. Its signal wakes a pause at once.
-class StopSignal : public QObject {
-    Q_OBJECT
-  public:
-    void Request();
-    bool Requested() const { return requested_; }
-
-  signals:
-    void requested();
-
-  private:
-    bool requested_ = false;
-};
-
-// SIGINT and SIGTERM request `stop` (through a pipe watched by the event loop, so nothing but
-// a write runs in the handler). Call once, from the main thread.
-void StopOnTerminationSignals(StopSignal* stop);
-
-// Calls `call` in the calling thread when one of `numbers` arrives: the handler only writes a
-// byte to a pipe that this thread's event loop watches. The watch ends with `context`.
-void CallOnSignals(std::initializer_list<int> numbers, QObject* context,
-                   std::function<void()> call);
 
 // Pauses the calling thread's loop for `seconds`, serving its events; false when stopped.
 bool PauseUnlessStopped(double seconds, const StopSignal& stop);
@@ -82,6 +60,8 @@ class FleetRecorder : public QObject {
     struct Sensor;
     enum class Step { Opening, Handshake, Parameters, Live, Offline, Done };
 
+    // Every change of a sensor's step goes through here, so that tvx.record logs it.
+    void Enter(Sensor& sensor, Step step, const QString& detail = {});
     void Open(Sensor& sensor);
     void Exchange(Sensor& sensor, const QByteArray& request, const ExchangeLimits& limits);
     void OnOpened(Sensor& sensor, const OpenResult& opened);
@@ -104,13 +84,8 @@ class FleetRecorder : public QObject {
     std::map<QString, std::unique_ptr<Sensor>> sensors_;
     std::vector<std::unique_ptr<Sensor>> retired_;
     std::multimap<double, Sensor*> due_;  // SecondsTimer of each sensor's next step
-    // The one timer: a Linux timer descriptor set to the earliest step to the nanosecond (a
-    // QTimer counts whole milliseconds and its wait rounds up once more, which costs every
-    // sensor a part of its live rate).
-    int timerFd_ = -1;
-    std::unique_ptr<QSocketNotifier> timerNotifier_;
-    bool timerArmed_ = false;
-    double timerDue_ = 0.0;
+    // The one timer, set to the earliest step to the nanosecond.
+    NanosecondTimer timer_;
     bool stopped_ = false;
 };
 

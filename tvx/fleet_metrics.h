@@ -58,7 +58,4 @@ class FleetMetrics {
     std::map<QString, std::unique_ptr<SinkFigures>> sinks_;
 };
 
-// The failure kind a metric labels an outcome with: "no_reply", "short_reply" ...
-QString FailureKind(LinkOutcome outcome);
-
 }  // namespace tvx::cli

@@ -3,6 +3,7 @@
 #include <mosquitto.h>
 
 #include <QFile>
+#include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <algorithm>
 #include <cerrno>
@@ -11,6 +12,9 @@
 namespace tvx::cli {
 
 namespace {
+
+// tvx.mqtt: each broker session's attempts, connections, refusals and losses.
+Q_LOGGING_CATEGORY(lcMqtt, "tvx.mqtt", QtWarningMsg)
 
 // Marks the time a libmosquitto call that may call back runs.
 class InsideLibrary {
@@ -100,6 +104,9 @@ void MqttClient::Attempt() {
     reasonGiven_ = false;
     lost_ = false;
     ++attempt_;
+    qCDebug(lcMqtt).noquote() << clientId_ << "connecting to"
+                              << host_ + QLatin1Char(':') + QString::number(port_) << "attempt"
+                              << attempt_;
     const int rc =
         mosquitto_connect_async(mosq_, host_.toUtf8().constData(), port_, kKeepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
@@ -172,6 +179,7 @@ void MqttClient::Lost(const QString& reason) {
     }
     if (lost_) return;
     lost_ = true;
+    qCDebug(lcMqtt).noquote() << clientId_ << "lost:" << lastError_;
     Detach();
     const bool was = connected_;
     connected_ = false;
@@ -192,6 +200,7 @@ void MqttClient::OnConnect(mosquitto*, void* self, int rc) {
     if (rc != 0) {
         client->lastError_ = ConnackText(rc);
         client->reasonGiven_ = true;
+        qCDebug(lcMqtt).noquote() << client->clientId_ << "refused:" << client->lastError_;
         // A refused session is closed by the broker; try again later like a lost one.
         QMetaObject::invokeMethod(
             client,
@@ -201,6 +210,7 @@ void MqttClient::OnConnect(mosquitto*, void* self, int rc) {
             Qt::QueuedConnection);
         return;
     }
+    qCDebug(lcMqtt).noquote() << client->clientId_ << "connected";
     client->connected_ = true;
     client->lost_ = false;
     client->backoff_.Reset();

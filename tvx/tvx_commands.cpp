@@ -20,11 +20,11 @@
 #include "metrics_server.h"
 #include "mqtt_sink.h"
 #include "parameter_names.h"
-#include "reload_signal.h"
 #include "sensor_threads.h"
 #include "service_notify.h"
 #include "trivex_version.h"
 #include "tvx_help.h"
+#include "unix_signals.h"
 
 namespace tvx::cli {
 

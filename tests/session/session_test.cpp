@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QLoggingCategory>
+#include <QRegularExpression>
 #include <QThread>
 #include <memory>
 
@@ -151,6 +153,51 @@ TEST_P(Session, ANewExchangeTakesTheLineFromOneStillWaiting) {
     EXPECT_TRUE(Handshake().ok());
     ASSERT_TRUE(first.has_value());
     EXPECT_EQ(first->outcome, LinkOutcome::Superseded);
+}
+
+// The tvx.session lines, as a handler installed for the test keeps them.
+QStringList g_sessionLines;
+
+void KeepSessionLines(QtMsgType, const QMessageLogContext& context, const QString& text) {
+    if (QLatin1String(context.category) == QLatin1String("tvx.session")) g_sessionLines << text;
+}
+
+TEST_P(Session, ItsLogSaysEachRequestAndReplyOnOneLineOnceEnabled) {
+    const QString endpoint = session_.Address().Describe();
+    const QtMessageHandler previous = qInstallMessageHandler(KeepSessionLines);
+    struct Case {
+        const char* what;
+        bool enabled;
+        std::optional<Fault> fault;
+        QString line;  // a pattern; empty: no line at all
+    };
+    const Case cases[] = {
+        {"off by default", false, {}, {}},
+        {"a reply", true, {}, " order 7: wrote 36 of 36, arrived 36 of 36, done, [0-9.]+ ms"},
+        {"none", true, Fault{FaultKind::NoReply, 7, 1},
+         " order 7: wrote 36 of 36, arrived 0 of 36, no_reply, [0-9.]+ ms"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QLoggingCategory::setFilterRules(c.enabled ? QStringLiteral("tvx.session.debug=true")
+                                                   : QString());
+        g_sessionLines.clear();
+        if (c.fault) Sensor().AddFault(*c.fault);
+        Handshake();
+        if (c.line.isEmpty()) {
+            EXPECT_TRUE(g_sessionLines.isEmpty()) << g_sessionLines.join('\n').toStdString();
+        } else {
+            EXPECT_EQ(g_sessionLines.size(), 1);
+            const QRegularExpression line('^' + QRegularExpression::escape(endpoint) + c.line +
+                                          '$');
+            EXPECT_TRUE(line.match(g_sessionLines.value(0)).hasMatch())
+                << g_sessionLines.value(0).toStdString();
+        }
+    }
+    session_.Close();
+    EXPECT_EQ(g_sessionLines.value(1), endpoint + " closed");
+    QLoggingCategory::setFilterRules({});
+    qInstallMessageHandler(previous);
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, Session, ::testing::Values(false, true),

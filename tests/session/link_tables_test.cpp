@@ -1,10 +1,10 @@
-// The link's tables: the error texts, the serial port names and the command line.
+// The link's tables: the error texts and the serial port names.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 #include <vector>
 
-#include "command_line.h"
 #include "link_errors.h"
 #include "serial_port_names.h"
 
@@ -42,22 +42,6 @@ TEST(LinkTables, SerialPortsByNumberOrDevice) {
         EXPECT_EQ(choice->device, device);
     }
     for (const char* bad : {"", "   ", "0", "1001"}) EXPECT_FALSE(ParseSerialArgument(bad));
-}
-
-TEST(LinkTables, TheCommandLinePresetsTheInterfacePanel) {
-    const auto parse = [](QStringList arguments) { return ParseStartOptions(arguments); };
-    EXPECT_EQ(parse({"--tcp", "127.0.0.1:10001"}).options.address,
-              SensorAddress::Tcp("127.0.0.1", 10001));
-    EXPECT_EQ(parse({"--tcp", "::1:502"}).options.address->host, "::1");
-    EXPECT_EQ(parse({"--serial", "/dev/ttyUSB0"}).options.address,
-              SensorAddress::Serial({1, "/dev/ttyUSB0"}));
-    EXPECT_FALSE(parse({}).options.address.has_value());
-    EXPECT_TRUE(parse({"--help"}).options.showHelp);
-
-    for (const QStringList& bad : std::vector<QStringList>{
-             {"--tcp"}, {"--tcp", "host"}, {"--tcp", ":80"}, {"--tcp", "host:"}, {"--serial", ""}})
-        EXPECT_FALSE(parse(bad).error.isEmpty()) << bad.join(' ').toStdString();
-    EXPECT_TRUE(parse({"--frobnicate"}).error.contains("--frobnicate"));
 }
 
 }  // namespace

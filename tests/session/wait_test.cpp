@@ -1,10 +1,9 @@
-#include "wait.h"
+// The waits of a step-by-step routine: how they end and what they let run meanwhile.
+#include "event_wait.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QCursor>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
@@ -111,16 +110,6 @@ TEST(WaitModes, UserInputWaitsForAWaitThatServesItAndNothingElseDoes) {
     QueueUserKeyPress(widget.windowHandle(), Qt::Key_B);
     ServePendingEvents(WaitMode::ServeUserInput);
     EXPECT_EQ(widget.keyPresses, 2);
-}
-
-TEST(WaitCursor, ShowsTheWaitCursorWhileItLives) {
-    ASSERT_EQ(QGuiApplication::overrideCursor(), nullptr);
-    {
-        WaitCursor cursor;
-        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
-        EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    }
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace

@@ -7,14 +7,6 @@
 
 namespace tvx {
 
-namespace {
-
-std::uint16_t PpWordOrZero(const FrameBuffers& buffers, int index) {
-    return index >= 0 && index < kPpWords ? buffers.pp[static_cast<std::size_t>(index)] : 0;
-}
-
-}  // namespace
-
 void TakeModeWords(const std::uint16_t* words, ParameterSet& vars) {
     vars.power = words[0];
     vars.pmode = words[1];
@@ -32,6 +24,7 @@ void TakeModeWords(const std::uint16_t* words, ParameterSet& vars) {
     vars.colorgroup = words[13];
     vars.frei15 = words[14];
     vars.frei16 = words[15];
+    vars.maxcolno = std::min<std::uint32_t>(vars.maxcolno, kMaxColNoLimit);
 }
 
 void TakeTeachRow(const std::uint16_t* words, std::size_t row, ParameterSet& vars) {
@@ -64,18 +57,25 @@ LiveValues DecodeDataFrame(const std::uint8_t* frame) {
     return LiveValuesOfWords(words);
 }
 
-void FillTxBuf(FrameBuffers& buffers, std::uint16_t order, std::uint16_t row) {
-    PutTxHeader(buffers, sync, order);
+void PutRequestWords(std::uint8_t* frame, std::uint16_t order, std::uint16_t row,
+                     const std::uint16_t* image, int imageWords) {
+    PackHeader(frame, sync, order);
     if (order == kOrderWriteTeachRow) {
-        PutTxWord(buffers, 2, row);
+        PackWord(frame + 4, row);
         // A row the table does not have would read past the image; such words go out as zero.
-        for (int i = 0; i < 6; ++i)
-            PutTxWord(buffers, 3 + i, PpWordOrZero(buffers, TeachRowWord(row, i)));
+        for (int i = 0; i < 6; ++i) {
+            const int word = TeachRowWord(row, i);
+            PackWord(frame + 6 + 2 * i, word < imageWords ? image[word] : 0);
+        }
     } else if (order == kOrderReadTeachRow) {
-        PutTxWord(buffers, 2, row);
-    } else {
-        PutTxWords(buffers, 2, buffers.pp.data(), anzdata);
+        PackWord(frame + 4, row);
+    } else if (imageWords >= anzdata) {
+        PackWords(frame + 4, image, anzdata);
     }
+}
+
+void FillTxBuf(FrameBuffers& buffers, std::uint16_t order, std::uint16_t row) {
+    PutRequestWords(buffers.szWriteBuf.data(), order, row, buffers.pp.data(), kPpWords);
 }
 
 void GetRxBufPara(FrameBuffers& buffers) {
@@ -91,16 +91,18 @@ void CopyVarsToPP(const ParameterSet& vars, FrameBuffers& buffers) {
     std::copy(image.begin(), image.end(), buffers.pp.begin());
 }
 
-void CopyPPtoVars(const FrameBuffers& buffers, ParameterSet& vars) {
-    const auto& pp = buffers.pp;
-    if (pp[0] != sync) return;
-    if (pp[1] == kOrderReadModes) {
-        TakeModeWords(&pp[2], vars);
-        vars.maxcolno = std::min<std::uint32_t>(vars.maxcolno, kMaxColNoLimit);
-    } else if (pp[1] == kOrderReadTeachRow) {
+void TakeParameterReply(const std::uint16_t* words, ParameterSet& vars) {
+    if (words[0] != sync) return;
+    if (words[1] == kOrderReadModes) {
+        TakeModeWords(&words[2], vars);
+    } else if (words[1] == kOrderReadTeachRow) {
         // The table has 15 rows; a reply naming another row changes nothing.
-        if (pp[2] < kTeachRows) TakeTeachRow(&pp[3], pp[2], vars);
+        if (words[2] < kTeachRows) TakeTeachRow(&words[3], words[2], vars);
     }
+}
+
+void CopyPPtoVars(const FrameBuffers& buffers, ParameterSet& vars) {
+    TakeParameterReply(buffers.pp.data(), vars);
 }
 
 void CopyFileParatoVars(const FrameBuffers& buffers, ParameterSet& vars) {

@@ -61,7 +61,7 @@ constexpr int TeachRowWord(int row, int column) {
     return 16 + 6 * row + column;
 }
 
-// The sixteen mode words, in image order, into the set.
+// The sixteen mode words, in image order, into the set; a MAXCOL-No. above 15 is taken as 15.
 void TakeModeWords(const std::uint16_t* words, ParameterSet& vars);
 // A teach row's five columns and its colour group into row `row` of the set.
 void TakeTeachRow(const std::uint16_t* words, std::size_t row, ParameterSet& vars);
@@ -75,7 +75,16 @@ LiveValues LiveValuesOfWords(const std::uint16_t* words);
 // A received data frame (36 bytes, as they came) decoded to its live values.
 LiveValues DecodeDataFrame(const std::uint8_t* frame);
 
-// Builds the transmit frame for `order` in the first 36 bytes of szWriteBuf.
+// Writes the request for `order` into `frame`: the header, then for a teach row (orders 2 and 4)
+// the row with, for a write, its six image words (zero past `imageWords`), else the image's first
+// sixteen words (when it has them). Words the order does not use are left as they are.
+void PutRequestWords(std::uint8_t* frame, std::uint16_t order, std::uint16_t row,
+                     const std::uint16_t* image, int imageWords);
+// An order-3 or order-4 reply's words into the set; a reply that is neither, or names a row the
+// table does not have, changes nothing.
+void TakeParameterReply(const std::uint16_t* words, ParameterSet& vars);
+
+// Builds the transmit frame for `order` in the first 36 bytes of szWriteBuf, from pp.
 void FillTxBuf(FrameBuffers& buffers, std::uint16_t order, std::uint16_t row);
 // Unpacks the first 36 received bytes into pp words 0-17.
 void GetRxBufPara(FrameBuffers& buffers);

@@ -1,7 +1,5 @@
 #include "parameter_image.h"
 
-#include <algorithm>
-
 #include "frames.h"
 
 namespace tvx {
@@ -28,7 +26,6 @@ void TakeImage(const ParameterImage& image, ParameterSet& set) {
     for (int r = 0; r < kTeachRows; ++r)
         TakeTeachRow(&image[static_cast<std::size_t>(TeachRowWord(r, 0))],
                      static_cast<std::size_t>(r), set);
-    set.maxcolno = std::min<std::uint32_t>(set.maxcolno, kMaxColNoLimit);
 }
 
 ParameterSet ParameterSetOf(const ParameterImage& image) {

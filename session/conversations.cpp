@@ -1,7 +1,5 @@
 #include "conversations.h"
 
-#include <algorithm>
-
 #include "frames.h"
 
 namespace tvx {
@@ -48,24 +46,23 @@ ReplyVerdict ParameterRead::Take(bool complete, const std::uint8_t* reply) {
         case Stage::LoadEeprom:
             stage_ = Stage::Modes;  // the EEPROM's set is the working set now
             break;
-        case Stage::Modes: {
-            std::uint16_t words[anzframe];
-            UnpackWords(reply, words, anzframe);
-            TakeModeWords(&words[2], staged_);
-            staged_.maxcolno = std::min<std::uint32_t>(staged_.maxcolno, kMaxColNoLimit);
+        case Stage::Modes:
+            TakeReply(reply);
             stage_ = Stage::TeachRow;
             row_ = 0;
             break;
-        }
-        default: {
-            std::uint16_t words[anzframe];
-            UnpackWords(reply, words, anzframe);
-            TakeTeachRow(&words[3], row_, staged_);
+        default:
+            TakeReply(reply);
             if (++row_ == kTeachRows) stage_ = Stage::Ended;
             break;
-        }
     }
     return verdict;
+}
+
+void ParameterRead::TakeReply(const std::uint8_t* reply) {
+    std::uint16_t words[anzframe];
+    UnpackWords(reply, words, anzframe);
+    TakeParameterReply(words, staged_);
 }
 
 std::array<ConversationStep, kParameterWriteFrames> ParameterWriteSteps() {
@@ -77,17 +74,9 @@ std::array<ConversationStep, kParameterWriteFrames> ParameterWriteSteps() {
 }
 
 QByteArray RequestFrame(const ConversationStep& step, const ParameterImage* image) {
-    std::uint16_t words[anzframe] = {sync, step.order};
-    if (step.order == kOrderWriteTeachRow || step.order == kOrderReadTeachRow) {
-        words[2] = step.row;
-        if (step.order == kOrderWriteTeachRow && image != nullptr && step.row < kTeachRows)
-            for (int i = 0; i < 6; ++i)
-                words[3 + i] = (*image)[static_cast<std::size_t>(TeachRowWord(step.row, i))];
-    } else if (image != nullptr) {
-        for (int i = 0; i < anzdata; ++i) words[2 + i] = (*image)[static_cast<std::size_t>(i)];
-    }
     QByteArray frame(kFrameBytes, '\0');
-    PackWords(reinterpret_cast<std::uint8_t*>(frame.data()), words, anzframe);
+    PutRequestWords(reinterpret_cast<std::uint8_t*>(frame.data()), step.order, step.row,
+                    image != nullptr ? image->data() : nullptr, image != nullptr ? anzpara : 0);
     return frame;
 }
 

@@ -58,6 +58,8 @@ class ParameterRead {
 
   private:
     enum class Stage { LoadEeprom, Modes, TeachRow, RowAfterFailure, Ended };
+    // A reply judged the one asked for, into the staged set.
+    void TakeReply(const std::uint8_t* reply);
 
     Stage stage_;
     std::uint16_t row_ = 0;

@@ -2,7 +2,6 @@
 
 #include <QLoggingCategory>
 #include <algorithm>
-#include <cstring>
 #include <memory>
 
 #include "event_wait.h"
@@ -58,16 +57,16 @@ FleetRecorder::~FleetRecorder() {
     for (auto& [name, sensor] : sensors_) sensor->gone = true;
 }
 
-void FleetRecorder::Add(const NamedSensor& address) {
+void FleetRecorder::Add(const NamedSensor& named) {
     if (stopped_) return;
-    Remove(address.name);
+    Remove(named.name);
     auto sensor = std::make_unique<Sensor>();
-    sensor->named = address;
-    if (metrics_ != nullptr) sensor->figures = &metrics_->Sensor(address.name);
+    sensor->named = named;
+    if (metrics_ != nullptr) sensor->figures = &metrics_->Sensor(named.name);
     Sensor* added = sensor.get();
     connect(&added->session, &SensorSession::opened, this,
             [this, added](const OpenResult& opened) { OnOpened(*added, opened); });
-    sensors_.emplace(address.name, std::move(sensor));
+    sensors_.emplace(named.name, std::move(sensor));
     Open(*added);
 }
 

@@ -249,8 +249,9 @@ void FleetRecorder::ArmTimer() {
 }
 
 void FleetRecorder::RunDue() {
-    const double now = SecondsTimer() + kGatherSeconds;
-    while (!due_.empty() && due_.begin()->first <= now) {
+    const double now = SecondsTimer();
+    while (!due_.empty() && due_.begin()->first <= now + kGatherSeconds) {
+        if (metrics_ != nullptr) metrics_->CountLoopLag(std::max(0.0, now - due_.begin()->first));
         Sensor& sensor = *due_.begin()->second;
         due_.erase(due_.begin());
         sensor.queued.reset();

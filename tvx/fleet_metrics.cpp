@@ -37,15 +37,30 @@ void Header(QByteArray& out, const char* name, const char* type, const char* hel
 
 }  // namespace
 
-void SensorFigures::CountExchange(double seconds) {
-    for (std::size_t i = 0; i < kExchangeSecondsBounds.size(); ++i)
-        if (seconds <= kExchangeSecondsBounds[i]) ++exchangeBuckets[i];
-    ++exchanges;
-    exchangeSecondsSum += seconds;
+void SecondsHistogram::Count(double seconds) {
+    for (std::size_t i = 0; i < kSecondsBounds.size(); ++i)
+        if (seconds <= kSecondsBounds[i]) ++buckets[i];
+    ++count;
+    sum += seconds;
 }
 
-void SensorFigures::CountFailure(LinkOutcome outcome) {
-    ++failures[FailureKind(outcome)];
+const std::vector<QString>& FailureKinds() {
+    static const std::vector<QString> kinds = [] {
+        std::vector<QString> all;
+        for (const LinkOutcome outcome :
+             {LinkOutcome::OpenFailed, LinkOutcome::ConnectFailed, LinkOutcome::WriteIncomplete,
+              LinkOutcome::NoReply, LinkOutcome::ShortReply, LinkOutcome::LongReply,
+              LinkOutcome::ClosedBySensor, LinkOutcome::LineHungUp})
+            all.push_back(FailureKind(outcome));
+        all.push_back(QStringLiteral("wrong_reply"));
+        return all;
+    }();
+    return kinds;
+}
+
+// Every kind from 0, so that a query for the increase sees the first failure too.
+SensorFigures::SensorFigures() {
+    for (const QString& kind : FailureKinds()) failures[kind] = 0;
 }
 
 SensorFigures& FleetMetrics::Sensor(const QString& name) {
@@ -96,19 +111,27 @@ QByteArray FleetMetrics::Exposition() const {
               "Unix time of the last frame, 0 before the first.",
               [](const SensorFigures& f) { return f.lastFrameSeconds; });
 
-    Header(out, "tvx_exchange_seconds", "histogram", "Time from a request to its complete reply.");
-    std::array<QByteArray, kExchangeSecondsBounds.size()> bounds;
+    std::array<QByteArray, kSecondsBounds.size()> bounds;
     for (std::size_t i = 0; i < bounds.size(); ++i)
-        bounds[i] = ",le=\"" + Number(kExchangeSecondsBounds[i]) + "\"} ";
-    for (const auto& [label, figures] : labelled) {
+        bounds[i] = "le=\"" + Number(kSecondsBounds[i]) + "\"} ";
+    // A histogram's lines; `label` is empty or ends with a comma.
+    const auto histogram = [&](const char* name, const QByteArray& label,
+                               const SecondsHistogram& figures) {
+        const QByteArray bucket = QByteArray(name) + "_bucket{" + label;
         for (std::size_t i = 0; i < bounds.size(); ++i)
-            Line(out, {"tvx_exchange_seconds_bucket{", label, bounds[i],
-                       Number(double(figures->exchangeBuckets[i]))});
-        const QByteArray count = Number(double(figures->exchanges));
-        Line(out, {"tvx_exchange_seconds_bucket{", label, ",le=\"+Inf\"} ", count});
-        Line(out, {"tvx_exchange_seconds_sum{", label, "} ", Number(figures->exchangeSecondsSum)});
-        Line(out, {"tvx_exchange_seconds_count{", label, "} ", count});
-    }
+            Line(out, {bucket, bounds[i], Number(double(figures.buckets[i]))});
+        const QByteArray count = Number(double(figures.count));
+        Line(out, {bucket, "le=\"+Inf\"} ", count});
+        const QByteArray braces = label.isEmpty() ? QByteArray() : "{" + label.chopped(1) + "}";
+        Line(out, {name, "_sum", braces, " ", Number(figures.sum)});
+        Line(out, {name, "_count", braces, " ", count});
+    };
+    Header(out, "tvx_exchange_seconds", "histogram", "Time from a request to its complete reply.");
+    for (const auto& [label, figures] : labelled)
+        histogram("tvx_exchange_seconds", label + ',', figures->exchangeSeconds);
+    Header(out, "tvx_loop_lag_seconds", "histogram",
+           "How late the recorder's due steps start: whether it keeps up.");
+    histogram("tvx_loop_lag_seconds", {}, loopLag_);
 
     const auto perSink = [&](const char* name, const char* type, const char* help, bool mqttOnly,
                              const std::function<double(const SinkFigures&)>& value) {
@@ -117,11 +140,12 @@ QByteArray FleetMetrics::Exposition() const {
             if (figures->mqtt || !mqttOnly)
                 Line(out, {name, "{sink=", LabelValue(sink), "} ", Number(value(*figures))});
     };
-    perSink("tvx_mqtt_connected", "gauge", "1 while every broker session is up, else 0.", true,
+    perSink("tvx_mqtt_connected", "gauge", "1 while the broker connection is up, else 0.", true,
             [](const SinkFigures& f) { return f.connected ? 1.0 : 0.0; });
     perSink("tvx_spool_frames", "gauge", "Frames in the spool, not yet acknowledged.", true,
             [](const SinkFigures& f) { return double(f.spoolFrames); });
-    perSink("tvx_spool_bytes", "gauge", "Size of the spool on disk.", true,
+    perSink("tvx_spool_bytes", "gauge",
+            "Size of the spool's files on disk (the database and its write-ahead log).", true,
             [](const SinkFigures& f) { return double(f.spoolBytes); });
     perSink("tvx_dropped_frames_total", "counter", "Frames given up for good.", false,
             [](const SinkFigures& f) { return double(f.droppedFrames); });

@@ -35,7 +35,8 @@ QString ColumnText(sqlite3_stmt* statement, int column) {
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS frames(id INTEGER PRIMARY KEY AUTOINCREMENT,"
     " sensor TEXT NOT NULL, payload BLOB NOT NULL);"
-    "CREATE INDEX IF NOT EXISTS frames_by_sensor ON frames(sensor, id);"
+    // Frames go out in the order of their ids, whatever their sensor: no index by sensor.
+    "DROP INDEX IF EXISTS frames_by_sensor;"
     "CREATE TABLE IF NOT EXISTS sensors(name TEXT PRIMARY KEY, last_seq INTEGER NOT NULL,"
     " dropped INTEGER NOT NULL);";
 
@@ -132,9 +133,7 @@ bool FrameSpool::OpenFile(QString& error, bool& damaged) {
           Prepare(saveSensor_,
                   "INSERT INTO sensors(name, last_seq, dropped) VALUES(?, ?, ?) ON CONFLICT(name)"
                   " DO UPDATE SET last_seq = excluded.last_seq, dropped = excluded.dropped") &&
-          Prepare(after_,
-                  "SELECT id, payload FROM frames WHERE sensor = ? AND id > ? ORDER BY id "
-                  "LIMIT ?") &&
+          Prepare(after_, "SELECT id, sensor, payload FROM frames WHERE id > ? ORDER BY id LIMIT ?") &&
           Prepare(oldest_, "SELECT id, sensor, length(payload) FROM frames ORDER BY id LIMIT 500")))
         rc = sqlite3_extended_errcode(db_);
     if (rc == SQLITE_OK) return true;
@@ -183,40 +182,32 @@ long long FrameSpool::NextSeq(const QString& sensor) {
 void FrameSpool::Append(const QString& sensor, const QByteArray& payload) {
     ++sensors_[sensor].frames;
     bytes_ += payload.size();
-    pending_[sensor].push_back({nextId_++, payload});
-    ++gathered_;
+    pending_.push_back({nextId_++, sensor, payload});
 }
 
 void FrameSpool::Acknowledge(const QString& sensor, long long id, long long bytes) {
-    const auto gathered = pending_.find(sensor);
-    if (gathered != pending_.end()) {
-        auto& frames = gathered->second;
-        const auto it = std::lower_bound(frames.begin(), frames.end(), id,
-                                         [](const Pending& p, long long v) { return p.id < v; });
-        if (it != frames.end() && it->id == id) {
-            frames.erase(it);
-            --gathered_;
-            --sensors_[sensor].frames;
-            bytes_ -= bytes;
-            return;
-        }
+    // Only a frame sent while the file could not be written is acknowledged before it is.
+    const auto it = std::lower_bound(pending_.begin(), pending_.end(), id,
+                                     [](const Pending& p, long long v) { return p.id < v; });
+    if (it != pending_.end() && it->id == id) {
+        pending_.erase(it);
+        --sensors_[sensor].frames;
+        bytes_ -= bytes;
+        return;
     }
     acknowledged_.push_back({sensor, id, bytes});
 }
 
 bool FrameSpool::WriteGathered(bool withFrames) {
-    for (const auto& [sensor, frames] : pending_) {
+    for (const Pending& frame : pending_) {
         if (!withFrames) break;
-        const QByteArray name = Utf8(sensor);
-        for (const Pending& frame : frames) {
-            sqlite3_bind_int64(insert_, 1, frame.id);
-            BindText(insert_, 2, name);
-            sqlite3_bind_blob(insert_, 3, frame.payload.constData(),
-                              static_cast<int>(frame.payload.size()), SQLITE_STATIC);
-            const int rc = sqlite3_step(insert_);
-            sqlite3_reset(insert_);
-            if (rc != SQLITE_DONE) return false;
-        }
+        sqlite3_bind_int64(insert_, 1, frame.id);
+        BindText(insert_, 2, Utf8(frame.sensor));
+        sqlite3_bind_blob(insert_, 3, frame.payload.constData(),
+                          static_cast<int>(frame.payload.size()), SQLITE_STATIC);
+        const int rc = sqlite3_step(insert_);
+        sqlite3_reset(insert_);
+        if (rc != SQLITE_DONE) return false;
     }
     for (Acknowledged& frame : acknowledged_) {
         sqlite3_bind_int64(remove_, 1, frame.id);
@@ -227,7 +218,7 @@ bool FrameSpool::WriteGathered(bool withFrames) {
         frame.removed = sqlite3_changes(db_) == 1;
     }
     for (auto& [name, state] : sensors_) {
-        if (!withFrames || !state.seqDirty) continue;
+        if (!state.seqDirty) continue;
         BindText(saveSensor_, 1, Utf8(name));
         sqlite3_bind_int64(saveSensor_, 2, state.lastSeq);
         sqlite3_bind_int64(saveSensor_, 3, state.dropped);
@@ -289,17 +280,16 @@ void FrameSpool::Settle(bool withFrames, const DroppedFigures& dropped) {
         bytes_ -= frame.bytes;
     }
     acknowledged_.clear();
+    for (auto& entry : sensors_) entry.second.seqDirty = false;
+    numberedUpTo_ = nextId_ - 1;
     for (const auto& [sensor, figures] : dropped)
         CountDropped(sensor, figures.first, figures.second);
-    if (!withFrames) return;
-    for (auto& entry : sensors_) entry.second.seqDirty = false;
-    pending_.clear();
-    gathered_ = 0;
+    if (withFrames) pending_.clear();
 }
 
 bool FrameSpool::Commit(QString& error) {
     if (db_ == nullptr) return false;
-    if (gathered_ == 0 && acknowledged_.empty() && bytes_ <= maxBytes_) return true;
+    if (pending_.empty() && acknowledged_.empty() && bytes_ <= maxBytes_) return true;
     DroppedFigures dropped;
     failing_ = !Transaction(true, dropped);
     if (!failing_) {
@@ -307,44 +297,35 @@ bool FrameSpool::Commit(QString& error) {
         return true;
     }
     error = failure_;
-    // On a full disk the acknowledged frames are deleted alone: that makes room for the rest.
-    if (!acknowledged_.empty() && Transaction(false, dropped)) Settle(false, dropped);
-    while (gathered_ > kHeldInMemory) {  // the oldest go
-        auto oldest = pending_.end();
-        for (auto it = pending_.begin(); it != pending_.end(); ++it) {
-            if (!it->second.empty() &&
-                (oldest == pending_.end() || it->second.front().id < oldest->second.front().id))
-                oldest = it;
-        }
-        CountDropped(oldest->first, 1, oldest->second.front().payload.size());
-        oldest->second.pop_front();
-        --gathered_;
+    // On a full disk the acknowledged frames are deleted alone, which makes room for the rest,
+    // and the numbers given since the last commit are written with them: a frame sent from
+    // memory then never shares its number with a frame of the next run.
+    if (Transaction(false, dropped)) Settle(false, dropped);
+    while (std::ssize(pending_) > kHeldInMemory) {  // the oldest go
+        CountDropped(pending_.front().sensor, 1, pending_.front().payload.size());
+        pending_.pop_front();
     }
     return false;
 }
 
-std::vector<FrameSpool::Row> FrameSpool::After(const QString& sensor, long long afterId,
-                                               int limit) {
+std::vector<FrameSpool::Row> FrameSpool::After(long long afterId, int limit) {
     std::vector<Row> rows;
     if (db_ == nullptr || limit <= 0) return rows;
-    BindText(after_, 1, Utf8(sensor));
-    sqlite3_bind_int64(after_, 2, afterId);
-    sqlite3_bind_int(after_, 3, limit);
+    sqlite3_bind_int64(after_, 1, afterId);
+    sqlite3_bind_int(after_, 2, limit);
     while (sqlite3_step(after_) == SQLITE_ROW) {
-        rows.push_back({sqlite3_column_int64(after_, 0),
-                        QByteArray(static_cast<const char*>(sqlite3_column_blob(after_, 1)),
-                                   sqlite3_column_bytes(after_, 1))});
+        rows.push_back({sqlite3_column_int64(after_, 0), ColumnText(after_, 1),
+                        QByteArray(static_cast<const char*>(sqlite3_column_blob(after_, 2)),
+                                   sqlite3_column_bytes(after_, 2))});
     }
     sqlite3_reset(after_);
-    // Gathered frames go before they are written only while the file cannot be written: their
-    // numbers are not kept before then, and a killed recorder would give them again.
-    const auto gathered = failing_ ? pending_.find(sensor) : pending_.end();
-    if (gathered == pending_.end()) return rows;
-    const auto& frames = gathered->second;
-    auto it = std::upper_bound(frames.begin(), frames.end(), afterId,
+    // Gathered frames go before they are written only while the file cannot be written, and
+    // only those whose numbers are: a killed recorder would give the others again.
+    if (!failing_) return rows;
+    auto it = std::upper_bound(pending_.begin(), pending_.end(), afterId,
                                [](long long v, const Pending& p) { return v < p.id; });
-    for (; it != frames.end() && std::ssize(rows) < limit; ++it)
-        rows.push_back({it->id, it->payload});
+    for (; it != pending_.end() && it->id <= numberedUpTo_ && std::ssize(rows) < limit; ++it)
+        rows.push_back({it->id, it->sensor, it->payload});
     return rows;
 }
 
@@ -356,6 +337,10 @@ long long FrameSpool::Frames() const {
 
 long long FrameSpool::Bytes() const {
     return bytes_;
+}
+
+long long FrameSpool::DiskBytes() const {
+    return QFileInfo(path_).size() + QFileInfo(path_ + QStringLiteral("-wal")).size();
 }
 
 long long FrameSpool::Frames(const QString& sensor) const {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <deque>
+#include <iterator>
 #include <map>
 #include <vector>
 
@@ -14,14 +15,18 @@ namespace tvx::cli {
 // The frames on their way to a broker, kept in one SQLite file (WAL) until the broker has
 // acknowledged them, so that neither a lost broker nor a killed recorder loses one. New frames
 // and acknowledgements are gathered in memory and written together by Commit(), one transaction
-// per call. While the file cannot be written (a full disk) gathered frames are sent like
-// written ones, and one the broker acknowledges is never written. The file
-// also keeps each sensor's last sequence number, so the numbers run on across restarts. Beyond its
-// bound the oldest frames are dropped and counted per sensor.
+// per call. The file also keeps each sensor's last sequence number, so the numbers run on across
+// restarts; a sensor's row stays when the sensor leaves, so that one added again goes on from its
+// number. A frame is sent only once its number is written: a recorder killed at any moment never
+// gives that number to another frame. While the file cannot take frames (a full disk, a folder
+// made read-only) the numbers alone are written where they still can be, and gathered frames
+// whose numbers are kept are sent like written ones; one the broker acknowledges is never written.
+// Beyond its bound the oldest frames are dropped and counted per sensor.
 class FrameSpool {
   public:
     struct Row {
         long long id = 0;  // grows with every frame, never reused: the order of sending
+        QString sensor;
         QByteArray payload;
     };
 
@@ -49,13 +54,14 @@ class FrameSpool {
     // the next call tries again; false with the reason then.
     bool Commit(QString& error);
 
-    // Up to `limit` frames of a sensor after the frame `afterId`, oldest first: written ones,
-    // then, while the file cannot be written, gathered ones.
-    std::vector<Row> After(const QString& sensor, long long afterId, int limit);
+    // Up to `limit` frames of every sensor after the frame `afterId`, oldest first: written ones,
+    // then, while the file cannot be written, gathered ones whose numbers are kept.
+    std::vector<Row> After(long long afterId, int limit);
 
     long long Frames() const;                         // frames held, written or gathered
-    long long Gathered() const { return gathered_; }  // not written yet
+    long long Gathered() const { return std::ssize(pending_); }  // not written yet
     long long Bytes() const;                          // their payloads' bytes
+    long long DiskBytes() const;  // the file and its write-ahead log as they are on disk
     long long Frames(const QString& sensor) const;
     long long Dropped(const QString& sensor) const;
     long long Dropped() const;
@@ -68,6 +74,7 @@ class FrameSpool {
   private:
     struct Pending {
         long long id;
+        QString sensor;
         QByteArray payload;
     };
     struct SensorState {
@@ -87,7 +94,8 @@ class FrameSpool {
     using DroppedFigures = std::map<QString, std::pair<long long, long long>>;
     bool WriteGathered(bool withFrames);
     bool DropBeyondBound(DroppedFigures& dropped);
-    // One transaction: the gathered acknowledgements, with the new frames when `withFrames`.
+    // One transaction: the gathered acknowledgements and sequence numbers, with the new frames
+    // when `withFrames`.
     bool Transaction(bool withFrames, DroppedFigures& dropped);
     // Counts what a transaction wrote and forgets it.
     void Settle(bool withFrames, const DroppedFigures& dropped);
@@ -102,9 +110,9 @@ class FrameSpool {
     sqlite3_stmt* saveSensor_ = nullptr;
     sqlite3_stmt* after_ = nullptr;
     sqlite3_stmt* oldest_ = nullptr;
-    std::map<QString, std::deque<Pending>> pending_;  // per sensor, oldest first
-    long long gathered_ = 0;
+    std::deque<Pending> pending_;  // oldest first
     long long nextId_ = 1;  // ids are given here, so gathered frames have theirs
+    long long numberedUpTo_ = 0;  // the gathered frames up to this id have their numbers kept
     struct Acknowledged {
         QString sensor;
         long long id;

@@ -102,6 +102,7 @@ void MqttClient::Attempt() {
     MakeClient();
     tlsError_.clear();
     reasonGiven_ = false;
+    loginRefused_ = false;
     lost_ = false;
     ++attempt_;
     qCDebug(lcMqtt).noquote() << clientId_ << "connecting to"
@@ -184,6 +185,7 @@ void MqttClient::Lost(const QString& reason) {
     const bool was = connected_;
     connected_ = false;
     settled_ = true;
+    cannotMend_ = loginRefused_ || !tlsError_.isEmpty();
     unacknowledged_ = 0;
     emit stateChanged();
     if (closing_) return;
@@ -200,6 +202,8 @@ void MqttClient::OnConnect(mosquitto*, void* self, int rc) {
     if (rc != 0) {
         client->lastError_ = ConnackText(rc);
         client->reasonGiven_ = true;
+        // 4: bad user name or password; 5: not authorised.
+        client->loginRefused_ = rc == 4 || rc == 5;
         qCDebug(lcMqtt).noquote() << client->clientId_ << "refused:" << client->lastError_;
         // A refused session is closed by the broker; try again later like a lost one.
         QMetaObject::invokeMethod(
@@ -212,6 +216,7 @@ void MqttClient::OnConnect(mosquitto*, void* self, int rc) {
     }
     qCDebug(lcMqtt).noquote() << client->clientId_ << "connected";
     client->connected_ = true;
+    client->cannotMend_ = false;
     client->lost_ = false;
     client->backoff_.Reset();
     client->lastError_.clear();

@@ -47,6 +47,9 @@ class MqttClient : public QObject {
     QString LastError() const { return lastError_; }
     // True once a connection attempt has failed or succeeded.
     bool Settled() const { return settled_; }
+    // The last attempt failed for a reason that trying again cannot mend: a login the broker
+    // refuses, a certificate that does not verify.
+    bool RetryCannotMend() const { return cannotMend_; }
 
   signals:
     void connectedChanged(bool connected);
@@ -89,6 +92,8 @@ class MqttClient : public QObject {
     ReconnectBackoff backoff_;
     bool connected_ = false;
     bool settled_ = false;
+    bool cannotMend_ = false;
+    bool loginRefused_ = false;  // this attempt's answer
     bool closing_ = false;
     int unacknowledged_ = 0;
     QString lastError_;

@@ -1,23 +1,19 @@
 #pragma once
 
 #include <QByteArray>
-#include <QJsonObject>
 #include <QObject>
 #include <QString>
-#include <QStringList>
-#include <QTimer>
-#include <map>
-#include <memory>
+#include <QThread>
+#include <mutex>
 #include <vector>
 
-#include "frame_spool.h"
-#include "mqtt_client.h"
 #include "record_sink.h"
 #include "reporter.h"
 
 namespace tvx::cli {
 
 class FleetMetrics;
+struct SinkFigures;
 
 // Where the recording goes and where its spool is.
 struct MqttSettings {
@@ -29,33 +25,50 @@ struct MqttSettings {
     QString caFile;
     QString user;
     QString passwordFile;
+    QString clientId;  // empty: DerivedClientId()
 };
 MqttSettings MqttSettingsFrom(const TvxOptions& options);
 
 // $XDG_STATE_HOME/tvx, or ~/.local/state/tvx.
 QString DefaultSpoolFolder();
+// The spool file of a broker and topic prefix in `folder`: its frames are for there only.
+QString SpoolPath(const MqttSettings& settings);
+// "tvx-HOST-HASH": the same for every start of the recorder with this spool, different for two
+// recorders on one host (one spool takes one recorder).
+QString DerivedClientId(const QString& spoolPath);
 
-// Frames and link states of the recorded sensors on an MQTT broker: PREFIX/NAME/frame gets each
-// frame as a JSON object led by its "seq", PREFIX/NAME/status the link state, retained, with a
-// last will that marks the sensor offline when the recorder dies. Every frame goes through the
-// spool: written there first, sent from there in order with quality 1, a bounded number at a
-// time per sensor, and deleted when the broker acknowledges it. After a lost broker or a restart
-// a sensor's frames are sent again from its oldest unacknowledged one.
+// Frames and link states of the recorded sensors on an MQTT broker, through one broker connection
+// for the whole recording: PREFIX/NAME/frame gets each frame as a JSON object led by its "seq",
+// PREFIX/NAME/status the link state, retained, and PREFIX/_recorder/ID/status the recorder's own
+// state, retained, with a last will that marks it offline when the recorder dies (a connection
+// has one will: the sensors' status topics say "online" then until the recorder is back).
+//
+// Every frame goes through the spool: written there first, sent from there in order with
+// quality 1, a bounded number at a time, and deleted when the broker acknowledges it. After a lost
+// broker or a restart the frames are sent again from the oldest unacknowledged one; the frames of
+// a sensor no longer recorded go too, and then their rows are gone.
+//
+// The spool and the broker connection live in a thread of their own: the recorder's thread only
+// hands frames over, so that neither the disk nor the broker ever holds the sensors' pace.
 class MqttSink : public QObject, public RecordSink {
     Q_OBJECT
   public:
-    // Broker and spool events go to `reporter`, one line each.
+    // Broker and spool events go to `reporter`, one line each, from the sink's thread.
     explicit MqttSink(Reporter reporter);
     ~MqttSink() override;
-    // Opens the spool and connects to the broker (one session per sensor, for its own last
-    // will); false with a one-line reason when the spool, a file named or the broker fails.
+    // Where the sink's figures go; null for none. Before Open().
+    void SetMetrics(FleetMetrics* metrics);
+    // Opens the spool and starts the broker connection, then waits a few seconds for the
+    // broker's first answer. A broker that is away (refused, unreachable, silent, a name that
+    // does not resolve) is an outage: one line says so and the frames wait in the spool. False
+    // with a one-line reason for what waiting cannot mend: the spool, a file named, a login
+    // the broker refuses, a certificate that does not verify.
     bool Open(const MqttSettings& settings, const std::vector<NamedSensor>& sensors,
               QString& error);
-    // Where the sink's figures go; null for none.
-    void SetMetrics(FleetMetrics* metrics);
-    // A sensor added later gets its session without waiting for the broker.
+    bool BrokerConnected() const { return brokerConnected_; }
     bool AddSensor(const NamedSensor& sensor, QString& error) override;
-    // Marks the sensor offline ("removed") and ends its session.
+    // Marks the sensor offline ("removed from the recording"); its frames waiting in the spool
+    // still go.
     void RemoveSensor(const QString& name) override;
     bool Frame(const QString& name, const StampedFrame& frame, QString& error) override;
     void Status(const QString& name, bool online, const QString& text) override;
@@ -65,45 +78,38 @@ class MqttSink : public QObject, public RecordSink {
     void Close() override;
 
   signals:
-    void clientsChanged();
+    // The broker connection came or went (in the thread that made the sink).
+    void brokerChanged(bool connected);
+
+    // The broker's first answer came (or the sink gave up waiting for it).
+    void answered();
 
   private:
-    struct InFlight {
-        long long id;
-        long long bytes;
-    };
-    struct Sensor {
-        std::unique_ptr<MqttClient> client;
-        QJsonObject status;
-        long long statusDropped = 0;  // the "dropped" its last status said
-        long long sentUpTo = 0;       // the last spool row handed to this session
-        bool connectedBefore = false;
-        std::map<int, InFlight> inFlight;
+    class Delivery;
+    // What the recorder's thread hands to the sink's thread.
+    struct Handed {
+        enum Kind { Add, Remove, Frame, Status } kind;
+        QString name;
+        StampedFrame frame;
+        bool online = false;
+        QString text;
     };
 
-    QString Topic(const QString& name, const char* leaf) const;
-    Sensor& Start(const QString& name);
-    void PublishStatus(const QString& name, Sensor& sensor);
-    void Send(const QString& name, Sensor& sensor);
-    void Acknowledged(const QString& name, int mid);
-    void ScheduleCommit();
-    void Commit();
-    void UpdateFigures();
-    void ReportDropping();
-    bool Delivered(const QString& name, const Sensor& sensor);
+    // Queues one thing for the sink's thread, in the order given, and wakes it.
+    void Hand(Handed handed);
+    // Ends the sink's thread; `deliver`: the sensors are marked offline and the broker gets a
+    // few seconds for what is left.
+    void Shut(bool deliver);
 
     Reporter reporter_;
-    MqttSettings settings_;
-    MqttCredentials credentials_;
-    QString broker_;
-    FrameSpool spool_;
-    QTimer commitTimer_;
-    bool spoolFailing_ = false;
-    QTimer dropReport_;
-    QStringList dropping_;  // sensors that lost frames to the bound in this run
-    bool dropReported_ = false;
     FleetMetrics* metrics_ = nullptr;
-    std::map<QString, Sensor> sensors_;
+    std::vector<QString> names_;  // the sensors recorded now
+    QThread thread_;
+    Delivery* delivery_ = nullptr;  // lives in thread_
+    std::mutex handedLock_;
+    std::vector<Handed> handed_;  // guarded by handedLock_
+    bool brokerConnected_ = false;
+    bool closed_ = false;
 };
 
 }  // namespace tvx::cli

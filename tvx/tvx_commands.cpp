@@ -224,11 +224,16 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
         int state = -1;  // -1 not yet known, 0 offline, 1 online
     };
     std::map<QString, Seen> seen;
-    const auto recordingStatus = [&seen] {
+    const auto recordingStatus = [&seen, &mqtt, toMqtt] {
         std::vector<int> states;
         for (const auto& entry : seen) states.push_back(entry.second.state);
-        return RecordingStatus(states);
+        QString status = RecordingStatus(states);
+        if (toMqtt && !mqtt.BrokerConnected())
+            status += QStringLiteral("; broker away, frames wait in the spool");
+        return status;
     };
+    QObject::connect(&mqtt, &MqttSink::brokerChanged, &service,
+                     [&service, &recordingStatus] { service.Status(recordingStatus()); });
     bool sinkFailed = false;
     QTimer progress;
     if (StderrIsTerminal()) {

@@ -193,6 +193,7 @@ constexpr OptionRule kOptions[] = {
     {"--mqtt-cafile", kRecord, true, TakeName<&TvxOptions::mqttCaFile, Lacks::Value>},
     {"--mqtt-user", kRecord, true, TakeName<&TvxOptions::mqttUser, Lacks::Value>},
     {"--mqtt-password-file", kRecord, true, TakeName<&TvxOptions::mqttPasswordFile, Lacks::Value>},
+    {"--mqtt-client-id", kRecord, true, TakeName<&TvxOptions::mqttClientId, Lacks::Value>},
 };
 
 const OptionRule* FindOption(const QString& option) {

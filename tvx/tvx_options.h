@@ -61,6 +61,7 @@ struct TvxOptions {
     QString mqttCaFile;  // TLS when given
     QString mqttUser;
     QString mqttPasswordFile;  // its first line is the password
+    QString mqttClientId;      // empty: derived from the host and the spool
 };
 
 struct ParsedTvxOptions {

@@ -71,7 +71,11 @@ TEST(TvxMetrics, ScrapesAreAnsweredCheckedAndStoredByPrometheus) {
         if (scraped.isEmpty()) scraped = body;
     }
     EXPECT_TRUE(scraped.contains("\ntvx_frames_total{sensor=\"a\"} ") &&
-                scraped.contains("\ntvx_exchange_seconds_bucket{sensor=\"b\",le=\"0.0005\"} "));
+                scraped.contains("\ntvx_exchange_seconds_bucket{sensor=\"b\",le=\"0.0005\"} ") &&
+                scraped.contains("\ntvx_loop_lag_seconds_bucket{le=\"+Inf\"} "));
+    // Before any failure every kind is there at 0, so that an increase sees the first one.
+    EXPECT_TRUE(scraped.contains("\ntvx_exchange_failures_total{sensor=\"a\",kind=\"no_reply\"} 0\n"))
+        << scraped.toStdString();
     QProcess promtool;
     promtool.start(QStringLiteral("promtool"), {"check", "metrics"});
     promtool.write(scraped);

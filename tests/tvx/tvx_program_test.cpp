@@ -200,7 +200,9 @@ TEST_F(TvxTest, EveryRunEndsWithItsStatusAndAFailureIsSaidInOneLine) {
         {{"get", "-o", out, "--sensor", "dead=tcp://" + closed}, 1, "dead: cannot connect"},
         {{"send", Path("bad.dat"), "--tcp", Tcp().mid(6)}, 1, Path("bad.dat")},
         {{"record", "--csv", Path("plain/sub"), "--tcp", closed}, 1, Path("plain/sub")},
-        {{"record", "--mqtt", closed, "--tcp", closed}, 1, "broker " + closed},
+        {{"record", "--mqtt", closed, "--mqtt-cafile", Path("none.crt"), "--tcp", closed},
+         1,
+         "CA file \"" + Path("none.crt") + "\" cannot be read"},
         {{"info", "--sensor", "net=" + Tcp(), "--sensor", "line=" + Serial(), "--sensor",
           "gone=tcp://" + closed},
          1,
@@ -489,8 +491,10 @@ TEST_F(TvxTest, RecordToMqttPublishesFramesStatusAndLastWill) {
     QProcess sub, recorder, again;
     broker.Subscribe(sub, QStringLiteral("plant/#"));
     Output frames{sub};
-    const QStringList record = {"record", "--mqtt",   broker.Address(), "--topic",
-                                "plant",  "--sensor", "s1=" + Tcp()};
+    const QStringList record = {"record",   broker.Address().prepend("--mqtt="),
+                                "--topic",  "plant",
+                                "--sensor", "s1=" + Tcp(),
+                                "--mqtt-client-id", "line-7"};
     StartProgram(recorder, QStringLiteral(TVX_EXE), record, false);
     ASSERT_TRUE(frames.WaitForCount(QStringLiteral("plant/s1/frame {"), 3))
         << qPrintable(frames.text);
@@ -500,15 +504,19 @@ TEST_F(TvxTest, RecordToMqttPublishesFramesStatusAndLastWill) {
     EXPECT_TRUE(frame.contains("time"));
     const QString status = QStringLiteral("plant/s1/status ");
     EXPECT_EQ(broker.Retained("plant/s1/status"),
-              status + "{\"state\":\"online\",\"version\":\"TRIVEX-SIM V6.1\"}");
+              status +
+                  R"({"recorder":"line-7","state":"online","version":"TRIVEX-SIM V6.1"})");
+    const QString recorderStatus = QStringLiteral("plant/_recorder/line-7/status");
+    EXPECT_EQ(broker.Retained(recorderStatus),
+              recorderStatus + R"( {"sensors":["s1"],"state":"online"})");
 
-    // A recorder that dies leaves its last will.
+    // A recorder that dies leaves its last will on its own status.
     recorder.kill();
     recorder.waitForFinished();
     const QString will =
-        status + "{\"error\":\"the recorder ended unexpectedly\",\"state\":\"offline\"}";
+        recorderStatus + R"( {"error":"the recorder ended unexpectedly","state":"offline"})";
     EXPECT_TRUE(frames.WaitForCount(will)) << qPrintable(frames.text);
-    EXPECT_EQ(broker.Retained("plant/s1/status"), will);
+    EXPECT_EQ(broker.Retained(recorderStatus), will);
 
     // A broker that goes away is reconnected; the frames of its absence wait in the spool and
     // go when it is back. A recorder that is told to stop says so itself and ends with 0.
@@ -522,12 +530,14 @@ TEST_F(TvxTest, RecordToMqttPublishesFramesStatusAndLastWill) {
     ASSERT_TRUE(sensor.Server().WaitForRequests(sensor.Server().RequestCount() + 3, 30000));
     ASSERT_TRUE(broker.Start());
     const QRegularExpression back(
-        QStringLiteral("s1: broker [^ ]+ back: sending [1-9]\\d* spooled"));
+        QStringLiteral("broker [^ ]+ back: sending [1-9]\\d* spooled"));
     ASSERT_TRUE(err.WaitFor([&](const QString& t) { return back.match(t).hasMatch(); }))
         << qPrintable(err.text);
     EXPECT_EQ(Terminate(again), 0);
     EXPECT_EQ(broker.Retained("plant/s1/status"),
-              status + "{\"error\":\"recording ended\",\"state\":\"offline\"}");
+              status + R"({"error":"recording ended","recorder":"line-7","state":"offline"})");
+    EXPECT_EQ(broker.Retained(recorderStatus),
+              recorderStatus + R"( {"error":"recording ended","state":"offline"})");
     Terminate(broker.process);
 }
 

@@ -31,13 +31,27 @@ namespace tvx::cli {
 namespace {
 
 // Every recorded sensor holds a descriptor: the soft limit of open files, often 1024, is raised
-// to the hard one for a fleet.
-void RaiseOpenFileLimit() {
+// to the hard one for a fleet. A limit that is still too low is said before any sensor misses
+// it, in words an administrator acts on.
+void RaiseOpenFileLimit(std::size_t sensors, const Reporter& reporter) {
     rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+    if (limit.rlim_cur < limit.rlim_max) {
         limit.rlim_cur = limit.rlim_max;
         ::setrlimit(RLIMIT_NOFILE, &limit);
+        ::getrlimit(RLIMIT_NOFILE, &limit);
     }
+    // Besides one per sensor: the standard streams, the broker, the spool, the metrics' clients.
+    constexpr rlim_t kOwnDescriptors = 32;
+    const rlim_t needed = sensors + kOwnDescriptors;
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < needed)
+        reporter.Say(QStringLiteral("the limit of open files (%1) is lower than the %2 a recording "
+                                    "of %3 sensor%4 needs: some will stay offline with \"too many "
+                                    "open files\"; raise it (LimitNOFILE= in the unit, ulimit -n)")
+                         .arg(limit.rlim_cur)
+                         .arg(needed)
+                         .arg(sensors)
+                         .arg(sensors == 1 ? "" : "s"));
 }
 
 // With one sensor PATH is the file itself; with several it is a folder of NAME.dat.
@@ -169,9 +183,9 @@ int RunWatch(const TvxOptions& options) {
 }
 
 int RunRecord(const TvxOptions& options, const RecordConfig* config) {
-    RaiseOpenFileLimit();
     // Every line the recording writes for whoever watches it goes this one way.
     const Reporter reporter;
+    RaiseOpenFileLimit(options.sensors.size(), reporter);
     const auto& sensors = options.sensors;
     QString error;
     // The figures of the whole recording. The server comes before anything else, so that an

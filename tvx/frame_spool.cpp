@@ -124,6 +124,8 @@ bool FrameSpool::OpenFile(QString& error, bool& damaged) {
         } else {
             rc = sqlite3_step(last) == SQLITE_ROW ? SQLITE_OK : sqlite3_extended_errcode(db_);
             nextId_ = sqlite3_column_int64(last, 0) + 1;
+            recent_.clear();
+            recentFrom_ = nextId_ - 1;  // every frame in the file is read from it
             sqlite3_finalize(last);
         }
     }
@@ -246,6 +248,7 @@ bool FrameSpool::DropBeyondBound(DroppedFigures& dropped) {
         }
         sqlite3_reset(oldest_);
         if (lastId < 0) return true;
+        ForgetRecentUpTo(lastId);
         const QByteArray sql = "DELETE FROM frames WHERE id <= " + QByteArray::number(lastId);
         if (!Exec(sql.constData())) return false;
     }
@@ -284,7 +287,18 @@ void FrameSpool::Settle(bool withFrames, const DroppedFigures& dropped) {
     numberedUpTo_ = nextId_ - 1;
     for (const auto& [sensor, figures] : dropped)
         CountDropped(sensor, figures.first, figures.second);
-    if (withFrames) pending_.clear();
+    if (!withFrames) return;
+    for (Pending& frame : pending_)
+        recent_.push_back({frame.id, std::move(frame.sensor), std::move(frame.payload)});
+    pending_.clear();
+    // Beyond this the sender is far behind (a broker away): it reads the file.
+    constexpr std::size_t kRecentFrames = 20000;
+    if (recent_.size() > kRecentFrames) ForgetRecentUpTo(recent_[recent_.size() - kRecentFrames].id);
+}
+
+void FrameSpool::ForgetRecentUpTo(long long id) {
+    while (!recent_.empty() && recent_.front().id <= id) recent_.pop_front();
+    recentFrom_ = std::max(recentFrom_, id);
 }
 
 bool FrameSpool::Commit(QString& error) {
@@ -311,14 +325,20 @@ bool FrameSpool::Commit(QString& error) {
 std::vector<FrameSpool::Row> FrameSpool::After(long long afterId, int limit) {
     std::vector<Row> rows;
     if (db_ == nullptr || limit <= 0) return rows;
-    sqlite3_bind_int64(after_, 1, afterId);
-    sqlite3_bind_int(after_, 2, limit);
-    while (sqlite3_step(after_) == SQLITE_ROW) {
-        rows.push_back({sqlite3_column_int64(after_, 0), ColumnText(after_, 1),
-                        QByteArray(static_cast<const char*>(sqlite3_column_blob(after_, 2)),
-                                   sqlite3_column_bytes(after_, 2))});
+    if (afterId >= recentFrom_) {
+        ForgetRecentUpTo(afterId);  // passed: the sender never asks for them again unless anew
+        for (auto it = recent_.begin(); it != recent_.end() && std::ssize(rows) < limit; ++it)
+            rows.push_back(*it);
+    } else {
+        sqlite3_bind_int64(after_, 1, afterId);
+        sqlite3_bind_int(after_, 2, limit);
+        while (sqlite3_step(after_) == SQLITE_ROW) {
+            rows.push_back({sqlite3_column_int64(after_, 0), ColumnText(after_, 1),
+                            QByteArray(static_cast<const char*>(sqlite3_column_blob(after_, 2)),
+                                       sqlite3_column_bytes(after_, 2))});
+        }
+        sqlite3_reset(after_);
     }
-    sqlite3_reset(after_);
     // Gathered frames go before they are written only while the file cannot be written, and
     // only those whose numbers are: a killed recorder would give the others again.
     if (!failing_) return rows;

@@ -111,6 +111,11 @@ class FrameSpool {
     sqlite3_stmt* after_ = nullptr;
     sqlite3_stmt* oldest_ = nullptr;
     std::deque<Pending> pending_;  // oldest first
+    // The frames written lately that the sender has not passed yet: every frame still in the file
+    // with an id above recentFrom_ is here, so that sending them needs no read of the file.
+    std::deque<Row> recent_;
+    long long recentFrom_ = 0;
+    void ForgetRecentUpTo(long long id);
     long long nextId_ = 1;  // ids are given here, so gathered frames have theirs
     long long numberedUpTo_ = 0;  // the gathered frames up to this id have their numbers kept
     struct Acknowledged {

@@ -28,8 +28,10 @@ OpenResult OpenAndWait(SensorSession& session, const SensorAddress& address, Wai
     if (result->has_value()) return **result;
     // Closed, or taken by another open, before the outcome came.
     const int code = address.tcp ? int{kTcpGeneralIoError} : int{kSerialUnknownSystemError};
-    return {address.tcp ? LinkOutcome::ConnectFailed : LinkOutcome::OpenFailed, code,
-            address.tcp ? TcpErrorText(code) : SerialErrorText(code)};
+    return {address.tcp ? LinkOutcome::ConnectFailed : LinkOutcome::OpenFailed,
+            code,
+            address.tcp ? TcpErrorText(code) : SerialErrorText(code),
+            {}};
 }
 
 ExchangeResult ExchangeAndWait(SensorSession& session, const QByteArray& request,

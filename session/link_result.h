@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QAbstractSocket>
 #include <QByteArray>
 #include <QMetaType>
+#include <QSerialPort>
 #include <QString>
+#include <optional>
 
 namespace tvx {
 
@@ -31,10 +34,21 @@ enum class LinkDownReason { ClosedBySensor, LineHungUp, ClosedHere };
 // One line for a log or an error message: "the sensor closed the connection".
 QString DescribeLinkDown(LinkDownReason reason);
 
+// What the system said beneath an error table's code. The window programs show the table's text;
+// the command-line tool says the cause in its own words from this, since a table code such as
+// "InvalidParameter" stands for several causes a user must tell apart.
+struct SystemCause {
+    std::optional<QAbstractSocket::SocketError> socket;
+    std::optional<QSerialPort::SerialPortError> serial;
+    int errnum = 0;  // errno where it tells more than the error above; 0 when not known
+    QString text;    // the socket's or port's own error text, or strerror's
+};
+
 struct OpenResult {
     LinkOutcome outcome = LinkOutcome::Done;
     int code = 0;  // 0, or the negative code of the serial or TCP error table
     QString text;  // that table's text for the code
+    SystemCause cause;
     bool ok() const { return outcome == LinkOutcome::Done; }
 };
 
@@ -49,6 +63,7 @@ struct ExchangeResult {
     double startSeconds = 0.0;    // SecondsTimer when the wait for the reply began
     double elapsedSeconds = 0.0;  // from then until the exchange ended
     double limitSeconds = 0.0;    // how long the reply was waited for; 0 for a send-only transfer
+    SystemCause writeCause;       // for a write that failed (`written` < 0), what the system said
 
     bool ok() const { return outcome == LinkOutcome::Done; }
     // Exactly the awaited number of bytes came, whatever else went wrong (a write reported

@@ -74,8 +74,8 @@ void SensorSession::StartOpen(const SensorAddress& address) {
         const int code = serial->Open(address.SerialDeviceName());
         OpenResult result;
         if (code != 0) {
+            result = {LinkOutcome::OpenFailed, code, SerialErrorText(code), serial->OpenCause()};
             delete serial;
-            result = {LinkOutcome::OpenFailed, code, SerialErrorText(code)};
         } else {
             transport_ = serial;
         }
@@ -93,8 +93,9 @@ void SensorSession::StartOpen(const SensorAddress& address) {
     connect(tcp, &TcpTransport::connectFinished, this, [this, tcp](int code) {
         if (transport_ != tcp) return;
         if (code != 0) {
+            const SystemCause cause = tcp->ConnectCause();
             DropTransport();
-            FinishOpen({LinkOutcome::ConnectFailed, code, TcpErrorText(code)});
+            FinishOpen({LinkOutcome::ConnectFailed, code, TcpErrorText(code), cause});
             return;
         }
         ++conversation_;
@@ -152,9 +153,11 @@ int NotOpenCode(bool tcp) {
 
 ExchangeResult SensorSession::Send(const QByteArray& frame, int tcpWriteTimeoutMs) {
     ExchangeResult result;
+    const bool open = IsOpen();
     result.written =
-        IsOpen() ? transport_->Write(frame, address_.tcp ? tcpWriteTimeoutMs : kSerialPortTimeoutMs)
-                 : NotOpenCode(address_.tcp);
+        open ? transport_->Write(frame, address_.tcp ? tcpWriteTimeoutMs : kSerialPortTimeoutMs)
+             : NotOpenCode(address_.tcp);
+    if (open && result.written < 0) result.writeCause = transport_->WriteCause();
     result.outcome =
         result.written == frame.size() ? LinkOutcome::Done : LinkOutcome::WriteIncomplete;
     qCDebug(lcSession).noquote() << DescribeExchange(address_, OrderOf(frame), frame.size(),
@@ -184,6 +187,8 @@ void SensorSession::StartExchange(const QByteArray& request, const ExchangeLimit
         open ? transport_->Write(request,
                                  address_.tcp ? limits.tcpWriteTimeoutMs : kSerialPortTimeoutMs)
              : NotOpenCode(address_.tcp);
+    if (open && pending_->result.written < 0 && transport_ != nullptr)
+        pending_->result.writeCause = transport_->WriteCause();
     pending_->result.startSeconds = SecondsTimer();
     if (!IsOpen()) {
         // Nothing can come on a link that is not open.

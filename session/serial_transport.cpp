@@ -20,8 +20,16 @@ SerialTransport::~SerialTransport() {
     Close();
 }
 
+SystemCause SerialTransport::PortCause() const {
+    SystemCause cause;
+    cause.serial = port_.error();
+    cause.text = port_.errorString();
+    return cause;
+}
+
 int SerialTransport::Open(const QString& device) {
     Close();
+    openCause_ = {};
     if (device.isEmpty()) return kSerialInvalidPortNumber;
     port_.setPortName(device);
     port_.setBaudRate(kBaudRate);
@@ -36,6 +44,7 @@ int SerialTransport::Open(const QString& device) {
         Flush();
         return 0;
     }
+    openCause_ = PortCause();
     const int code = SerialErrorCode(port_.error());
     return code < 0 ? code : kSerialUnknownSystemError;
 }
@@ -70,16 +79,21 @@ QByteArray SerialTransport::Read(qint64 most) {
 }
 
 int SerialTransport::Write(const QByteArray& frame, int timeoutMs) {
+    writeCause_ = {};
     if (!port_.isOpen()) return kSerialPortNotOpen;
     port_.clearError();
     const qint64 queued = port_.write(frame);
-    if (queued < 0) return kSerialUnknownIoError;
+    if (queued < 0) {
+        writeCause_ = PortCause();
+        return kSerialUnknownIoError;
+    }
     // Push the bytes out now: a wait that processes no events would never write them.
     const QDeadlineTimer deadline(timeoutMs);
     while (port_.bytesToWrite() > 0 && !deadline.hasExpired()) {
         if (!port_.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) break;
     }
     if (port_.bytesToWrite() > 0) {
+        writeCause_ = PortCause();
         const int code = SerialErrorCode(port_.error());
         return code < 0 ? code : kSerialTimeout;
     }

@@ -15,6 +15,8 @@ class SerialTransport : public Transport {
 
     // Opens `device`: 0, or the serial error table's code (an empty name is an invalid number).
     int Open(const QString& device);
+    // After an Open that failed: what the system said of it.
+    const SystemCause& OpenCause() const { return openCause_; }
     // Empties both queues, the kernel's included; the count of input bytes dropped.
     qint64 Flush();
 
@@ -29,7 +31,11 @@ class SerialTransport : public Transport {
     void OnError(QSerialPort::SerialPortError error);
     bool LineHungUp();
 
+    // What the port said of its failure, before anything else can change it.
+    SystemCause PortCause() const;
+
     QSerialPort port_;
+    SystemCause openCause_;
     int openings_ = 0;  // tells a late error notice of an earlier opening from the current one
 };
 

@@ -1,8 +1,11 @@
 #include "tcp_transport.h"
 
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <QDeadlineTimer>
+#include <cerrno>
+#include <cstring>
 
 #include "event_wait.h"
 #include "exchange_limits.h"
@@ -16,12 +19,41 @@ namespace {
 // the drain going for ever.
 constexpr int kMostDrainReads = 64;
 
+// Qt says "out of resources" alike for descriptors and memory running out, and errno is long
+// gone when its notice is looked at: a socket made now tells which, as the moment is the same.
+int ResourceShortage() {
+    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (probe >= 0) {
+        ::close(probe);
+        return 0;
+    }
+    return errno;
+}
+
+SystemCause CauseOf(const QTcpSocket& socket) {
+    SystemCause cause;
+    cause.socket = socket.error();
+    cause.text = socket.errorString();
+    if (socket.error() == QAbstractSocket::SocketResourceError) cause.errnum = ResourceShortage();
+    return cause;
+}
+
+SystemCause ErrnoCause(int errnum) {
+    SystemCause cause;
+    cause.errnum = errnum;
+    cause.text = QString::fromLocal8Bit(std::strerror(errnum));
+    return cause;
+}
+
 }  // namespace
 
 TcpTransport::TcpTransport(QObject* parent) : Transport(parent) {
     connectLimit_.setSingleShot(true);
     connectLimit_.setTimerType(Qt::PreciseTimer);
-    connect(&connectLimit_, &QTimer::timeout, this, [this] { FinishConnect(kTcpTimeOutError); });
+    connect(&connectLimit_, &QTimer::timeout, this, [this] {
+        connectCause_.socket = QAbstractSocket::SocketTimeoutError;
+        FinishConnect(kTcpTimeOutError);
+    });
 }
 
 TcpTransport::~TcpTransport() {
@@ -31,6 +63,7 @@ TcpTransport::~TcpTransport() {
 void TcpTransport::StartConnect(const QString& host, int port) {
     Close();
     connecting_ = true;
+    connectCause_ = {};
     if (host.trimmed().isEmpty() || port < 1 || port > 65535) {
         QMetaObject::invokeMethod(
             this, [this] { FinishConnect(kTcpInvalidParameter); }, Qt::QueuedConnection);
@@ -55,6 +88,7 @@ void TcpTransport::CheckConnect() {
     if (state == QAbstractSocket::ConnectedState) {
         FinishConnect(0);
     } else if (state == QAbstractSocket::UnconnectedState) {
+        connectCause_ = CauseOf(*socket_);
         const int code = TcpErrorCode(socket_->error());
         FinishConnect(code < 0 ? code : kTcpGeneralIoError);
     }
@@ -99,22 +133,32 @@ void TcpTransport::Close() {
 }
 
 int TcpTransport::Write(const QByteArray& frame, int timeoutMs) {
+    writeCause_ = {};
     QTcpSocket* socket = socket_;
-    if (connecting_ || socket == nullptr || socket->state() != QAbstractSocket::ConnectedState)
+    if (connecting_ || socket == nullptr || socket->state() != QAbstractSocket::ConnectedState) {
+        if (socket != nullptr && socket->error() != QAbstractSocket::UnknownSocketError)
+            writeCause_ = CauseOf(*socket);
         return kTcpNoConnectionEstablished;
+    }
     // A frame nearly always fits the socket's send buffer at once. Written straight to the
     // descriptor it costs one call; through the socket's buffer it would also turn the write
     // notice on and off, which at a thousand sensors is a noticeable share of the recorder's
     // time. What the descriptor does not take goes through the buffer as before.
     qsizetype sent = 0;
+    int sendErrno = 0;  // why the descriptor refused the frame, when it did
     if (socket->bytesToWrite() == 0) {
         const auto written = ::send(static_cast<int>(socket->socketDescriptor()), frame.constData(),
                                     static_cast<size_t>(frame.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (written > 0) sent = written;
+        if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) sendErrno = errno;
     }
+    const auto failed = [&](int code) {
+        writeCause_ = sendErrno != 0 ? ErrnoCause(sendErrno) : CauseOf(*socket);
+        return code;
+    };
     if (sent < frame.size()) {
         const QByteArray rest = frame.mid(sent);
-        if (socket->write(rest) != rest.size()) return kTcpWriteFailed;
+        if (socket->write(rest) != rest.size()) return failed(kTcpWriteFailed);
         socket->flush();
     }
     const QDeadlineTimer deadline(timeoutMs);
@@ -123,8 +167,13 @@ int TcpTransport::Write(const QByteArray& frame, int timeoutMs) {
         if (!socket->waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) break;
     }
     if (socket->bytesToWrite() > 0) {
-        return socket->state() == QAbstractSocket::ConnectedState ? kTcpTimeOutError
-                                                                  : kTcpWriteFailed;
+        // Still connected: the sensor took nothing for the whole limit, which no error tells.
+        if (socket->state() == QAbstractSocket::ConnectedState) {
+            writeCause_ = {};
+            writeCause_.socket = QAbstractSocket::SocketTimeoutError;
+            return kTcpTimeOutError;
+        }
+        return failed(kTcpWriteFailed);
     }
     return static_cast<int>(frame.size());
 }

@@ -18,6 +18,8 @@ class TcpTransport : public Transport {
     // Connects to host:port within kTcpConnectTimeoutMs; connectFinished(0) or (the TCP error
     // table's code) follows from the event loop.
     void StartConnect(const QString& host, int port);
+    // After connectFinished with a failure: what the system said of it.
+    const SystemCause& ConnectCause() const { return connectCause_; }
 
     bool IsOpen() const override;
     int Write(const QByteArray& frame, int timeoutMs) override;
@@ -35,6 +37,7 @@ class TcpTransport : public Transport {
 
     QTcpSocket* socket_ = nullptr;
     QTimer connectLimit_;
+    SystemCause connectCause_;
     bool connecting_ = false;
 };
 

@@ -21,12 +21,17 @@ class Transport : public QObject {
     // Writes all of `frame`, waiting at most timeoutMs for it to leave: the count written, or a
     // negative code of the link's error table. The one call that blocks, and only for a frame.
     virtual int Write(const QByteArray& frame, int timeoutMs) = 0;
+    // After a Write that returned a negative code: what the system said of it.
+    const SystemCause& WriteCause() const { return writeCause_; }
     // Takes off the line what arrived before a request, that announced or not; the count.
     virtual qint64 DropInput() = 0;
     virtual qint64 BytesAvailable() const = 0;
     virtual QByteArray Read(qint64 most) = 0;
     // Closes from this side; no wentDown follows.
     virtual void Close() = 0;
+
+  protected:
+    SystemCause writeCause_;
 
   signals:
     // Bytes arrived (delivered from the event loop, never from inside a call of this object).

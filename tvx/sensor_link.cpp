@@ -1,9 +1,14 @@
 #include "sensor_link.h"
 
+#include <sys/resource.h>
+
+#include <cerrno>
 #include <cstring>
 
 #include "blocking_link.h"
 #include "event_wait.h"
+#include "exchange_limits.h"
+#include "link_errors.h"
 #include "orders.h"
 
 namespace tvx::cli {
@@ -14,11 +19,92 @@ QString ReadingStep() {
     return QStringLiteral("no reply while reading the parameters");
 }
 
+// The system's own words as part of a line: "Connection refused" -> "connection refused"; a
+// word in capitals ("TLS") stays as it is.
+QString AsPartOfLine(const QString& text) {
+    QString words = text.trimmed();
+    if (words.endsWith(QLatin1Char('.'))) words.chop(1);
+    if (words.size() > 1 && words[0].isUpper() && words[1].isLower()) words[0] = words[0].toLower();
+    return words;
+}
+
+// A fleet of sensors takes a descriptor each: when they run out, the limit to raise is named.
+QString OutOfResources(const SystemCause& cause) {
+    if (cause.errnum == EMFILE) {
+        rlimit limit{};
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+        return QStringLiteral(
+                   "too many open files: the recorder's descriptor limit (%1) is lower than the "
+                   "fleet needs; raise LimitNOFILE")
+            .arg(static_cast<qulonglong>(limit.rlim_cur));
+    }
+    if (cause.errnum == ENFILE)
+        return QStringLiteral("too many open files in the system: raise fs.file-max");
+    if (cause.errnum == ENOBUFS || cause.errnum == ENOMEM)
+        return QStringLiteral("out of memory for another connection");
+    return AsPartOfLine(cause.text);
+}
+
+QString ConnectCause(const SensorAddress& address, const OpenResult& opened) {
+    const SystemCause& cause = opened.cause;
+    if (!cause.socket) {
+        // Refused before anything was tried, or the attempt was closed before it ended.
+        if (address.host.trimmed().isEmpty()) return QStringLiteral("no host name given");
+        if (address.port < 1 || address.port > 65535)
+            return QStringLiteral("port %1 is outside 1 to 65535").arg(address.port);
+        return QStringLiteral("the attempt was cut short");
+    }
+    switch (*cause.socket) {
+        case QAbstractSocket::ConnectionRefusedError:
+            return QStringLiteral("connection refused");
+        case QAbstractSocket::HostNotFoundError:
+            return QStringLiteral("host name \"%1\" does not resolve").arg(address.host.trimmed());
+        case QAbstractSocket::SocketTimeoutError:
+            return QStringLiteral("no answer within %1 s").arg(kTcpConnectTimeoutMs / 1000);
+        case QAbstractSocket::RemoteHostClosedError:
+            return QStringLiteral("the sensor closed the connection at once");
+        case QAbstractSocket::SocketResourceError:
+            return OutOfResources(cause);
+        default:
+            // "Network unreachable", "Host unreachable", "Permission denied": Qt's words are
+            // the system's.
+            return AsPartOfLine(cause.text);
+    }
+}
+
+QString SerialCause(const OpenResult& opened) {
+    const SystemCause& cause = opened.cause;
+    if (cause.serial == QSerialPort::DeviceNotFoundError) return QStringLiteral("no such device");
+    return cause.text.isEmpty() ? opened.text.trimmed() : AsPartOfLine(cause.text);
+}
+
+// Why a request did not go out (`written` < 0), in the system's words where it gave any.
+QString WriteCause(const ExchangeResult& result) {
+    const SystemCause& cause = result.writeCause;
+    if (cause.socket == QAbstractSocket::SocketTimeoutError || result.written == kTcpTimeOutError)
+        return QStringLiteral("the connection takes no more bytes");
+    if (result.written == kSerialTimeout) return QStringLiteral("the port did not send it in time");
+    if (cause.socket == QAbstractSocket::SocketResourceError) return OutOfResources(cause);
+    if (!cause.text.isEmpty()) return AsPartOfLine(cause.text);
+    if (result.written == kTcpNoConnectionEstablished)
+        return QStringLiteral("the connection is closed");
+    if (result.written == kSerialPortNotOpen) return QStringLiteral("the port is not open");
+    return QStringLiteral("the link failed");
+}
+
+// An exchange's failure as tvx says it: the session's description, with the write's cause in
+// words rather than the table's code.
+QString DescribeFailure(const ExchangeResult& result) {
+    if (result.outcome == LinkOutcome::WriteIncomplete && result.written < 0)
+        return QStringLiteral("the request could not be written: %1").arg(WriteCause(result));
+    return result.Describe();
+}
+
 }  // namespace
 
 QString OpenFailure(const SensorAddress& address, const OpenResult& opened) {
-    if (address.tcp) return QStringLiteral("cannot connect: %1").arg(opened.text);
-    return QStringLiteral("cannot open %1: %2").arg(address.Describe(), opened.text);
+    if (address.tcp) return QStringLiteral("cannot connect: %1").arg(ConnectCause(address, opened));
+    return QStringLiteral("cannot open %1: %2").arg(address.Describe(), SerialCause(opened));
 }
 
 QString ReplyFailure(const ExchangeResult& result, const QString& what) {
@@ -30,7 +116,7 @@ QString ReplyFailure(const ExchangeResult& result, const QString& what) {
         case LinkOutcome::LongReply:
             return QStringLiteral("TIMEOUT: %1 (%2)").arg(what, result.Describe());
         default:
-            return QStringLiteral("%1 (%2)").arg(what, result.Describe());
+            return QStringLiteral("%1 (%2)").arg(what, DescribeFailure(result));
     }
 }
 
@@ -119,7 +205,7 @@ bool SensorLink::SendParameters(bool eeprom, const ParameterImage& image, Parame
         if (result.ok()) return true;
         return Fail(QStringLiteral("the parameters could not be written (order %1: %2)")
                         .arg(step.order)
-                        .arg(result.Describe()));
+                        .arg(DescribeFailure(result)));
     };
     for (const ConversationStep& step : ParameterWriteSteps())
         if (!send(step)) return false;

@@ -59,7 +59,8 @@ TEST(FleetRecorderTest, SensorsJoinAndLeaveWhileTheOthersRecordOn) {
     EXPECT_EQ(heard.frames["b"], bFrames) << "nothing is heard of a removed sensor";
     for (const char* name : {"a", "b", "c"})
         EXPECT_EQ(heard.states[name], QStringList{"online TRIVEX-SIM V6.1"}) << name;
-    EXPECT_TRUE(heard.states["dead"].value(0).startsWith("offline cannot connect: "));
+    EXPECT_TRUE(
+        heard.states["dead"].value(0).startsWith("offline cannot connect: connection refused"));
 
     const QByteArray figures = metrics.Exposition();
     EXPECT_TRUE(figures.contains("tvx_frames_total{sensor=\"a\"} " +

@@ -1,5 +1,6 @@
 // tvx record with a real Mosquitto broker that goes away and comes back, a recorder killed while
-// frames wait in its spool, and brokers that want TLS and a password.
+// frames wait in its spool, and brokers that want TLS and a password; the broker client's
+// failures in words, and which of them trying again cannot mend.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -14,6 +15,7 @@
 #include "closed_port.h"
 #include "event_wait.h"
 #include "frame_spool.h"
+#include "mqtt_client.h"
 #include "program_process.h"
 #include "sim_thread.h"
 
@@ -199,8 +201,9 @@ TEST(MqttStore, EveryFrameArrivesNumberedOnceThroughAStartWithoutBrokerAKillAndA
 }
 
 // TLS with the broker's certificate checked against a CA and the host name, a password from a
-// file; every refusal and every file that cannot be used is said in one line with status 1.
-TEST(MqttStore, TlsPasswordsAndBadFilesEachEndAsTheySay) {
+// file; every refusal and every file that cannot be used is said in one line with status 1, its
+// cause in plain words. The client says, beside why, whether trying again can mend it.
+TEST(MqttStore, TlsPasswordsBadFilesAndDeadBrokersEachEndAsTheySay) {
     Broker broker;
     const quint16 other = ClosedLocalPort();
     const QString d = broker.dir.path() + '/';
@@ -239,10 +242,16 @@ TEST(MqttStore, TlsPasswordsAndBadFilesEachEndAsTheySay) {
         QString says;
     } cases[] = {
         {broker.port, "ca.crt", "right", "s", 0, ""},
-        {broker.port, "wrong.crt", "right", "s", 1, "certificate verify failed"},
-        {other, "ca.crt", "right", "s", 1, "certificate verify failed"},
-        {broker.port, "ca.crt", "wrong", "s", 1, "not authorised"},
+        {broker.port, "wrong.crt", "right", "s", 1,
+         "certificate check failed: the broker's certificate is not signed by the CA in \"" + d +
+             "wrong.crt\""},
+        {other, "ca.crt", "right", "s", 1,
+         "certificate check failed: the broker's certificate is for elsewhere.invalid, not "
+         "127.0.0.1"},
+        {broker.port, "ca.crt", "wrong", "s", 1, "login refused: not authorised"},
         {broker.port, "missing.crt", "right", "s", 1, "CA file \"" + d + "missing.crt\""},
+        {broker.port, "right", "right", "s", 1,
+         "CA file \"" + d + "right\" holds no certificate that can be used"},
         {broker.port, "ca.crt", "missing", "s", 1, "password file \"" + d + "missing\""},
         {broker.port, "ca.crt", "right", "right/sub", 1, "spool folder \"" + d + "right/sub\""},
         {broker.port, "ca.crt", "right", "damaged", 0,
@@ -269,6 +278,40 @@ TEST(MqttStore, TlsPasswordsAndBadFilesEachEndAsTheySay) {
             EXPECT_EQ(err.count('\n'), 1) << qPrintable(err);
         }
     }
+
+    QTcpServer silent;  // takes the connection and never answers it
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    const struct {
+        QString host;
+        quint16 port;
+        QString ca, password, says;
+        bool cannotMend;
+    } clientCases[] = {
+        {"127.0.0.1", broker.port, "ca.crt", "secret", "", false},
+        {"127.0.0.1", ClosedLocalPort(), "", "", "connection refused", false},
+        {"127.0.0.1", ClosedLocalPort(), "ca.crt", "", "connection refused", false},
+        {"no-such-host.invalid", broker.port, "", "",
+         "host name \"no-such-host.invalid\" does not resolve", false},
+        {"127.0.0.1", silent.serverPort(), "", "", "no answer from the broker within 5 s", false},
+        {"127.0.0.1", broker.port, "wrong.crt", "secret", "is not signed by the CA", true},
+        {"localhost", broker.port, "ca.crt", "secret",
+         "the broker's certificate is for 127.0.0.1, broker, not localhost", true},
+        {"127.0.0.1", broker.port, "ca.crt", "guess", "login refused: not authorised", true},
+    };
+    for (const auto& c : clientCases) {
+        SCOPED_TRACE(qPrintable(c.host + ' ' + c.says));
+        cli::MqttClient client("tvx-test", c.host, c.port, "t/status", "{}",
+                               {c.ca.isEmpty() ? QString() : d + c.ca, "line-3", c.password});
+        client.Start();
+        ASSERT_TRUE(WaitUntil([&] { return client.Settled(); }, 30.0, WaitMode::ServeUserInput,
+                              {WakeSource(&client, &cli::MqttClient::stateChanged)})
+                        .done);
+        EXPECT_EQ(client.Connected(), c.says.isEmpty());
+        EXPECT_TRUE(client.LastError().contains(c.says)) << qPrintable(client.LastError());
+        EXPECT_EQ(client.RetryCannotMend(), c.cannotMend);
+        client.Disconnect();
+    }
+
     // A password changed on the broker while recording is said; the recording goes on.
     QProcess recording;
     StartProgram(recording, TVX_EXE,

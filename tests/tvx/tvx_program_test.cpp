@@ -197,7 +197,15 @@ TEST_F(TvxTest, EveryRunEndsWithItsStatusAndAFailureIsSaidInOneLine) {
         {{"info", "--sensor", "a=" + Tcp(), "--sensor", "a=" + Serial()}, 2, "\"a\" given twice"},
         {{"watch", "--tcp", closed, "--eeprom"}, 2, "unknown option \"--eeprom\" for watch"},
         {{"record", "--duration", "1", "--count", "2", "--tcp", closed}, 2, "not both"},
-        {{"get", "-o", out, "--sensor", "dead=tcp://" + closed}, 1, "dead: cannot connect"},
+        {{"get", "-o", out, "--sensor", "dead=tcp://" + closed},
+         1,
+         "dead: cannot connect: connection refused"},
+        {{"get", "-o", out, "--sensor", "nameless=tcp://no-such-host.invalid:5000"},
+         1,
+         "nameless: cannot connect: host name \"no-such-host.invalid\" does not resolve"},
+        {{"watch", "--count", "1", "--serial", Path("ttyNONE")},
+         1,
+         "cannot open " + Path("ttyNONE") + ": no such device"},
         {{"send", Path("bad.dat"), "--tcp", Tcp().mid(6)}, 1, Path("bad.dat")},
         {{"record", "--csv", Path("plain/sub"), "--tcp", closed}, 1, Path("plain/sub")},
         {{"record", "--mqtt", closed, "--mqtt-cafile", Path("none.crt"), "--tcp", closed},
@@ -206,7 +214,8 @@ TEST_F(TvxTest, EveryRunEndsWithItsStatusAndAFailureIsSaidInOneLine) {
         {{"info", "--sensor", "net=" + Tcp(), "--sensor", "line=" + Serial(), "--sensor",
           "gone=tcp://" + closed},
          1,
-         "net\tTRIVEX-SIM V6.1\nline\tTRIVEX-SIM V6.1\ngone\terror: cannot connect"},
+         "net\tTRIVEX-SIM V6.1\nline\tTRIVEX-SIM V6.1\ngone\terror: cannot connect: connection "
+         "refused"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(qPrintable(c.args.join(' ')));

@@ -1,6 +1,7 @@
 #include "mqtt_client.h"
 
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 #include <netdb.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
@@ -97,14 +98,31 @@ QString ConnackWords(int rc) {
         case 4:
             return QStringLiteral("login refused: bad user name or password");
         case 5:
+        case MQTT_RC_NOT_AUTHORIZED:
             return QStringLiteral("login refused: not authorised");
+        case MQTT_RC_BAD_USERNAME_OR_PASSWORD:
+            return QStringLiteral("login refused: bad user name or password");
+        case MQTT_RC_BANNED:
+            return QStringLiteral("login refused: the broker has banned this client");
+        case MQTT_RC_CLIENTID_NOT_VALID:
+            return QStringLiteral("the broker rejects the client id");
+        case MQTT_RC_SERVER_UNAVAILABLE:
+        case MQTT_RC_SERVER_BUSY:
+            return QStringLiteral("the broker is unavailable");
         default:
-            return AsPartOfLine(mosquitto_connack_string(rc));
+            return rc >= 128 ? AsPartOfLine(mosquitto_reason_string(rc))
+                             : AsPartOfLine(mosquitto_connack_string(rc));
     }
 }
 
 bool LoginRefused(int rc) {
-    return rc == 4 || rc == 5;
+    return rc == 4 || rc == 5 || rc == MQTT_RC_NOT_AUTHORIZED ||
+           rc == MQTT_RC_BAD_USERNAME_OR_PASSWORD || rc == MQTT_RC_BANNED;
+}
+
+// A broker that speaks only MQTT 3.1.1 refuses version 5 with one of these.
+bool VersionRefused(int rc) {
+    return rc == 1 || rc == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION;
 }
 
 // What OpenSSL's last line of a failed handshake means for a user; the library's words when it
@@ -309,7 +327,9 @@ int MqttClient::OnVerify(int preverified, x509_store_ctx_st* store) {
 bool MqttClient::MakeClient(QString& error) {
     if (mosq_ != nullptr) mosquitto_destroy(mosq_);
     mosq_ = mosquitto_new(clientId_.toUtf8().constData(), true, this);
-    mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // Version 5 tells a refused publication in its acknowledgement; with 3.1.1 the broker
+    // acknowledges what it throws away.
+    mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, protocol_);
     // The owner bounds what is in flight; libmosquitto is not to hold any back.
     mosquitto_max_inflight_messages_set(mosq_, 0);
     mosquitto_will_set(mosq_, willTopic_.toUtf8().constData(),
@@ -327,7 +347,7 @@ bool MqttClient::MakeClient(QString& error) {
             credentials_.password.isNull() ? nullptr : credentials_.password.toUtf8().constData());
     mosquitto_connect_callback_set(mosq_, &MqttClient::OnConnect);
     mosquitto_disconnect_callback_set(mosq_, &MqttClient::OnDisconnect);
-    mosquitto_publish_callback_set(mosq_, &MqttClient::OnPublish);
+    mosquitto_publish_v5_callback_set(mosq_, &MqttClient::OnPublish);
     mosquitto_log_callback_set(mosq_, &MqttClient::OnLog);
     return true;
 }
@@ -500,6 +520,12 @@ void MqttClient::OnConnect(mosquitto*, void* self, int rc) {
     auto* client = static_cast<MqttClient*>(self);
     client->settled_ = true;
     client->answerLimit_.stop();
+    if (rc != 0 && VersionRefused(rc) && client->protocol_ == MQTT_PROTOCOL_V5) {
+        client->protocol_ = MQTT_PROTOCOL_V311;
+        qCDebug(lcMqtt).noquote() << client->clientId_ << "the broker takes MQTT 3.1.1 only";
+        QMetaObject::invokeMethod(client, &MqttClient::Attempt, Qt::QueuedConnection);
+        return;
+    }
     if (rc != 0) {
         client->lastError_ = ConnackWords(rc);
         client->cannotMend_ = LoginRefused(rc);
@@ -541,10 +567,15 @@ void MqttClient::OnDisconnect(mosquitto*, void* self, int rc) {
         Qt::QueuedConnection);
 }
 
-void MqttClient::OnPublish(mosquitto*, void* self, int mid) {
+void MqttClient::OnPublish(mosquitto*, void* self, int mid, int reason,
+                           const mqtt5__property*) {
     auto* client = static_cast<MqttClient*>(self);
     client->unacknowledged_ = std::max(0, client->unacknowledged_ - 1);
-    emit client->acknowledged(mid);
+    // 0x10, no subscriber, is a success; from 0x80 on the message was not taken.
+    if (reason >= 0x80)
+        emit client->refused(mid, AsPartOfLine(mosquitto_reason_string(reason)));
+    else
+        emit client->acknowledged(mid);
     emit client->stateChanged();
 }
 

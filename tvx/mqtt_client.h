@@ -8,6 +8,7 @@
 #include "reconnect_backoff.h"
 
 struct mosquitto;
+struct mqtt5__property;
 struct ssl_ctx_st;
 struct ssl_st;
 struct x509_store_ctx_st;
@@ -73,11 +74,15 @@ class MqttClient : public QObject {
     void stateChanged();
     // The broker has taken the message of quality 1 with this id.
     void acknowledged(int mid);
+    // The broker has refused the message of quality 1 with this id (not authorised to publish
+    // there, quota exceeded ...): it was not delivered.
+    void refused(int mid, const QString& why);
 
   private:
     static void OnConnect(mosquitto*, void* self, int rc);
     static void OnDisconnect(mosquitto*, void* self, int rc);
-    static void OnPublish(mosquitto*, void* self, int mid);
+    static void OnPublish(mosquitto*, void* self, int mid, int reason,
+                          const mqtt5__property* properties);
     static void OnLog(mosquitto*, void* self, int level, const char* text);
     static int OnVerify(int preverified, x509_store_ctx_st* store);
     static void OnTlsState(const ssl_st* ssl, int where, int ret);
@@ -114,6 +119,7 @@ class MqttClient : public QObject {
     bool insideLibrary_ = false;  // a libmosquitto call that may call back is running
     bool flushQueued_ = false;
     int attempt_ = 0;
+    int protocol_ = 5;  // MQTT_PROTOCOL_V5 until a broker refuses it
     QSocketNotifier* read_ = nullptr;
     QSocketNotifier* write_ = nullptr;
     QTimer misc_;

@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -32,6 +33,8 @@ constexpr int kCommitMilliseconds = 50;
 constexpr int kRetryCommitMilliseconds = 1000;
 // At the end the broker gets this long for what is left; the rest waits for the next start.
 constexpr double kCloseSeconds = 5.0;
+// Frames the broker refused are offered again after this, from the oldest.
+constexpr int kRefusedRetryMilliseconds = 5000;
 
 QByteArray Payload(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
@@ -94,7 +97,11 @@ class MqttSink::Delivery : public QObject {
 
     // The timers are children, so that they move to the sink's thread with it.
     Delivery(Reporter reporter, MqttSink* sink)
-        : reporter_(std::move(reporter)), sink_(sink), commitTimer_(this), dropReport_(this) {}
+        : reporter_(std::move(reporter)),
+          sink_(sink),
+          commitTimer_(this),
+          dropReport_(this),
+          refusedRetry_(this) {}
 
     bool Open(const MqttSettings& settings, const std::vector<QString>& names,
               SinkFigures* figures, QString& error);
@@ -127,6 +134,8 @@ class MqttSink::Delivery : public QObject {
     void OnClientState();
     void Send();
     void Acknowledged(int mid);
+    void Refused(int mid, const QString& why);
+    void OfferAgain();
     void ScheduleCommit();
     void Commit();
     void ReportDropping();
@@ -144,6 +153,9 @@ class MqttSink::Delivery : public QObject {
     QTimer commitTimer_;
     bool spoolFailing_ = false;
     QTimer dropReport_;
+    QTimer refusedRetry_;
+    QString refusedWhy_;  // while the broker refuses frames: why, as said
+    QElapsedTimer sinceRefusal_;
     QStringList dropping_;  // sensors that lost frames to the bound in this run
     bool dropReported_ = false;
     std::map<QString, Sensor> sensors_;
@@ -195,6 +207,10 @@ bool MqttSink::Delivery::Open(const MqttSettings& settings, const std::vector<QS
     connect(client_.get(), &MqttClient::connectedChanged, this,
             [this](bool up) { OnConnection(up); });
     connect(client_.get(), &MqttClient::acknowledged, this, [this](int mid) { Acknowledged(mid); });
+    connect(client_.get(), &MqttClient::refused, this,
+            [this](int mid, const QString& why) { Refused(mid, why); });
+    refusedRetry_.setSingleShot(true);
+    connect(&refusedRetry_, &QTimer::timeout, this, [this] { OfferAgain(); });
     connect(client_.get(), &MqttClient::stateChanged, this, [this] { OnClientState(); });
     client_->Start();
     UpdateFigures();
@@ -317,6 +333,7 @@ void MqttSink::Delivery::OnConnection(bool up) {
     // What the lost connection had not acknowledged is sent again, from the oldest.
     inFlight_.clear();
     sentUpTo_ = 0;
+    refusedRetry_.stop();
     UpdateFigures();
     QMetaObject::invokeMethod(
         sink_,
@@ -346,7 +363,7 @@ void MqttSink::Delivery::OnConnection(bool up) {
 }
 
 void MqttSink::Delivery::Send() {
-    if (!client_->Connected()) return;
+    if (!client_->Connected() || refusedRetry_.isActive()) return;
     const int room = kWindow - static_cast<int>(inFlight_.size());
     for (FrameSpool::Row& row : spool_.After(sentUpTo_, room)) {
         const int mid = client_->Publish(FrameTopic(row.sensor), row.payload, 1, false, false);
@@ -362,9 +379,38 @@ void MqttSink::Delivery::Acknowledged(int mid) {
     if (frame == inFlight_.end()) return;  // a status
     spool_.Acknowledge(frame->second.sensor, frame->second.id, frame->second.bytes);
     inFlight_.erase(frame);
+    // Said once the broker has taken frames for two rounds without refusing one: a broker that
+    // refuses one sensor's topic and takes the others' is not said to take them again each time.
+    if (!refusedWhy_.isEmpty() && sinceRefusal_.hasExpired(2 * kRefusedRetryMilliseconds)) {
+        reporter_.Say(QStringLiteral("broker %1 takes the frames again").arg(broker_));
+        refusedWhy_.clear();
+    }
     ScheduleCommit();
     // Refilled by half a window at a time: one spool read per thousand frames.
     if (std::ssize(inFlight_) <= kWindow / 2) Send();
+}
+
+// A frame the broker refused stays in the spool; sending pauses, and the frames not taken are
+// offered again from the oldest, so that none is lost and none overtakes another.
+void MqttSink::Delivery::Refused(int mid, const QString& why) {
+    const auto frame = inFlight_.find(mid);
+    if (frame == inFlight_.end()) return;  // a status
+    if (refusedWhy_ != why)
+        reporter_.Say(QStringLiteral("broker %1 refuses frames on %2: %3; they wait in the spool "
+                                     "and are offered again every %4 s")
+                          .arg(broker_, FrameTopic(frame->second.sensor), why)
+                          .arg(kRefusedRetryMilliseconds / 1000));
+    refusedWhy_ = why;
+    sinceRefusal_.start();
+    inFlight_.erase(frame);
+    if (!refusedRetry_.isActive()) refusedRetry_.start(kRefusedRetryMilliseconds);
+}
+
+void MqttSink::Delivery::OfferAgain() {
+    // What is still in flight is answered first: taken, or refused again.
+    if (!inFlight_.empty()) return refusedRetry_.start(kRefusedRetryMilliseconds / 10);
+    sentUpTo_ = 0;
+    Send();
 }
 
 void MqttSink::Delivery::ScheduleCommit() {
@@ -428,6 +474,7 @@ void MqttSink::Delivery::Shut(bool deliver) {
     if (client_ != nullptr) client_->Disconnect();
     commitTimer_.stop();
     dropReport_.stop();
+    refusedRetry_.stop();
     if (deliver) ReportDropping();
     QString error;
     if (!spool_.Commit(error) && spool_.Gathered() > 0)

@@ -92,6 +92,31 @@ void AwaitMoreFrames(std::vector<std::unique_ptr<sim::SimThread>>& sensors, int 
     }
 }
 
+// Each sensor's frames as the subscriber printed them ("plant/NAME/frame {...}"): every number
+// from 1 to the sensor's last, none for two different frames, in the order of their times.
+void ExpectEveryNumberOnce(const QString& received, const std::map<QString, long long>& lastSeq) {
+    std::map<QString, std::map<long long, QString>> times;  // per sensor: each number's time
+    for (const QString& line : received.split('\n')) {
+        if (!line.startsWith("plant/")) continue;
+        const QJsonObject frame = QJsonDocument::fromJson(line.section(' ', 1).toUtf8()).object();
+        auto& sensor = times[line.section('/', 1, 1)];
+        const long long seq = frame.value("seq").toInteger();
+        const QString time = frame.value("time").toString();
+        const auto [known, fresh] = sensor.emplace(seq, time);
+        EXPECT_EQ(known->second, time) << "number " << seq << " for two frames: " << qPrintable(line);
+        if (fresh && known != sensor.begin()) {
+            EXPECT_GE(time, std::prev(known)->second) << qPrintable(line);
+        }
+    }
+    for (const auto& [name, last] : lastSeq) {
+        const auto& numbers = times[name];
+        ASSERT_FALSE(numbers.empty()) << qPrintable(name);
+        EXPECT_EQ(numbers.begin()->first, 1) << qPrintable(name);
+        EXPECT_EQ(numbers.rbegin()->first, last) << qPrintable(name);
+        EXPECT_EQ(std::ssize(numbers), last) << "a gap in " << qPrintable(name);
+    }
+}
+
 // Every frame of every sensor reaches a subscriber in order with its original time, though the
 // recorder starts while the broker is away and is killed and started again before it comes, and a
 // sensor leaves the recording before its frames went: every number from 1 with no gap and none
@@ -175,26 +200,68 @@ TEST(MqttStore, EveryFrameArrivesNumberedOnceThroughAStartWithoutBrokerAKillAndA
         },
         received))
         << qPrintable(received.right(1500));
-    std::map<QString, std::map<long long, QString>> times;  // per sensor: each number's time
-    for (const QString& line : received.split('\n')) {
-        if (!line.startsWith("plant/")) continue;
-        const QJsonObject frame = QJsonDocument::fromJson(line.section(' ', 1).toUtf8()).object();
-        auto& sensor = times[line.section('/', 1, 1)];
-        const long long seq = frame.value("seq").toInteger();
-        const QString time = frame.value("time").toString();
-        const auto [known, fresh] = sensor.emplace(seq, time);
-        EXPECT_EQ(known->second, time) << "number " << seq << " for two frames: " << qPrintable(line);
-        if (fresh && known != sensor.begin()) {
-            EXPECT_GE(time, std::prev(known)->second) << qPrintable(line);
-        }
+    ExpectEveryNumberOnce(received, lastSeq);
+    sub.kill();
+    sub.waitForFinished();
+    Terminate(broker.process);
+}
+
+// A broker that takes the connection and refuses every frame (its access list): said in one
+// line, the frames wait in the spool, and go, every one, once the broker takes them.
+TEST(MqttStore, FramesTheBrokerRefusesWaitInTheSpoolUntilItTakesThem) {
+    Broker broker;
+    const QString acl = broker.dir.filePath("acl");
+    const auto allow = [&](const QByteArray& rules) {
+        QFile file(acl);
+        return file.open(QIODevice::WriteOnly) && file.write(rules) == rules.size();
+    };
+    ASSERT_TRUE(allow("topic read plant/#\ntopic write plant/+/status\n"
+                      "topic write plant/_recorder/#\n"));
+    ASSERT_TRUE(broker.Start(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n"
+                                            "acl_file %2\n")
+                                 .arg(broker.port)
+                                 .arg(acl)));
+    std::vector<std::unique_ptr<sim::SimThread>> sensors;
+    QTemporaryDir spoolDir;
+    QProcess sub, recorder;
+    sub.start("mosquitto_sub", {"-p", QString::number(broker.port), "-q", "1", "-v", "-t",
+                                "plant/+/frame"});
+    QString received, said, brokerSaid;
+    ASSERT_TRUE(WaitForCount(broker.process, " 1 plant/+/frame", 1, brokerSaid, false));
+    StartProgram(recorder, TVX_EXE,
+                 QStringList{"record", "--mqtt", QStringLiteral("127.0.0.1:%1").arg(broker.port),
+                             "--topic", "plant", "--spool", spoolDir.path()} +
+                     SensorArgs(sensors),
+                 false);
+    ASSERT_TRUE(WaitForCount(recorder, "refuses frames on plant/", 1, said)) << qPrintable(said);
+    EXPECT_TRUE(said.contains("not authori")) << qPrintable(said);
+    AwaitMoreFrames(sensors, 20);
+    ASSERT_TRUE(allow("topic readwrite plant/#\n"));
+    ::kill(static_cast<pid_t>(broker.process.processId()), SIGHUP);
+    ASSERT_TRUE(WaitForCount(recorder, "takes the frames again", 1, said)) << qPrintable(said);
+    EXPECT_EQ(said.count("refuses frames"), 1) << qPrintable(said);
+    EXPECT_EQ(Terminate(recorder), 0);
+    std::map<QString, long long> lastSeq;
+    {
+        cli::FrameSpool spool;
+        QString error, notice;
+        ASSERT_TRUE(spool.Open(spoolDir.filePath(QStringLiteral("127.0.0.1_%1_plant.spool")
+                                                     .arg(broker.port)),
+                               1 << 30, error, notice))
+            << qPrintable(error);
+        for (const char* name : {"a", "b", "c"}) lastSeq[name] = spool.LastSeq(name);
     }
-    for (const auto& [name, last] : lastSeq) {
-        const auto& numbers = times[name];
-        ASSERT_FALSE(numbers.empty()) << qPrintable(name);
-        EXPECT_EQ(numbers.begin()->first, 1) << qPrintable(name);
-        EXPECT_EQ(numbers.rbegin()->first, last) << qPrintable(name);
-        EXPECT_EQ(std::ssize(numbers), last) << "a gap in " << qPrintable(name);
-    }
+    ASSERT_TRUE(WaitFor(
+        sub,
+        [&](const QString& t) {
+            return std::all_of(lastSeq.begin(), lastSeq.end(), [&](const auto& e) {
+                return t.contains(
+                    QStringLiteral("plant/%1/frame {\"seq\":%2,").arg(e.first).arg(e.second));
+            });
+        },
+        received))
+        << qPrintable(received.right(1500));
+    ExpectEveryNumberOnce(received, lastSeq);
     sub.kill();
     sub.waitForFinished();
     Terminate(broker.process);

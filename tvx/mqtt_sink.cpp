@@ -26,7 +26,7 @@ namespace {
 constexpr double kFirstAnswerSeconds = 6.0;
 // Frames the broker may hold unacknowledged: enough to keep the connection busy at a thousand
 // sensors' rate, few enough that a lost connection costs little to send again.
-constexpr int kWindow = 2000;
+constexpr int kWindow = 100;
 // New frames and acknowledgements are written to the spool together, at most this long after.
 constexpr int kCommitMilliseconds = 50;
 // A spool that could not be written is tried again after this.

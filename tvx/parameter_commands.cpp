@@ -1,6 +1,7 @@
 // tvx show, diff and check: parameter sets read by name, compared, and held to golden copies.
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 #include <cstdio>
 
 #include "command_output.h"
@@ -42,31 +43,62 @@ bool ReadSource(const TvxOptions& options, const SetSource& source, ParameterIma
     return true;
 }
 
-enum class Verdict { InOrder, Drifted, Restored, NotChecked };
+// What became of one sensor, as the summary counts it.
+enum class Verdict { InOrder, Drifted, Restored, RestoreFailed, NotChecked, WorkingSetNotRestored };
+constexpr int kVerdicts = 6;
+
+// One word where a memory differs from what it should hold.
+struct CheckedDifference {
+    const char* memory;   // "RAM" or "EEPROM"
+    const char* against;  // "golden" or "EEPROM"
+    ParameterDifference difference;
+};
+
+// What the scope would change or warn about in one of the sets.
+struct CheckedWarning {
+    QString set;  // "golden", "RAM" or "EEPROM"
+    QString text;
+};
 
 struct SensorCheck {
     Verdict verdict = Verdict::NotChecked;
-    QStringList lines;
+    QStringList lines;  // the text report, each line led by the sensor's name
+    std::vector<CheckedDifference> differences;
+    std::vector<CheckedWarning> warnings;
+    QString error;  // why it was not checked, or what was left wrong
 };
 
 // One comparison of a sensor, with its differences, each line led by the sensor's name.
-bool Compare(SensorCheck& check, const QString& name, const QString& what,
-             const ParameterImage& from, const ParameterImage& to) {
-    const std::vector<QString> differences = ParameterDifferences(from, to);
+bool Compare(SensorCheck& check, const QString& name, const QString& what, const char* memory,
+             const char* against, const ParameterImage& expected, const ParameterImage& found) {
+    const std::vector<ParameterDifference> differences = NamedDifferences(expected, found);
     if (differences.empty()) return false;
     check.lines << QStringLiteral("%1: %2: %3 difference%4")
                        .arg(name, what)
                        .arg(differences.size())
                        .arg(differences.size() == 1 ? "" : "s");
-    for (const QString& difference : differences)
-        check.lines << QStringLiteral("%1:   %2").arg(name, difference);
+    for (const ParameterDifference& difference : differences) {
+        check.lines << QStringLiteral("%1:   %2").arg(name, difference.line);
+        check.differences.push_back({memory, against, difference});
+    }
     return true;
 }
 
-void AddFindings(SensorCheck& check, const QString& name, const QString& what,
+void AddFindings(SensorCheck& check, const QString& name, const QString& what, const QString& set,
                  const ParameterImage& image) {
-    for (const QString& line : FindPanelAdjustments(image).Lines())
+    for (const QString& line : FindPanelAdjustments(image).Lines()) {
         check.lines << QStringLiteral("%1: %2: warning: %3").arg(name, what, line);
+        check.warnings.push_back({set, line});
+    }
+}
+
+// The sensor's line for what is left wrong on it: `lead` says what (empty when `error` does),
+// `error` why, kept for JSON too.
+void LeftWrong(SensorCheck& check, const QString& name, Verdict verdict, const QString& lead,
+               const QString& error) {
+    check.verdict = verdict;
+    check.error = error;
+    check.lines << QStringLiteral("%1: %2%3").arg(name, lead, error);
 }
 
 SensorCheck CheckSensor(SensorLink& link, const ParameterImage& golden, const QString& goldenPath,
@@ -76,22 +108,40 @@ SensorCheck CheckSensor(SensorLink& link, const ParameterImage& golden, const QS
     Progress(link.Sensor(), "reading RAM and EEPROM");
     Memories memories;
     const QString error = ReadMemories(link, true, memories);
-    if (!error.isEmpty()) {
-        check.lines << QStringLiteral("%1: not checked: %2").arg(name, error);
+    // Reading the EEPROM made it the working set; a RAM's set that could not be written back
+    // leaves the sensor working with another set than before, which the line must say outright.
+    const bool workingSetLeft = !memories.putBackFailure.isEmpty();
+    if (!memories.eeprom) {
+        if (workingSetLeft) {
+            LeftWrong(check, name, Verdict::WorkingSetNotRestored,
+                      QStringLiteral("working set not restored: "), error);
+        } else {
+            LeftWrong(check, name, Verdict::NotChecked, QStringLiteral("not checked: "), error);
+        }
         return check;
     }
     const ParameterImage& ram = memories.ram;
     const ParameterImage& eeprom = *memories.eeprom;
-    const bool ramDrifted =
-        Compare(check, name, QStringLiteral("RAM differs from ") + goldenPath, golden, ram);
+    const bool ramDrifted = Compare(check, name, QStringLiteral("RAM differs from ") + goldenPath,
+                                    "RAM", "golden", golden, ram);
     const bool eepromDrifted =
-        Compare(check, name, QStringLiteral("EEPROM differs from ") + goldenPath, golden, eeprom);
+        Compare(check, name, QStringLiteral("EEPROM differs from ") + goldenPath, "EEPROM",
+                "golden", golden, eeprom);
     Compare(check, name, QStringLiteral("RAM differs from EEPROM (lost at the next power cycle)"),
-            eeprom, ram);
-    AddFindings(check, name, goldenPath, golden);
-    if (ram != golden) AddFindings(check, name, QStringLiteral("RAM"), ram);
+            "RAM", "EEPROM", eeprom, ram);
+    AddFindings(check, name, goldenPath, QStringLiteral("golden"), golden);
+    if (ram != golden) AddFindings(check, name, QStringLiteral("RAM"), QStringLiteral("RAM"), ram);
     if (eeprom != golden && eeprom != ram)
-        AddFindings(check, name, QStringLiteral("EEPROM"), eeprom);
+        AddFindings(check, name, QStringLiteral("EEPROM"), QStringLiteral("EEPROM"), eeprom);
+    if (workingSetLeft) {
+        // Nothing is restored on a sensor whose RAM would not even take its own set back.
+        LeftWrong(check, name, Verdict::WorkingSetNotRestored,
+                  QStringLiteral("working set not restored: "),
+                  QStringLiteral("the sensor now works with its EEPROM's set, not the RAM's it "
+                                 "had; writing that back failed: ") +
+                      memories.putBackFailure);
+        return check;
+    }
     if (!ramDrifted && !eepromDrifted) {
         check.lines << QStringLiteral("%1: RAM and EEPROM match %2").arg(name, goldenPath);
         check.verdict = Verdict::InOrder;
@@ -107,8 +157,8 @@ SensorCheck CheckSensor(SensorLink& link, const ParameterImage& golden, const QS
         eepromDrifted ? QStringLiteral("RAM and EEPROM") : QStringLiteral("RAM");
     const QString failure = WriteAndReadBack(link, eepromDrifted, golden);
     if (!failure.isEmpty()) {
-        check.lines
-            << QStringLiteral("%1: restoring %2 failed: %3").arg(name, memoriesWritten, failure);
+        LeftWrong(check, name, Verdict::RestoreFailed, QString(),
+                  QStringLiteral("restoring %1 failed: %2").arg(memoriesWritten, failure));
         return check;
     }
     check.lines << QStringLiteral("%1: restored %2 from %3, read back equal")
@@ -183,19 +233,32 @@ int RunCheck(const TvxOptions& options) {
     RunEachSensor(options.sensors, [&](SensorLink& link, std::size_t i) {
         checks[i] = CheckSensor(link, goldens[i], goldenPaths[i], options.restore);
     });
-    int counts[4] = {0, 0, 0, 0};
+    int counts[kVerdicts] = {};
+    for (const SensorCheck& check : checks) ++counts[static_cast<int>(check.verdict)];
+    const auto count = [&](Verdict verdict) { return counts[static_cast<int>(verdict)]; };
+    const bool allInOrder = count(Verdict::InOrder) == static_cast<int>(checks.size());
+    // For cron: a quiet check in which all is in order says nothing at all.
+    if (options.quiet && allInOrder) return 0;
     for (const SensorCheck& check : checks) {
+        if (options.quiet && check.verdict == Verdict::InOrder) continue;
         for (const QString& line : check.lines) Out(line);
-        ++counts[static_cast<int>(check.verdict)];
     }
-    Out(QStringLiteral("checked %1 sensor%2: %3 in order, %4 drifted, %5 restored, %6 not checked")
-            .arg(options.sensors.size())
-            .arg(options.sensors.size() == 1 ? "" : "s")
-            .arg(counts[static_cast<int>(Verdict::InOrder)])
-            .arg(counts[static_cast<int>(Verdict::Drifted)])
-            .arg(counts[static_cast<int>(Verdict::Restored)])
-            .arg(counts[static_cast<int>(Verdict::NotChecked)]));
-    return counts[static_cast<int>(Verdict::InOrder)] == static_cast<int>(checks.size()) ? 0 : 1;
+    Out(QStringLiteral("checked %1 sensor%2: %3 in order, %4 drifted, %5 restored, %6 not checked, "
+                       "%7 left wrong")
+            .arg(checks.size())
+            .arg(checks.size() == 1 ? "" : "s")
+            .arg(count(Verdict::InOrder))
+            .arg(count(Verdict::Drifted))
+            .arg(count(Verdict::Restored))
+            .arg(count(Verdict::NotChecked))
+            .arg(count(Verdict::RestoreFailed) + count(Verdict::WorkingSetNotRestored)));
+    // 3 when something is left for someone to see to: a sensor not checked, a restore that did
+    // not read back equal, or a working set that could not be put back.
+    if (count(Verdict::NotChecked) + count(Verdict::RestoreFailed) +
+            count(Verdict::WorkingSetNotRestored) >
+        0)
+        return 3;
+    return allInOrder ? 0 : 1;
 }
 
 }  // namespace tvx::cli

@@ -179,6 +179,7 @@ constexpr OptionRule kOptions[] = {
     {"-o", Of({Command::Get}), true, TakeName<&TvxOptions::path, Lacks::Nothing>},
     {"--golden", Of({Command::Check}), true, TakeName<&TvxOptions::goldenFolder, Lacks::Folder>},
     {"--restore", Of({Command::Check}), false, Set<&TvxOptions::restore, true>},
+    {"--quiet", Of({Command::Check}), false, Set<&TvxOptions::quiet, true>},
     {"--count", Of({Command::Watch, Command::Record}), true, TakeCount},
     {"--format", Of({Command::Watch, Command::Show}), true, TakeFormat},
     {"--config", kRecord, true, TakeName<&TvxOptions::configFile, Lacks::File>},

@@ -40,9 +40,11 @@ struct TvxOptions {
     // show: the one set; diff: the two, in the order given
     std::vector<SetSource> sources;
     ShowFormat showFormat = ShowFormat::Text;
-    // check: the folder of NAME.dat, and whether drifted memories get the golden set again
+    // check: the folder of NAME.dat, whether drifted memories get the golden set again, and
+    // whether sensors in order go unmentioned
     QString goldenFolder;
     bool restore = false;
+    bool quiet = false;
     // watch / record
     std::optional<long long> count;
     LineFormat format = LineFormat::Csv;

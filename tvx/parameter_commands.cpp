@@ -43,9 +43,11 @@ bool ReadSource(const TvxOptions& options, const SetSource& source, ParameterIma
     return true;
 }
 
-// What became of one sensor, as the summary counts it.
+// What became of one sensor: the summary counts these, JSON names them by kVerdictKeys.
 enum class Verdict { InOrder, Drifted, Restored, RestoreFailed, NotChecked, WorkingSetNotRestored };
 constexpr int kVerdicts = 6;
+constexpr const char* kVerdictKeys[kVerdicts] = {
+    "in_order", "drifted", "restored", "restore_failed", "not_checked", "working_set_not_restored"};
 
 // One word where a memory differs from what it should hold.
 struct CheckedDifference {
@@ -167,6 +169,53 @@ SensorCheck CheckSensor(SensorLink& link, const ParameterImage& golden, const QS
     return check;
 }
 
+// The checks as one JSON document, keys in a fixed order, one difference a line; with `quiet`
+// only the sensors that are not in order.
+QString CheckJson(const TvxOptions& options, const std::vector<SensorCheck>& checks,
+                  const int (&counts)[kVerdicts]) {
+    QStringList sensors;
+    for (std::size_t i = 0; i < checks.size(); ++i) {
+        const SensorCheck& check = checks[i];
+        if (options.quiet && check.verdict == Verdict::InOrder) continue;
+        QStringList differences, warnings;
+        for (const CheckedDifference& d : check.differences)
+            differences << QStringLiteral(
+                               "\n      {\"memory\": \"%1\", \"against\": \"%2\", \"parameter\": "
+                               "%3, \"expected\": %4, \"found\": %5, \"text\": %6}")
+                               .arg(QLatin1String(d.memory), QLatin1String(d.against),
+                                    JsonString(d.difference.parameter))
+                               .arg(d.difference.a)
+                               .arg(d.difference.b)
+                               .arg(JsonString(d.difference.line));
+        for (const CheckedWarning& w : check.warnings)
+            warnings << QStringLiteral("\n      {\"set\": \"%1\", \"text\": %2}")
+                            .arg(w.set, JsonString(w.text));
+        const auto list = [](const QStringList& items) {
+            return items.isEmpty()
+                       ? QStringLiteral("[]")
+                       : QStringLiteral("[%1\n     ]").arg(items.join(QLatin1Char(',')));
+        };
+        const NamedSensor& sensor = options.sensors[i];
+        sensors << QStringLiteral(
+                       "    {\"name\": %1, \"url\": %2, \"verdict\": \"%3\", \"error\": %4,\n"
+                       "     \"differences\": %5,\n     \"warnings\": %6}")
+                       .arg(
+                           JsonString(sensor.name), JsonString(sensor.address.Format()),
+                           QLatin1String(kVerdictKeys[static_cast<int>(check.verdict)]),
+                           check.error.isEmpty() ? QStringLiteral("null") : JsonString(check.error),
+                           list(differences), list(warnings));
+    }
+    QStringList tally{QStringLiteral("\"sensors\": %1").arg(checks.size())};
+    for (int v = 0; v < kVerdicts; ++v)
+        tally << QStringLiteral("\"%1\": %2").arg(QLatin1String(kVerdictKeys[v])).arg(counts[v]);
+    return QStringLiteral("{\n  \"golden\": %1,\n  \"sensors\": [%2],\n  \"counts\": {%3}\n}\n")
+        .arg(JsonString(options.goldenFolder),
+             sensors.isEmpty()
+                 ? QString()
+                 : QLatin1Char('\n') + sensors.join(QStringLiteral(",\n")) + QStringLiteral("\n  "),
+             tally.join(QStringLiteral(", ")));
+}
+
 }  // namespace
 
 int RunShow(const TvxOptions& options) {
@@ -177,8 +226,9 @@ int RunShow(const TvxOptions& options) {
         Error(error);
         return 1;
     }
-    const QString text = options.showFormat == ShowFormat::Json ? ParameterSetJson(image, origin)
-                                                                : ParameterSetText(image, origin);
+    const QString text = options.reportFormat == ReportFormat::Json
+                             ? ParameterSetJson(image, origin)
+                             : ParameterSetText(image, origin);
     std::fputs(qPrintable(text), stdout);
     std::fflush(stdout);
     return 0;
@@ -186,17 +236,30 @@ int RunShow(const TvxOptions& options) {
 
 int RunDiff(const TvxOptions& options) {
     ParameterImage images[2]{};
+    SetOrigin origins[2];
     for (int side = 0; side < 2; ++side) {
-        SetOrigin origin;
         QString error;
         if (!ReadSource(options, options.sources[static_cast<std::size_t>(side)], images[side],
-                        origin, error)) {
+                        origins[side], error)) {
             Error(error);
             return 2;
         }
     }
-    const std::vector<QString> differences = ParameterDifferences(images[0], images[1]);
-    for (const QString& line : differences) Out(line);
+    const std::vector<ParameterDifference> differences = NamedDifferences(images[0], images[1]);
+    if (options.reportFormat == ReportFormat::Json) {
+        QStringList items;
+        for (const ParameterDifference& d : differences)
+            items << QStringLiteral("\n    {\"parameter\": %1, \"a\": %2, \"b\": %3, \"text\": %4}")
+                         .arg(JsonString(d.parameter))
+                         .arg(d.a)
+                         .arg(d.b)
+                         .arg(JsonString(d.line));
+        Out(QStringLiteral("{\n  \"a\": %1,\n  \"b\": %2,\n  \"differences\": [%3]\n}")
+                .arg(SourceJson(origins[0]), SourceJson(origins[1]),
+                     items.isEmpty() ? QString() : items.join(QLatin1Char(',')) + "\n  "));
+    } else {
+        for (const ParameterDifference& d : differences) Out(d.line);
+    }
     return differences.empty() ? 0 : 1;
 }
 
@@ -239,19 +302,25 @@ int RunCheck(const TvxOptions& options) {
     const bool allInOrder = count(Verdict::InOrder) == static_cast<int>(checks.size());
     // For cron: a quiet check in which all is in order says nothing at all.
     if (options.quiet && allInOrder) return 0;
-    for (const SensorCheck& check : checks) {
-        if (options.quiet && check.verdict == Verdict::InOrder) continue;
-        for (const QString& line : check.lines) Out(line);
+    if (options.reportFormat == ReportFormat::Json) {
+        std::fputs(qPrintable(CheckJson(options, checks, counts)), stdout);
+        std::fflush(stdout);
+    } else {
+        for (const SensorCheck& check : checks) {
+            if (options.quiet && check.verdict == Verdict::InOrder) continue;
+            for (const QString& line : check.lines) Out(line);
+        }
+        Out(QStringLiteral(
+                "checked %1 sensor%2: %3 in order, %4 drifted, %5 restored, %6 not checked, "
+                "%7 left wrong")
+                .arg(checks.size())
+                .arg(checks.size() == 1 ? "" : "s")
+                .arg(count(Verdict::InOrder))
+                .arg(count(Verdict::Drifted))
+                .arg(count(Verdict::Restored))
+                .arg(count(Verdict::NotChecked))
+                .arg(count(Verdict::RestoreFailed) + count(Verdict::WorkingSetNotRestored)));
     }
-    Out(QStringLiteral("checked %1 sensor%2: %3 in order, %4 drifted, %5 restored, %6 not checked, "
-                       "%7 left wrong")
-            .arg(checks.size())
-            .arg(checks.size() == 1 ? "" : "s")
-            .arg(count(Verdict::InOrder))
-            .arg(count(Verdict::Drifted))
-            .arg(count(Verdict::Restored))
-            .arg(count(Verdict::NotChecked))
-            .arg(count(Verdict::RestoreFailed) + count(Verdict::WorkingSetNotRestored)));
     // 3 when something is left for someone to see to: a sensor not checked, a restore that did
     // not read back equal, or a working set that could not be put back.
     if (count(Verdict::NotChecked) + count(Verdict::RestoreFailed) +

@@ -365,6 +365,12 @@ TEST_F(TvxTest, ShowDiffAndCheckNameWhatDiffersAndLeaveTheSensorWorkingAsItWas) 
     const TvxRun files = RunTvx({"diff", lineFile, Path("changed.dat")});
     EXPECT_EQ(files.status, 1);
     EXPECT_EQ(files.out, named);
+    const QJsonObject diff =
+        QJsonDocument::fromJson(
+            RunTvx({"diff", "--format", "json", lineFile, Path("changed.dat")}).out.toUtf8())
+            .object();
+    EXPECT_EQ(diff["differences"][1]["parameter"].toString(), QStringLiteral("row 2 CTO"));
+    EXPECT_EQ(diff["differences"][1]["b"].toInt(), 40);
     EXPECT_EQ(RunTvx({"diff", lineFile, "--sensor", line}).status, 0);
 
     // line's RAM gets the changed set, its EEPROM keeps the golden one.
@@ -437,7 +443,7 @@ TEST_F(TvxTest, CheckSaysWhatIsLeftInItsStatus) {
         const char* fault;  // "dead": no sensor at all
         QStringList args;
         int status;
-        QString says;  // nothing at all when empty
+        QString says;  // nothing at all when empty; the verdict with --format json
     } cases[] = {
         {set, set, "", {}, 0, summary(1, 0, 0)},
         {set, set, "", {"--quiet"}, 0, ""},
@@ -445,6 +451,7 @@ TEST_F(TvxTest, CheckSaysWhatIsLeftInItsStatus) {
         {five, set, "", {"--restore"}, 1, "s: restored RAM from " + file + ", read back equal\n"},
         {five, five, "forget,order=1", {"--restore"}, 3, restoreFailed + summary(0, 0, 1)},
         {five, set, "forget,order=1", {}, 3, workingSet + summary(0, 0, 1)},
+        {five, set, "forget,order=1", {"--format", "json"}, 3, "working_set_not_restored"},
         {set, set, "dead", {}, 3, "s: not checked: cannot connect"},
     };
     for (const auto& c : cases) {
@@ -461,8 +468,18 @@ TEST_F(TvxTest, CheckSaysWhatIsLeftInItsStatus) {
         const TvxRun run =
             RunTvx(QStringList{"check", "--golden", golden, "--sensor", "s=" + url} + c.args);
         EXPECT_EQ(run.status, c.status) << qPrintable(run.err);
-        EXPECT_TRUE(c.says.isEmpty() ? run.out.isEmpty() : run.out.contains(c.says))
-            << qPrintable(run.out);
+        if (!c.args.contains("json")) {
+            EXPECT_TRUE(c.says.isEmpty() ? run.out.isEmpty() : run.out.contains(c.says))
+                << qPrintable(run.out);
+            continue;
+        }
+        const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        const QJsonValue s = json["sensors"][0];
+        EXPECT_EQ(s["verdict"].toString(), c.says) << qPrintable(run.out);
+        EXPECT_TRUE(s["error"].toString().endsWith(forgotten + "5, read 4)"));
+        EXPECT_EQ(s["differences"][0]["parameter"].toString(), QStringLiteral("MAXCOL-No."));
+        EXPECT_EQ(s["differences"][0]["found"].toInt(), 5);
+        EXPECT_EQ(json["counts"]["working_set_not_restored"].toInt(), 1);
     }
 }
 

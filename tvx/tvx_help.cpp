@@ -118,7 +118,7 @@ QString TvxHelp(Command command) {
                        "                EEPROM through RAM, as the scope does), read it back and\n"
                        "                compare\n"
                        "  --quiet       print only drift and failures: nothing for a sensor in\n"
-                       "                order, and nothing at all when every sensor is\n"
+                       "                order, and nothing at all when all are in order\n"
                        "  --format json one JSON document: per sensor its name, URL, verdict,\n"
                        "                differences, warnings and error, then the counts\n"
                        "The sensor serves one client at a time: checking a sensor that is being\n"

@@ -126,14 +126,16 @@ QString TeachColumnName(int column, std::uint16_t calcmodeA, std::uint16_t calcm
     return a == b ? a : a + QLatin1Char('/') + b;
 }
 
-std::vector<QString> ParameterDifferences(const ParameterImage& a, const ParameterImage& b) {
-    std::vector<QString> lines;
+std::vector<ParameterDifference> NamedDifferences(const ParameterImage& a,
+                                                  const ParameterImage& b) {
+    std::vector<ParameterDifference> differences;
     for (int word = 0; word < anzdata; ++word) {
         const std::uint16_t from = a[static_cast<std::size_t>(word)];
         const std::uint16_t to = b[static_cast<std::size_t>(word)];
         if (from == to) continue;
-        lines.push_back(Label(word) + QLatin1Char(' ') + ModeWordValueText(word, from) + Arrow() +
-                        ModeWordValueText(word, to));
+        differences.push_back({Label(word), from, to,
+                               Label(word) + QLatin1Char(' ') + ModeWordValueText(word, from) +
+                                   Arrow() + ModeWordValueText(word, to)});
     }
     // A calculation mode other than 1 names the columns as mode 0 does.
     const auto calcmode = [](const ParameterImage& image) -> std::uint16_t {
@@ -143,14 +145,21 @@ std::vector<QString> ParameterDifferences(const ParameterImage& a, const Paramet
         for (int column = 0; column <= kTeachColumns; ++column) {
             const auto word = static_cast<std::size_t>(TeachRowWord(row, column));
             if (a[word] == b[word]) continue;
-            lines.push_back(QStringLiteral("row %1 %2 %3%4%5")
-                                .arg(row)
-                                .arg(TeachColumnName(column, calcmode(a), calcmode(b)))
-                                .arg(a[word])
-                                .arg(Arrow())
-                                .arg(b[word]));
+            const QString cell = QStringLiteral("row %1 %2")
+                                     .arg(row)
+                                     .arg(TeachColumnName(column, calcmode(a), calcmode(b)));
+            differences.push_back(
+                {cell, a[word], b[word],
+                 QStringLiteral("%1 %2%3%4").arg(cell).arg(a[word]).arg(Arrow()).arg(b[word])});
         }
     }
+    return differences;
+}
+
+std::vector<QString> ParameterDifferences(const ParameterImage& a, const ParameterImage& b) {
+    std::vector<QString> lines;
+    for (const ParameterDifference& difference : NamedDifferences(a, b))
+        lines.push_back(difference.line);
     return lines;
 }
 

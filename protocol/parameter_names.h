@@ -56,9 +56,19 @@ QString ModeWordValueText(int word, std::uint16_t value);
 // with different calculation modes are compared.
 QString TeachColumnName(int column, std::uint16_t calcmodeA, std::uint16_t calcmodeB);
 
-// What differs between two parameter images, one line per word, by name: "MAXCOL-No. 4 → 5",
+// One word where two parameter images differ.
+struct ParameterDifference {
+    QString parameter;  // "MAXCOL-No.", "row 2 CTO"
+    std::uint16_t a = 0;
+    std::uint16_t b = 0;
+    QString line;  // both values as the panel shows them: "OUTMODE BINARY → DIRECT HI"
+};
+
+// What differs between two parameter images, one word each, by name: "MAXCOL-No. 4 → 5",
 // "OUTMODE BINARY → DIRECT HI", "row 2 CTO 100 → 40", "row 7 group 3 → 5". The mode words come
 // first, then the teach table row by row.
+std::vector<ParameterDifference> NamedDifferences(const ParameterImage& a, const ParameterImage& b);
+// The same, the lines only.
 std::vector<QString> ParameterDifferences(const ParameterImage& a, const ParameterImage& b);
 
 // What the scope would make of a parameter set it reads: values its controls cannot take (a

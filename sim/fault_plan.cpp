@@ -37,6 +37,7 @@ constexpr KindName kKinds[] = {
     {FaultKind::WrongRow, "badrow", 1, kRows - 1, 0, 1},
     {FaultKind::Disconnect, "disconnect", 1, kMaxCount, 0},
     {FaultKind::Unsolicited, "unsolicited", 2, kMaxBytes, kMaxMs},
+    {FaultKind::Forget, "forget", 0, 0, 0},
 };
 
 // The teach-row read, the only order WrongRow applies to.
@@ -46,7 +47,8 @@ constexpr std::uint8_t kLongFiller = 0xEE;
 constexpr std::uint8_t kUnsolicitedFiller = 0xCC;
 
 bool IsReplyFault(FaultKind kind) {
-    return kind != FaultKind::Disconnect && kind != FaultKind::Unsolicited;
+    return kind != FaultKind::Disconnect && kind != FaultKind::Unsolicited &&
+           kind != FaultKind::Forget;
 }
 
 int Or(int value, int fallback) {
@@ -165,7 +167,8 @@ bool FaultPlan::Empty() const {
     return faults_.empty();
 }
 
-ReplyPlan FaultPlan::Apply(std::uint16_t order, const QByteArray& reply, const RowReply& rowReply) {
+ReplyPlan FaultPlan::Apply(std::uint16_t order, const QByteArray& reply, const RowReply& rowReply,
+                           bool* forget) {
     QByteArray bytes = reply;
     bool noReply = false;
     bool closeBefore = false;
@@ -234,6 +237,9 @@ ReplyPlan FaultPlan::Apply(std::uint16_t order, const QByteArray& reply, const R
             case FaultKind::Unsolicited:
                 unsolicitedBytes = std::min(kMaxBytes, unsolicitedBytes + Or(f.a, 36));
                 unsolicitedWaitMs = Or(f.b, 100);
+                break;
+            case FaultKind::Forget:
+                if (forget) *forget = true;
                 break;
             case FaultKind::Disconnect:
                 break;

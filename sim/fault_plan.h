@@ -24,11 +24,13 @@ enum class FaultKind {
     Disconnect,    // the conversation is closed after the reply to the `a`-th matching request;
                    // a = 0: closed on the first matching request, which gets no reply
     Unsolicited,   // `a` bytes 0xCC (default 36) are sent `b` ms (default 100) after the reply
+    Forget,        // the request is taken and answered as usual, but the sensor's memories stay
+                   // as they were: a write that does not stick
 };
 
-// A fault and where it applies. Reply faults (all but Disconnect and Unsolicited) match only
-// requests the sensor answers, WrongRow only teach-row reads; Disconnect and Unsolicited match
-// every request of the order.
+// A fault and where it applies. Reply faults (all but Disconnect, Unsolicited and Forget) match
+// only requests the sensor answers, WrongRow only teach-row reads; Disconnect, Unsolicited and
+// Forget match every request of the order.
 struct Fault {
     static constexpr int kAllOrders = -1;
     static constexpr int kAlways = -1;
@@ -42,7 +44,7 @@ struct Fault {
     int b = kDefault;        // second parameter
 
     // Parses "KIND[:A[:B]][,order=N][,times=N|always|once][,skip=N]", kinds: noreply, short,
-    // long, split, delay, badsync, badorder, badrow, disconnect, unsolicited.
+    // long, split, delay, badsync, badorder, badrow, disconnect, unsolicited, forget.
     static std::optional<Fault> Parse(const QString& text, QString* error);
     QString ToString() const;
 };
@@ -70,8 +72,10 @@ class FaultPlan {
 
     // The plan for `reply` (empty when the order has no reply) to a request of `order`.
     // Every fault that matches is applied and counted. Without `rowReply` WrongRow changes only
-    // the row number of the reply.
-    ReplyPlan Apply(std::uint16_t order, const QByteArray& reply, const RowReply& rowReply = {});
+    // the row number of the reply. `forget`, when given, is set when a Forget fault applied: the
+    // caller then undoes what the request changed in the sensor.
+    ReplyPlan Apply(std::uint16_t order, const QByteArray& reply, const RowReply& rowReply = {},
+                    bool* forget = nullptr);
 
   private:
     struct Active {

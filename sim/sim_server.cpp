@@ -5,6 +5,7 @@
 #include <QMutexLocker>
 #include <QThread>
 #include <QTimer>
+#include <optional>
 
 #include "pty_endpoint.h"
 #include "tcp_endpoint.h"
@@ -267,10 +268,16 @@ ReplyPlan SimServer::HandleFrame(const QByteArray& frame, const QString& endpoin
         logged.ms = now;
         logged.bytes = frame;
         logged.endpoint = endpoint;
+        // Kept only while faults are in force: a Forget fault puts it back after the request.
+        const std::optional<SensorState> before =
+            faults_.Empty() ? std::nullopt : std::optional<SensorState>(model_.state());
         const QByteArray reply =
             model_.HandleRequest(frame, measurementClock_ ? measurementClock_() : now);
-        plan = faults_.Apply(logged.Order(), reply,
-                             [this](std::uint16_t row) { return model_.RowReply(row); });
+        bool forget = false;
+        plan = faults_.Apply(
+            logged.Order(), reply, [this](std::uint16_t row) { return model_.RowReply(row); },
+            &forget);
+        if (forget && before) model_.state() = *before;
     }
     const quint16 order = logged.Order();
     qCDebug(lcSim).noquote() << QStringLiteral("%1 order %2: %3 bytes, reply %4")

@@ -12,13 +12,6 @@ namespace tvx::cli {
 
 namespace {
 
-// A JSON string literal, escaped as JSON wants it.
-QString Quoted(const QString& text) {
-    const QByteArray json =
-        QJsonDocument(QJsonArray{QJsonValue(text)}).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(json.mid(1, json.size() - 2));
-}
-
 std::uint16_t NamesOf(const ParameterImage& image) {
     return image[10] == 1 ? 1 : 0;  // a calculation mode other than 1 is named as mode 0
 }
@@ -28,6 +21,19 @@ std::uint32_t ActiveRows(const ParameterImage& image) {
 }
 
 }  // namespace
+
+QString JsonString(const QString& text) {
+    const QByteArray json =
+        QJsonDocument(QJsonArray{QJsonValue(text)}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(json.mid(1, json.size() - 2));
+}
+
+QString SourceJson(const SetOrigin& origin) {
+    if (!origin.file.isEmpty())
+        return QStringLiteral("{\"file\": %1}").arg(JsonString(origin.file));
+    return QStringLiteral("{\"sensor\": %1, \"url\": %2, \"memory\": \"%3\"}")
+        .arg(JsonString(origin.sensor), JsonString(origin.url), origin.eeprom ? "EEPROM" : "RAM");
+}
 
 QString SetOrigin::Describe() const {
     if (!file.isEmpty()) return file;
@@ -69,30 +75,24 @@ QString ParameterSetText(const ParameterImage& image, const SetOrigin& origin) {
 }
 
 QString ParameterSetJson(const ParameterImage& image, const SetOrigin& origin) {
-    QString json = QStringLiteral("{\n  \"source\": ");
-    if (!origin.file.isEmpty()) {
-        json += QStringLiteral("{\"file\": %1},\n").arg(Quoted(origin.file));
-    } else {
-        json +=
-            QStringLiteral("{\"sensor\": %1, \"url\": %2, \"memory\": \"%3\"},\n")
-                .arg(Quoted(origin.sensor), Quoted(origin.url), origin.eeprom ? "EEPROM" : "RAM");
-    }
+    QString json = QStringLiteral("{\n  \"source\": %1,\n").arg(SourceJson(origin));
     json += QStringLiteral("  \"modes\": {\n");
     const auto& names = ModeWordNames();
     for (int word = 0; word < anzdata; ++word) {
         const ModeWordName& name = names[static_cast<std::size_t>(word)];
         const std::uint16_t value = image[static_cast<std::size_t>(word)];
         json += QStringLiteral("    \"%1\": {\"label\": %2, \"value\": %3")
-                    .arg(QLatin1String(name.key), Quoted(QString::fromLatin1(name.label)))
+                    .arg(QLatin1String(name.key), JsonString(QString::fromLatin1(name.label)))
                     .arg(value);
         if (!name.items.empty())
-            json += QStringLiteral(", \"text\": %1").arg(Quoted(ModeWordValueText(word, value)));
+            json +=
+                QStringLiteral(", \"text\": %1").arg(JsonString(ModeWordValueText(word, value)));
         json += word + 1 < anzdata ? QStringLiteral("},\n") : QStringLiteral("}\n");
     }
     const std::uint32_t active = ActiveRows(image);
     QStringList columns;
     for (const char* column : TeachColumnNames(NamesOf(image)))
-        columns << Quoted(QString::fromLatin1(column));
+        columns << JsonString(QString::fromLatin1(column));
     json += QStringLiteral("  },\n  \"teach\": {\n    \"columns\": [%1],\n")
                 .arg(columns.join(QStringLiteral(", ")));
     json += QStringLiteral("    \"active_rows\": %1,\n    \"rows\": [\n").arg(active);
@@ -110,11 +110,11 @@ QString ParameterSetJson(const ParameterImage& image, const SetOrigin& origin) {
     }
     const PanelFindings findings = FindPanelAdjustments(image);
     QStringList adjustments, warnings;
-    for (const QString& line : findings.adjustments) adjustments << Quoted(line);
+    for (const QString& line : findings.adjustments) adjustments << JsonString(line);
     for (ModeWarning warning : findings.warnings)
         warnings << QStringLiteral("{\"id\": \"%1\", \"text\": %2}")
                         .arg(QLatin1String(ModeWarningId(warning)),
-                             Quoted(ModeWarningLine(warning)));
+                             JsonString(ModeWarningLine(warning)));
     json += QStringLiteral("    ]\n  },\n  \"adjustments\": [%1],\n  \"warnings\": [%2]\n}\n")
                 .arg(adjustments.join(QStringLiteral(", ")), warnings.join(QStringLiteral(", ")));
     return json;

@@ -27,4 +27,9 @@ QString ParameterSetText(const ParameterImage& image, const SetOrigin& origin);
 // control (the keys are listed in the README).
 QString ParameterSetJson(const ParameterImage& image, const SetOrigin& origin);
 
+// The pieces the JSON reports of show, diff and check share: a string literal escaped as JSON
+// wants it, and where a set came from, {"file": ...} or {"sensor": ..., "url": ..., "memory": ...}.
+QString JsonString(const QString& text);
+QString SourceJson(const SetOrigin& origin);
+
 }  // namespace tvx::cli

@@ -269,16 +269,16 @@ QString ReadMemories(SensorLink& link, bool eeprom, Memories& memories) {
         memories.eeprom = stored;
         return {};
     }
-    const QString putBack = WriteAndReadBack(link, false, memories.ram);
+    memories.putBackFailure = WriteAndReadBack(link, false, memories.ram);
+    const bool putBack = memories.putBackFailure.isEmpty();
     if (!read)
         return QStringLiteral("reading the EEPROM: %1%2")
-            .arg(readError, putBack.isEmpty()
-                                ? QString()
-                                : QStringLiteral("; the working set may now be the EEPROM's"));
-    if (!putBack.isEmpty())
-        return QStringLiteral("the working set could not be put back after reading the EEPROM: %1")
-            .arg(putBack);
+            .arg(readError,
+                 putBack ? QString() : QStringLiteral("; the working set may now be the EEPROM's"));
     memories.eeprom = stored;
+    if (!putBack)
+        return QStringLiteral("the working set could not be put back after reading the EEPROM: %1")
+            .arg(memories.putBackFailure);
     return {};
 }
 

@@ -93,12 +93,16 @@ class SensorLink {
 struct Memories {
     ParameterImage ram{};
     std::optional<ParameterImage> eeprom;
+    // Why the RAM's set could not be written back after the EEPROM was read: the sensor is left
+    // working with another set than before (or, when the EEPROM read failed, perhaps so). Empty
+    // when it was written back or did not need to be.
+    QString putBackFailure;
 };
 
 // Connects and reads the sensor's RAM and, with `eeprom`, its EEPROM. Reading the EEPROM makes
 // it the sensor's working set; when that differs from the RAM read before, the RAM's set is
 // written back, so that looking never changes what the sensor does on the line. Empty when all
-// went well, else why not.
+// went well, else why not; when only the writing back failed, both memories are still given.
 QString ReadMemories(SensorLink& link, bool eeprom, Memories& memories);
 
 // Writes `image` to RAM (and on to the EEPROM), gives the sensor half a second as the scope does

@@ -16,7 +16,8 @@ int RunSend(const TvxOptions& options);
 int RunWatch(const TvxOptions& options);
 // A parameter set by name (status 1 when it cannot be read); the differences of two (0 equal,
 // 1 different, 2 when a set cannot be read); sensors against their golden copies (0 no drift,
-// 1 drift or a sensor not checked, 2 when a golden file is missing or malformed).
+// 1 drift, restored or not, 2 when a golden file is missing or malformed, 3 when a sensor is not
+// checked, a restore does not read back equal or a working set cannot be put back).
 int RunShow(const TvxOptions& options);
 int RunDiff(const TvxOptions& options);
 int RunCheck(const TvxOptions& options);

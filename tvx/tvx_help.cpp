@@ -101,26 +101,40 @@ QString TvxHelp(Command command) {
                    sensors;
         case Command::Diff:
             return QStringLiteral(
-                       "Usage: tvx diff A B\n"
+                       "Usage: tvx diff [--format text|json] A B\n"
                        "A and B are each a parameter FILE or --sensor NAME=URL [--eeprom] (its\n"
                        "RAM, or its EEPROM). Prints what differs, one line each, by name:\n"
                        "\"MAXCOL-No. 4 → 5\", \"row 2 CTO 100 → 40\", \"row 7 group 3 → 5\".\n"
+                       "  --format json  one JSON document: both sources and each difference\n"
+                       "                 with its parameter, its two values and its line\n"
                        "Exit status: 0 equal, 1 different, 2 usage error or a set that could\n"
                        "not be read.\n") +
                    sensors;
         case Command::Check:
             return QStringLiteral(
-                       "Usage: tvx check --golden FOLDER [--restore] SENSORS...\n"
+                       "Usage: tvx check --golden FOLDER [--restore] [--quiet]\n"
+                       "                 [--format text|json] SENSORS...\n"
                        "Compares each sensor's RAM and EEPROM with its golden copy\n"
                        "FOLDER/NAME.dat, and its RAM with its EEPROM (what a power cycle would\n"
-                       "lose); prints the differences per sensor and a summary line. The sensor\n"
-                       "keeps working with the set it had.\n"
-                       "  --restore   write the golden set to each memory that drifted (the\n"
-                       "              EEPROM through RAM, as the scope does), read it back and\n"
-                       "              compare\n"
-                       "Exit status: 0 no drift, 1 drift found (restored or not) or a sensor not\n"
-                       "checked, 2 usage error or a golden file missing or malformed (then no\n"
-                       "sensor is touched).\n") +
+                       "lose); prints the differences per sensor and a summary line, \"checked N\n"
+                       "sensors: ... in order, ... drifted, ... restored, ... not checked, ...\n"
+                       "left wrong\". Reading the EEPROM makes it the working set, so the RAM's\n"
+                       "set is written back; a sensor where that fails is said to be left with\n"
+                       "its working set not restored.\n"
+                       "  --restore     write the golden set to each memory that drifted (the\n"
+                       "                EEPROM through RAM, as the scope does), read it back and\n"
+                       "                compare\n"
+                       "  --quiet       print only drift and failures: nothing for a sensor in\n"
+                       "                order, and nothing at all when all are in order\n"
+                       "  --format json one JSON document: per sensor its name, URL, verdict,\n"
+                       "                differences, warnings and error, then the counts\n"
+                       "The sensor serves one client at a time: checking a sensor that is being\n"
+                       "recorded interrupts the recording for about a second.\n"
+                       "Exit status: 0 no drift; 1 drift found, and with --restore every drifted\n"
+                       "memory restored and read back equal; 2 usage error or a golden file\n"
+                       "missing or malformed (then no sensor is touched); 3 something is left:\n"
+                       "a sensor not checked, a restore that did not read back equal, or a\n"
+                       "working set not restored.\n") +
                    sensors;
         case Command::None:
             break;

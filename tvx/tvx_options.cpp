@@ -102,11 +102,11 @@ void TakeCount(TvxOptions& o, const QString&, const QString& value, QString& err
 }
 
 void TakeFormat(TvxOptions& o, const QString&, const QString& value, QString& error) {
-    if (o.command == Command::Show) {
+    if (o.command != Command::Watch) {
         if (value == QLatin1String("text"))
-            o.showFormat = ShowFormat::Text;
+            o.reportFormat = ReportFormat::Text;
         else if (value == QLatin1String("json"))
-            o.showFormat = ShowFormat::Json;
+            o.reportFormat = ReportFormat::Json;
         else
             error = QStringLiteral("--format expects text or json, got \"%1\"").arg(value);
         return;
@@ -179,8 +179,10 @@ constexpr OptionRule kOptions[] = {
     {"-o", Of({Command::Get}), true, TakeName<&TvxOptions::path, Lacks::Nothing>},
     {"--golden", Of({Command::Check}), true, TakeName<&TvxOptions::goldenFolder, Lacks::Folder>},
     {"--restore", Of({Command::Check}), false, Set<&TvxOptions::restore, true>},
+    {"--quiet", Of({Command::Check}), false, Set<&TvxOptions::quiet, true>},
     {"--count", Of({Command::Watch, Command::Record}), true, TakeCount},
-    {"--format", Of({Command::Watch, Command::Show}), true, TakeFormat},
+    {"--format", Of({Command::Watch, Command::Show, Command::Diff, Command::Check}), true,
+     TakeFormat},
     {"--config", kRecord, true, TakeName<&TvxOptions::configFile, Lacks::File>},
     {"--interval", kRecord, true, TakeSeconds},
     {"--duration", kRecord, true, TakeSeconds},

@@ -17,7 +17,7 @@ struct NamedSensor {
 
 enum class Command { None, Info, Get, Send, Watch, Record, Show, Diff, Check };
 enum class LineFormat { Csv, Jsonl };
-enum class ShowFormat { Text, Json };
+enum class ReportFormat { Text, Json };  // show, diff and check
 
 // One parameter set that show or diff reads: a parameter file, or a sensor's RAM or EEPROM.
 struct SetSource {
@@ -39,10 +39,12 @@ struct TvxOptions {
     bool strict = false;  // send: refuse a set the scope would change or warn about
     // show: the one set; diff: the two, in the order given
     std::vector<SetSource> sources;
-    ShowFormat showFormat = ShowFormat::Text;
-    // check: the folder of NAME.dat, and whether drifted memories get the golden set again
+    ReportFormat reportFormat = ReportFormat::Text;
+    // check: the folder of NAME.dat, whether drifted memories get the golden set again, and
+    // whether sensors in order go unmentioned
     QString goldenFolder;
     bool restore = false;
+    bool quiet = false;
     // watch / record
     std::optional<long long> count;
     LineFormat format = LineFormat::Csv;

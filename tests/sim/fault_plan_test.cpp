@@ -31,6 +31,7 @@ TEST(FaultParseTest, KindsParametersAndOptions) {
         {"badrow:14,skip=5", FaultKind::WrongRow, 14, D, kAll, kAlways, 5, true},
         {"disconnect:2,order=3", FaultKind::Disconnect, 2, D, 3, kAlways, 0, true},
         {"unsolicited:4:50,times=1", FaultKind::Unsolicited, 4, 50, kAll, 1, 0, true},
+        {"forget,order=1", FaultKind::Forget, D, D, 1, kAlways, 0, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);

@@ -130,7 +130,7 @@ TEST(SimProgramTest, HelpAndBadArguments) {
         {{"--help"},
          0,
          {"--tcp PORT", "--tcp-count N", "--pty LINK", "--baud N", "--scenario FILE",
-          "--fault FAULT", "--version TEXT", "disconnect:N", "unsolicited:N:MS",
+          "--fault FAULT", "--version TEXT", "disconnect:N", "unsolicited:N:MS", "forget",
           "times=", "--replay FILE", "--replay-hold", "refused replay file"}},
         {{"--tcp", "http"}, 2, {"bad TCP port \"http\""}},
         {{"--loud"}, 2, {"unknown option \"--loud\""}},

@@ -19,6 +19,7 @@
 #include "program_process.h"
 #include "scope_commands.h"
 #include "scripted_popups.h"
+#include "sensor_state.h"
 #include "sim_thread.h"
 #include "tvx_options.h"
 
@@ -375,6 +376,12 @@ TEST_F(TvxTest, ShowDiffAndCheckNameWhatDiffersAndLeaveTheSensorWorkingAsItWas) 
     const TvxRun files = RunTvx({"diff", lineFile, Path("changed.dat")});
     EXPECT_EQ(files.status, 1);
     EXPECT_EQ(files.out, named);
+    const QJsonObject diff =
+        QJsonDocument::fromJson(
+            RunTvx({"diff", "--format", "json", lineFile, Path("changed.dat")}).out.toUtf8())
+            .object();
+    EXPECT_EQ(diff["differences"][1]["parameter"].toString(), QStringLiteral("row 2 CTO"));
+    EXPECT_EQ(diff["differences"][1]["b"].toInt(), 40);
     EXPECT_EQ(RunTvx({"diff", lineFile, "--sensor", line}).status, 0);
 
     // line's RAM gets the changed set, its EEPROM keeps the golden one.
@@ -386,7 +393,7 @@ TEST_F(TvxTest, ShowDiffAndCheckNameWhatDiffersAndLeaveTheSensorWorkingAsItWas) 
     const QString closed = QStringLiteral("tcp://127.0.0.1:%1").arg(ClosedLocalPort());
     const TvxRun check = RunTvx({"check", "--golden", golden, "--sensor", line, "--sensor",
                                  netSensor, "--sensor", "dead=" + closed});
-    EXPECT_EQ(check.status, 1);
+    EXPECT_EQ(check.status, 3);
     QString indented;
     for (const QString& difference : named.split('\n', Qt::SkipEmptyParts))
         indented += "line:   " + difference + "\n";
@@ -397,7 +404,7 @@ TEST_F(TvxTest, ShowDiffAndCheckNameWhatDiffersAndLeaveTheSensorWorkingAsItWas) 
         << qPrintable(check.out);
     EXPECT_TRUE(check.out.contains("\ndead: not checked: cannot connect"));
     EXPECT_TRUE(check.out.endsWith(
-        "\nchecked 3 sensors: 1 in order, 1 drifted, 0 restored, 1 not checked\n"));
+        "\nchecked 3 sensors: 1 in order, 1 drifted, 0 restored, 1 not checked, 0 left wrong\n"));
     const auto ram = sensor.Server().State().ram;
     EXPECT_TRUE(std::equal(changed.begin(), changed.end(), ram.begin()))
         << "reading the EEPROM left the sensor working with its RAM's set";
@@ -415,7 +422,76 @@ TEST_F(TvxTest, ShowDiffAndCheckNameWhatDiffersAndLeaveTheSensorWorkingAsItWas) 
     EXPECT_EQ(clean.status, 0);
     EXPECT_TRUE(
         clean.out.endsWith("checked 2 sensors: 2 in order, 0 drifted, 0 restored, 0 not "
-                           "checked\n"));
+                           "checked, 0 left wrong\n"));
+}
+
+// What check leaves, in a line of its own and in its status: each row one sensor with its RAM
+// and EEPROM (5: MAXCOL-No. 5 where the golden set has 4), one whose mode words written to RAM do
+// not stick, and one that cannot be reached.
+TEST_F(TvxTest, CheckSaysWhatIsLeftInItsStatus) {
+    const QString golden = Path("golden"), file = Path("golden/s.dat");
+    const sim::ParameterImage set = sim::DefaultImage();
+    sim::ParameterImage five = set;
+    five[6] = 5;
+    ASSERT_TRUE(QDir().mkpath(golden) && WriteParameterFile(file, set).ok);
+    const auto summary = [](int inOrder, int drifted, int leftWrong) {
+        return QStringLiteral(
+                   "checked 1 sensor: %1 in order, %2 drifted, 0 restored, 0 not "
+                   "checked, %3 left wrong\n")
+            .arg(inOrder)
+            .arg(drifted)
+            .arg(leftWrong);
+    };
+    const QString forgotten = "read-back differs from what was sent (word 6: sent ";
+    const QString restoreFailed =
+        "s: restoring RAM and EEPROM failed: " + forgotten + "4, read 5)\n";
+    const QString workingSet =
+        "s: working set not restored: the sensor now works with its EEPROM's set, not the RAM's "
+        "it had; writing that back failed: " +
+        forgotten + "5, read 4)\n";
+    const struct {
+        sim::ParameterImage ram, eeprom;
+        const char* fault;  // "dead": no sensor at all
+        QStringList args;
+        int status;
+        QString says;  // nothing at all when empty; the verdict with --format json
+    } cases[] = {
+        {set, set, "", {}, 0, summary(1, 0, 0)},
+        {set, set, "", {"--quiet"}, 0, ""},
+        {five, five, "", {"--quiet"}, 1, summary(0, 1, 0)},
+        {five, set, "", {"--restore"}, 1, "s: restored RAM from " + file + ", read back equal\n"},
+        {five, five, "forget,order=1", {"--restore"}, 3, restoreFailed + summary(0, 0, 1)},
+        {five, set, "forget,order=1", {}, 3, workingSet + summary(0, 0, 1)},
+        {five, set, "forget,order=1", {"--format", "json"}, 3, "working_set_not_restored"},
+        {set, set, "dead", {}, 3, "s: not checked: cannot connect"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(qPrintable(c.args.join(' ') + ' ' + c.fault));
+        const bool dead = c.fault == std::string_view("dead");
+        sim::SimThread sensor;
+        ASSERT_TRUE(sensor.Start());
+        sim::SensorState state = sim::DefaultSensorState();
+        state.ram = c.ram;
+        state.eeprom = c.eeprom;
+        sensor.Server().SetState(state);
+        if (*c.fault && !dead) sensor.Server().AddFault(*sim::Fault::Parse(c.fault, nullptr));
+        const QString url = dead ? Tcp(ClosedLocalPort()) : Tcp(sensor.TcpPort());
+        const TvxRun run =
+            RunTvx(QStringList{"check", "--golden", golden, "--sensor", "s=" + url} + c.args);
+        EXPECT_EQ(run.status, c.status) << qPrintable(run.err);
+        if (!c.args.contains("json")) {
+            EXPECT_TRUE(c.says.isEmpty() ? run.out.isEmpty() : run.out.contains(c.says))
+                << qPrintable(run.out);
+            continue;
+        }
+        const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        const QJsonValue s = json["sensors"][0];
+        EXPECT_EQ(s["verdict"].toString(), c.says) << qPrintable(run.out);
+        EXPECT_TRUE(s["error"].toString().endsWith(forgotten + "5, read 4)"));
+        EXPECT_EQ(s["differences"][0]["parameter"].toString(), QStringLiteral("MAXCOL-No."));
+        EXPECT_EQ(s["differences"][0]["found"].toInt(), 5);
+        EXPECT_EQ(json["counts"]["working_set_not_restored"].toInt(), 1);
+    }
 }
 
 // Bad sets, missing golden copies and a sensor that answers garbage: one line each, the

@@ -92,9 +92,21 @@ void AwaitMoreFrames(std::vector<std::unique_ptr<sim::SimThread>>& sensors, int 
     }
 }
 
-// Each sensor's frames as the subscriber printed them ("plant/NAME/frame {...}"): every number
-// from 1 to the sensor's last, none for two different frames, in the order of their times.
-void ExpectEveryNumberOnce(const QString& received, const std::map<QString, long long>& lastSeq) {
+// Each sensor's frames as the subscriber prints them ("plant/NAME/frame {...}"), once the last
+// has come: every number from 1 to the sensor's last, none for two different frames, in the order
+// of their times.
+void ExpectEveryNumberOnce(QProcess& sub, QString& received,
+                           const std::map<QString, long long>& lastSeq) {
+    ASSERT_TRUE(WaitFor(
+        sub,
+        [&](const QString& t) {
+            return std::all_of(lastSeq.begin(), lastSeq.end(), [&](const auto& e) {
+                return t.contains(
+                    QStringLiteral("plant/%1/frame {\"seq\":%2,").arg(e.first).arg(e.second));
+            });
+        },
+        received))
+        << qPrintable(received.right(1500));
     std::map<QString, std::map<long long, QString>> times;  // per sensor: each number's time
     for (const QString& line : received.split('\n')) {
         if (!line.startsWith("plant/")) continue;
@@ -190,17 +202,7 @@ TEST(MqttStore, EveryFrameArrivesNumberedOnceThroughAStartWithoutBrokerAKillAndA
                  false);
     ASSERT_TRUE(again.waitForFinished(60000));
     EXPECT_EQ(again.exitCode(), 0) << again.readAllStandardError().constData();
-    ASSERT_TRUE(WaitFor(
-        sub,
-        [&](const QString& t) {
-            return std::all_of(lastSeq.begin(), lastSeq.end(), [&](const auto& e) {
-                return t.contains(
-                    QStringLiteral("plant/%1/frame {\"seq\":%2,").arg(e.first).arg(e.second));
-            });
-        },
-        received))
-        << qPrintable(received.right(1500));
-    ExpectEveryNumberOnce(received, lastSeq);
+    ExpectEveryNumberOnce(sub, received, lastSeq);
     sub.kill();
     sub.waitForFinished();
     Terminate(broker.process);
@@ -251,17 +253,7 @@ TEST(MqttStore, FramesTheBrokerRefusesWaitInTheSpoolUntilItTakesThem) {
             << qPrintable(error);
         for (const char* name : {"a", "b", "c"}) lastSeq[name] = spool.LastSeq(name);
     }
-    ASSERT_TRUE(WaitFor(
-        sub,
-        [&](const QString& t) {
-            return std::all_of(lastSeq.begin(), lastSeq.end(), [&](const auto& e) {
-                return t.contains(
-                    QStringLiteral("plant/%1/frame {\"seq\":%2,").arg(e.first).arg(e.second));
-            });
-        },
-        received))
-        << qPrintable(received.right(1500));
-    ExpectEveryNumberOnce(received, lastSeq);
+    ExpectEveryNumberOnce(sub, received, lastSeq);
     sub.kill();
     sub.waitForFinished();
     Terminate(broker.process);

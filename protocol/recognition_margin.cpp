@@ -9,10 +9,12 @@ namespace tvx {
 namespace {
 
 // A term's square: (difference / tolerance)^2, or for a zero tolerance 1 at no difference and 4
-// at any other.
-double Term2(double difference2, double inverse2, bool zero) {
+// at any other. Divided, not multiplied by a reciprocal: whole-numbered squares then give exactly
+// 1 on the edge, so an edge point has a margin of exactly 0 and the sign of every margin is the
+// sensor's d^2 <= CTO^2.
+double Term2(double difference2, double tolerance2, bool zero) {
     if (zero) return difference2 == 0 ? 1.0 : 4.0;
-    return difference2 * inverse2;
+    return difference2 / tolerance2;
 }
 
 // The larger term. Beyond a margin of -1 every point is as far out, and so is a point that is not
@@ -26,8 +28,8 @@ double MarginOf(double reach2) {
     return 1.0 - std::sqrt(reach2);
 }
 
-double Inverse2(std::uint16_t tolerance) {
-    return tolerance == 0 ? 0.0 : 1.0 / (static_cast<double>(tolerance) * tolerance);
+double Square(std::uint16_t tolerance) {
+    return static_cast<double>(tolerance) * tolerance;
 }
 
 }  // namespace
@@ -35,8 +37,8 @@ double Inverse2(std::uint16_t tolerance) {
 double TeachRowMargin(const std::array<std::uint16_t, kTeachColumns>& row, double x, double y,
                       double intensity) {
     const double dx = x - row[kColumnX], dy = y - row[kColumnY], di = intensity - row[kColumnInt];
-    const double d2 = Term2(dx * dx + dy * dy, Inverse2(row[kColumnCto]), row[kColumnCto] == 0);
-    const double i2 = Term2(di * di, Inverse2(row[kColumnIto]), row[kColumnIto] == 0);
+    const double d2 = Term2(dx * dx + dy * dy, Square(row[kColumnCto]), row[kColumnCto] == 0);
+    const double i2 = Term2(di * di, Square(row[kColumnIto]), row[kColumnIto] == 0);
     return MarginOf(Reach2Of(d2, i2));
 }
 
@@ -46,8 +48,8 @@ MarginTable::MarginTable(const ParameterSet& params) : activeRows_(ActiveTeachRo
         x_[r] = row[kColumnX];
         y_[r] = row[kColumnY];
         int_[r] = row[kColumnInt];
-        invCto2_[r] = Inverse2(row[kColumnCto]);
-        invIto2_[r] = Inverse2(row[kColumnIto]);
+        cto2_[r] = Square(row[kColumnCto]);
+        ito2_[r] = Square(row[kColumnIto]);
         zeroCto_[r] = row[kColumnCto] == 0;
         zeroIto_[r] = row[kColumnIto] == 0;
     }
@@ -56,8 +58,8 @@ MarginTable::MarginTable(const ParameterSet& params) : activeRows_(ActiveTeachRo
 double MarginTable::Reach2(int row, double x, double y, double intensity) const {
     const auto r = static_cast<std::size_t>(row);
     const double dx = x - x_[r], dy = y - y_[r], di = intensity - int_[r];
-    const double d2 = Term2(dx * dx + dy * dy, invCto2_[r], zeroCto_[r]);
-    const double i2 = Term2(di * di, invIto2_[r], zeroIto_[r]);
+    const double d2 = Term2(dx * dx + dy * dy, cto2_[r], zeroCto_[r]);
+    const double i2 = Term2(di * di, ito2_[r], zeroIto_[r]);
     return Reach2Of(d2, i2);
 }
 

@@ -46,7 +46,7 @@ struct RecognitionMargin {
 };
 
 // The teach table in force, prepared once per parameter set so that a frame costs a few
-// multiplications a row and two square roots.
+// operations a row and two square roots.
 class MarginTable {
   public:
     // No active row: every frame has no margin.
@@ -73,8 +73,8 @@ class MarginTable {
 
     int activeRows_ = 0;
     std::array<double, kTeachRows> x_{}, y_{}, int_{};
-    // 1 / CTO^2 and 1 / ITO^2; 0 for a zero tolerance, which zeroCto_ / zeroIto_ mark.
-    std::array<double, kTeachRows> invCto2_{}, invIto2_{};
+    // CTO^2 and ITO^2; a zero tolerance is marked in zeroCto_ / zeroIto_.
+    std::array<double, kTeachRows> cto2_{}, ito2_{};
     std::array<bool, kTeachRows> zeroCto_{}, zeroIto_{};
 };
 

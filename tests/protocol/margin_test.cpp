@@ -85,6 +85,9 @@ TEST(RecognitionMargin, OfARowAlone) {
     const std::array<std::uint16_t, kTeachColumns> row = {100, 100, 50, 1000, 20};
     const std::array<std::uint16_t, kTeachColumns> zero = {100, 100, 0, 1000, 0};
     EXPECT_DOUBLE_EQ(TeachRowMargin(row, 130, 140, 1000), 0.0);  // d = 50
+    // On the edge exactly 0, also where 1 / 7^2 is not exact.
+    EXPECT_EQ(TeachRowMargin({0, 0, 7, 100, 7}, 0, 7, 100), 0.0);
+    EXPECT_EQ(TeachRowMargin({0, 0, 7, 100, 7}, 0, 0, 93), 0.0);
     EXPECT_DOUBLE_EQ(TeachRowMargin(row, 100, 100, 1005), 0.75);
     EXPECT_DOUBLE_EQ(TeachRowMargin(zero, 100, 100, 1000), 0.0);
     EXPECT_DOUBLE_EQ(TeachRowMargin(zero, 100, 100.5, 1000), -1.0);

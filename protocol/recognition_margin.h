@@ -17,8 +17,8 @@ namespace tvx {
 // 1 at the centre, 0 on the edge of the circle or the intensity band, below 0 outside. A zero
 // tolerance makes its term 1 at no difference and 2 at any other, so such a row gives 0 exactly
 // at its centre and -1 elsewhere. Every margin lies within -1 ... 1 (farther out is -1) and is
-// never NaN. This is the one place the margin is computed; the recorder, the report, the scope and
-// the sinks call it.
+// never NaN. This is the one place the margin is computed: whatever shows, records or sends a
+// margin takes it from here.
 
 // The margin of one teach row (columns as in ParameterSet::ctt) for a point and intensity.
 double TeachRowMargin(const std::array<std::uint16_t, kTeachColumns>& row, double x, double y,
@@ -49,8 +49,8 @@ struct RecognitionMargin {
 // operations a row and two square roots.
 class MarginTable {
   public:
-    // No active row: every frame has no margin.
-    MarginTable() = default;
+    // The empty parameter set's: no active row, so a frame with C-No 255 has no margin.
+    MarginTable() : MarginTable(ParameterSet{}) {}
     explicit MarginTable(const ParameterSet& params);
 
     // Rows 0 ... ActiveRows() - 1 are those the sensor evaluates (MAXCOL-No., at most 15).

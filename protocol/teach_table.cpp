@@ -18,6 +18,10 @@ bool Within(int value, int low, int high) {
 
 }  // namespace
 
+int ActiveTeachRows(const ParameterSet& params) {
+    return static_cast<int>(std::min<std::uint32_t>(params.maxcolno, kTeachRows));
+}
+
 std::array<std::uint16_t, kTeachColumns> TaughtRow(std::uint16_t x, std::uint16_t y,
                                                    std::uint16_t intensity, std::uint16_t evalmode,
                                                    std::uint16_t pmode) {

@@ -22,6 +22,9 @@ inline constexpr int kColumnIto = 4;
 
 inline constexpr int kAutoAdjustMaxRadius = 200;
 
+// The rows the sensor evaluates, 0 ... ActiveTeachRows - 1: MAXCOL-No., at most the 15 rows.
+int ActiveTeachRows(const ParameterSet& params);
+
 // The five values TEACH DATA TO writes: the shown X and Y, CTO 40 in evaluation mode 2 (else 100),
 // the frame's intensity, ITO 100 with PMOD STAT (0) (else 20).
 std::array<std::uint16_t, kTeachColumns> TaughtRow(std::uint16_t x, std::uint16_t y,

@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
         if (options->scenario) sensor->SetScenario(*options->scenario);
         if (options->sample) sensor->SetSample(*options->sample);
         if (replay) sensor->SetReplay(*replay);  // every sensor plays the same recording
+        sensor->SetAgeing(options->ageing);
         sensor->SetNoise(options->noise, options->noiseSeed + static_cast<std::uint32_t>(i));
         sensor->SetFaults(options->faults);
         sensor->SetBaud(options->baud);

@@ -66,7 +66,7 @@ const Measurement& SensorModel::ReplayedFrame(std::int64_t nowMs) const {
 }
 
 Sample SensorModel::CurrentSample(std::int64_t nowMs) const {
-    return scenario_ ? scenario_->SampleAt(nowMs, dataFrames_) : sample_;
+    return ageing_.Apply(scenario_ ? scenario_->SampleAt(nowMs, dataFrames_) : sample_, nowMs);
 }
 
 void SensorModel::SetNoise(int amplitude, std::uint32_t seed) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "ageing.h"
 #include "measurement.h"
 #include "replay.h"
 #include "scenario.h"
@@ -33,6 +34,9 @@ class SensorModel {
     // Data frames then carry the recorded values, without noise; the replay's time starts with the
     // first data frame answered. The working and stored calculation mode become the recording's.
     void SetReplay(const Replay& replay);
+    // The sensor ages as the clock runs (drift, fading light, warming); a replay is not aged.
+    void SetAgeing(const Ageing& ageing) { ageing_ = ageing; }
+    // The scenario's or the constant sample, aged.
     Sample CurrentSample(std::int64_t nowMs) const;
 
     // Seeded noise: each raw channel gets an offset in [-amplitude, amplitude], the same
@@ -56,6 +60,7 @@ class SensorModel {
     std::optional<Replay> replay_;
     std::optional<std::int64_t> replayStartMs_;  // set by the first data frame
     Sample sample_;
+    Ageing ageing_;
     int noise_ = 0;
     std::uint32_t rng_ = 1;
     std::int64_t dataFrames_ = 0;

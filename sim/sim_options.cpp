@@ -1,5 +1,7 @@
 #include "sim_options.h"
 
+#include <cmath>
+
 namespace tvx::sim {
 
 namespace {
@@ -29,6 +31,17 @@ QString SimUsage() {
         "                     1 when it names s, i, M, else 0\n"
         "  --replay-hold      stay on the last recorded frame instead of looping\n"
         "  --noise A[:SEED]   add seeded noise of +-A (0 ... 4095) to the raw signals\n"
+        "  --drift \"DX DY PER_MINUTE\"  the target's point X = 4095 R / (R + G + B),\n"
+        "                     Y = 4095 G / (R + G + B) moves toward the direction DX, DY\n"
+        "                     by PER_MINUTE units a minute and stops on the plane's edge;\n"
+        "                     R, G, B follow it at the same sum (INT stays), so with\n"
+        "                     calibration factors of 1 the frames' X and Y move by it\n"
+        "                     (in calculation mode 1 s and i move, not along DX, DY)\n"
+        "  --decay PERCENT    R, G and B fall by PERCENT (0 ... 100) a minute, compounded\n"
+        "  --temp-ramp DEG    the temperature rises by DEG degrees C a minute (< 0: falls)\n"
+        "  --time-scale F     minutes of --drift, --decay and --temp-ramp pass F times as\n"
+        "                     fast as real ones (600: ten minutes a second); counted from\n"
+        "                     the start, whatever the target; not with --replay\n"
         "  --version TEXT     the version text (36 bytes at most; default TRIVEX-SIM V6.1)\n"
         "  --fault FAULT      misbehave (repeatable); FAULT is\n"
         "                     KIND[:A[:B]][,order=N|all][,times=N|once|always][,skip=N]\n"
@@ -86,10 +99,13 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& args, QString* erro
             continue;
         }
         static const QStringList kWithValue = {
-            QStringLiteral("--tcp"),      QStringLiteral("--pty"),    QStringLiteral("--baud"),
-            QStringLiteral("--scenario"), QStringLiteral("--sample"), QStringLiteral("--noise"),
-            QStringLiteral("--version"),  QStringLiteral("--fault"),  QStringLiteral("--tcp-count"),
-            QStringLiteral("--replay")};
+            QStringLiteral("--tcp"),       QStringLiteral("--pty"),
+            QStringLiteral("--baud"),      QStringLiteral("--scenario"),
+            QStringLiteral("--sample"),    QStringLiteral("--noise"),
+            QStringLiteral("--version"),   QStringLiteral("--fault"),
+            QStringLiteral("--tcp-count"), QStringLiteral("--replay"),
+            QStringLiteral("--drift"),     QStringLiteral("--decay"),
+            QStringLiteral("--temp-ramp"), QStringLiteral("--time-scale")};
         if (!kWithValue.contains(name))
             return fail(QStringLiteral("unknown option \"%1\"").arg(args[i]));
         if (!hasValue) {
@@ -142,6 +158,26 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& args, QString* erro
                 options.noiseSeed = parts[1].toUInt(&ok);
                 if (!ok) return fail(QStringLiteral("bad noise seed \"%1\"").arg(parts[1]));
             }
+        } else if (name == QLatin1String("--drift")) {
+            QString why;
+            if (!options.ageing.ParseDrift(value, &why)) return fail(why);
+        } else if (name == QLatin1String("--decay")) {
+            const double percent = value.toDouble(&ok);
+            if (!ok || !(percent >= 0 && percent <= 100))
+                return fail(QStringLiteral("bad decay \"%1\": expected 0 ... 100 percent a minute")
+                                .arg(value));
+            options.ageing.decayPercentPerMinute = percent;
+        } else if (name == QLatin1String("--temp-ramp")) {
+            const double degrees = value.toDouble(&ok);
+            if (!ok || !(std::abs(degrees) <= 1e6))
+                return fail(QStringLiteral("bad temperature ramp \"%1\"").arg(value));
+            options.ageing.tempPerMinute = degrees;
+        } else if (name == QLatin1String("--time-scale")) {
+            const double factor = value.toDouble(&ok);
+            if (!ok || !(factor > 0 && factor <= 1e9))
+                return fail(
+                    QStringLiteral("bad time scale \"%1\": expected a factor > 0").arg(value));
+            options.ageing.timeScale = factor;
         } else if (name == QLatin1String("--version")) {
             options.version = value.toLatin1();
             if (options.version.isEmpty() || options.version.size() > 36) {
@@ -162,6 +198,10 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& args, QString* erro
     }
     if (!options.replayPath.isEmpty() && (options.scenario || options.sample)) {
         return fail(QStringLiteral("--replay excludes --scenario and --sample"));
+    }
+    if (!options.replayPath.isEmpty() && options.ageing != Ageing{}) {
+        return fail(
+            QStringLiteral("--replay excludes --drift, --decay, --temp-ramp and --time-scale"));
     }
     if (!options.tcp && !options.pty) options.tcp = true;
     if (options.tcpCount > 1) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "ageing.h"
 #include "fault_plan.h"
 #include "measurement.h"
 #include "scenario.h"
@@ -32,6 +33,7 @@ struct SimOptions {
     QByteArray version;
     int noise = 0;
     std::uint32_t noiseSeed = 1;
+    Ageing ageing;
 };
 
 // Parses the arguments (without the program name). On a bad argument returns nothing and

@@ -151,6 +151,11 @@ void SimServer::SetReplay(const Replay& replay) {
     model_.SetReplay(replay);
 }
 
+void SimServer::SetAgeing(const Ageing& ageing) {
+    QMutexLocker lock(&mutex_);
+    model_.SetAgeing(ageing);
+}
+
 void SimServer::SetNoise(int amplitude, std::uint32_t seed) {
     QMutexLocker lock(&mutex_);
     model_.SetNoise(amplitude, seed);

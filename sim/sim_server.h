@@ -51,6 +51,7 @@ class SimServer : public QObject {
     void SetSample(const Sample& sample);
     void SetReplay(const Replay& replay);
     void SetNoise(int amplitude, std::uint32_t seed = 1);
+    void SetAgeing(const Ageing& ageing);
     SensorState State() const;
     void SetState(const SensorState& state);
     // Runs `fn` on the model under the server's lock (for reads and edits in one go).

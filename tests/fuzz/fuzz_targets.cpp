@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -222,6 +223,10 @@ void SimOptions(const std::uint8_t* data, std::size_t size) {
     for (std::uint16_t order : {1, 3, 5, 7})
         for (const sim::ReplyStep& step : plan.Apply(order, QByteArray(kFrameBytes, '\0')))
             Require(step.bytes.size() <= 2 * 65536 + kFrameBytes, "bounded reply");
+    for (std::int64_t ms : {std::int64_t{0}, std::int64_t{60000}, std::int64_t{999999999}}) {
+        const sim::Sample aged = options->ageing.Apply(sim::Sample{}, ms);
+        Require(std::isfinite(aged.r + aged.g + aged.b + aged.temp), "an aged sample is a number");
+    }
 }
 
 // A request to the metrics server, judged whole and by its first half: a verdict on the half

@@ -7,6 +7,8 @@
 
 #include "measurement.h"
 #include "orders.h"
+#include "parameter_image.h"
+#include "recognition_margin.h"
 #include "scenario.h"
 #include "sensor_model.h"
 #include "sim_fixture.h"
@@ -85,17 +87,24 @@ TEST_F(SensorModelTest, DataFramesShowTheTargetCalibratedAndCompensated) {
     EXPECT_LE(*std::max_element(a.begin(), a.end()), 2005);
 }
 
-TEST(EvaluationTest, ThePointGoesToTheNearestTaughtRowWhoseCircleAndBandHoldIt) {
+constexpr std::uint16_t kRowsOfTheEvaluation[][6] = {
+    {1000, 1000, 100, 500, 50, 7},     // row 0
+    {3000, 500, 40, 2000, 100, 3},     // row 1
+    {1000, 1000, 100, 900, 50, 9},     // row 2: where row 0 is, other intensity
+    {1150, 1000, 100, 500, 50, 4},     // row 3: overlaps row 0's circle
+    {2000, 2000, 200, 1000, 1000, 11}  // row 4
+};
+
+ParameterImage EvaluationImage() {
     ParameterImage image = DefaultImage();
-    const std::uint16_t rows[][6] = {
-        {1000, 1000, 100, 500, 50, 7},     // row 0
-        {3000, 500, 40, 2000, 100, 3},     // row 1
-        {1000, 1000, 100, 900, 50, 9},     // row 2: where row 0 is, other intensity
-        {1150, 1000, 100, 500, 50, 4},     // row 3: overlaps row 0's circle
-        {2000, 2000, 200, 1000, 1000, 11}  // row 4
-    };
     for (int row = 0; row < 5; ++row)
-        for (int column = 0; column < 6; ++column) image[RowWord(row, column)] = rows[row][column];
+        for (int column = 0; column < 6; ++column)
+            image[RowWord(row, column)] = kRowsOfTheEvaluation[row][column];
+    return image;
+}
+
+TEST(EvaluationTest, ThePointGoesToTheNearestTaughtRowWhoseCircleAndBandHoldIt) {
+    ParameterImage image = EvaluationImage();
     const struct {
         const char* what;
         std::uint16_t x, y, in;
@@ -128,6 +137,34 @@ TEST(EvaluationTest, ThePointGoesToTheNearestTaughtRowWhoseCircleAndBandHoldIt) 
         EXPECT_EQ(e.colour, c.colour);
         EXPECT_EQ(e.group, c.group);
     }
+}
+
+// Around each row's circle and band, edges included: the row the sensor names has a margin >= 0,
+// and a point it names no row for lies outside every active row (the nearest row's margin < 0).
+TEST(EvaluationTest, TheRecognitionMarginAgreesWithTheSensorsDecision) {
+    ParameterImage image = EvaluationImage();
+    image[kMaxcolno] = 5;
+    image[kIntlim] = 0;
+    const MarginTable table(ParameterSetOf(image));
+    int disagreements = 0;
+    for (const auto& row : kRowsOfTheEvaluation) {
+        const int reach = row[2] + 2;
+        for (int dx = -reach; dx <= reach; ++dx)
+            for (int dy = -reach; dy <= reach; ++dy)
+                for (int di : {0, int{row[4]}, row[4] + 1}) {
+                    const PlanePoint p{std::uint16_t(row[0] + dx), std::uint16_t(row[1] + dy),
+                                       std::uint16_t(row[3] + (dx & 1 ? di : -di))};
+                    const Evaluation e = EvaluatePoint(image, p);
+                    const auto m = table.Evaluate(p.x, p.y, p.intensity, e.colour);
+                    const bool agrees = e.colour == kNoColour
+                                            ? !m->reported && m->first.margin < 0
+                                            : m->first.row == e.colour && m->first.margin >= 0;
+                    if (!agrees && ++disagreements < 5)
+                        ADD_FAILURE() << p.x << " " << p.y << " " << p.intensity << ": C-No "
+                                      << e.colour << ", margin " << m->first.margin;
+                }
+    }
+    EXPECT_EQ(disagreements, 0);
 }
 
 TEST(EvaluationTest, PlanePointsOfBothCalculationModesAndTheRawSignals) {

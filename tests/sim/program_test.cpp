@@ -131,7 +131,8 @@ TEST(SimProgramTest, HelpAndBadArguments) {
          0,
          {"--tcp PORT", "--tcp-count N", "--pty LINK", "--baud N", "--scenario FILE",
           "--fault FAULT", "--version TEXT", "disconnect:N", "unsolicited:N:MS", "forget",
-          "times=", "--replay FILE", "--replay-hold", "refused replay file"}},
+          "times=", "--replay FILE", "--replay-hold", "refused replay file", "--drift \"DX DY",
+          "--decay PERCENT", "--temp-ramp DEG", "--time-scale F"}},
         {{"--tcp", "http"}, 2, {"bad TCP port \"http\""}},
         {{"--loud"}, 2, {"unknown option \"--loud\""}},
         {{"--tcp-count", "0"}, 2, {"bad sensor count \"0\": expected 1 to 5000"}},
@@ -143,6 +144,10 @@ TEST(SimProgramTest, HelpAndBadArguments) {
         {{"--replay-hold"}, 2, {"--replay-hold needs --replay FILE"}},
         {{"--replay", "r.csv", "--sample", "1 2 3"}, 2, {"--replay excludes --scenario"}},
         {{"--version", QString(37, 'V')}, 2, {"1 to 36 characters"}},
+        {{"--drift", "0 0 5"}, 2, {"bad drift \"0 0 5\": expected \"DX DY PER_MINUTE\""}},
+        {{"--decay", "101"}, 2, {"bad decay \"101\""}},
+        {{"--time-scale", "0"}, 2, {"bad time scale \"0\""}},
+        {{"--replay", "r.csv", "--temp-ramp", "1"}, 2, {"--replay excludes --drift"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());

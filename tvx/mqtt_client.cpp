@@ -4,6 +4,7 @@
 
 #include <QByteArrayView>
 #include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QSslConfiguration>
 #include <QSslError>
 #include <QSslSocket>
@@ -498,6 +499,11 @@ void MqttClient::OnClosed() {
 void MqttClient::OnRead() {
     if (socket_ == nullptr) return;
     in_.append(socket_->readAll());
+    // A slot that waits in an event loop of its own may bring the next chunk: it is parsed by
+    // the loop below, after what came before it.
+    if (parsing_) return;
+    parsing_ = true;
+    const auto parsed = qScopeGuard([this] { parsing_ = false; });
     qsizetype pos = 0;
     while (in_.size() - pos >= 2) {
         qsizetype length = 0;
@@ -517,7 +523,9 @@ void MqttClient::OnRead() {
         }
         if (in_.size() - at < length) break;
         const auto header = static_cast<quint8>(in_[pos]);
-        const QByteArray body = in_.mid(at, length);
+        // A view: the buffer does not change while the packet is handled, and a handler that
+        // ends the session (clearing the buffer) is the last to look at it.
+        const QByteArrayView body = QByteArrayView(in_).sliced(at, length);
         pos = at + length;
         if (!Handle(header, body) || socket_ == nullptr || lost_) return;
     }
@@ -526,7 +534,7 @@ void MqttClient::OnRead() {
     Flush();
 }
 
-bool MqttClient::Handle(quint8 header, const QByteArray& body) {
+bool MqttClient::Handle(quint8 header, QByteArrayView body) {
     const int type = header >> 4;
     if (!connected_ && type != kConnack) {
         Violation();
@@ -558,7 +566,7 @@ bool MqttClient::Handle(quint8 header, const QByteArray& body) {
     }
 }
 
-bool MqttClient::HandleConnack(const QByteArray& body) {
+bool MqttClient::HandleConnack(QByteArrayView body) {
     Reader r{body};
     r.Byte();  // session present: never, the session is clean
     const int rc = r.Byte();
@@ -606,7 +614,9 @@ bool MqttClient::HandleConnack(const QByteArray& body) {
         if (properties.has[kServerKeepAlive])
             keepAliveSeconds_ = static_cast<int>(properties.value[kServerKeepAlive]);
     }
-    qCDebug(lcMqtt).noquote() << clientId_ << "connected";
+    qCDebug(lcMqtt).noquote() << clientId_ << "connected with MQTT"
+                              << (protocol_ == 5 ? "5" : "3.1.1") << "receive maximum"
+                              << receiveMaximum_;
     connected_ = true;
     backoff_.Reset();
     lastError_.clear();
@@ -619,7 +629,7 @@ bool MqttClient::HandleConnack(const QByteArray& body) {
     return socket_ != nullptr && !lost_;
 }
 
-bool MqttClient::HandlePuback(const QByteArray& body) {
+bool MqttClient::HandlePuback(QByteArrayView body) {
     Reader r{body};
     const int mid = r.U16();
     const int reason = r.AtEnd() ? 0 : r.Byte();
@@ -645,7 +655,7 @@ bool MqttClient::HandlePuback(const QByteArray& body) {
     return true;
 }
 
-bool MqttClient::HandleSuback(const QByteArray& body) {
+bool MqttClient::HandleSuback(QByteArrayView body) {
     Reader r{body};
     const int mid = r.U16();
     Properties properties;
@@ -666,7 +676,7 @@ bool MqttClient::HandleSuback(const QByteArray& body) {
     return true;
 }
 
-bool MqttClient::HandlePublish(quint8 header, const QByteArray& body) {
+bool MqttClient::HandlePublish(quint8 header, QByteArrayView body) {
     const int qos = (header >> 1) & 3;
     Reader r{body};
     const QByteArrayView topic = r.String();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -104,11 +105,11 @@ class MqttClient : public QObject {
     void OnRead();
     void KeepAlive();
     // Handles one whole packet; false when the session ended on it.
-    bool Handle(quint8 header, const QByteArray& body);
-    bool HandleConnack(const QByteArray& body);
-    bool HandlePuback(const QByteArray& body);
-    bool HandleSuback(const QByteArray& body);
-    bool HandlePublish(quint8 header, const QByteArray& body);
+    bool Handle(quint8 header, QByteArrayView body);
+    bool HandleConnack(QByteArrayView body);
+    bool HandlePuback(QByteArrayView body);
+    bool HandleSuback(QByteArrayView body);
+    bool HandlePublish(quint8 header, QByteArrayView body);
     void Lost(const QString& reason, bool cannotMend = false);
     void Violation();
     int NextId();
@@ -127,6 +128,7 @@ class MqttClient : public QObject {
     bool lost_ = false;         // this attempt has failed
     bool connectSent_ = false;  // this attempt's CONNECT went out
     bool flushQueued_ = false;
+    bool parsing_ = false;
     int attempt_ = 0;
     int protocol_ = 5;  // 4 (3.1.1) once a broker refuses 5
     QByteArray out_;    // written by the next Flush()

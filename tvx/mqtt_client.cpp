@@ -321,6 +321,75 @@ QString TooManyFiles() {
 
 }  // namespace
 
+qsizetype MqttPacketLength(QByteArrayView buffer) {
+    qsizetype length = 0;
+    for (qsizetype at = 1; at < buffer.size() && at <= 4; ++at) {
+        const auto digit = static_cast<quint8>(buffer[at]);
+        length |= static_cast<qsizetype>(digit & 0x7f) << (7 * (at - 1));
+        if ((digit & 0x80) == 0) return buffer.size() - at - 1 < length ? 0 : at + 1 + length;
+    }
+    return buffer.size() > 4 ? -1 : 0;
+}
+
+bool ReadMqttPacket(QByteArrayView packet, int protocol, MqttInbound& into) {
+    into = {};
+    Reader head{packet};
+    const quint8 header = head.Byte();
+    head.VarInt();
+    if (!head.ok) return false;
+    Reader r{head.Bytes(head.Left())};
+    into.type = header >> 4;
+    const bool v5 = protocol == 5;
+    Properties properties;
+    switch (into.type) {
+        case kConnack:
+            r.Byte();  // session present: never, the session is clean
+            into.code = r.Byte();
+            if (v5 && !r.AtEnd() && !ReadProperties(r, properties)) return false;
+            if (properties.has[kReceiveMaximum]) {
+                if (properties.value[kReceiveMaximum] == 0) return false;
+                into.receiveMaximum = static_cast<int>(properties.value[kReceiveMaximum]);
+            }
+            if (properties.has[kMaximumPacketSize]) {
+                if (properties.value[kMaximumPacketSize] == 0) return false;
+                into.maximumPacketSize = properties.value[kMaximumPacketSize];
+            }
+            if (properties.has[kServerKeepAlive])
+                into.serverKeepAlive = static_cast<int>(properties.value[kServerKeepAlive]);
+            break;
+        case kPublish:
+            into.qos = (header >> 1) & 3;
+            into.retained = (header & 1) != 0;
+            into.topic = r.String();
+            if (into.qos > 0) into.id = r.U16();
+            if (v5 && !ReadProperties(r, properties)) return false;
+            // This client allows the broker no topic aliases: every message names its topic.
+            if (into.qos == 3 || into.topic.isEmpty() || (into.qos > 0 && into.id == 0))
+                return false;
+            into.payload = r.Bytes(r.Left());
+            break;
+        case kPuback:
+            into.id = r.U16();
+            if (!r.AtEnd()) into.code = r.Byte();
+            if (into.id == 0) return false;
+            break;
+        case kSuback:
+            into.id = r.U16();
+            if (v5 && !ReadProperties(r, properties)) return false;
+            into.code = r.Byte();  // of its one filter
+            if (into.id == 0) return false;
+            break;
+        case kPingresp:
+            break;
+        case kDisconnect:
+            if (!r.AtEnd()) into.code = r.Byte();
+            break;
+        default:
+            return false;
+    }
+    return r.ok;
+}
+
 MqttClient::MqttClient(const QString& clientId, const QString& host, int port,
                        const QString& willTopic, const QByteArray& willPayload,
                        const MqttCredentials& credentials, QObject* parent)
@@ -505,77 +574,59 @@ void MqttClient::OnRead() {
     parsing_ = true;
     const auto parsed = qScopeGuard([this] { parsing_ = false; });
     qsizetype pos = 0;
-    while (in_.size() - pos >= 2) {
-        qsizetype length = 0;
-        qsizetype at = pos + 1;
-        bool whole = false;
-        for (int i = 0; i < 4 && at < in_.size(); ++i) {
-            const auto digit = static_cast<quint8>(in_[at++]);
-            length |= static_cast<qsizetype>(digit & 0x7f) << (7 * i);
-            if ((digit & 0x80) == 0) {
-                whole = true;
-                break;
-            }
-        }
-        if (!whole) {
-            if (at - pos > 4) return Violation();
-            break;
-        }
-        if (in_.size() - at < length) break;
-        const auto header = static_cast<quint8>(in_[pos]);
+    while (true) {
         // A view: the buffer does not change while the packet is handled, and a handler that
         // ends the session (clearing the buffer) is the last to look at it.
-        const QByteArrayView body = QByteArrayView(in_).sliced(at, length);
-        pos = at + length;
-        if (!Handle(header, body) || socket_ == nullptr || lost_) return;
+        const QByteArrayView rest = QByteArrayView(in_).sliced(pos);
+        const qsizetype length = MqttPacketLength(rest);
+        if (length == 0) break;
+        MqttInbound packet;
+        if (length < 0 || !ReadMqttPacket(rest.first(length), protocol_, packet))
+            return Violation();
+        pos += length;
+        if (!Handle(packet) || socket_ == nullptr || lost_) return;
     }
     in_.remove(0, pos);
     // Acknowledgements of messages received and messages held back go in one write.
     Flush();
 }
 
-bool MqttClient::Handle(quint8 header, QByteArrayView body) {
-    const int type = header >> 4;
-    if (!connected_ && type != kConnack) {
+bool MqttClient::Handle(const MqttInbound& packet) {
+    if (!connected_ && packet.type != kConnack) {
         Violation();
         return false;
     }
-    switch (type) {
+    switch (packet.type) {
         case kConnack:
-            return HandleConnack(body);
+            return HandleConnack(packet);
         case kPublish:
-            return HandlePublish(header, body);
+            return HandlePublish(packet);
         case kPuback:
-            return HandlePuback(body);
+            return HandlePuback(packet);
         case kSuback:
-            return HandleSuback(body);
+            return HandleSuback(packet);
         case kPingresp:
             pingOutstanding_ = false;
             return true;
-        case kDisconnect: {
-            Reader r{body};
-            const int reason = r.AtEnd() ? 0 : r.Byte();
-            Lost(reason == 0
+        case kDisconnect:
+            Lost(packet.code == 0
                      ? QStringLiteral("the broker ended the session")
-                     : QStringLiteral("the broker ended the session: ") + ReasonWords(reason));
+                     : QStringLiteral("the broker ended the session: ") + ReasonWords(packet.code));
             return false;
-        }
         default:
             Violation();
             return false;
     }
 }
 
-bool MqttClient::HandleConnack(QByteArrayView body) {
-    Reader r{body};
-    r.Byte();  // session present: never, the session is clean
-    const int rc = r.Byte();
-    if (!r.ok || connected_) {
+bool MqttClient::HandleConnack(const MqttInbound& packet) {
+    if (connected_) {
         Violation();
         return false;
     }
+    const int rc = packet.code;
     answerLimit_.stop();
-    if (rc != 0 && (rc == 1 || rc == 0x84) && protocol_ == 5) {
+    if ((rc == 1 || rc == 0x84) && protocol_ == 5) {
         // The next attempt asks for 3.1.1, at once: the broker answered, it only takes less.
         protocol_ = 4;
         lost_ = true;
@@ -598,22 +649,9 @@ bool MqttClient::HandleConnack(QByteArrayView body) {
         Lost({});
         return false;
     }
-    receiveMaximum_ = 65535;
-    maximumPacketSize_ = 0;
-    keepAliveSeconds_ = kKeepAliveSeconds;
-    if (protocol_ == 5 && !r.AtEnd()) {
-        Properties properties;
-        if (!ReadProperties(r, properties)) {
-            Violation();
-            return false;
-        }
-        if (properties.has[kReceiveMaximum] && properties.value[kReceiveMaximum] > 0)
-            receiveMaximum_ = static_cast<int>(properties.value[kReceiveMaximum]);
-        if (properties.has[kMaximumPacketSize])
-            maximumPacketSize_ = properties.value[kMaximumPacketSize];
-        if (properties.has[kServerKeepAlive])
-            keepAliveSeconds_ = static_cast<int>(properties.value[kServerKeepAlive]);
-    }
+    receiveMaximum_ = packet.receiveMaximum;
+    maximumPacketSize_ = packet.maximumPacketSize;
+    keepAliveSeconds_ = packet.serverKeepAlive >= 0 ? packet.serverKeepAlive : kKeepAliveSeconds;
     qCDebug(lcMqtt).noquote() << clientId_ << "connected with MQTT"
                               << (protocol_ == 5 ? "5" : "3.1.1") << "receive maximum"
                               << receiveMaximum_;
@@ -629,14 +667,8 @@ bool MqttClient::HandleConnack(QByteArrayView body) {
     return socket_ != nullptr && !lost_;
 }
 
-bool MqttClient::HandlePuback(QByteArrayView body) {
-    Reader r{body};
-    const int mid = r.U16();
-    const int reason = r.AtEnd() ? 0 : r.Byte();
-    if (!r.ok || mid == 0) {
-        Violation();
-        return false;
-    }
+bool MqttClient::HandlePuback(const MqttInbound& packet) {
+    const int mid = packet.id;
     if (!inUse_[mid]) return true;  // of a message the client gave up on
     inUse_[mid] = false;
     --sent_;
@@ -647,54 +679,40 @@ bool MqttClient::HandlePuback(QByteArrayView body) {
         ++sent_;
     }
     // 0x10, no subscriber, is a success; from 0x80 on the message was not taken.
-    if (reason >= 0x80)
-        emit refused(mid, ReasonWords(reason));
+    if (packet.code >= 0x80)
+        emit refused(mid, ReasonWords(packet.code));
     else
         emit acknowledged(mid);
     emit stateChanged();
     return true;
 }
 
-bool MqttClient::HandleSuback(QByteArrayView body) {
-    Reader r{body};
-    const int mid = r.U16();
-    Properties properties;
-    if (protocol_ == 5 && !ReadProperties(r, properties)) r.Fail();
-    const int granted = r.Byte();
-    if (!r.ok || mid == 0) {
-        Violation();
-        return false;
-    }
+bool MqttClient::HandleSuback(const MqttInbound& packet) {
+    const int mid = packet.id;
     if (!inUse_[mid]) return true;
     inUse_[mid] = false;
-    if (granted >= 0x80)
-        emit refused(mid, granted == 0x80 && protocol_ == 4 ? QStringLiteral("subscription refused")
-                                                            : ReasonWords(granted));
+    if (packet.code >= 0x80)
+        emit refused(mid, packet.code == 0x80 && protocol_ == 4
+                              ? QStringLiteral("subscription refused")
+                              : ReasonWords(packet.code));
     else
         emit acknowledged(mid);
     emit stateChanged();
     return true;
 }
 
-bool MqttClient::HandlePublish(quint8 header, QByteArrayView body) {
-    const int qos = (header >> 1) & 3;
-    Reader r{body};
-    const QByteArrayView topic = r.String();
-    const int mid = qos > 0 ? r.U16() : 0;
-    Properties properties;
-    if (protocol_ == 5 && !ReadProperties(r, properties)) r.Fail();
-    // Subscriptions are of quality 1 at most, and this client allows the broker no topic aliases.
-    if (!r.ok || qos > 1 || topic.isEmpty() || (qos == 1 && mid == 0)) {
+bool MqttClient::HandlePublish(const MqttInbound& packet) {
+    // Subscriptions are of quality 1 at most.
+    if (packet.qos > 1) {
         Violation();
         return false;
     }
-    const QByteArray payload = r.Bytes(r.Left()).toByteArray();
-    if (qos == 1) {
+    if (packet.qos == 1) {
         QByteArray id;
-        PutU16(id, mid);
+        PutU16(id, packet.id);
         Append(kPuback << 4, id);
     }
-    emit message(QString::fromUtf8(topic), payload, (header & 1) != 0);
+    emit message(QString::fromUtf8(packet.topic), packet.payload.toByteArray(), packet.retained);
     return true;
 }
 

@@ -24,6 +24,28 @@ struct MqttCredentials {
     QString password;
 };
 
+// One packet from the broker as the client acts on it, its topic and payload seen in the bytes
+// it was read from.
+struct MqttInbound {
+    int type = 0;  // 2 CONNACK, 3 PUBLISH, 4 PUBACK, 9 SUBACK, 13 PINGRESP, 14 DISCONNECT
+    int id = 0;    // of a PUBLISH of quality 1, a PUBACK or a SUBACK
+    int code = 0;  // CONNACK's return or reason code; the reason of PUBACK, SUBACK, DISCONNECT
+    int qos = 0;
+    bool retained = false;
+    QByteArrayView topic;
+    QByteArrayView payload;
+    int receiveMaximum = 65535;    // CONNACK of MQTT 5: messages of quality 1 it takes at once
+    qint64 maximumPacketSize = 0;  // 0: no bound but MQTT's own
+    int serverKeepAlive = -1;      // -1: the client's own keep-alive stands
+};
+
+// The bytes of the whole packet at the start of `buffer`: 0 while it has not all come, -1 for a
+// length MQTT does not allow.
+qsizetype MqttPacketLength(QByteArrayView buffer);
+// Reads one whole packet of MQTT `protocol` (5, or 4 for 3.1.1); false for what MQTT does not
+// allow.
+bool ReadMqttPacket(QByteArrayView packet, int protocol, MqttInbound& into);
+
 // One MQTT client connection over a QTcpSocket (a QSslSocket with TLS), MQTT 5 and, for a broker
 // that does not take it, 3.1.1. A recorder sends thousands of messages a second through it, so
 // it never writes or reads one packet at a time: what is published is gathered in one buffer and
@@ -105,11 +127,11 @@ class MqttClient : public QObject {
     void OnRead();
     void KeepAlive();
     // Handles one whole packet; false when the session ended on it.
-    bool Handle(quint8 header, QByteArrayView body);
-    bool HandleConnack(QByteArrayView body);
-    bool HandlePuback(QByteArrayView body);
-    bool HandleSuback(QByteArrayView body);
-    bool HandlePublish(quint8 header, QByteArrayView body);
+    bool Handle(const MqttInbound& packet);
+    bool HandleConnack(const MqttInbound& packet);
+    bool HandlePuback(const MqttInbound& packet);
+    bool HandleSuback(const MqttInbound& packet);
+    bool HandlePublish(const MqttInbound& packet);
     void Lost(const QString& reason, bool cannotMend = false);
     void Violation();
     int NextId();

@@ -1,23 +1,17 @@
 #include "mqtt_client.h"
 
-#include <mosquitto.h>
-#include <mqtt_protocol.h>
-#include <netdb.h>
-#include <openssl/err.h>
-#include <openssl/ssl.h>
-#include <openssl/x509v3.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 
-#include <QFile>
-#include <QHostAddress>
+#include <QByteArrayView>
 #include <QLoggingCategory>
-#include <QSocketNotifier>
+#include <QScopeGuard>
+#include <QSslConfiguration>
+#include <QSslError>
+#include <QSslSocket>
 #include <QStringList>
-#include <QtEndian>
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <iterator>
+#include <utility>
 
 namespace tvx::cli {
 
@@ -26,64 +20,211 @@ namespace {
 // tvx.mqtt: each broker session's attempts, connections, refusals and losses.
 Q_LOGGING_CATEGORY(lcMqtt, "tvx.mqtt", QtWarningMsg)
 
-// Marks the time a libmosquitto call that may call back runs.
-class InsideLibrary {
-  public:
-    explicit InsideLibrary(bool& flag) : flag_(flag) { flag_ = true; }
-    ~InsideLibrary() { flag_ = false; }
-    InsideLibrary(const InsideLibrary&) = delete;
-    InsideLibrary& operator=(const InsideLibrary&) = delete;
-
-  private:
-    bool& flag_;
-};
-
 constexpr int kKeepAliveSeconds = 10;
 
-void InitMosquittoOnce() {
-    static const bool done = [] {
-        mosquitto_lib_init();
-        return true;
-    }();
-    (void)done;
+enum Packet : quint8 {
+    kConnect = 1,
+    kConnack = 2,
+    kPublish = 3,
+    kPuback = 4,
+    kSubscribe = 8,
+    kSuback = 9,
+    kPingreq = 12,
+    kPingresp = 13,
+    kDisconnect = 14,
+};
+
+// Properties of MQTT 5 this client reads; the others are skipped by their kind.
+enum Property : quint8 {
+    kServerKeepAlive = 0x13,
+    kReceiveMaximum = 0x21,
+    kMaximumPacketSize = 0x27,
+};
+
+// A packet's body, read front to back; a read past its end leaves `ok` false.
+struct Reader {
+    QByteArrayView data;
+    qsizetype pos = 0;
+    bool ok = true;
+
+    bool AtEnd() const { return pos >= data.size(); }
+    qsizetype Left() const { return data.size() - pos; }
+    quint8 Byte() {
+        if (Left() < 1) return Fail();
+        return static_cast<quint8>(data[pos++]);
+    }
+    quint16 U16() {
+        const quint16 high = Byte();
+        return static_cast<quint16>(high << 8 | Byte());
+    }
+    quint32 U32() {
+        const quint32 high = U16();
+        return high << 16 | U16();
+    }
+    quint32 VarInt() {
+        quint32 value = 0;
+        for (int i = 0; i < 4 && ok; ++i) {
+            const quint8 b = Byte();
+            value |= static_cast<quint32>(b & 0x7f) << (7 * i);
+            if ((b & 0x80) == 0) return value;
+        }
+        return Fail();
+    }
+    QByteArrayView Bytes(qsizetype n) {
+        if (n < 0 || Left() < n) {
+            Fail();
+            return {};
+        }
+        const QByteArrayView bytes = data.sliced(pos, n);
+        pos += n;
+        return bytes;
+    }
+    QByteArrayView String() { return Bytes(U16()); }
+    quint8 Fail() {
+        ok = false;
+        pos = data.size();
+        return 0;
+    }
+};
+
+// The numeric properties of a packet, by their identifier.
+struct Properties {
+    bool has[0x30] = {};
+    quint32 value[0x30] = {};
+};
+
+// False for a property MQTT 5 does not know or one cut short.
+bool ReadProperties(Reader& r, Properties& into) {
+    Reader p{r.Bytes(r.VarInt())};
+    if (!r.ok) return false;
+    while (!p.AtEnd()) {
+        const quint8 id = p.Byte();
+        quint32 value = 0;
+        switch (id) {
+            case 0x01:
+            case 0x17:
+            case 0x19:
+            case 0x24:
+            case 0x25:
+            case 0x28:
+            case 0x29:
+            case 0x2A:
+                value = p.Byte();
+                break;
+            case 0x13:
+            case 0x21:
+            case 0x22:
+            case 0x23:
+                value = p.U16();
+                break;
+            case 0x02:
+            case 0x11:
+            case 0x18:
+            case 0x27:
+                value = p.U32();
+                break;
+            case 0x0B:
+                value = p.VarInt();
+                break;
+            case 0x03:
+            case 0x08:
+            case 0x09:
+            case 0x12:
+            case 0x15:
+            case 0x16:
+            case 0x1A:
+            case 0x1C:
+            case 0x1F:
+                p.String();
+                break;
+            case 0x26:
+                p.String();
+                p.String();
+                break;
+            default:
+                return false;
+        }
+        if (!p.ok) return false;
+        into.has[id] = true;
+        into.value[id] = value;
+    }
+    return true;
+}
+
+void PutU16(QByteArray& to, int value) {
+    to.append(static_cast<char>(value >> 8));
+    to.append(static_cast<char>(value & 0xff));
+}
+
+void PutString(QByteArray& to, QByteArrayView text) {
+    PutU16(to, static_cast<int>(text.size()));
+    to.append(text);
+}
+
+void PutLength(QByteArray& to, qsizetype length) {
+    do {
+        char digit = static_cast<char>(length % 128);
+        length /= 128;
+        if (length > 0) digit = static_cast<char>(digit | 0x80);
+        to.append(digit);
+    } while (length > 0);
+}
+
+int LengthSize(qsizetype length) {
+    return length < 128 ? 1 : length < 16384 ? 2 : length < 2097152 ? 3 : 4;
 }
 
 // A system's or library's sentence as part of a line: "Connection refused." -> "connection
 // refused"; a word in capitals ("TLS") stays as it is.
-QString AsPartOfLine(const char* text) {
-    QString words = QString::fromLocal8Bit(text).trimmed();
+QString AsPartOfLine(const QString& text) {
+    QString words = text.trimmed();
     if (words.endsWith(QLatin1Char('.'))) words.chop(1);
     if (words.size() > 1 && words[0].isUpper() && words[1].isLower()) words[0] = words[0].toLower();
     return words;
 }
 
-QString ErrnoWords(int errnum) {
-    switch (errnum) {
-        case ECONNREFUSED:
-            return QStringLiteral("connection refused");
-        case ENETUNREACH:
-            return QStringLiteral("network unreachable");
-        case EHOSTUNREACH:
-            return QStringLiteral("host unreachable");
-        case ETIMEDOUT:
-            return QStringLiteral("no answer from the broker: the connection timed out");
-        case ECONNRESET:
-            return QStringLiteral("the broker reset the connection");
-        case EPIPE:
-            return QStringLiteral("the broker closed the connection");
-        case EMFILE: {
-            rlimit limit{};
-            ::getrlimit(RLIMIT_NOFILE, &limit);
-            return QStringLiteral(
-                       "too many open files: the recorder's descriptor limit (%1) is lower than "
-                       "the fleet needs; raise LimitNOFILE")
-                .arg(static_cast<qulonglong>(limit.rlim_cur));
-        }
-        case ENFILE:
-            return QStringLiteral("too many open files in the system: raise fs.file-max");
-        default:
-            return AsPartOfLine(std::strerror(errnum));
-    }
+// An MQTT 5 reason code from 0x80 on, as the broker's refusal of a login, a message or a
+// subscription.
+QString ReasonWords(int code) {
+    static const char* const kWords[] = {"unspecified error",
+                                         "malformed packet",
+                                         "protocol error",
+                                         "implementation specific error",
+                                         "unsupported protocol version",
+                                         "client identifier not valid",
+                                         "bad user name or password",
+                                         "not authorised",
+                                         "server unavailable",
+                                         "server busy",
+                                         "banned",
+                                         "server shutting down",
+                                         "bad authentication method",
+                                         "keep alive timeout",
+                                         "session taken over",
+                                         "topic filter invalid",
+                                         "topic name invalid",
+                                         "packet identifier in use",
+                                         "packet identifier not found",
+                                         "receive maximum exceeded",
+                                         "topic alias invalid",
+                                         "packet too large",
+                                         "message rate too high",
+                                         "quota exceeded",
+                                         "administrative action",
+                                         "payload format invalid",
+                                         "retain not supported",
+                                         "QoS not supported",
+                                         "use another server",
+                                         "server moved",
+                                         "shared subscriptions not supported",
+                                         "connection rate exceeded",
+                                         "maximum connect time",
+                                         "subscription identifiers not supported",
+                                         "wildcard subscriptions not supported"};
+    const int index = code - 0x80;
+    if (index >= 0 && index < static_cast<int>(std::size(kWords)))
+        return QString::fromLatin1(kWords[index]);
+    return QStringLiteral("reason code 0x%1").arg(code, 2, 16, QLatin1Char('0'));
 }
 
 // The broker's CONNACK refusal. A login it refuses stays refused however often it is tried.
@@ -92,104 +233,162 @@ QString ConnackWords(int rc) {
         case 1:
             return QStringLiteral("the broker does not take MQTT 3.1.1");
         case 2:
+        case 0x85:
             return QStringLiteral("the broker rejects the client id");
         case 3:
+        case 0x88:
+        case 0x89:
             return QStringLiteral("the broker is unavailable");
         case 4:
+        case 0x86:
             return QStringLiteral("login refused: bad user name or password");
         case 5:
-        case MQTT_RC_NOT_AUTHORIZED:
+        case 0x87:
             return QStringLiteral("login refused: not authorised");
-        case MQTT_RC_BAD_USERNAME_OR_PASSWORD:
-            return QStringLiteral("login refused: bad user name or password");
-        case MQTT_RC_BANNED:
+        case 0x8A:
             return QStringLiteral("login refused: the broker has banned this client");
-        case MQTT_RC_CLIENTID_NOT_VALID:
-            return QStringLiteral("the broker rejects the client id");
-        case MQTT_RC_SERVER_UNAVAILABLE:
-        case MQTT_RC_SERVER_BUSY:
-            return QStringLiteral("the broker is unavailable");
         default:
-            return rc >= 128 ? AsPartOfLine(mosquitto_reason_string(rc))
-                             : AsPartOfLine(mosquitto_connack_string(rc));
+            return rc >= 0x80 ? ReasonWords(rc) : QStringLiteral("connection refused (%1)").arg(rc);
     }
 }
 
 bool LoginRefused(int rc) {
-    return rc == 4 || rc == 5 || rc == MQTT_RC_NOT_AUTHORIZED ||
-           rc == MQTT_RC_BAD_USERNAME_OR_PASSWORD || rc == MQTT_RC_BANNED;
+    return rc == 4 || rc == 5 || rc == 0x86 || rc == 0x87 || rc == 0x8A;
 }
 
-// A broker that speaks only MQTT 3.1.1 refuses version 5 with one of these.
-bool VersionRefused(int rc) {
-    return rc == 1 || rc == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION;
-}
-
-// What OpenSSL's last line of a failed handshake means for a user; the library's words when it
-// is none of the usual.
-QString TlsWords(const QString& reason) {
-    if (reason.contains(QLatin1String("wrong version number")))
+// What OpenSSL's last words of a failed handshake mean for a user; its own when they are none
+// of the usual.
+QString TlsWords(const QString& said) {
+    const QString reason = said.section(QLatin1Char(':'), -1).trimmed();
+    if (reason.contains(QLatin1String("wrong version number")) ||
+        reason.contains(QLatin1String("packet length too long")))
         return QStringLiteral("TLS handshake failed: the broker does not speak TLS on this port");
     if (reason.contains(QLatin1String("unexpected eof")))
         return QStringLiteral(
             "TLS handshake failed: the broker closed the connection (does this port take TLS?)");
     if (reason.contains(QLatin1String("alert certificate required")))
         return QStringLiteral("TLS handshake failed: the broker asks for a client certificate");
-    return QStringLiteral("TLS handshake failed: ") + reason;
+    return QStringLiteral("TLS handshake failed: ") + AsPartOfLine(reason);
 }
 
 // The names a certificate is for: its alternative names, else its common name.
-QString NamesOf(X509* cert) {
-    QStringList names;
-    bool dnsNames = false;
-    auto* alternatives =
-        static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(cert, NID_subject_alt_name, nullptr, nullptr));
-    for (int i = 0; i < sk_GENERAL_NAME_num(alternatives); ++i) {
-        const GENERAL_NAME* name = sk_GENERAL_NAME_value(alternatives, i);
-        if (name->type == GEN_DNS) {
-            dnsNames = true;
-            names << QString::fromLatin1(
-                reinterpret_cast<const char*>(ASN1_STRING_get0_data(name->d.dNSName)),
-                ASN1_STRING_length(name->d.dNSName));
-        } else if (name->type == GEN_IPADD) {
-            const QByteArray bytes(
-                reinterpret_cast<const char*>(ASN1_STRING_get0_data(name->d.iPAddress)),
-                ASN1_STRING_length(name->d.iPAddress));
-            QHostAddress address;
-            if (bytes.size() == 4)
-                address.setAddress(qFromBigEndian<quint32>(bytes.constData()));
-            else if (bytes.size() == 16)
-                address.setAddress(reinterpret_cast<const quint8*>(bytes.constData()));
-            if (!address.isNull()) names << address.toString();
-        }
-    }
-    GENERAL_NAMES_free(alternatives);
-    if (!dnsNames) {
-        char common[256] = {};
-        if (X509_NAME_get_text_by_NID(X509_get_subject_name(cert), NID_commonName, common,
-                                      sizeof common) > 0)
-            names << QString::fromUtf8(common);
+QString NamesOf(const QSslCertificate& cert) {
+    const auto alternatives = cert.subjectAlternativeNames();
+    QStringList names = alternatives.values(QSsl::AlternativeNameEntryType::DnsEntry);
+    if (names.isEmpty()) {
+        names = alternatives.values(QSsl::AlternativeNameEntryType::IpAddressEntry);
+        names += cert.subjectInfo(QSslCertificate::CommonName);
+    } else {
+        names += alternatives.values(QSsl::AlternativeNameEntryType::IpAddressEntry);
     }
     return names.isEmpty() ? QStringLiteral("no name") : names.join(QStringLiteral(", "));
 }
 
-// libmosquitto used to accept an address in the common name of a certificate that has no DNS
-// names; a broker whose certificate was made that way is still taken.
-bool CommonNameIsAddress(X509* cert, const QString& host) {
-    auto* alternatives =
-        static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(cert, NID_subject_alt_name, nullptr, nullptr));
-    bool dnsNames = false;
-    for (int i = 0; i < sk_GENERAL_NAME_num(alternatives); ++i)
-        dnsNames = dnsNames || sk_GENERAL_NAME_value(alternatives, i)->type == GEN_DNS;
-    GENERAL_NAMES_free(alternatives);
-    char common[256] = {};
-    return !dnsNames &&
-           X509_NAME_get_text_by_NID(X509_get_subject_name(cert), NID_commonName, common,
-                                     sizeof common) > 0 &&
-           QHostAddress(QString::fromUtf8(common)) == QHostAddress(host);
+QString CertificateWords(const QSslError& error, const QString& host, const QString& caFile) {
+    switch (error.error()) {
+        case QSslError::UnableToGetIssuerCertificate:
+        case QSslError::UnableToGetLocalIssuerCertificate:
+        case QSslError::UnableToVerifyFirstCertificate:
+        case QSslError::SelfSignedCertificate:
+        case QSslError::SelfSignedCertificateInChain:
+        case QSslError::CertificateSignatureFailed:
+        case QSslError::CertificateUntrusted:
+            return QStringLiteral("the broker's certificate is not signed by the CA in \"%1\"")
+                .arg(caFile);
+        case QSslError::HostNameMismatch:
+            return QStringLiteral("the broker's certificate is for %1, not %2")
+                .arg(error.certificate().isNull() ? QStringLiteral("another host")
+                                                  : NamesOf(error.certificate()),
+                     host);
+        case QSslError::CertificateExpired:
+            return QStringLiteral("the broker's certificate has expired");
+        case QSslError::CertificateNotYetValid:
+            return QStringLiteral(
+                "the broker's certificate is not valid yet (is the clock right?)");
+        default:
+            return AsPartOfLine(error.errorString());
+    }
+}
+
+QString TooManyFiles() {
+    rlimit limit{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    return QStringLiteral(
+               "too many open files: the recorder's descriptor limit (%1) is lower than the fleet "
+               "needs; raise LimitNOFILE")
+        .arg(static_cast<qulonglong>(limit.rlim_cur));
 }
 
 }  // namespace
+
+qsizetype MqttPacketLength(QByteArrayView buffer) {
+    qsizetype length = 0;
+    for (qsizetype at = 1; at < buffer.size() && at <= 4; ++at) {
+        const auto digit = static_cast<quint8>(buffer[at]);
+        length |= static_cast<qsizetype>(digit & 0x7f) << (7 * (at - 1));
+        if ((digit & 0x80) == 0) return buffer.size() - at - 1 < length ? 0 : at + 1 + length;
+    }
+    return buffer.size() > 4 ? -1 : 0;
+}
+
+bool ReadMqttPacket(QByteArrayView packet, int protocol, MqttInbound& into) {
+    into = {};
+    Reader head{packet};
+    const quint8 header = head.Byte();
+    head.VarInt();
+    if (!head.ok) return false;
+    Reader r{head.Bytes(head.Left())};
+    into.type = header >> 4;
+    const bool v5 = protocol == 5;
+    Properties properties;
+    switch (into.type) {
+        case kConnack:
+            r.Byte();  // session present: never, the session is clean
+            into.code = r.Byte();
+            if (v5 && !r.AtEnd() && !ReadProperties(r, properties)) return false;
+            if (properties.has[kReceiveMaximum]) {
+                if (properties.value[kReceiveMaximum] == 0) return false;
+                into.receiveMaximum = static_cast<int>(properties.value[kReceiveMaximum]);
+            }
+            if (properties.has[kMaximumPacketSize]) {
+                if (properties.value[kMaximumPacketSize] == 0) return false;
+                into.maximumPacketSize = properties.value[kMaximumPacketSize];
+            }
+            if (properties.has[kServerKeepAlive])
+                into.serverKeepAlive = static_cast<int>(properties.value[kServerKeepAlive]);
+            break;
+        case kPublish:
+            into.qos = (header >> 1) & 3;
+            into.retained = (header & 1) != 0;
+            into.topic = r.String();
+            if (into.qos > 0) into.id = r.U16();
+            if (v5 && !ReadProperties(r, properties)) return false;
+            // This client allows the broker no topic aliases: every message names its topic.
+            if (into.qos == 3 || into.topic.isEmpty() || (into.qos > 0 && into.id == 0))
+                return false;
+            into.payload = r.Bytes(r.Left());
+            break;
+        case kPuback:
+            into.id = r.U16();
+            if (!r.AtEnd()) into.code = r.Byte();
+            if (into.id == 0) return false;
+            break;
+        case kSuback:
+            into.id = r.U16();
+            if (v5 && !ReadProperties(r, properties)) return false;
+            into.code = r.Byte();  // of its one filter
+            if (into.id == 0) return false;
+            break;
+        case kPingresp:
+            break;
+        case kDisconnect:
+            if (!r.AtEnd()) into.code = r.Byte();
+            break;
+        default:
+            return false;
+    }
+    return r.ok;
+}
 
 MqttClient::MqttClient(const QString& clientId, const QString& host, int port,
                        const QString& willTopic, const QByteArray& willPayload,
@@ -201,15 +400,8 @@ MqttClient::MqttClient(const QString& clientId, const QString& host, int port,
       willTopic_(willTopic),
       willPayload_(willPayload),
       credentials_(credentials) {
-    InitMosquittoOnce();
-    misc_.setInterval(1000);
-    connect(&misc_, &QTimer::timeout, this, [this] {
-        if (read_ == nullptr) return;
-        // A socket libmosquitto closed without a word is a lost session all the same.
-        if (mosquitto_socket(mosq_) < 0) return Lost(QStringLiteral("the connection was lost"));
-        Check(mosquitto_loop_misc(mosq_));
-        UpdateWrite();
-    });
+    keepAlive_.setTimerType(Qt::CoarseTimer);
+    connect(&keepAlive_, &QTimer::timeout, this, &MqttClient::KeepAlive);
     retryTimer_.setSingleShot(true);
     connect(&retryTimer_, &QTimer::timeout, this, &MqttClient::Attempt);
     answerLimit_.setSingleShot(true);
@@ -219,137 +411,7 @@ MqttClient::MqttClient(const QString& clientId, const QString& host, int port,
 }
 
 MqttClient::~MqttClient() {
-    Detach();
-    if (mosq_ != nullptr) mosquitto_destroy(mosq_);
-}
-
-// libmosquitto's own certificate check says "certificate verify failed" whether the CA did not
-// sign the certificate or the host name does not match. The client's own context checks both
-// with OpenSSL and keeps the reason: libmosquitto takes a context given to it as it is, without
-// its defaults, and checks nothing itself then.
-ssl_ctx_st* MqttClient::MakeTlsContext(QString& error) {
-    SSL_CTX* context = SSL_CTX_new(TLS_client_method());
-    if (context == nullptr) {
-        error = QStringLiteral("TLS cannot be set up");
-        return nullptr;
-    }
-    SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
-    SSL_CTX_set_options(context, SSL_OP_NO_COMPRESSION);
-    SSL_CTX_set_mode(context, SSL_MODE_RELEASE_BUFFERS);
-    if (SSL_CTX_load_verify_locations(context, QFile::encodeName(credentials_.caFile).constData(),
-                                      nullptr) != 1) {
-        ERR_clear_error();
-        SSL_CTX_free(context);
-        error = QStringLiteral("CA file \"%1\" holds no certificate that can be used")
-                    .arg(credentials_.caFile);
-        return nullptr;
-    }
-    // An address is looked for among the certificate's addresses, a name among its names.
-    X509_VERIFY_PARAM* param = SSL_CTX_get0_param(context);
-    const QByteArray host = host_.toUtf8();
-    if (X509_VERIFY_PARAM_set1_ip_asc(param, host.constData()) != 1) {
-        X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
-        X509_VERIFY_PARAM_set1_host(param, host.constData(), 0);
-    }
-    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, &MqttClient::OnVerify);
-    SSL_CTX_set_info_callback(context, &MqttClient::OnTlsState);
-    SSL_CTX_set_app_data(context, this);
-    return context;
-}
-
-// When the handshake stops on a socket error (the connection refused, reset or unreachable),
-// errno still holds it here; libmosquitto keeps only that the handshake is to be tried again.
-void MqttClient::OnTlsState(const ssl_st* ssl, int where, int ret) {
-    const int errnum = errno;
-    if ((where & SSL_CB_EXIT) == 0 || ret >= 0) return;
-    auto* client = static_cast<MqttClient*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
-    if (client == nullptr || client->handshakeErrno_ != 0) return;
-    switch (errnum) {
-        case ECONNREFUSED:
-        case ECONNRESET:
-        case ECONNABORTED:
-        case EPIPE:
-        case ENETUNREACH:
-        case EHOSTUNREACH:
-        case ETIMEDOUT:
-            client->handshakeErrno_ = errnum;
-            break;
-        default:
-            break;
-    }
-}
-
-int MqttClient::OnVerify(int preverified, x509_store_ctx_st* store) {
-    if (preverified == 1) return 1;
-    auto* ssl =
-        static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
-    auto* client = static_cast<MqttClient*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
-    if (client == nullptr) return 0;
-    const int error = X509_STORE_CTX_get_error(store);
-    X509* cert = X509_STORE_CTX_get_current_cert(store);
-    if (error == X509_V_ERR_IP_ADDRESS_MISMATCH && cert != nullptr &&
-        CommonNameIsAddress(cert, client->host_))
-        return 1;
-    // The first failure is the cause; OpenSSL goes on telling what follows from it.
-    if (!client->certificateError_.isEmpty()) return 0;
-    QString why;
-    switch (error) {
-        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
-        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
-        case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
-        case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
-        case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
-        case X509_V_ERR_CERT_SIGNATURE_FAILURE:
-        case X509_V_ERR_CERT_UNTRUSTED:
-            why = QStringLiteral("the broker's certificate is not signed by the CA in \"%1\"")
-                      .arg(client->credentials_.caFile);
-            break;
-        case X509_V_ERR_HOSTNAME_MISMATCH:
-        case X509_V_ERR_IP_ADDRESS_MISMATCH:
-            why = QStringLiteral("the broker's certificate is for %1, not %2")
-                      .arg(cert != nullptr ? NamesOf(cert) : QStringLiteral("another host"),
-                           client->host_);
-            break;
-        case X509_V_ERR_CERT_HAS_EXPIRED:
-            why = QStringLiteral("the broker's certificate has expired");
-            break;
-        case X509_V_ERR_CERT_NOT_YET_VALID:
-            why = QStringLiteral("the broker's certificate is not valid yet (is the clock right?)");
-            break;
-        default:
-            why = AsPartOfLine(X509_verify_cert_error_string(error));
-            break;
-    }
-    client->certificateError_ = QStringLiteral("certificate check failed: ") + why;
-    return 0;
-}
-
-bool MqttClient::MakeClient(QString& error) {
-    if (mosq_ != nullptr) mosquitto_destroy(mosq_);
-    mosq_ = mosquitto_new(clientId_.toUtf8().constData(), true, this);
-    // Version 5 tells a refused publication in its acknowledgement; with 3.1.1 the broker
-    // acknowledges what it throws away.
-    mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, protocol_);
-    // The owner bounds what is in flight; libmosquitto is not to hold any back.
-    mosquitto_max_inflight_messages_set(mosq_, 0);
-    mosquitto_will_set(mosq_, willTopic_.toUtf8().constData(),
-                       static_cast<int>(willPayload_.size()), willPayload_.constData(), 1, true);
-    if (!credentials_.caFile.isEmpty()) {
-        SSL_CTX* context = MakeTlsContext(error);
-        if (context == nullptr) return false;
-        mosquitto_int_option(mosq_, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0);
-        mosquitto_void_option(mosq_, MOSQ_OPT_SSL_CTX, context);
-        SSL_CTX_free(context);  // the client holds its own reference
-    }
-    if (!credentials_.user.isEmpty())
-        mosquitto_username_pw_set(
-            mosq_, credentials_.user.toUtf8().constData(),
-            credentials_.password.isNull() ? nullptr : credentials_.password.toUtf8().constData());
-    mosquitto_connect_callback_set(mosq_, &MqttClient::OnConnect);
-    mosquitto_disconnect_callback_set(mosq_, &MqttClient::OnDisconnect);
-    mosquitto_publish_v5_callback_set(mosq_, &MqttClient::OnPublish);
-    mosquitto_log_callback_set(mosq_, &MqttClient::OnLog);
-    return true;
+    DropSocket();
 }
 
 void MqttClient::Start() {
@@ -357,144 +419,317 @@ void MqttClient::Start() {
 }
 
 void MqttClient::Attempt() {
-    Detach();
-    tlsError_.clear();
+    DropSocket();
     certificateError_.clear();
-    handshakeErrno_ = 0;
     reasonGiven_ = false;
     lost_ = false;
+    connectSent_ = false;
     ++attempt_;
-    QString unusable;
-    if (!MakeClient(unusable)) return Lost(unusable, true);
+    QSslSocket* tls = nullptr;
+    if (!credentials_.caFile.isEmpty()) {
+        if (!QSslSocket::supportsSsl())
+            return Lost(QStringLiteral("TLS is not available: Qt finds no OpenSSL"), true);
+        // The CA file is the only one trusted: a broker of the plant is not vouched for by the
+        // system's public CAs.
+        QList<QSslCertificate> authorities = QSslCertificate::fromPath(credentials_.caFile);
+        if (authorities.isEmpty())
+            authorities = QSslCertificate::fromPath(credentials_.caFile, QSsl::Der);
+        authorities.removeIf([](const QSslCertificate& c) { return c.isNull(); });
+        if (authorities.isEmpty())
+            return Lost(QStringLiteral("CA file \"%1\" holds no certificate that can be used")
+                            .arg(credentials_.caFile),
+                        true);
+        tls = new QSslSocket(this);
+        QSslConfiguration configuration = tls->sslConfiguration();
+        configuration.setCaCertificates(authorities);
+        configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+        configuration.setProtocol(QSsl::TlsV1_2OrLater);
+        tls->setSslConfiguration(configuration);
+        connect(tls, &QSslSocket::encrypted, this, &MqttClient::OnSocketConnected);
+        connect(tls, &QSslSocket::sslErrors, this, &MqttClient::OnSslErrors);
+        socket_ = tls;
+    } else {
+        socket_ = new QTcpSocket(this);
+        connect(socket_, &QTcpSocket::connected, this, &MqttClient::OnSocketConnected);
+    }
+    connect(socket_, &QTcpSocket::readyRead, this, &MqttClient::OnRead);
+    connect(socket_, &QTcpSocket::errorOccurred, this, &MqttClient::OnSocketError);
+    connect(socket_, &QTcpSocket::disconnected, this, &MqttClient::OnClosed);
     qCDebug(lcMqtt).noquote() << clientId_ << "connecting to"
                               << host_ + QLatin1Char(':') + QString::number(port_) << "attempt"
-                              << attempt_;
+                              << attempt_ << "MQTT" << (protocol_ == 5 ? "5" : "3.1.1");
     answerLimit_.start(kAnswerSeconds * 1000);
-    const int rc =
-        mosquitto_connect_async(mosq_, host_.toUtf8().constData(), port_, kKeepAliveSeconds);
-    const int errnum = errno;
-    if (rc != MOSQ_ERR_SUCCESS) return Lost(Words(rc, errnum));
-    Attach();
+    if (tls != nullptr)
+        tls->connectToHostEncrypted(host_, static_cast<quint16>(port_));
+    else
+        socket_->connectToHost(host_, static_cast<quint16>(port_));
 }
 
-QString MqttClient::Words(int rc, int errnum) const {
-    switch (rc) {
-        case MOSQ_ERR_ERRNO:
-            return ErrnoWords(errnum);
-        case MOSQ_ERR_EAI:
-            // libmosquitto leaves getaddrinfo's code in errno.
-            if (errnum == EAI_NONAME || errnum == EAI_NODATA)
-                return QStringLiteral("host name \"%1\" does not resolve").arg(host_);
-            if (errnum == EAI_AGAIN)
-                return QStringLiteral(
-                           "host name \"%1\" cannot be resolved now: no answer from "
-                           "the name server")
-                    .arg(host_);
-            return QStringLiteral("host name \"%1\" cannot be resolved: %2")
-                .arg(host_, AsPartOfLine(gai_strerror(errnum)));
-        case MOSQ_ERR_CONN_LOST:
-        case MOSQ_ERR_NO_CONN:
-            return QStringLiteral("the connection was lost");
-        case MOSQ_ERR_KEEPALIVE:
-            return QStringLiteral("the broker stopped answering");
-        case MOSQ_ERR_TLS:
-        case MOSQ_ERR_TLS_HANDSHAKE:
-            return QStringLiteral("TLS handshake failed");
-        case MOSQ_ERR_PROTOCOL:
-        case MOSQ_ERR_MALFORMED_PACKET:
-            return QStringLiteral("the broker sent what MQTT does not allow");
-        case MOSQ_ERR_NOMEM:
-            return QStringLiteral("out of memory");
+void MqttClient::DropSocket() {
+    keepAlive_.stop();
+    if (socket_ != nullptr) {
+        socket_->disconnect(this);
+        socket_->abort();
+        socket_->deleteLater();
+        socket_ = nullptr;
+    }
+    in_.clear();
+    out_.clear();
+    held_.clear();
+    std::fill(inUse_.begin(), inUse_.end(), false);
+    sent_ = 0;
+    pingOutstanding_ = false;
+}
+
+void MqttClient::OnSocketConnected() {
+    // The client gathers its packets itself; Nagle's wait would only delay each batch.
+    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    const bool v5 = protocol_ == 5;
+    const QByteArray user = credentials_.user.toUtf8();
+    const QByteArray willTopic = willTopic_.toUtf8();
+    quint8 flags = 0x02;  // a clean session: the owner sends again what the last one lost
+    if (!willTopic.isEmpty()) flags |= 0x04 | 0x08 | 0x20;  // a will of quality 1, retained
+    if (!user.isEmpty()) {
+        flags |= 0x80;
+        if (!credentials_.password.isNull()) flags |= 0x40;
+    }
+    QByteArray body;
+    PutString(body, "MQTT");
+    body.append(static_cast<char>(protocol_));
+    body.append(static_cast<char>(flags));
+    PutU16(body, kKeepAliveSeconds);
+    if (v5) body.append('\0');  // no properties
+    PutString(body, clientId_.toUtf8());
+    if (!willTopic.isEmpty()) {
+        if (v5) body.append('\0');
+        PutString(body, willTopic);
+        PutString(body, willPayload_);
+    }
+    if (flags & 0x80) PutString(body, user);
+    if (flags & 0x40) PutString(body, credentials_.password.toUtf8());
+    Append(kConnect << 4, body);
+    connectSent_ = true;
+    Flush();
+}
+
+void MqttClient::OnSslErrors(const QList<QSslError>& errors) {
+    // The first is the cause; what follows from it comes after.
+    if (certificateError_.isEmpty() && !errors.isEmpty())
+        certificateError_ = QStringLiteral("certificate check failed: ") +
+                            CertificateWords(errors.first(), host_, credentials_.caFile);
+}
+
+void MqttClient::OnSocketError() {
+    if (socket_ == nullptr || lost_) return;
+    switch (socket_->error()) {
+        case QAbstractSocket::ConnectionRefusedError:
+            return Lost(QStringLiteral("connection refused"));
+        case QAbstractSocket::HostNotFoundError:
+            return Lost(QStringLiteral("host name \"%1\" does not resolve").arg(host_));
+        case QAbstractSocket::RemoteHostClosedError:
+            return OnClosed();
+        case QAbstractSocket::SslHandshakeFailedError:
+            return Lost(TlsWords(socket_->errorString()));
+        case QAbstractSocket::SocketResourceError:
+            return Lost(TooManyFiles());
         default:
-            return AsPartOfLine(mosquitto_strerror(rc));
+            return Lost(AsPartOfLine(socket_->errorString()));
     }
 }
 
-void MqttClient::Attach() {
-    const int fd = mosquitto_socket(mosq_);
-    if (fd < 0) return;
-    read_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    write_ = new QSocketNotifier(fd, QSocketNotifier::Write, this);
-    connect(read_, &QSocketNotifier::activated, this, [this] {
-        if (ConnectFailed()) return;
-        int rc = MOSQ_ERR_SUCCESS;
-        {
-            const InsideLibrary inside(insideLibrary_);
-            rc = mosquitto_loop_read(mosq_, 1);
+void MqttClient::OnClosed() {
+    if (socket_ == nullptr || lost_) return;
+    auto* tls = qobject_cast<QSslSocket*>(socket_);
+    if (tls != nullptr && !tls->isEncrypted())
+        return Lost(QStringLiteral(
+            "TLS handshake failed: the broker closed the connection (does this port take TLS?)"));
+    if (connectSent_ && !connected_) {
+        // A broker that does not know MQTT 5 may close the connection instead of refusing it.
+        if (protocol_ == 5) {
+            protocol_ = 4;
+            lost_ = true;
+            answerLimit_.stop();
+            DropSocket();
+            qCDebug(lcMqtt).noquote() << clientId_ << "closed on MQTT 5: trying 3.1.1";
+            QMetaObject::invokeMethod(
+                this,
+                [this, attempt = attempt_] {
+                    if (attempt == attempt_) Attempt();
+                },
+                Qt::QueuedConnection);
+            return;
         }
-        Check(rc);
-        UpdateWrite();
-    });
-    connect(write_, &QSocketNotifier::activated, this, [this] {
-        if (ConnectFailed()) return;
-        Check(mosquitto_loop_write(mosq_, 1));
-        UpdateWrite();
-    });
-    misc_.start();
-    UpdateWrite();
-}
-
-void MqttClient::Detach() {
-    misc_.stop();
-    delete read_;
-    delete write_;
-    read_ = nullptr;
-    write_ = nullptr;
-}
-
-void MqttClient::UpdateWrite() {
-    if (write_ != nullptr) write_->setEnabled(mosquitto_want_write(mosq_));
-}
-
-bool MqttClient::ConnectFailed() {
-    if (connected_) return false;
-    const int fd = mosquitto_socket(mosq_);
-    int error = 0;
-    socklen_t size = sizeof error;
-    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) return false;
-    if (error == 0) {
-        // A socket whose connect is under way raises no notice; one that raises a notice and
-        // has no peer has failed, its error taken by the handshake.
-        sockaddr_storage peer{};
-        socklen_t peerSize = sizeof peer;
-        if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) == 0 ||
-            errno != ENOTCONN)
-            return false;
-        error = handshakeErrno_;
+        protocol_ = 5;  // the next attempt asks for 5 again: this was no answer to the version
+        return Lost(QStringLiteral("the broker closed the connection"));
     }
-    Lost(error != 0 ? ErrnoWords(error) : QStringLiteral("the connection failed"));
+    Lost(QStringLiteral("the connection was lost"));
+}
+
+void MqttClient::OnRead() {
+    if (socket_ == nullptr) return;
+    in_.append(socket_->readAll());
+    // A slot that waits in an event loop of its own may bring the next chunk: it is parsed by
+    // the loop below, after what came before it.
+    if (parsing_) return;
+    parsing_ = true;
+    const auto parsed = qScopeGuard([this] { parsing_ = false; });
+    qsizetype pos = 0;
+    while (true) {
+        // A view: the buffer does not change while the packet is handled, and a handler that
+        // ends the session (clearing the buffer) is the last to look at it.
+        const QByteArrayView rest = QByteArrayView(in_).sliced(pos);
+        const qsizetype length = MqttPacketLength(rest);
+        if (length == 0) break;
+        MqttInbound packet;
+        if (length < 0 || !ReadMqttPacket(rest.first(length), protocol_, packet))
+            return Violation();
+        pos += length;
+        if (!Handle(packet) || socket_ == nullptr || lost_) return;
+    }
+    in_.remove(0, pos);
+    // Acknowledgements of messages received and messages held back go in one write.
+    Flush();
+}
+
+bool MqttClient::Handle(const MqttInbound& packet) {
+    if (!connected_ && packet.type != kConnack) {
+        Violation();
+        return false;
+    }
+    switch (packet.type) {
+        case kConnack:
+            return HandleConnack(packet);
+        case kPublish:
+            return HandlePublish(packet);
+        case kPuback:
+            return HandlePuback(packet);
+        case kSuback:
+            return HandleSuback(packet);
+        case kPingresp:
+            pingOutstanding_ = false;
+            return true;
+        case kDisconnect:
+            Lost(packet.code == 0
+                     ? QStringLiteral("the broker ended the session")
+                     : QStringLiteral("the broker ended the session: ") + ReasonWords(packet.code));
+            return false;
+        default:
+            Violation();
+            return false;
+    }
+}
+
+bool MqttClient::HandleConnack(const MqttInbound& packet) {
+    if (connected_) {
+        Violation();
+        return false;
+    }
+    const int rc = packet.code;
+    answerLimit_.stop();
+    if ((rc == 1 || rc == 0x84) && protocol_ == 5) {
+        // The next attempt asks for 3.1.1, at once: the broker answered, it only takes less.
+        protocol_ = 4;
+        lost_ = true;
+        DropSocket();
+        qCDebug(lcMqtt).noquote() << clientId_ << "the broker takes MQTT 3.1.1 only";
+        QMetaObject::invokeMethod(
+            this,
+            [this, attempt = attempt_] {
+                if (attempt == attempt_) Attempt();
+            },
+            Qt::QueuedConnection);
+        return false;
+    }
+    settled_ = true;
+    if (rc != 0) {
+        lastError_ = ConnackWords(rc);
+        cannotMend_ = LoginRefused(rc);
+        reasonGiven_ = true;
+        qCDebug(lcMqtt).noquote() << clientId_ << "refused:" << lastError_;
+        Lost({});
+        return false;
+    }
+    receiveMaximum_ = packet.receiveMaximum;
+    maximumPacketSize_ = packet.maximumPacketSize;
+    keepAliveSeconds_ = packet.serverKeepAlive >= 0 ? packet.serverKeepAlive : kKeepAliveSeconds;
+    qCDebug(lcMqtt).noquote() << clientId_ << "connected with MQTT"
+                              << (protocol_ == 5 ? "5" : "3.1.1") << "receive maximum"
+                              << receiveMaximum_;
+    connected_ = true;
+    backoff_.Reset();
+    lastError_.clear();
+    cannotMend_ = false;
+    reasonGiven_ = false;
+    // Half the keep-alive between looks: a quiet connection sends a PINGREQ well within it.
+    if (keepAliveSeconds_ > 0) keepAlive_.start(keepAliveSeconds_ * 500);
+    emit connectedChanged(true);
+    emit stateChanged();
+    return socket_ != nullptr && !lost_;
+}
+
+bool MqttClient::HandlePuback(const MqttInbound& packet) {
+    const int mid = packet.id;
+    if (!inUse_[mid]) return true;  // of a message the client gave up on
+    inUse_[mid] = false;
+    --sent_;
+    unacknowledged_ = std::max(0, unacknowledged_ - 1);
+    while (!held_.empty() && sent_ < receiveMaximum_) {
+        out_.append(held_.front().packet);
+        held_.pop_front();
+        ++sent_;
+    }
+    // 0x10, no subscriber, is a success; from 0x80 on the message was not taken.
+    if (packet.code >= 0x80)
+        emit refused(mid, ReasonWords(packet.code));
+    else
+        emit acknowledged(mid);
+    emit stateChanged();
     return true;
 }
 
-void MqttClient::Check(int rc) {
-    const int errnum = errno;
-    if (rc == MOSQ_ERR_SUCCESS || read_ == nullptr) return;
-    if (rc == MOSQ_ERR_ERRNO && (errnum == EAGAIN || errnum == EWOULDBLOCK)) return;
-    Lost(Words(rc, errnum));
+bool MqttClient::HandleSuback(const MqttInbound& packet) {
+    const int mid = packet.id;
+    if (!inUse_[mid]) return true;
+    inUse_[mid] = false;
+    if (packet.code >= 0x80)
+        emit refused(mid, packet.code == 0x80 && protocol_ == 4
+                              ? QStringLiteral("subscription refused")
+                              : ReasonWords(packet.code));
+    else
+        emit acknowledged(mid);
+    emit stateChanged();
+    return true;
 }
 
-void MqttClient::OnLog(mosquitto*, void* self, int level, const char* text) {
-    // "OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify failed": the reason is
-    // the last part, and the first such line the cause.
-    auto* client = static_cast<MqttClient*>(self);
-    const QString line = QString::fromUtf8(text);
-    if ((level & MOSQ_LOG_ERR) == 0 || !line.startsWith(QLatin1String("OpenSSL Error")) ||
-        !client->tlsError_.isEmpty())
-        return;
-    client->tlsError_ = TlsWords(line.section(QLatin1Char(':'), -1).trimmed());
+bool MqttClient::HandlePublish(const MqttInbound& packet) {
+    // Subscriptions are of quality 1 at most.
+    if (packet.qos > 1) {
+        Violation();
+        return false;
+    }
+    if (packet.qos == 1) {
+        QByteArray id;
+        PutU16(id, packet.id);
+        Append(kPuback << 4, id);
+    }
+    emit message(QString::fromUtf8(packet.topic), packet.payload.toByteArray(), packet.retained);
+    return true;
+}
+
+void MqttClient::Violation() {
+    Lost(QStringLiteral("the broker sent what MQTT does not allow"));
 }
 
 void MqttClient::Lost(const QString& reason, bool cannotMend) {
-    // A failed attempt is told more than once (the broker's answer, the read that failed, the
-    // disconnection): the most telling reason comes first, and one loss is one retry. A
-    // certificate that did not pass is the cause of whatever TLS error follows it, and what
-    // OpenSSL logged tells more than the error code libmosquitto returns with it.
+    // A failed attempt is told more than once (the broker's answer, the error of the socket,
+    // its closing): the most telling reason comes first, and one loss is one retry. A
+    // certificate that did not pass is the cause of whatever TLS error follows it.
     if (!certificateError_.isEmpty()) {
         lastError_ = certificateError_;
         cannotMend_ = true;
         reasonGiven_ = true;
     } else if (!reason.isEmpty() && !reasonGiven_) {
-        lastError_ = tlsError_.isEmpty() ? reason : tlsError_;
+        lastError_ = reason;
         cannotMend_ = cannotMend;
         reasonGiven_ = true;
     }
@@ -502,7 +737,7 @@ void MqttClient::Lost(const QString& reason, bool cannotMend) {
     lost_ = true;
     answerLimit_.stop();
     qCDebug(lcMqtt).noquote() << clientId_ << "lost:" << lastError_;
-    Detach();
+    DropSocket();
     const bool was = connected_;
     connected_ = false;
     settled_ = true;
@@ -516,114 +751,135 @@ void MqttClient::Lost(const QString& reason, bool cannotMend) {
     retryTimer_.start(static_cast<int>(backoff_.NextWait() * 1000));
 }
 
-void MqttClient::OnConnect(mosquitto*, void* self, int rc) {
-    auto* client = static_cast<MqttClient*>(self);
-    client->settled_ = true;
-    client->answerLimit_.stop();
-    if (rc != 0 && VersionRefused(rc) && client->protocol_ == MQTT_PROTOCOL_V5) {
-        client->protocol_ = MQTT_PROTOCOL_V311;
-        qCDebug(lcMqtt).noquote() << client->clientId_ << "the broker takes MQTT 3.1.1 only";
-        QMetaObject::invokeMethod(client, &MqttClient::Attempt, Qt::QueuedConnection);
-        return;
+void MqttClient::KeepAlive() {
+    if (!connected_) return;
+    if (pingOutstanding_ && pingSent_.hasExpired(keepAliveSeconds_ * 1000LL))
+        return Lost(QStringLiteral("the broker stopped answering"));
+    if (!wrote_ && !pingOutstanding_) {
+        Append(kPingreq << 4, {});
+        pingOutstanding_ = true;
+        pingSent_.start();
+        Flush();
     }
-    if (rc != 0) {
-        client->lastError_ = ConnackWords(rc);
-        client->cannotMend_ = LoginRefused(rc);
-        client->reasonGiven_ = true;
-        qCDebug(lcMqtt).noquote() << client->clientId_ << "refused:" << client->lastError_;
-        // A refused session is closed by the broker; try again later like a lost one.
-        QMetaObject::invokeMethod(
-            client,
-            [client, attempt = client->attempt_] {
-                if (attempt == client->attempt_) client->Lost({});
-            },
-            Qt::QueuedConnection);
-        return;
-    }
-    qCDebug(lcMqtt).noquote() << client->clientId_ << "connected";
-    client->connected_ = true;
-    client->lost_ = false;
-    client->backoff_.Reset();
-    client->lastError_.clear();
-    client->cannotMend_ = false;
-    client->reasonGiven_ = false;
-    emit client->connectedChanged(true);
-    emit client->stateChanged();
+    wrote_ = false;
 }
 
-void MqttClient::OnDisconnect(mosquitto*, void* self, int rc) {
-    auto* client = static_cast<MqttClient*>(self);
-    if (client->closing_) {
-        client->connected_ = false;
-        return;
+int MqttClient::NextId() {
+    for (int tried = 0; tried < 65535; ++tried) {
+        nextId_ = nextId_ % 65535 + 1;
+        if (!inUse_[nextId_]) return nextId_;
     }
-    // Told later, and only to the attempt it belongs to.
-    QMetaObject::invokeMethod(
-        client,
-        [client, rc, errnum = errno, attempt = client->attempt_] {
-            if (attempt != client->attempt_) return;
-            client->Lost(rc == 0 ? QString() : client->Words(rc, errnum));
-        },
-        Qt::QueuedConnection);
+    return -1;
 }
 
-void MqttClient::OnPublish(mosquitto*, void* self, int mid, int reason,
-                           const mqtt5__property*) {
-    auto* client = static_cast<MqttClient*>(self);
-    client->unacknowledged_ = std::max(0, client->unacknowledged_ - 1);
-    // 0x10, no subscriber, is a success; from 0x80 on the message was not taken.
-    if (reason >= 0x80)
-        emit client->refused(mid, AsPartOfLine(mosquitto_reason_string(reason)));
-    else
-        emit client->acknowledged(mid);
-    emit client->stateChanged();
+void MqttClient::Append(quint8 header, const QByteArray& rest) {
+    out_.append(static_cast<char>(header));
+    PutLength(out_, rest.size());
+    out_.append(rest);
 }
 
 int MqttClient::Publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
                         bool writeNow) {
     if (!connected_) return -1;
-    int mid = 0;
-    const int rc =
-        mosquitto_publish(mosq_, &mid, topic.toUtf8().constData(), static_cast<int>(payload.size()),
-                          payload.constData(), qos, retain);
-    if (rc != MOSQ_ERR_SUCCESS) return -1;
-    if (qos > 0) ++unacknowledged_;
-    if (writeNow) Flush();
+    qos = std::clamp(qos, 0, 1);
+    const int mid = qos > 0 ? NextId() : 0;
+    if (mid < 0) return -1;
+    const QByteArray name = topic.toUtf8();
+    const bool v5 = protocol_ == 5;
+    const qsizetype length = 2 + name.size() + (qos > 0 ? 2 : 0) + (v5 ? 1 : 0) + payload.size();
+    const qsizetype packetSize = 1 + LengthSize(length) + length;
+    if (qos > 0) {
+        inUse_[mid] = true;
+        ++unacknowledged_;
+    }
+    if (maximumPacketSize_ > 0 && packetSize > maximumPacketSize_) {
+        // Sent, the broker would end the session for it; it is refused here instead.
+        if (qos > 0)
+            QMetaObject::invokeMethod(
+                this,
+                [this, mid, attempt = attempt_, packetSize] {
+                    if (attempt != attempt_ || !inUse_[mid]) return;
+                    inUse_[mid] = false;
+                    unacknowledged_ = std::max(0, unacknowledged_ - 1);
+                    emit refused(mid, QStringLiteral("the message has %1 bytes, the broker takes "
+                                                     "%2 at most")
+                                          .arg(packetSize)
+                                          .arg(maximumPacketSize_));
+                    emit stateChanged();
+                },
+                Qt::QueuedConnection);
+        return mid;
+    }
+    const bool hold = qos > 0 && sent_ >= receiveMaximum_;
+    QByteArray heldPacket;
+    QByteArray& to = hold ? heldPacket : out_;
+    to.append(static_cast<char>(kPublish << 4 | qos << 1 | (retain ? 1 : 0)));
+    PutLength(to, length);
+    PutString(to, name);
+    if (qos > 0) PutU16(to, mid);
+    if (v5) to.append('\0');  // no properties
+    to.append(payload);
+    if (hold) {
+        held_.push_back({mid, std::move(heldPacket)});
+        return mid;
+    }
+    if (qos > 0) ++sent_;
+    if (writeNow)
+        Flush();
+    else
+        QueueFlush();
     return mid;
 }
 
+int MqttClient::Subscribe(const QString& filter, int qos) {
+    if (!connected_) return -1;
+    const int mid = NextId();
+    if (mid < 0) return -1;
+    inUse_[mid] = true;
+    QByteArray body;
+    PutU16(body, mid);
+    if (protocol_ == 5) body.append('\0');
+    PutString(body, filter.toUtf8());
+    body.append(static_cast<char>(std::clamp(qos, 0, 1)));
+    Append(kSubscribe << 4 | 0x02, body);
+    Flush();
+    return mid;
+}
+
+void MqttClient::QueueFlush() {
+    if (flushQueued_) return;
+    flushQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            flushQueued_ = false;
+            Flush();
+        },
+        Qt::QueuedConnection);
+}
+
 void MqttClient::Flush() {
-    if (!connected_) return;
-    // libmosquitto calls back with its own locks held (an acknowledgement read, a connection
-    // taken): a write from in there waits for them for ever. It goes once the read is over.
-    if (insideLibrary_) {
-        if (!flushQueued_) {
-            flushQueued_ = true;
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    flushQueued_ = false;
-                    Flush();
-                },
-                Qt::QueuedConnection);
-        }
-        return;
-    }
-    // Most of the time the socket takes the messages at once; the notifier sends what is left.
-    Check(mosquitto_loop_write(mosq_, 1));
-    UpdateWrite();
+    if (socket_ == nullptr || out_.isEmpty()) return;
+    // One write for everything gathered; what the socket does not take at once, Qt's own buffer
+    // sends when it can.
+    const QByteArray gathered = std::exchange(out_, {});
+    wrote_ = true;
+    socket_->write(gathered);
+    if (socket_ != nullptr) socket_->flush();
 }
 
 void MqttClient::Disconnect() {
     closing_ = true;
     retryTimer_.stop();
     answerLimit_.stop();
-    if (connected_ && mosq_ != nullptr) {
-        mosquitto_disconnect(mosq_);
-        mosquitto_loop_write(mosq_, 1);
+    if (connected_ && socket_ != nullptr) {
+        Append(kDisconnect << 4, {});
+        Flush();
+        if (socket_ != nullptr && socket_->bytesToWrite() > 0) socket_->waitForBytesWritten(1000);
+        if (socket_ != nullptr) socket_->disconnectFromHost();
     }
     connected_ = false;
-    Detach();
+    DropSocket();
 }
 
 }  // namespace tvx::cli

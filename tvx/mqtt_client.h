@@ -1,18 +1,18 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <deque>
+#include <vector>
 
 #include "reconnect_backoff.h"
 
-struct mosquitto;
-struct mqtt5__property;
-struct ssl_ctx_st;
-struct ssl_st;
-struct x509_store_ctx_st;
-class QSocketNotifier;
+class QSslError;
+class QTcpSocket;
 
 namespace tvx::cli {
 
@@ -24,10 +24,36 @@ struct MqttCredentials {
     QString password;
 };
 
-// One MQTT client connection (libmosquitto) driven from the Qt event loop: its socket is watched
-// with socket notifiers, a timer runs the keep-alive, and a lost broker is reconnected after 1 s,
-// then 2, 4 and 5 s. Every attempt starts a fresh client: what the lost session had not
-// delivered is its owner's to send again, so libmosquitto keeps no queue of its own.
+// One packet from the broker as the client acts on it, its topic and payload seen in the bytes
+// it was read from.
+struct MqttInbound {
+    int type = 0;  // 2 CONNACK, 3 PUBLISH, 4 PUBACK, 9 SUBACK, 13 PINGRESP, 14 DISCONNECT
+    int id = 0;    // of a PUBLISH of quality 1, a PUBACK or a SUBACK
+    int code = 0;  // CONNACK's return or reason code; the reason of PUBACK, SUBACK, DISCONNECT
+    int qos = 0;
+    bool retained = false;
+    QByteArrayView topic;
+    QByteArrayView payload;
+    int receiveMaximum = 65535;    // CONNACK of MQTT 5: messages of quality 1 it takes at once
+    qint64 maximumPacketSize = 0;  // 0: no bound but MQTT's own
+    int serverKeepAlive = -1;      // -1: the client's own keep-alive stands
+};
+
+// The bytes of the whole packet at the start of `buffer`: 0 while it has not all come, -1 for a
+// length MQTT does not allow.
+qsizetype MqttPacketLength(QByteArrayView buffer);
+// Reads one whole packet of MQTT `protocol` (5, or 4 for 3.1.1); false for what MQTT does not
+// allow.
+bool ReadMqttPacket(QByteArrayView packet, int protocol, MqttInbound& into);
+
+// One MQTT client connection over a QTcpSocket (a QSslSocket with TLS), MQTT 5 and, for a broker
+// that does not take it, 3.1.1. A recorder sends thousands of messages a second through it, so
+// it never writes or reads one packet at a time: what is published is gathered in one buffer and
+// written with one call per Flush() (or per turn of the event loop), and what arrives is read in
+// whole chunks and parsed from a buffer, many acknowledgements per read. A lost broker is
+// reconnected after 1 s, then 2, 4 and 5 s, each time with a clean session: what the lost
+// session had not delivered is its owner's to send again, so the client keeps no queue across
+// sessions.
 //
 // Every failure is said in words a user can act on ("connection refused", "login refused: not
 // authorised", "certificate check failed: the broker's certificate is for elsewhere.example, not
@@ -48,10 +74,16 @@ class MqttClient : public QObject {
     void Start();
     bool Connected() const { return connected_; }
     // Publishes now; the message id, or -1 when the broker is not connected (nothing is queued
-    // then). With `writeNow` false the message waits for Flush() or the socket's next turn, so
-    // that many go out in one write.
+    // then). With `writeNow` false the message waits for Flush() or the end of this turn of the
+    // event loop, so that many go out in one write. Messages of quality 1 beyond what the broker
+    // takes unacknowledged (its Receive Maximum) wait in the client and go as acknowledgements
+    // come.
     int Publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
                 bool writeNow = true);
+    // Subscribes with quality 0 or 1; the subscription's id (acknowledged(), or refused() when
+    // the broker does not grant it), or -1 when the broker is not connected. Messages come as
+    // message(); a subscription lasts as long as the session.
+    int Subscribe(const QString& filter, int qos);
     void Flush();
     // Messages of quality 1 the broker has not acknowledged yet.
     int Unacknowledged() const { return unacknowledged_; }
@@ -72,57 +104,68 @@ class MqttClient : public QObject {
     void connectedChanged(bool connected);
     // Connected, lost, refused or a message acknowledged: a waiting routine looks again.
     void stateChanged();
-    // The broker has taken the message of quality 1 with this id.
+    // The broker has taken the message of quality 1 (or the subscription) with this id.
     void acknowledged(int mid);
     // The broker has refused the message of quality 1 with this id (not authorised to publish
-    // there, quota exceeded ...): it was not delivered.
+    // there, quota exceeded ...): it was not delivered. Also a subscription it did not grant.
     void refused(int mid, const QString& why);
+    // A message on a subscribed topic.
+    void message(const QString& topic, const QByteArray& payload, bool retained);
 
   private:
-    static void OnConnect(mosquitto*, void* self, int rc);
-    static void OnDisconnect(mosquitto*, void* self, int rc);
-    static void OnPublish(mosquitto*, void* self, int mid, int reason,
-                          const mqtt5__property* properties);
-    static void OnLog(mosquitto*, void* self, int level, const char* text);
-    static int OnVerify(int preverified, x509_store_ctx_st* store);
-    static void OnTlsState(const ssl_st* ssl, int where, int ret);
+    struct Held {
+        int mid;
+        QByteArray packet;
+    };
 
-    // False when the client cannot be made (a CA file without a usable certificate); the reason
-    // is then in `error`.
-    bool MakeClient(QString& error);
-    ssl_ctx_st* MakeTlsContext(QString& error);
     void Attempt();
-    void Attach();
-    void Detach();
-    // A socket whose connect failed before the broker answered: the failure, said from the
-    // socket's own error. With TLS the handshake, started at once, may have met that error
-    // first; libmosquitto then waits on a dead socket, which this ends.
-    bool ConnectFailed();
+    void DropSocket();
+    void OnSocketConnected();
+    void OnSocketError();
+    void OnSslErrors(const QList<QSslError>& errors);
+    void OnClosed();
+    void OnRead();
+    void KeepAlive();
+    // Handles one whole packet; false when the session ended on it.
+    bool Handle(const MqttInbound& packet);
+    bool HandleConnack(const MqttInbound& packet);
+    bool HandlePuback(const MqttInbound& packet);
+    bool HandleSuback(const MqttInbound& packet);
+    bool HandlePublish(const MqttInbound& packet);
     void Lost(const QString& reason, bool cannotMend = false);
-    void Check(int rc);
-    void UpdateWrite();
-    // libmosquitto's result code (and errno for MOSQ_ERR_ERRNO or MOSQ_ERR_EAI) in words.
-    QString Words(int rc, int errnum) const;
+    void Violation();
+    int NextId();
+    void Append(quint8 header, const QByteArray& rest);
+    void QueueFlush();
 
-    mosquitto* mosq_ = nullptr;
     QString clientId_;
     QString host_;
     int port_;
     QString willTopic_;
     QByteArray willPayload_;
     MqttCredentials credentials_;
-    QString tlsError_;            // what libmosquitto logged of a failed TLS handshake
-    QString certificateError_;    // why the broker's certificate did not pass, this attempt
-    int handshakeErrno_ = 0;      // the socket error the TLS handshake met, this attempt
-    bool reasonGiven_ = false;    // this attempt's failure has its reason
-    bool lost_ = false;           // this attempt has failed
-    bool insideLibrary_ = false;  // a libmosquitto call that may call back is running
+    QTcpSocket* socket_ = nullptr;
+    QString certificateError_;  // why the broker's certificate did not pass, this attempt
+    bool reasonGiven_ = false;  // this attempt's failure has its reason
+    bool lost_ = false;         // this attempt has failed
+    bool connectSent_ = false;  // this attempt's CONNECT went out
     bool flushQueued_ = false;
+    bool parsing_ = false;
     int attempt_ = 0;
-    int protocol_ = 5;  // MQTT_PROTOCOL_V5 until a broker refuses it
-    QSocketNotifier* read_ = nullptr;
-    QSocketNotifier* write_ = nullptr;
-    QTimer misc_;
+    int protocol_ = 5;  // 4 (3.1.1) once a broker refuses 5
+    QByteArray out_;    // written by the next Flush()
+    QByteArray in_;     // read, not yet parsed
+    std::vector<bool> inUse_ = std::vector<bool>(65536, false);  // packet ids in flight
+    int nextId_ = 0;
+    std::deque<Held> held_;  // beyond the broker's Receive Maximum
+    int sent_ = 0;           // messages of quality 1 written and not acknowledged
+    int receiveMaximum_ = 65535;
+    qint64 maximumPacketSize_ = 0;  // 0: no limit but the protocol's
+    int keepAliveSeconds_ = 10;
+    bool wrote_ = false;  // since the last keep-alive look
+    bool pingOutstanding_ = false;
+    QElapsedTimer pingSent_;
+    QTimer keepAlive_;
     QTimer retryTimer_;
     QTimer answerLimit_;
     ReconnectBackoff backoff_{ReconnectBackoff::kBrokerLongestSeconds};

@@ -20,6 +20,7 @@
 #include "frame_collector.h"
 #include "frames.h"
 #include "metrics_server.h"
+#include "mqtt_client.h"
 #include "parameter_file.h"
 #include "parameter_names.h"
 #include "parameter_report.h"
@@ -246,6 +247,29 @@ void HttpRequests(const std::uint8_t* data, std::size_t size) {
             "a request beyond the limit is not waited for");
 }
 
+// What a broker sends, split into packets, each read as MQTT 5 and as 3.1.1: a packet lies within
+// what came, what is read of it within the packet, and a message names its topic and its id.
+void BrokerPackets(const std::uint8_t* data, std::size_t size) {
+    const QByteArray bytes = Bytes(data, size);
+    QByteArrayView rest(bytes);
+    for (qsizetype length; (length = cli::MqttPacketLength(rest)) > 0; rest = rest.sliced(length)) {
+        Require(length <= rest.size(), "a packet within what came");
+        const QByteArrayView packet = rest.first(length);
+        const auto within = [&](QByteArrayView part) {
+            return part.isEmpty() || (part.data() >= packet.data() &&
+                                      part.data() + part.size() <= packet.data() + length);
+        };
+        for (const int protocol : {5, 4}) {
+            cli::MqttInbound in;
+            if (!cli::ReadMqttPacket(packet, protocol, in)) continue;
+            Require(within(in.topic) && within(in.payload), "what is read lies within the packet");
+            Require(in.type != 3 || (!in.topic.isEmpty() && (in.qos == 0 || in.id != 0)),
+                    "a message names its topic and its id");
+            Require(in.receiveMaximum > 0, "a broker takes at least one message");
+        }
+    }
+}
+
 constexpr FuzzTarget kTargets[] = {
     {"parameter_file", ParameterFile},
     {"colour_array_file", ColourArrayFile},
@@ -257,6 +281,7 @@ constexpr FuzzTarget kTargets[] = {
     {"sim_replay", SimReplay},
     {"sim_options", SimOptions},
     {"http_requests", HttpRequests},
+    {"broker_packets", BrokerPackets},
 };
 
 }  // namespace

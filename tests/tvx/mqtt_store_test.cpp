@@ -259,6 +259,40 @@ TEST(MqttStore, FramesTheBrokerRefusesWaitInTheSpoolUntilItTakesThem) {
     Terminate(broker.process);
 }
 
+// A subscription of quality 1 gets the retained message first, then what is published, each with
+// its flag; the broker grants it, and takes what the client publishes.
+TEST(MqttStore, ASubscriptionGetsTheRetainedMessageThenWhatIsPublished) {
+    Broker broker;
+    ASSERT_TRUE(broker.Start());
+    ASSERT_EQ(QProcess::execute("mosquitto_pub", {"-p", QString::number(broker.port), "-q", "1",
+                                                  "-r", "-t", "plant/a/state", "-m", "kept"}),
+              0);
+    cli::MqttClient client("tvx-test", "127.0.0.1", broker.port, "plant/status", "{}");
+    QStringList got, taken;
+    QObject::connect(&client, &cli::MqttClient::message,
+                     [&](const QString& topic, const QByteArray& payload, bool retained) {
+                         got << topic + ' ' + payload + (retained ? " retained" : "");
+                     });
+    QObject::connect(&client, &cli::MqttClient::acknowledged,
+                     [&](int mid) { taken << QString::number(mid); });
+    const auto await = [&](const std::function<bool()>& done) {
+        return WaitUntil(done, 30.0, WaitMode::ServeUserInput,
+                         {WakeSource(&client, &cli::MqttClient::stateChanged),
+                          WakeSource(&client, &cli::MqttClient::message)})
+            .done;
+    };
+    client.Start();
+    ASSERT_TRUE(await([&] { return client.Connected(); })) << qPrintable(client.LastError());
+    const int subscription = client.Subscribe("plant/+/#", 1);
+    ASSERT_TRUE(await([&] { return got.size() == 1; }));
+    const int mid = client.Publish("plant/a/order", "go", 1, false);
+    ASSERT_TRUE(await([&] { return got.size() == 2 && client.Unacknowledged() == 0; }));
+    EXPECT_EQ(got, QStringList({"plant/a/state kept retained", "plant/a/order go"}));
+    EXPECT_EQ(taken, QStringList({QString::number(subscription), QString::number(mid)}));
+    client.Disconnect();
+    Terminate(broker.process);
+}
+
 // TLS with the broker's certificate checked against a CA and the host name, a password from a
 // file; every refusal and every file that cannot be used is said in one line with status 1, its
 // cause in plain words. The client says, beside why, whether trying again can mend it.

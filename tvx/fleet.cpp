@@ -7,6 +7,7 @@
 #include "event_wait.h"
 #include "orders.h"
 #include "reconnect_backoff.h"
+#include "recognition_margin.h"
 
 namespace tvx::cli {
 
@@ -35,6 +36,7 @@ struct FleetRecorder::Sensor {
     NamedSensor named;
     SensorSession session;
     ParameterSet params;  // as last read: tells the value names
+    MarginTable margins;  // the teach table of `params`, for each frame's recognition margin
     std::optional<SessionParameterRead> read;
     VersionText version;
     SensorFigures* figures = nullptr;
@@ -178,6 +180,7 @@ void FleetRecorder::OnParameters(Sensor& sensor, const ExchangeResult& result) {
             read.WrongReply() ? QStringLiteral("wrong_reply") : FailureKind(read.FailedOutcome()));
     }
     sensor.params = read.Read();
+    sensor.margins = MarginTable(sensor.params);
     sensor.read.reset();
     sensor.backoff.Reset();
     Enter(sensor, Step::Live, sensor.version.Text());
@@ -197,6 +200,7 @@ void FleetRecorder::OnFrame(Sensor& sensor, const ExchangeResult& result) {
     frame.time = LocalNow();
     frame.siMode = sensor.params.calcmode == 1;
     if (sensor.figures != nullptr) {
+        sensor.figures->CountMargin(sensor.margins.Evaluate(frame.values));
         ++sensor.figures->frames;
         sensor.figures->lastFrameSeconds =
             static_cast<double>(frame.time.toMSecsSinceEpoch()) / 1000.0;

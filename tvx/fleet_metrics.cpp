@@ -58,6 +58,16 @@ const std::vector<QString>& FailureKinds() {
     return kinds;
 }
 
+void SensorFigures::CountMargin(const std::optional<RecognitionMargin>& margin) {
+    if (!margin) return;
+    if (!margin->reported) ++noMatchFrames;
+    if (margin->Ambiguous()) ++ambiguousFrames;
+    // An exponentially weighted average whose weight, 2 / (N + 1), spans about N = 100 frames.
+    constexpr double kWeight = 2.0 / 101.0;
+    const double value = margin->first.margin;
+    marginAverage = marginAverage ? *marginAverage + kWeight * (value - *marginAverage) : value;
+}
+
 // Every kind from 0, so that a query for the increase sees the first failure too.
 SensorFigures::SensorFigures() {
     for (const QString& kind : FailureKinds()) failures[kind] = 0;
@@ -107,6 +117,18 @@ QByteArray FleetMetrics::Exposition() const {
               [](const SensorFigures& f) { return double(f.reconnects); });
     perSensor("tvx_link_up", "gauge", "1 while the sensor answers, else 0.",
               [](const SensorFigures& f) { return f.linkUp ? 1.0 : 0.0; });
+    perSensor("tvx_no_match_frames_total", "counter",
+              "Frames with C-No 255 while colours are taught (no colour recognised).",
+              [](const SensorFigures& f) { return double(f.noMatchFrames); });
+    perSensor("tvx_ambiguous_frames_total", "counter",
+              "Frames whose point lies in two taught colours at once.",
+              [](const SensorFigures& f) { return double(f.ambiguousFrames); });
+    Header(out, "tvx_margin_ratio", "gauge",
+           "Recognition margin over about the last 100 frames: 1 at the taught colour's centre, "
+           "0 on the edge of its tolerance, below 0 outside.");
+    for (const auto& [label, figures] : labelled)
+        if (figures->marginAverage)
+            Line(out, {"tvx_margin_ratio{", label, "} ", Number(*figures->marginAverage)});
     perSensor("tvx_last_frame_timestamp_seconds", "gauge",
               "Unix time of the last frame, 0 before the first.",
               [](const SensorFigures& f) { return f.lastFrameSeconds; });

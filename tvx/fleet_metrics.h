@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link_result.h"
+#include "recognition_margin.h"
 
 namespace tvx::cli {
 
@@ -38,9 +39,15 @@ struct SensorFigures {
     bool linkUp = false;
     double lastFrameSeconds = 0.0;  // Unix time of the last frame; 0 before the first
     SecondsHistogram exchangeSeconds;
+    // The recognition margin smoothed over about the last 100 frames; none before the first
+    // frame that has one.
+    std::optional<double> marginAverage;
+    long long noMatchFrames = 0;    // C-No 255 while rows are taught
+    long long ambiguousFrames = 0;  // the point in two rows at once
 
     SensorFigures();
     void CountExchange(double seconds) { exchangeSeconds.Count(seconds); }
+    void CountMargin(const std::optional<RecognitionMargin>& margin);
     void CountFailure(const QString& kind) { ++failures[kind]; }
 };
 

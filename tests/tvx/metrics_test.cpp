@@ -73,6 +73,10 @@ TEST(TvxMetrics, ScrapesAreAnsweredCheckedAndStoredByPrometheus) {
     EXPECT_TRUE(scraped.contains("\ntvx_frames_total{sensor=\"a\"} ") &&
                 scraped.contains("\ntvx_exchange_seconds_bucket{sensor=\"b\",le=\"0.0005\"} ") &&
                 scraped.contains("\ntvx_loop_lag_seconds_bucket{le=\"+Inf\"} "));
+    // The simulated sensor's point sits at its taught colour's centre.
+    EXPECT_TRUE(scraped.contains("\ntvx_margin_ratio{sensor=\"a\"} 1\n") &&
+                scraped.contains("\ntvx_no_match_frames_total{sensor=\"a\"} 0\n"))
+        << scraped.toStdString();
     // Before any failure every kind is there at 0, so that an increase sees the first one.
     EXPECT_TRUE(scraped.contains("\ntvx_exchange_failures_total{sensor=\"a\",kind=\"no_reply\"} 0\n"))
         << scraped.toStdString();

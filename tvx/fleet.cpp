@@ -6,8 +6,8 @@
 
 #include "event_wait.h"
 #include "orders.h"
-#include "reconnect_backoff.h"
 #include "recognition_margin.h"
+#include "reconnect_backoff.h"
 
 namespace tvx::cli {
 

@@ -15,8 +15,8 @@ namespace tvx::cli {
 
 // The upper bounds, in seconds, of the exchange-time and loop-lag histograms: a TCP exchange
 // takes well under a millisecond, a frame at 19200 baud about 19 ms each way, a time-out seconds.
-inline constexpr std::array<double, 12> kSecondsBounds = {
-    0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 0.5, 1.0, 2.5};
+inline constexpr std::array<double, 12> kSecondsBounds = {0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025,
+                                                          0.05,   0.1,   0.25,   0.5,   1.0,  2.5};
 
 struct SecondsHistogram {
     // Cumulative counts per bound of kSecondsBounds, then every count (+Inf).
@@ -57,8 +57,9 @@ struct SinkFigures {
     bool mqtt = false;  // set before the figures are shared
     std::atomic<bool> connected{false};
     std::atomic<long long> spoolFrames{0};
-    std::atomic<long long> spoolBytes{0};     // the spool's files on disk
-    std::atomic<long long> droppedFrames{0};  // frames given up: the spool's oldest beyond its bound
+    std::atomic<long long> spoolBytes{0};  // the spool's files on disk
+    std::atomic<long long> droppedFrames{
+        0};  // frames given up: the spool's oldest beyond its bound
 };
 
 // The figures a monitoring system scrapes from a running recorder, kept in the recorder's own

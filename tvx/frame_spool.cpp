@@ -135,7 +135,8 @@ bool FrameSpool::OpenFile(QString& error, bool& damaged) {
           Prepare(saveSensor_,
                   "INSERT INTO sensors(name, last_seq, dropped) VALUES(?, ?, ?) ON CONFLICT(name)"
                   " DO UPDATE SET last_seq = excluded.last_seq, dropped = excluded.dropped") &&
-          Prepare(after_, "SELECT id, sensor, payload FROM frames WHERE id > ? ORDER BY id LIMIT ?") &&
+          Prepare(after_,
+                  "SELECT id, sensor, payload FROM frames WHERE id > ? ORDER BY id LIMIT ?") &&
           Prepare(oldest_, "SELECT id, sensor, length(payload) FROM frames ORDER BY id LIMIT 500")))
         rc = sqlite3_extended_errcode(db_);
     if (rc == SQLITE_OK) return true;
@@ -293,7 +294,8 @@ void FrameSpool::Settle(bool withFrames, const DroppedFigures& dropped) {
     pending_.clear();
     // Beyond this the sender is far behind (a broker away): it reads the file.
     constexpr std::size_t kRecentFrames = 20000;
-    if (recent_.size() > kRecentFrames) ForgetRecentUpTo(recent_[recent_.size() - kRecentFrames].id);
+    if (recent_.size() > kRecentFrames)
+        ForgetRecentUpTo(recent_[recent_.size() - kRecentFrames].id);
 }
 
 void FrameSpool::ForgetRecentUpTo(long long id) {

@@ -58,9 +58,9 @@ class FrameSpool {
     // then, while the file cannot be written, gathered ones whose numbers are kept.
     std::vector<Row> After(long long afterId, int limit);
 
-    long long Frames() const;                         // frames held, written or gathered
+    long long Frames() const;                                    // frames held, written or gathered
     long long Gathered() const { return std::ssize(pending_); }  // not written yet
-    long long Bytes() const;                          // their payloads' bytes
+    long long Bytes() const;                                     // their payloads' bytes
     long long DiskBytes() const;  // the file and its write-ahead log as they are on disk
     long long Frames(const QString& sensor) const;
     long long Dropped(const QString& sensor) const;
@@ -116,7 +116,7 @@ class FrameSpool {
     std::deque<Row> recent_;
     long long recentFrom_ = 0;
     void ForgetRecentUpTo(long long id);
-    long long nextId_ = 1;  // ids are given here, so gathered frames have theirs
+    long long nextId_ = 1;        // ids are given here, so gathered frames have theirs
     long long numberedUpTo_ = 0;  // the gathered frames up to this id have their numbers kept
     struct Acknowledged {
         QString sensor;

@@ -66,8 +66,8 @@ QString SpoolPath(const MqttSettings& settings) {
 }
 
 QString DerivedClientId(const QString& spoolPath) {
-    const QByteArray hash = QCryptographicHash::hash(QDir::cleanPath(spoolPath).toUtf8(),
-                                                     QCryptographicHash::Sha1);
+    const QByteArray hash =
+        QCryptographicHash::hash(QDir::cleanPath(spoolPath).toUtf8(), QCryptographicHash::Sha1);
     return QStringLiteral("tvx-%1-%2")
         .arg(TopicLevel(QSysInfo::machineHostName()), QString::fromLatin1(hash.left(4).toHex()));
 }
@@ -103,8 +103,8 @@ class MqttSink::Delivery : public QObject {
           dropReport_(this),
           refusedRetry_(this) {}
 
-    bool Open(const MqttSettings& settings, const std::vector<QString>& names,
-              SinkFigures* figures, QString& error);
+    bool Open(const MqttSettings& settings, const std::vector<QString>& names, SinkFigures* figures,
+              QString& error);
     // Ends the start: what the broker said so far. An outage is said from here on.
     FirstAnswer EndStart();
     void Take(std::vector<Handed>& handed);
@@ -202,8 +202,7 @@ bool MqttSink::Delivery::Open(const MqttSettings& settings, const std::vector<QS
 
     client_ = std::make_unique<MqttClient>(
         clientId_, settings.host, settings.port, RecorderTopic(),
-        Payload({{"state", "offline"}, {"error", "the recorder ended unexpectedly"}}),
-        credentials);
+        Payload({{"state", "offline"}, {"error", "the recorder ended unexpectedly"}}), credentials);
     connect(client_.get(), &MqttClient::connectedChanged, this,
             [this](bool up) { OnConnection(up); });
     connect(client_.get(), &MqttClient::acknowledged, this, [this](int mid) { Acknowledged(mid); });
@@ -464,8 +463,7 @@ bool MqttSink::Delivery::Delivered() {
 
 void MqttSink::Delivery::Shut(bool deliver) {
     if (deliver) {
-        for (auto& entry : sensors_)
-            Status(entry.first, false, QStringLiteral("recording ended"));
+        for (auto& entry : sensors_) Status(entry.first, false, QStringLiteral("recording ended"));
         PublishRecorderStatus(QStringLiteral("recording ended"));
         Commit();
         WaitUntil([this] { return Delivered(); }, kCloseSeconds, WaitMode::ServeUserInput,
@@ -506,7 +504,8 @@ bool MqttSink::Open(const MqttSettings& settings, const std::vector<NamedSensor>
     for (const NamedSensor& sensor : sensors) names_.push_back(sensor.name);
     SinkFigures* figures = nullptr;
     if (metrics_ != nullptr) {
-        figures = &metrics_->Sink(QStringLiteral("mqtt://%1:%2").arg(settings.host).arg(settings.port));
+        figures =
+            &metrics_->Sink(QStringLiteral("mqtt://%1:%2").arg(settings.host).arg(settings.port));
         figures->mqtt = true;
     }
     delivery_ = new Delivery(reporter_, this);
@@ -529,7 +528,10 @@ bool MqttSink::Open(const MqttSettings& settings, const std::vector<NamedSensor>
             delivery_, [&] { answer = delivery_->EndStart(); }, Qt::BlockingQueuedConnection);
         brokerConnected_ = answer.connected;
         if (answer.final) {
-            error = QStringLiteral("broker %1:%2: %3").arg(settings.host).arg(settings.port).arg(answer.why);
+            error = QStringLiteral("broker %1:%2: %3")
+                        .arg(settings.host)
+                        .arg(settings.port)
+                        .arg(answer.why);
             opened = false;
         }
     }

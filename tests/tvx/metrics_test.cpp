@@ -78,7 +78,8 @@ TEST(TvxMetrics, ScrapesAreAnsweredCheckedAndStoredByPrometheus) {
                 scraped.contains("\ntvx_no_match_frames_total{sensor=\"a\"} 0\n"))
         << scraped.toStdString();
     // Before any failure every kind is there at 0, so that an increase sees the first one.
-    EXPECT_TRUE(scraped.contains("\ntvx_exchange_failures_total{sensor=\"a\",kind=\"no_reply\"} 0\n"))
+    EXPECT_TRUE(
+        scraped.contains("\ntvx_exchange_failures_total{sensor=\"a\",kind=\"no_reply\"} 0\n"))
         << scraped.toStdString();
     QProcess promtool;
     promtool.start(QStringLiteral("promtool"), {"check", "metrics"});

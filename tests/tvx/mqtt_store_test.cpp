@@ -115,7 +115,8 @@ void ExpectEveryNumberOnce(QProcess& sub, QString& received,
         const long long seq = frame.value("seq").toInteger();
         const QString time = frame.value("time").toString();
         const auto [known, fresh] = sensor.emplace(seq, time);
-        EXPECT_EQ(known->second, time) << "number " << seq << " for two frames: " << qPrintable(line);
+        EXPECT_EQ(known->second, time)
+            << "number " << seq << " for two frames: " << qPrintable(line);
         if (fresh && known != sensor.begin()) {
             EXPECT_GE(time, std::prev(known)->second) << qPrintable(line);
         }
@@ -144,8 +145,9 @@ TEST(MqttStore, EveryFrameArrivesNumberedOnceThroughAStartWithoutBrokerAKillAndA
     const auto configure = [&](int sensorCount) {
         QFile file(config);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        QString text = QStringLiteral("[record]\nmqtt = 127.0.0.1:%1\ntopic = plant\nspool = %2\n"
-                                      "[sensors]\n")
+        QString text = QStringLiteral(
+                           "[record]\nmqtt = 127.0.0.1:%1\ntopic = plant\nspool = %2\n"
+                           "[sensors]\n")
                            .arg(broker.port)
                            .arg(spoolDir.path());
         for (int i = 0; i < sensorCount; ++i)
@@ -217,8 +219,9 @@ TEST(MqttStore, FramesTheBrokerRefusesWaitInTheSpoolUntilItTakesThem) {
         QFile file(acl);
         return file.open(QIODevice::WriteOnly) && file.write(rules) == rules.size();
     };
-    ASSERT_TRUE(allow("topic read plant/#\ntopic write plant/+/status\n"
-                      "topic write plant/_recorder/#\n"));
+    ASSERT_TRUE(
+        allow("topic read plant/#\ntopic write plant/+/status\n"
+              "topic write plant/_recorder/#\n"));
     ASSERT_TRUE(broker.Start(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n"
                                             "acl_file %2\n")
                                  .arg(broker.port)
@@ -226,8 +229,8 @@ TEST(MqttStore, FramesTheBrokerRefusesWaitInTheSpoolUntilItTakesThem) {
     std::vector<std::unique_ptr<sim::SimThread>> sensors;
     QTemporaryDir spoolDir;
     QProcess sub, recorder;
-    sub.start("mosquitto_sub", {"-p", QString::number(broker.port), "-q", "1", "-v", "-t",
-                                "plant/+/frame"});
+    sub.start("mosquitto_sub",
+              {"-p", QString::number(broker.port), "-q", "1", "-v", "-t", "plant/+/frame"});
     QString received, said, brokerSaid;
     ASSERT_TRUE(WaitForCount(broker.process, " 1 plant/+/frame", 1, brokerSaid, false));
     StartProgram(recorder, TVX_EXE,
@@ -247,9 +250,9 @@ TEST(MqttStore, FramesTheBrokerRefusesWaitInTheSpoolUntilItTakesThem) {
     {
         cli::FrameSpool spool;
         QString error, notice;
-        ASSERT_TRUE(spool.Open(spoolDir.filePath(QStringLiteral("127.0.0.1_%1_plant.spool")
-                                                     .arg(broker.port)),
-                               1 << 30, error, notice))
+        ASSERT_TRUE(spool.Open(
+            spoolDir.filePath(QStringLiteral("127.0.0.1_%1_plant.spool").arg(broker.port)), 1 << 30,
+            error, notice))
             << qPrintable(error);
         for (const char* name : {"a", "b", "c"}) lastSeq[name] = spool.LastSeq(name);
     }
@@ -407,12 +410,12 @@ TEST(MqttStore, TlsPasswordsBadFilesAndDeadBrokersEachEndAsTheySay) {
 
     // A password changed on the broker while recording is said; the recording goes on.
     QProcess recording;
-    StartProgram(recording, TVX_EXE,
-                 {"record", "--mqtt", QStringLiteral("127.0.0.1:%1").arg(broker.port),
-                  "--mqtt-cafile", d + "ca.crt", "--mqtt-user", "line-3", "--mqtt-password-file",
-                  d + "right", "--spool", d + "s", "--tcp",
-                  QStringLiteral("127.0.0.1:%1").arg(sensor.TcpPort())},
-                 false);
+    StartProgram(
+        recording, TVX_EXE,
+        {"record", "--mqtt", QStringLiteral("127.0.0.1:%1").arg(broker.port), "--mqtt-cafile",
+         d + "ca.crt", "--mqtt-user", "line-3", "--mqtt-password-file", d + "right", "--spool",
+         d + "s", "--tcp", QStringLiteral("127.0.0.1:%1").arg(sensor.TcpPort())},
+        false);
     QString said;
     ASSERT_TRUE(WaitForCount(recording, "online", 1, said)) << qPrintable(said);
     EXPECT_EQ(Terminate(broker.process), 0);

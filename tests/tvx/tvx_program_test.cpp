@@ -576,9 +576,9 @@ TEST_F(TvxTest, RecordToMqttPublishesFramesStatusAndLastWill) {
     QProcess sub, recorder, again;
     broker.Subscribe(sub, QStringLiteral("plant/#"));
     Output frames{sub};
-    const QStringList record = {"record",   broker.Address().prepend("--mqtt="),
-                                "--topic",  "plant",
-                                "--sensor", "s1=" + Tcp(),
+    const QStringList record = {"record",           broker.Address().prepend("--mqtt="),
+                                "--topic",          "plant",
+                                "--sensor",         "s1=" + Tcp(),
                                 "--mqtt-client-id", "line-7"};
     StartProgram(recorder, QStringLiteral(TVX_EXE), record, false);
     ASSERT_TRUE(frames.WaitForCount(QStringLiteral("plant/s1/frame {"), 3))
@@ -589,8 +589,7 @@ TEST_F(TvxTest, RecordToMqttPublishesFramesStatusAndLastWill) {
     EXPECT_TRUE(frame.contains("time"));
     const QString status = QStringLiteral("plant/s1/status ");
     EXPECT_EQ(broker.Retained("plant/s1/status"),
-              status +
-                  R"({"recorder":"line-7","state":"online","version":"TRIVEX-SIM V6.1"})");
+              status + R"({"recorder":"line-7","state":"online","version":"TRIVEX-SIM V6.1"})");
     const QString recorderStatus = QStringLiteral("plant/_recorder/line-7/status");
     EXPECT_EQ(broker.Retained(recorderStatus),
               recorderStatus + R"( {"sensors":["s1"],"state":"online"})");
@@ -614,8 +613,7 @@ TEST_F(TvxTest, RecordToMqttPublishesFramesStatusAndLastWill) {
     ASSERT_TRUE(err.WaitForCount(QStringLiteral("kept in the spool"))) << qPrintable(err.text);
     ASSERT_TRUE(sensor.Server().WaitForRequests(sensor.Server().RequestCount() + 3, 30000));
     ASSERT_TRUE(broker.Start());
-    const QRegularExpression back(
-        QStringLiteral("broker [^ ]+ back: sending [1-9]\\d* spooled"));
+    const QRegularExpression back(QStringLiteral("broker [^ ]+ back: sending [1-9]\\d* spooled"));
     ASSERT_TRUE(err.WaitFor([&](const QString& t) { return back.match(t).hasMatch(); }))
         << qPrintable(err.text);
     EXPECT_EQ(Terminate(again), 0);

@@ -105,4 +105,23 @@ std::optional<RecognitionMargin> MarginTable::Evaluate(const LiveValues& live) c
     return Evaluate(live.dataX, live.dataY, live.dataINT, live.dataCOL);
 }
 
+void DistanceCapability::Add(double distance) {
+    if (!std::isfinite(distance)) return;
+    ++count_;
+    const double delta = distance - mean_;
+    mean_ += delta / static_cast<double>(count_);
+    sumSquares_ += delta * (distance - mean_);
+}
+
+double DistanceCapability::Spread() const {
+    if (count_ < 2) return 0;
+    return std::sqrt(sumSquares_ / static_cast<double>(count_ - 1));
+}
+
+std::optional<double> DistanceCapability::Cpu(double radius) const {
+    const double spread = Spread();
+    if (count_ < 2 || !(spread > 0)) return std::nullopt;
+    return (radius - mean_) / (3 * spread);
+}
+
 }  // namespace tvx

@@ -20,6 +20,10 @@ namespace tvx {
 // never NaN. This is the one place the margin is computed: whatever shows, records or sends a
 // margin takes it from here.
 
+// The warn level unless the user sets another: a frame with less margin than this lies close
+// enough to its row's edge that a little more drift, dirt or ageing turns it into a misdetection.
+inline constexpr double kDefaultMarginWarn = 0.2;
+
 // The margin of one teach row (columns as in ParameterSet::ctt) for a point and intensity.
 double TeachRowMargin(const std::array<std::uint16_t, kTeachColumns>& row, double x, double y,
                       double intensity);
@@ -76,6 +80,28 @@ class MarginTable {
     // CTO^2 and ITO^2; a zero tolerance is marked in zeroCto_ / zeroIto_.
     std::array<double, kTeachRows> cto2_{}, ito2_{};
     std::array<bool, kTeachRows> zeroCto_{}, zeroIto_{};
+};
+
+// How well a row's circle holds the points recognised in it: the capability of the distance d
+// from the centre against the radius, Cpu = (CTO - mean d) / (3 s_d), s_d the sample standard
+// deviation. 1.33 or more is what process engineers call capable; below 1 about one point in a
+// thousand lands outside. Collected one distance at a time (Welford's method: no list kept, and
+// no cancellation over a day of frames).
+class DistanceCapability {
+  public:
+    void Add(double distance);
+    long long Count() const { return count_; }
+    double MeanDistance() const { return mean_; }
+    // The sample standard deviation; 0 below two distances.
+    double Spread() const;
+    // Nothing below two distances or without spread (every point on one spot): the ratio then
+    // says nothing, and an infinite number would mislead.
+    std::optional<double> Cpu(double radius) const;
+
+  private:
+    long long count_ = 0;
+    double mean_ = 0;
+    double sumSquares_ = 0;  // of the deviations from the running mean
 };
 
 }  // namespace tvx

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "recognition_margin.h"
 
@@ -92,6 +93,35 @@ TEST(RecognitionMargin, OfARowAlone) {
     EXPECT_DOUBLE_EQ(TeachRowMargin(zero, 100, 100, 1000), 0.0);
     EXPECT_DOUBLE_EQ(TeachRowMargin(zero, 100, 100.5, 1000), -1.0);
     EXPECT_DOUBLE_EQ(TeachRowMargin(row, 1e300, 1e300, 1000), -1.0);
+}
+
+TEST(RecognitionMargin, CapabilityOfTheDistance) {
+    struct Row {
+        const char* what;
+        std::vector<double> distances;
+        double radius;
+        const char* cpu;
+    };
+    const Row rows[] = {
+        {"none", {}, 100, "none"},
+        {"one", {10}, 100, "none"},
+        {"no spread", {10, 10, 10}, 100, "none"},
+        {"mean 20, s 10", {10, 20, 30}, 50, "1.000"},
+        {"mean beyond the radius", {10, 20, 30}, 5, "-0.500"},
+        {"not a number ignored",
+         {10, std::numeric_limits<double>::quiet_NaN(), 20, 30},
+         50,
+         "1.000"},
+        {"far from zero: no cancellation", {1e9 + 10, 1e9 + 20, 1e9 + 30}, 1e9 + 50, "1.000"},
+    };
+    for (const Row& row : rows) {
+        DistanceCapability capability;
+        for (const double d : row.distances) capability.Add(d);
+        const auto cpu = capability.Cpu(row.radius);
+        char text[32] = "none";
+        if (cpu) std::snprintf(text, sizeof text, "%.3f", *cpu);
+        EXPECT_STREQ(text, row.cpu) << row.what;
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace tvx {
 
@@ -10,6 +11,7 @@ namespace {
 
 const FrameLineNames kXyNames = {"R", "G", "B", "X", "Y", "INT", "C-No", "GROUP", "TEMP"};
 const FrameLineNames kSiNames = {"R", "G", "B", "s", "i", "M", "C-No", "GROUP", "TEMP"};
+const MarginColumnNames kMarginNames = {"MARGIN", "MARGIN-ROW", "SECOND"};
 
 QString JoinedNames(const FrameLineNames& names) {
     return QStringList(names.begin(), names.end()).join(QLatin1Char(','));
@@ -52,6 +54,17 @@ std::optional<std::int64_t> ParseTimeStamp(QStringView text) {
                                  hour * std::int64_t{3600000} + minute * std::int64_t{60000} +
                                  second * std::int64_t{1000} + number(20, 3);
     return localMs - offsetMs;
+}
+
+// A margin as MarginText writes it, or any plain decimal -1 ... 1.
+std::optional<double> ParseMargin(QStringView text) {
+    if (text.isEmpty() || text.size() > 16) return std::nullopt;
+    for (const QChar c : text)
+        if (!IsDigit(c) && c != QLatin1Char('-') && c != QLatin1Char('.')) return std::nullopt;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !(value >= -1.0 && value <= 1.0)) return std::nullopt;
+    return value;
 }
 
 std::optional<std::uint16_t> ParseValue(QStringView text) {
@@ -108,17 +121,33 @@ QString IsoLocalTime(const QDateTime& time) {
     return QString::fromLatin1(text, length);
 }
 
+const MarginColumnNames& MarginColumns() {
+    return kMarginNames;
+}
+
+QString MarginText(double margin) {
+    char text[16];
+    const int length = std::snprintf(text, sizeof text, "%.3f", margin);
+    if (length == 6 && std::strcmp(text, "-0.000") == 0) return QStringLiteral("0.000");
+    return QString::fromLatin1(text, length);
+}
+
 QString CsvHeader(bool siMode) {
-    return QStringLiteral("time,") + JoinedNames(FrameLineValueNames(siMode));
+    return QStringLiteral("time,") + JoinedNames(FrameLineValueNames(siMode)) + QLatin1Char(',') +
+           QStringList(kMarginNames.begin(), kMarginNames.end()).join(',');
 }
 
 QString CsvLine(const StampedFrame& frame) {
     QString line = IsoLocalTime(frame.time);
-    line.reserve(line.size() + 9 * 7);
+    line.reserve(line.size() + 9 * 7 + 20);
     for (const qint64 value : FrameLineValues(frame.values)) {
         line += QLatin1Char(',');
         line += QString::number(value);
     }
+    if (!frame.margin) return line + QStringLiteral(",,,");
+    line += QLatin1Char(',') + MarginText(frame.margin->first.margin) + QLatin1Char(',') +
+            QString::number(frame.margin->first.row) + QLatin1Char(',');
+    if (frame.margin->second) line += MarginText(frame.margin->second->margin);
     return line;
 }
 
@@ -129,6 +158,12 @@ QString JsonLine(const StampedFrame& frame, long long seq) {
     line += QStringLiteral("\"time\":\"%1\"").arg(IsoLocalTime(frame.time));
     for (int i = 0; i < kFrameLineValues; ++i)
         line += QStringLiteral(",\"%1\":%2").arg(QLatin1String(names[i])).arg(values[i]);
+    const auto& margin = frame.margin;
+    const QString null = QStringLiteral("null");
+    line += QStringLiteral(",\"margin\":%1,\"margin_row\":%2,\"second_margin\":%3")
+                .arg(margin ? MarginText(margin->first.margin) : null,
+                     margin ? QString::number(margin->first.row) : null,
+                     margin && margin->second ? MarginText(margin->second->margin) : null);
     return line + QLatin1Char('}');
 }
 
@@ -143,7 +178,8 @@ std::optional<CsvLayout> ReadCsvHeader(const QStringList& fields, QString* reaso
     const FrameLineNames& names = FrameLineValueNames(layout.siMode);
     auto isKnown = [&names](const QString& field) {
         return field == QLatin1String("time") ||
-               std::find(names.begin(), names.end(), field) != names.end();
+               std::find(names.begin(), names.end(), field) != names.end() ||
+               std::find(kMarginNames.begin(), kMarginNames.end(), field) != kMarginNames.end();
     };
     if (std::none_of(fields.begin(), fields.end(), isKnown)) {
         return fail(QStringLiteral("missing header: expected \"time,%1\" or \"time,%2\"")
@@ -163,6 +199,21 @@ std::optional<CsvLayout> ReadCsvHeader(const QStringList& fields, QString* reaso
         if (layout.valueField[column] < 0)
             return fail(QStringLiteral("missing column \"%1\"").arg(names[column]));
     }
+    std::array<int, kFrameLineMargins> marginField{};
+    int marginColumns = 0;
+    for (std::size_t c = 0; c < kFrameLineMargins; ++c) {
+        marginField[c] = static_cast<int>(fields.indexOf(QLatin1String(kMarginNames[c])));
+        if (marginField[c] >= 0) ++marginColumns;
+    }
+    if (marginColumns == kFrameLineMargins) {
+        layout.marginField = marginField;
+    } else if (marginColumns > 0) {
+        const auto missing = static_cast<std::size_t>(
+            std::find(marginField.begin(), marginField.end(), -1) - marginField.begin());
+        return fail(QStringLiteral("missing column \"%1\": MARGIN, MARGIN-ROW and SECOND "
+                                   "come together")
+                        .arg(QLatin1String(kMarginNames[missing])));
+    }
     return layout;
 }
 
@@ -172,10 +223,9 @@ std::optional<CsvRecord> ReadCsvRecord(const CsvLayout& layout, const QStringLis
         if (reason) *reason = why;
         return std::nullopt;
     };
-    constexpr int kColumns = 1 + kFrameLineValues;
-    if (fields.size() != kColumns)
+    if (fields.size() != layout.Fields())
         return fail(
-            QStringLiteral("expected %1 fields, found %2").arg(kColumns).arg(fields.size()));
+            QStringLiteral("expected %1 fields, found %2").arg(layout.Fields()).arg(fields.size()));
     CsvRecord record;
     const auto time = ParseTimeStamp(fields[layout.timeField]);
     if (!time) {
@@ -193,6 +243,22 @@ std::optional<CsvRecord> ReadCsvRecord(const CsvLayout& layout, const QStringLis
                             .arg(QLatin1String(names[c]), field));
         }
         record.values[c] = *value;
+    }
+    if (!layout.marginField) return record;
+    const auto& field = *layout.marginField;
+    const QString &margin = fields[field[0]], &row = fields[field[1]], &second = fields[field[2]];
+    if (margin.isEmpty() && row.isEmpty() && second.isEmpty()) return record;  // no active row
+    const auto marginValue = ParseMargin(margin);
+    if (!marginValue)
+        return fail(QStringLiteral("MARGIN \"%1\" is not a number -1...1").arg(margin));
+    const auto rowValue = ParseValue(row);
+    if (!rowValue || *rowValue >= kTeachRows)
+        return fail(QStringLiteral("MARGIN-ROW \"%1\" is not a row 0...14").arg(row));
+    record.margin = RowMargin{*rowValue, *marginValue};
+    if (!second.isEmpty()) {
+        record.secondMargin = ParseMargin(second);
+        if (!record.secondMargin)
+            return fail(QStringLiteral("SECOND \"%1\" is not a number -1...1").arg(second));
     }
     return record;
 }

@@ -199,8 +199,9 @@ void FleetRecorder::OnFrame(Sensor& sensor, const ExchangeResult& result) {
     frame.values = *values;
     frame.time = LocalNow();
     frame.siMode = sensor.params.calcmode == 1;
+    frame.margin = sensor.margins.Evaluate(frame.values);
     if (sensor.figures != nullptr) {
-        sensor.figures->CountMargin(sensor.margins.Evaluate(frame.values));
+        sensor.figures->CountMargin(frame.margin);
         ++sensor.figures->frames;
         sensor.figures->lastFrameSeconds =
             static_cast<double>(frame.time.toMSecsSinceEpoch()) / 1000.0;

@@ -69,6 +69,8 @@ class SensorLink {
     bool FetchFrame(LiveValues& values);
     // The calculation mode of the last parameter set read (names X/Y INT or s/i M).
     bool SiMode() const { return params_.calcmode == 1; }
+    // The parameter set last read or sent.
+    const ParameterSet& Parameters() const { return params_; }
     void Close();
 
     QString Version() const { return version_.Text(); }

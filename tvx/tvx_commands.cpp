@@ -166,6 +166,7 @@ int RunWatch(const TvxOptions& options) {
         return 1;
     }
     if (options.format == LineFormat::Csv) Out(CsvHeader(link.SiMode()));
+    const MarginTable margins(link.Parameters());
     long long frames = 0;
     while (!stop.Requested()) {
         StampedFrame frame;
@@ -175,6 +176,7 @@ int RunWatch(const TvxOptions& options) {
         }
         frame.time = QDateTime::currentDateTime();
         frame.siMode = link.SiMode();
+        frame.margin = margins.Evaluate(frame.values);
         Out(options.format == LineFormat::Csv ? CsvLine(frame) : JsonLine(frame));
         if (options.count && ++frames >= *options.count) break;
         PauseUnlessStopped(0.05, stop);

@@ -42,7 +42,10 @@ QString TvxHelp(Command command) {
                        "Usage: tvx watch [--count N] [--format csv|jsonl] SENSOR\n"
                        "Runs the live loop on one sensor and prints one line per frame: the time\n"
                        "(ISO 8601, local time with offset) and R, G, B, X, Y, INT (s, i, M in\n"
-                       "calculation mode 1), C-No, GROUP, TEMP. CSV starts with a header line.\n"
+                       "calculation mode 1), C-No, GROUP, TEMP, and the recognition margin:\n"
+                       "MARGIN (1 at the centre of the row's circle, 0 on its edge), MARGIN-ROW\n"
+                       "(the row reported, or the nearest for C-No 255), SECOND (the best other\n"
+                       "row; 0 or more: the point lies in two rows). CSV starts with a header.\n"
                        "Ends after N frames, on SIGINT or SIGTERM, or when the sensor fails.\n") +
                    sensors;
         case Command::Record:

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "frame_line.h"
 #include "recognition_margin.h"
 
 namespace tvx {
@@ -121,6 +122,43 @@ TEST(RecognitionMargin, CapabilityOfTheDistance) {
         char text[32] = "none";
         if (cpu) std::snprintf(text, sizeof text, "%.3f", *cpu);
         EXPECT_STREQ(text, row.cpu) << row.what;
+    }
+}
+
+// The margin as a recorded line carries it, and read back from the CSV.
+TEST(RecognitionMargin, InTheRecordedLines) {
+    struct Row {
+        std::optional<RecognitionMargin> margin;
+        const char* csvTail;
+        const char* jsonTail;
+    };
+    const RecognitionMargin both{{3, 0.1416}, true, RowMargin{5, -0.0004}};
+    const RecognitionMargin alone{{0, -1.0}, false, std::nullopt};
+    const Row rows[] = {
+        {std::nullopt, ",,,", R"("margin":null,"margin_row":null,"second_margin":null})"},
+        {both, ",0.142,3,0.000", R"("margin":0.142,"margin_row":3,"second_margin":0.000})"},
+        {alone, ",-1.000,0,", R"("margin":-1.000,"margin_row":0,"second_margin":null})"},
+    };
+    QString reason;
+    const QStringList header = CsvHeader(false).split(',');
+    const auto layout = ReadCsvHeader(header, &reason);
+    ASSERT_TRUE(layout && layout->marginField) << reason.toStdString();
+    EXPECT_EQ(header.mid(10).join(','), "MARGIN,MARGIN-ROW,SECOND");
+    for (const Row& row : rows) {
+        StampedFrame frame;
+        frame.time = QDateTime::fromMSecsSinceEpoch(0, Qt::UTC);
+        frame.margin = row.margin;
+        const QString csv = CsvLine(frame), json = JsonLine(frame);
+        EXPECT_TRUE(csv.endsWith(row.csvTail)) << csv.toStdString();
+        EXPECT_TRUE(json.endsWith(row.jsonTail)) << json.toStdString();
+        const auto record = ReadCsvRecord(*layout, csv.split(','), &reason);
+        ASSERT_TRUE(record) << reason.toStdString();
+        EXPECT_EQ(record->margin.has_value(), row.margin.has_value());
+        if (row.margin) {
+            EXPECT_EQ(record->margin->row, row.margin->first.row);
+            EXPECT_NEAR(record->margin->margin, row.margin->first.margin, 0.0005);
+            EXPECT_EQ(record->secondMargin.has_value(), row.margin->second.has_value());
+        }
     }
 }
 

@@ -29,7 +29,7 @@ TEST_F(ReplayIntoScope, TheLiveViewShowsTheRecordedFramesInTheirOrder) {
         for (int i = 0; i < 4; ++i) {
             const QString line = CsvLine({first.addMSecs(250 * i), frames[i], serial});
             csv += line + "\r\n";
-            recorded << line.section(',', 1);
+            recorded << line.section(',', 1, kFrameLineValues);  // the values, not the margin
         }
         auto replay = sim::Replay::Parse(csv, "line3.csv", nullptr);
         ASSERT_TRUE(replay);

@@ -15,6 +15,7 @@ using U16s = std::vector<std::uint16_t>;
 TEST(ReplayTest, MalformedRecordingsAreRefusedWithFileAndLine) {
     const QString head = "time,R,G,B,X,Y,INT,C-No,GROUP,TEMP\n", at = "2026-12-09T01:02:03.456Z";
     const QString time = "2026-12-09T01:02:03.456+01:00", values = ",20,12,8,1861,1116,13,0,0,25\n";
+    const QString margins = "time,R,G,B,X,Y,INT,C-No,GROUP,TEMP,MARGIN,MARGIN-ROW,SECOND\n";
     const std::pair<QString, const char*> cases[] = {
         {"\r\n" + time + values, "rec.csv:2: missing header: expected \"time,R,G,B,X,Y,INT,C-No,"},
         {"time,R,G,B,X,Y,INT,C-No,GROUP\n", "rec.csv:1: missing column \"TEMP\""},
@@ -24,11 +25,33 @@ TEST(ReplayTest, MalformedRecordingsAreRefusedWithFileAndLine) {
         {head + at + values, "rec.csv:2: bad time stamp \"2026-12-09T01:02:03.456Z\": expected"},
         {head + "2026-02-30T01:02:03.456+01:00" + values, "rec.csv:2: bad time stamp \"2026-02-30"},
         {head + time + ",20,12,8,1861,1116,13,0,65536,25", "rec.csv:2: GROUP \"65536\" is not a"},
+        {"time,R,G,B,X,Y,INT,C-No,GROUP,TEMP,MARGIN,SECOND\n",
+         "rec.csv:1: missing column \"MARGIN-ROW\": MARGIN, MARGIN-ROW and SECOND come together"},
+        {margins + time + values.chopped(1) + ",1.5,0,\n", "rec.csv:2: MARGIN \"1.5\" is not a"},
+        {margins + time + values.chopped(1) + ",0.5,15,\n", "rec.csv:2: MARGIN-ROW \"15\" is not"},
+        {margins + time + values.chopped(1) + ",0.5,1,nan\n", "rec.csv:2: SECOND \"nan\" is not"},
+        {margins + time + values, "rec.csv:2: expected 13 fields, found 10"},
     };
     for (const auto& [text, says] : cases) {
         QString error;
         EXPECT_FALSE(Replay::Parse(text, "rec.csv", &error));
         EXPECT_TRUE(error.startsWith(says) && !error.contains('\n')) << error.toStdString();
+    }
+}
+
+// Recordings from before the margin was recorded, and the margin columns in any order.
+TEST(ReplayTest, RecordingsWithAndWithoutTheMarginColumnsPlay) {
+    const QString line = "2026-12-09T01:02:03.456+01:00,20,12,8,1861,1116,13,0,0,25";
+    const std::pair<QString, QString> cases[] = {
+        {"time,R,G,B,X,Y,INT,C-No,GROUP,TEMP", line},
+        {"time,R,G,B,X,Y,INT,C-No,GROUP,TEMP,MARGIN,MARGIN-ROW,SECOND", line + ",0.412,0,-0.3"},
+        {"time,R,G,B,X,Y,INT,C-No,GROUP,TEMP,MARGIN,MARGIN-ROW,SECOND", line + ",,,"},
+        {"SECOND,MARGIN-ROW,MARGIN,time,R,G,B,X,Y,INT,C-No,GROUP,TEMP", ",3,-1.000," + line},
+    };
+    for (const auto& [header, frame] : cases) {
+        QString error;
+        EXPECT_TRUE(Replay::Parse(header + "\r\n" + frame + "\r\n", "rec.csv", &error))
+            << error.toStdString();
     }
 }
 

@@ -189,7 +189,8 @@ TEST_F(TvxTest, EveryRunEndsWithItsStatusAndAFailureIsSaidInOneLine) {
         {{"get", "--eeprom", "-o", Path("one.dat"), "--tcp", Tcp().mid(6)}, 0, ""},
         {{"watch", "--count", "1", "--format", "jsonl", "--serial", Path("ttySENSOR")},
          0,
-         "\"X\":2047,\"Y\":1228,\"INT\":1333,\"C-No\":0,\"GROUP\":0,\"TEMP\":25}\n"},
+         "\"X\":2047,\"Y\":1228,\"INT\":1333,\"C-No\":0,\"GROUP\":0,\"TEMP\":25,\"margin\":1.000,"
+         "\"margin_row\":0,\"second_margin\":-1.000}\n"},
         {{"record", "--help"}, 0, "Usage: tvx record"},
         {{"frobnicate"}, 2, "unknown command \"frobnicate\""},
         {{"info"}, 2, "no sensor"},
@@ -325,9 +326,10 @@ TEST_F(TvxTest, RecordToCsvKeepsGoingWhenOneSensorIsStoppedAndRestarted) {
 
     const QStringList bLines = QString::fromUtf8(ReadAll(bFile)).split("\r\n", Qt::SkipEmptyParts);
     ASSERT_GE(bLines.size(), 8);
-    EXPECT_EQ(bLines[0], QStringLiteral("time,R,G,B,X,Y,INT,C-No,GROUP,TEMP"));
-    // The default sample: R G B 2000 1200 800, taught in row 0, group 0, 25 °C.
-    EXPECT_TRUE(bLines[1].endsWith(",2000,1200,800,2047,1228,1333,0,0,25"))
+    EXPECT_EQ(bLines[0].toStdString(),
+              "time,R,G,B,X,Y,INT,C-No,GROUP,TEMP,MARGIN,MARGIN-ROW,SECOND");
+    // The default sample: R G B 2000 1200 800, taught in row 0 (at its centre), group 0, 25 °C.
+    EXPECT_TRUE(bLines[1].endsWith(",2000,1200,800,2047,1228,1333,0,0,25,1.000,0,-1.000"))
         << qPrintable(bLines[1]);
     const auto at = [&](qsizetype i) {
         return QDateTime::fromString(bLines[i].section(',', 0, 0), Qt::ISODateWithMs);

@@ -3,11 +3,13 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "frame_line.h"
+#include "margin_alarm.h"
 #include "recognition_margin.h"
 
 namespace tvx {
@@ -160,6 +162,75 @@ TEST(RecognitionMargin, InTheRecordedLines) {
             EXPECT_EQ(record->secondMargin.has_value(), row.margin->second.has_value());
         }
     }
+}
+
+// Frames one second apart through an alarm with warn 0.2, delay 3 s, deadband 0.05. Each frame:
+// its margin, 'n' no match, 'a' ambiguous, '-' no margin at all, '|' a gap (Interrupt); what the
+// alarm says after the whole sequence: the changes as "+SINCE" (raised) and "-SINCE" (cleared).
+TEST(RecognitionMargin, AlarmWithOnDelayAndDeadband) {
+    struct Row {
+        const char* what;
+        std::vector<const char*> frames;
+        const char* changes;
+    };
+    const Row rows[] = {
+        {"steady", {"0.5", "0.5", "0.5", "0.5", "0.5"}, ""},
+        {"low for the delay", {"0.5", "0.1", "0.1", "0.1", "0.1"}, "+1"},
+        {"low, but not for the delay", {"0.1", "0.1", "0.1", "0.5", "0.1", "0.1"}, ""},
+        {"on the warn level is not low", {"0.2", "0.2", "0.2", "0.2", "0.2"}, ""},
+        {"no match and ambiguous count as low", {"n", "a", "n", "0.9a", "0.5"}, "+0"},
+        {"holds inside the deadband",
+         {"0.1", "0.1", "0.1", "0.1", "0.24", "0.24", "0.24", "0.24", "0.24"},
+         "+0"},
+        {"clears above warn + deadband",
+         {"0.1", "0.1", "0.1", "0.1", "0.26", "0.26", "0.26", "0.26"},
+         "+0 -4"},
+        {"a deadband frame breaks the clearing",
+         {"0.1", "0.1", "0.1", "0.1", "0.26", "0.26", "0.22", "0.26", "0.26", "0.26"},
+         "+0"},
+        {"no margin is no evidence", {"0.1", "0.1", "-", "0.1", "0.1", "0.1"}, ""},
+        {"a gap starts the run again", {"0.1", "0.1", "|", "0.1", "0.1", "0.1"}, ""},
+        {"a gap keeps the state", {"n", "n", "n", "n", "|", "0.5", "0.5", "0.5"}, "+0"},
+    };
+    for (const Row& row : rows) {
+        MarginAlarm alarm({0.2, 3, 0.05});
+        std::string changes;
+        double t = 0;
+        for (const std::string frame : row.frames) {
+            if (frame == "|") {
+                alarm.Interrupt();
+                continue;
+            }
+            std::optional<RecognitionMargin> margin;
+            if (frame != "-") {
+                margin = RecognitionMargin{{2, frame == "n" ? -0.5 : std::atof(frame.c_str())},
+                                           frame != "n"};
+                if (frame.back() == 'a') margin->second = RowMargin{4, 0.1};
+            }
+            if (const auto change = alarm.Take(t, margin)) {
+                changes += (changes.empty() ? "" : " ") + std::string(change->alarm ? "+" : "-") +
+                           std::to_string(static_cast<int>(change->since));
+                EXPECT_EQ(change->at.row, 2) << row.what;
+            }
+            ++t;
+        }
+        EXPECT_EQ(changes, row.changes) << row.what;
+    }
+}
+
+TEST(RecognitionMargin, AlarmSettingsOutOfRangeAreNamed) {
+    const std::pair<MarginAlarmSettings, const char*> rows[] = {
+        {{0.2, 10, 0.05}, ""},
+        {{1.5, 10, 0.05}, "--margin-warn 1.5: a margin lies within -1 ... 1"},
+        {{0.2, -1, 0.05}, "--margin-delay -1: seconds, 0 or more"},
+        {{0.2, 10, -0.1}, "--margin-deadband -0.1: a margin difference, 0 ... 2"},
+        {{std::numeric_limits<double>::quiet_NaN(), 10, 0.05}, "--margin-warn nan: a margin"},
+    };
+    for (const auto& [settings, problem] : rows)
+        EXPECT_EQ(settings.Problem()
+                      .left(*problem ? static_cast<qsizetype>(std::strlen(problem)) : -1)
+                      .toStdString(),
+                  problem);
 }
 
 }  // namespace

@@ -101,6 +101,23 @@ void TakeCount(TvxOptions& o, const QString&, const QString& value, QString& err
     o.count = n;
 }
 
+// --margin-warn RATIO, --margin-delay SECONDS, --margin-deadband RATIO: a number here, its range
+// once all are read (MarginAlarmSettings::Problem).
+void TakeMarginSetting(TvxOptions& o, const QString& option, const QString& value, QString& error) {
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    if (!ok) {
+        error = QStringLiteral("%1 expects a number, got \"%2\"").arg(option, value);
+        return;
+    }
+    if (option == QLatin1String("--margin-warn"))
+        o.marginAlarm.warn = number;
+    else if (option == QLatin1String("--margin-delay"))
+        o.marginAlarm.delaySeconds = number;
+    else
+        o.marginAlarm.deadband = number;
+}
+
 void TakeFormat(TvxOptions& o, const QString&, const QString& value, QString& error) {
     if (o.command != Command::Watch) {
         if (value == QLatin1String("text"))
@@ -168,6 +185,7 @@ void TakeSpoolMax(TvxOptions& o, const QString&, const QString& value, QString& 
 
 constexpr Commands kParameterSets = Of({Command::Get, Command::Send, Command::Show, Command::Diff});
 constexpr Commands kRecord = Of({Command::Record});
+constexpr Commands kMarginAlarm = Of({Command::Record});
 
 constexpr OptionRule kOptions[] = {
     {"--sensor", kEveryCommand, true, TakeSensor},
@@ -196,6 +214,9 @@ constexpr OptionRule kOptions[] = {
     {"--mqtt-user", kRecord, true, TakeName<&TvxOptions::mqttUser, Lacks::Value>},
     {"--mqtt-password-file", kRecord, true, TakeName<&TvxOptions::mqttPasswordFile, Lacks::Value>},
     {"--mqtt-client-id", kRecord, true, TakeName<&TvxOptions::mqttClientId, Lacks::Value>},
+    {"--margin-warn", kMarginAlarm, true, TakeMarginSetting},
+    {"--margin-delay", kMarginAlarm, true, TakeMarginSetting},
+    {"--margin-deadband", kMarginAlarm, true, TakeMarginSetting},
 };
 
 const OptionRule* FindOption(const QString& option) {
@@ -213,6 +234,7 @@ QString CheckTogether(TvxOptions& o, QStringList& positional, bool besidesConfig
     if (o.command == Command::None)
         return QStringLiteral(
             "no command given (info, get, send, watch, record, show, diff or check)");
+    if (const QString problem = o.marginAlarm.Problem(); !problem.isEmpty()) return problem;
     if (!o.configFile.isEmpty()) {
         // One place for every setting: what the service runs is what the file says.
         if (besidesConfig || !positional.isEmpty())

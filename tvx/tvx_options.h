@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "margin_alarm.h"
 #include "sensor_address.h"
 
 namespace tvx::cli {
@@ -64,6 +65,8 @@ struct TvxOptions {
     QString mqttUser;
     QString mqttPasswordFile;  // its first line is the password
     QString mqttClientId;      // empty: derived from the host and the spool
+    // record: when a sensor's recognition margin is low enough to say so
+    MarginAlarmSettings marginAlarm;
 };
 
 struct ParsedTvxOptions {

@@ -2,6 +2,8 @@
 // the text, and a real Prometheus that scrapes the recorder.
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+#include <QSet>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -122,6 +124,48 @@ TEST(TvxMetrics, ScrapesAreAnsweredCheckedAndStoredByPrometheus) {
         return stored.contains("\"sensor\":\"a\"") && stored.contains("\"sensor\":\"b\"");
     }));
     EXPECT_EQ(Terminate(prometheus), 0);
+    EXPECT_EQ(Terminate(recorder), 0);
+}
+
+// Every metric the packaged alert rules ask for is served, with a sample: a rule on a name the
+// recorder does not serve would stay silent for ever. The names are read from the rules' one-line
+// expressions, so the rules file is the one list. The broker is away, as the spool's series are
+// served only with --mqtt.
+TEST(TvxMetrics, EveryMetricTheAlertRulesUseIsServed) {
+    QFile rules(QStringLiteral(TVX_ALERT_RULES));
+    ASSERT_TRUE(rules.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QRegularExpression expr(QStringLiteral(R"(^\s*expr:(.*)$)")),
+        metric(QStringLiteral(R"(\btvx_[a-z_]+)"));
+    QSet<QString> names;
+    for (const QString& line : QString::fromUtf8(rules.readAll()).split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch rule = expr.match(line);
+        if (!rule.hasMatch()) continue;
+        QRegularExpressionMatchIterator found = metric.globalMatch(rule.captured(1));
+        EXPECT_TRUE(found.hasNext())
+            << "an expression on one line naming its metrics: " << qPrintable(line);
+        while (found.hasNext()) names.insert(found.next().captured());
+    }
+    ASSERT_FALSE(names.isEmpty());
+
+    sim::SimThread sensor;
+    ASSERT_TRUE(sensor.Start());
+    QTemporaryDir dir;
+    const quint16 port = ClosedLocalPort();
+    quint16 broker = port;
+    while (broker == port) broker = ClosedLocalPort();
+    QProcess recorder;
+    StartProgram(recorder, QStringLiteral(TVX_EXE),
+                 {"record", "--metrics", QString::number(port), "--mqtt",
+                  QStringLiteral("127.0.0.1:%1").arg(broker), "--spool", dir.path(),
+                  QStringLiteral("--sensor=a=tcp://127.0.0.1:%1").arg(sensor.TcpPort())},
+                 false);
+    QByteArray scraped;  // once the first frame's margin is in
+    EXPECT_TRUE(WaitFor([&] {
+        scraped = Ask(port, "GET /metrics HTTP/1.0\r\n\r\n");
+        return scraped.contains("\ntvx_margin_ratio{");
+    }));
+    for (const QString& name : names)
+        EXPECT_TRUE(scraped.contains('\n' + name.toUtf8() + '{')) << qPrintable(name);
     EXPECT_EQ(Terminate(recorder), 0);
 }
 

@@ -35,8 +35,11 @@ TEST(TvxMetrics, ScrapesAreAnsweredCheckedAndStoredByPrometheus) {
     sim::SimThread a, b;
     ASSERT_TRUE(a.Start() && b.Start());
     QTemporaryDir dir;
-    const QStringList sensors = {QStringLiteral("--sensor=a=tcp://127.0.0.1:%1").arg(a.TcpPort()),
-                                 QStringLiteral("--sensor=b=tcp://127.0.0.1:%1").arg(b.TcpPort())};
+    // c never answers.
+    const QStringList sensors = {
+        QStringLiteral("--sensor=a=tcp://127.0.0.1:%1").arg(a.TcpPort()),
+        QStringLiteral("--sensor=b=tcp://127.0.0.1:%1").arg(b.TcpPort()),
+        QStringLiteral("--sensor=c=tcp://127.0.0.1:%1").arg(ClosedLocalPort())};
     const auto record = [&](const QString& metrics, const char* folder) {
         return QStringList{"record", "--metrics", metrics, "--csv", dir.filePath(folder)} + sensors;
     };
@@ -104,11 +107,13 @@ TEST(TvxMetrics, ScrapesAreAnsweredCheckedAndStoredByPrometheus) {
     }
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("never")));
 
-    // Prometheus, scraping every second, holds a series of every sensor.
+    // Prometheus, scraping every second, holds a series of every sensor, and evaluates the
+    // packaged alert rules named in its rule_files.
     QFile config(dir.filePath("prometheus.yml"));
     ASSERT_TRUE(config.open(QIODevice::WriteOnly));
     config.write(
-        "global: {scrape_interval: 1s}\nscrape_configs: [{job_name: tvx, "
+        "global: {scrape_interval: 1s, evaluation_interval: 1s}\nrule_files: ['" TVX_ALERT_RULES
+        "']\nscrape_configs: [{job_name: tvx, "
         "static_configs: [{targets: ['" +
         at.toUtf8() + "']}]}]\n");
     config.close();
@@ -123,6 +128,15 @@ TEST(TvxMetrics, ScrapesAreAnsweredCheckedAndStoredByPrometheus) {
             Ask(prometheusPort, "GET /api/v1/query?query=tvx_frames_total HTTP/1.0\r\n\r\n");
         return stored.contains("\"sensor\":\"a\"") && stored.contains("\"sensor\":\"b\"");
     }));
+    // The offline sensor's alert waits out its minute; the others have none.
+    QByteArray alerts;
+    EXPECT_TRUE(WaitFor([&] {
+        alerts = Ask(prometheusPort, "GET /api/v1/alerts HTTP/1.0\r\n\r\n");
+        return alerts.contains("\"alertname\":\"TvxSensorLinkDown\"");
+    }));
+    EXPECT_TRUE(alerts.contains("\"sensor\":\"c\"") && alerts.contains("\"state\":\"pending\"") &&
+                !alerts.contains("\"sensor\":\"a\"") && !alerts.contains("\"sensor\":\"b\""))
+        << alerts.toStdString();
     EXPECT_EQ(Terminate(prometheus), 0);
     EXPECT_EQ(Terminate(recorder), 0);
 }

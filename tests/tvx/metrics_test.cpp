@@ -1,5 +1,5 @@
 // tvx record's /metrics as a monitoring system meets it: raw HTTP requests, promtool's check of
-// the text, and a real Prometheus that scrapes the recorder.
+// the text, and a real Prometheus that scrapes the recorder and evaluates the packaged alert rules.
 #include <gtest/gtest.h>
 
 #include <QRegularExpression>

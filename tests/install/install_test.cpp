@@ -78,7 +78,8 @@ TEST(InstalledPrograms, InstallHoldsEveryFileWithValidMenuEntriesAndServiceUnit)
     const QDir dir(root.filePath("usr"));
     for (const char* file :
          {"bin/tvx-sensor-sim", "share/doc/trivex-pc/README.md", "../etc/trivex/tvx-record.conf",
-          "share/doc/trivex-pc/sim/README.md", "share/doc/trivex-pc/docs/guide.md"})
+          "share/doc/trivex-pc/sim/README.md", "share/doc/trivex-pc/docs/guide.md",
+          "share/trivex-pc/prometheus/tvx-alerts.yml"})
         EXPECT_TRUE(QFileInfo::exists(dir.filePath(file))) << file;
     const QString validate =
         QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));

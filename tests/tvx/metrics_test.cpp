@@ -1,7 +1,9 @@
 // tvx record's /metrics as a monitoring system meets it: raw HTTP requests, promtool's check of
-// the text, and a real Prometheus that scrapes the recorder.
+// the text, and a real Prometheus that scrapes the recorder and evaluates the packaged alert rules.
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+#include <QSet>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -33,8 +35,11 @@ TEST(TvxMetrics, ScrapesAreAnsweredCheckedAndStoredByPrometheus) {
     sim::SimThread a, b;
     ASSERT_TRUE(a.Start() && b.Start());
     QTemporaryDir dir;
-    const QStringList sensors = {QStringLiteral("--sensor=a=tcp://127.0.0.1:%1").arg(a.TcpPort()),
-                                 QStringLiteral("--sensor=b=tcp://127.0.0.1:%1").arg(b.TcpPort())};
+    // c never answers.
+    const QStringList sensors = {
+        QStringLiteral("--sensor=a=tcp://127.0.0.1:%1").arg(a.TcpPort()),
+        QStringLiteral("--sensor=b=tcp://127.0.0.1:%1").arg(b.TcpPort()),
+        QStringLiteral("--sensor=c=tcp://127.0.0.1:%1").arg(ClosedLocalPort())};
     const auto record = [&](const QString& metrics, const char* folder) {
         return QStringList{"record", "--metrics", metrics, "--csv", dir.filePath(folder)} + sensors;
     };
@@ -102,11 +107,13 @@ TEST(TvxMetrics, ScrapesAreAnsweredCheckedAndStoredByPrometheus) {
     }
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("never")));
 
-    // Prometheus, scraping every second, holds a series of every sensor.
+    // Prometheus, scraping every second, holds a series of every sensor, and evaluates the
+    // packaged alert rules named in its rule_files.
     QFile config(dir.filePath("prometheus.yml"));
     ASSERT_TRUE(config.open(QIODevice::WriteOnly));
     config.write(
-        "global: {scrape_interval: 1s}\nscrape_configs: [{job_name: tvx, "
+        "global: {scrape_interval: 1s, evaluation_interval: 1s}\nrule_files: ['" TVX_ALERT_RULES
+        "']\nscrape_configs: [{job_name: tvx, "
         "static_configs: [{targets: ['" +
         at.toUtf8() + "']}]}]\n");
     config.close();
@@ -121,7 +128,58 @@ TEST(TvxMetrics, ScrapesAreAnsweredCheckedAndStoredByPrometheus) {
             Ask(prometheusPort, "GET /api/v1/query?query=tvx_frames_total HTTP/1.0\r\n\r\n");
         return stored.contains("\"sensor\":\"a\"") && stored.contains("\"sensor\":\"b\"");
     }));
+    // The offline sensor's alert waits out its minute; the others have none.
+    QByteArray alerts;
+    EXPECT_TRUE(WaitFor([&] {
+        alerts = Ask(prometheusPort, "GET /api/v1/alerts HTTP/1.0\r\n\r\n");
+        return alerts.contains("\"alertname\":\"TvxSensorLinkDown\"");
+    }));
+    EXPECT_TRUE(alerts.contains("\"sensor\":\"c\"") && alerts.contains("\"state\":\"pending\"") &&
+                !alerts.contains("\"sensor\":\"a\"") && !alerts.contains("\"sensor\":\"b\""))
+        << alerts.toStdString();
     EXPECT_EQ(Terminate(prometheus), 0);
+    EXPECT_EQ(Terminate(recorder), 0);
+}
+
+// Every metric the packaged alert rules ask for is served, with a sample: a rule on a name the
+// recorder does not serve would stay silent for ever. The names are read from the rules' one-line
+// expressions, so the rules file is the one list. The broker is away, as the spool's series are
+// served only with --mqtt.
+TEST(TvxMetrics, EveryMetricTheAlertRulesUseIsServed) {
+    QFile rules(QStringLiteral(TVX_ALERT_RULES));
+    ASSERT_TRUE(rules.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QRegularExpression expr(QStringLiteral(R"(^\s*expr:(.*)$)")),
+        metric(QStringLiteral(R"(\btvx_[a-z_]+)"));
+    QSet<QString> names;
+    for (const QString& line : QString::fromUtf8(rules.readAll()).split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch rule = expr.match(line);
+        if (!rule.hasMatch()) continue;
+        QRegularExpressionMatchIterator found = metric.globalMatch(rule.captured(1));
+        EXPECT_TRUE(found.hasNext())
+            << "an expression on one line naming its metrics: " << qPrintable(line);
+        while (found.hasNext()) names.insert(found.next().captured());
+    }
+    ASSERT_FALSE(names.isEmpty());
+
+    sim::SimThread sensor;
+    ASSERT_TRUE(sensor.Start());
+    QTemporaryDir dir;
+    const quint16 port = ClosedLocalPort();
+    quint16 broker = port;
+    while (broker == port) broker = ClosedLocalPort();
+    QProcess recorder;
+    StartProgram(recorder, QStringLiteral(TVX_EXE),
+                 {"record", "--metrics", QString::number(port), "--mqtt",
+                  QStringLiteral("127.0.0.1:%1").arg(broker), "--spool", dir.path(),
+                  QStringLiteral("--sensor=a=tcp://127.0.0.1:%1").arg(sensor.TcpPort())},
+                 false);
+    QByteArray scraped;  // once the first frame's margin is in
+    EXPECT_TRUE(WaitFor([&] {
+        scraped = Ask(port, "GET /metrics HTTP/1.0\r\n\r\n");
+        return scraped.contains("\ntvx_margin_ratio{");
+    }));
+    for (const QString& name : names)
+        EXPECT_TRUE(scraped.contains('\n' + name.toUtf8() + '{')) << qPrintable(name);
     EXPECT_EQ(Terminate(recorder), 0);
 }
 

@@ -17,6 +17,7 @@
 #include "event_wait.h"
 #include "parameter_file.h"
 #include "program_process.h"
+#include "scenario.h"
 #include "scope_commands.h"
 #include "scripted_popups.h"
 #include "sensor_state.h"
@@ -623,6 +624,67 @@ TEST_F(TvxTest, RecordToMqttPublishesFramesStatusAndLastWill) {
               status + R"({"error":"recording ended","recorder":"line-7","state":"offline"})");
     EXPECT_EQ(broker.Retained(recorderStatus),
               recorderStatus + R"( {"error":"recording ended","state":"offline"})");
+    Terminate(broker.process);
+}
+
+// Three sensors; b's point walks toward the edge of its colour, lingers in the deadband and comes
+// back: b's alarm rises only after its delay, holds in the deadband and clears after it again; a
+// and c, steady, raise none. Every sensor's alarm topic starts from a retained "ok".
+TEST_F(TvxTest, MarginAlarmRisesAfterItsDelayHoldsInTheDeadbandAndClears) {
+    Broker broker;
+    ASSERT_TRUE(broker.Start());
+    // Row 0 is taught at the start-up sample's point with a radius of 100: X 2136, 2125 and 2097
+    // give margins of about 0.11 (low), 0.22 (in the deadband) and 0.50 (clear).
+    QString error;
+    sim::SimConfig drifting;
+    drifting.scenario = sim::Scenario::Parse(
+        "0 2000 1200 800\n2000 2087 1200 713\n5000 2076 1200 724\n8000 2049 1200 751\n", &error);
+    ASSERT_TRUE(drifting.scenario) << qPrintable(error);
+    sim::SimThread a, b, c;
+    ASSERT_TRUE(a.Start() && b.Start(drifting) && c.Start());
+    QProcess sub, recorder;
+    broker.Subscribe(sub, QStringLiteral("plant/+/alarm"));
+    Output alarms{sub};
+    StartProgram(recorder, QStringLiteral(TVX_EXE),
+                 {"record", broker.Address().prepend("--mqtt="), "--topic", "plant",
+                  "--margin-delay", "1.5", "--sensor", "a=" + Tcp(a.TcpPort()), "--sensor",
+                  "b=" + Tcp(b.TcpPort()), "--sensor", "c=" + Tcp(c.TcpPort())},
+                 false);
+    Output err{recorder, true};
+    ASSERT_TRUE(err.WaitForCount(QStringLiteral("b: margin ok"))) << qPrintable(err.text);
+    ASSERT_TRUE(alarms.WaitForCount(QStringLiteral("\"state\":\"ok\""), 4))
+        << qPrintable(alarms.text);
+    EXPECT_EQ(Terminate(recorder), 0);
+
+    const QRegularExpression said(QStringLiteral(
+        "b: margin (low|ok): row 0 at ([-.0-9]+), (below 0.2|above 0.25) since (\\S+)"));
+    QStringList states;
+    std::vector<double> margins;
+    std::vector<QDateTime> since;
+    for (auto match = said.globalMatch(err.text); match.hasNext();) {
+        const auto m = match.next();
+        states << m.captured(1);
+        margins.push_back(m.captured(2).toDouble());
+        since.push_back(QDateTime::fromString(m.captured(4), Qt::ISODateWithMs));
+    }
+    ASSERT_EQ(states.join(' '), QStringLiteral("low ok")) << qPrintable(err.text);
+    EXPECT_LT(margins[0], 0.2);
+    EXPECT_GT(margins[1], 0.25);
+    // The low run began with the first low frame (2 s); the clearing run not in the deadband
+    // (5 s) but with the first clear frame (8 s).
+    EXPECT_NEAR(since[0].msecsTo(since[1]), 6000, 600);
+    EXPECT_FALSE(err.text.contains(QStringLiteral("a: margin")) ||
+                 err.text.contains(QStringLiteral("c: margin")))
+        << qPrintable(err.text);
+    for (const char* steady : {"a", "c"})
+        EXPECT_EQ(alarms.text.count(QStringLiteral("plant/%1/alarm {").arg(steady)), 1) << steady;
+    const QString bAlarms = alarms.text.split('\n').filter("plant/b/alarm").join('\n');
+    EXPECT_EQ(bAlarms.count("\"state\":\"ok\""), 2);
+    EXPECT_EQ(bAlarms.count("\"state\":\"margin low\""), 1);
+    EXPECT_LT(bAlarms.indexOf("margin low"), bAlarms.lastIndexOf("\"ok\"")) << qPrintable(bAlarms);
+    EXPECT_TRUE(broker.Retained("plant/b/alarm").endsWith("\"state\":\"ok\"}"));
+    sub.kill();
+    sub.waitForFinished();
     Terminate(broker.process);
 }
 

@@ -245,7 +245,7 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
         reporter.Say(QStringLiteral("metrics on %1").arg(metricsServer.Url()));
     }
 
-    CsvSink csv;
+    CsvSink csv(reporter);
     MqttSink mqtt(reporter);
     const bool toMqtt = !options.mqttHost.isEmpty();
     if (toMqtt) {

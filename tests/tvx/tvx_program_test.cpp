@@ -15,13 +15,16 @@
 
 #include "closed_port.h"
 #include "event_wait.h"
+#include "frame_line.h"
 #include "parameter_file.h"
+#include "parameter_image.h"
 #include "program_process.h"
 #include "scenario.h"
 #include "scope_commands.h"
 #include "scripted_popups.h"
 #include "sensor_state.h"
 #include "sim_thread.h"
+#include "teach_table.h"
 #include "tvx_options.h"
 
 namespace tvx {
@@ -344,6 +347,62 @@ TEST_F(TvxTest, RecordToCsvKeepsGoingWhenOneSensorIsStoppedAndRestarted) {
 }
 
 // The same set, named: its file and the sensor it came from, over the pseudo-terminal and TCP.
+// A file is continued only under its own header: a recording from before the margin columns and a
+// calculation mode changed by a SEND each go on in a file of their own. A SEND takes the sensor
+// over for a moment; the recorder reads the new teach table when it reconnects, and the margins
+// follow it.
+TEST_F(TvxTest, RecordToCsvFollowsASentTeachTableAndKeepsEachFileUnderItsHeader) {
+    const QString folder = Path(QStringLiteral("rec"));
+    QDir().mkpath(folder);
+    QFile old(folder + "/a.csv");
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write(
+        "time,R,G,B,X,Y,INT,C-No,GROUP,TEMP\r\n"
+        "2026-12-01T01:02:03.456+01:00,2000,1200,800,2047,1228,1333,0,0,25\r\n");
+    old.close();
+    QProcess recorder;
+    StartProgram(recorder, QStringLiteral(TVX_EXE),
+                 {"record", "--csv", folder, "--sensor", "a=" + Tcp()}, false);
+    Output err{recorder, true};
+    const auto lines = [&](const char* file) {
+        return QString::fromUtf8(ReadAll(folder + "/" + file)).split("\r\n", Qt::SkipEmptyParts);
+    };
+    QTimer tick;
+    tick.start(100);
+    const auto waitForLine = [&](const char* file, const QString& tail) {
+        return WaitUntil(
+                   [&] {
+                       err.Take();
+                       const QStringList now = lines(file);
+                       return !now.isEmpty() && now.last().endsWith(tail);
+                   },
+                   30.0, WaitMode::ServeUserInput, {WakeSource(&tick, &QTimer::timeout)})
+            .done;
+    };
+    ASSERT_TRUE(waitForLine("a-2.csv", ",1.000,0,-1.000")) << qPrintable(err.text);
+    EXPECT_TRUE(err.text.contains("a: " + folder +
+                                  "/a.csv has the columns of another calculation "
+                                  "mode or version; recording to " +
+                                  folder + "/a-2.csv"))
+        << qPrintable(err.text);
+
+    // Row 0 moved by half its radius: the same point now has a margin of 0.5.
+    ParameterSet set = ParameterSetOf(sensor.Server().State().ram);
+    set.ctt[0][kColumnX] += 50;
+    const auto send = [&](const char* file) {
+        ASSERT_TRUE(WriteParameterFile(Path(file), ImageOf(set)).ok);
+        EXPECT_EQ(RunTvx({"send", Path(file), "--tcp", Tcp().mid(6)}).status, 0);
+    };
+    send("moved.dat");
+    ASSERT_TRUE(waitForLine("a-2.csv", ",0.500,0,-1.000")) << qPrintable(err.text);
+    set.calcmode = 1;
+    send("si.dat");
+    ASSERT_TRUE(waitForLine("a-3.csv", ",0,-1.000")) << qPrintable(err.text);
+    EXPECT_EQ(lines("a-3.csv").first(), CsvHeader(true));
+    EXPECT_EQ(lines("a.csv").size(), 2);
+    EXPECT_EQ(Terminate(recorder), 0);
+}
+
 TEST_F(TvxTest, ShowDiffAndCheckNameWhatDiffersAndLeaveTheSensorWorkingAsItWas) {
     sim::SimThread net;
     ASSERT_TRUE(net.Start());

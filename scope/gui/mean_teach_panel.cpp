@@ -177,6 +177,9 @@ MeanTeachOperations::MeanTeachOperations(MainPanel& panel, MeanTeachPanel& teach
     for (QSpinBox* field :
          {teachpanel_.editTpValueCto, teachpanel_.editTpValueIto, teachpanel_.editTpRowNo})
         connect(field, &QSpinBox::valueChanged, this, &MeanTeachOperations::ShowTeachOutlook);
+    // NO CHANGE keeps the row's tolerance as the teach table holds it.
+    connect(controls_.gridTeach, &QTableWidget::itemChanged, this,
+            &MeanTeachOperations::ShowTeachOutlook);
     InitTeachPanel();
     controls_.SetDispNames();
 }
@@ -269,6 +272,8 @@ void MeanTeachOperations::InitTeachPanel() {
     teachpanel_.editTpValueCto->setEnabled(!fixedCto);
     teachpanel_.editTpTeachItoWith->setEnabled(true);
     teachpanel_.editTpValueIto->setEnabled(true);
+    // Evaluation mode 2 teaches CTO 40 whatever the selector says.
+    ShowTeachOutlook();
 }
 
 void MeanTeachOperations::ResetTpTable() {

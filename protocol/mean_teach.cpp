@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "recognition_margin.h"
+#include "teach_table.h"
+
 namespace tvx {
 
 namespace {
@@ -61,6 +64,20 @@ std::uint16_t ChosenTolerance(int selector, std::uint16_t value, std::uint16_t m
         default:
             return current;
     }
+}
+
+TeachOutlook OutlookOfTeach(std::span<const CapturedFrame> frames,
+                            const std::array<std::uint16_t, kTeachColumns>& row) {
+    TeachOutlook outlook;
+    DistanceCapability capability;
+    for (const CapturedFrame& frame : frames) {
+        const double x = frame[kCaptureColumnX], y = frame[kCaptureColumnY];
+        const double margin = TeachRowMargin(row, x, y, frame[kCaptureColumnInt]);
+        outlook.worstMargin = std::min(outlook.worstMargin.value_or(margin), margin);
+        capability.Add(std::hypot(x - row[kColumnX], y - row[kColumnY]));
+    }
+    outlook.cpu = capability.Cpu(row[kColumnCto]);
+    return outlook;
 }
 
 }  // namespace tvx

@@ -2,7 +2,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
+
+#include "parameter_set.h"
 
 namespace tvx {
 
@@ -39,5 +42,16 @@ MaxDeltas MaxDeltaOfFrames(std::span<const CapturedFrame> frames, std::uint16_t 
 enum class ToleranceSource { Value = 0, MaxDelta = 1, MaxDeltaPlusValue = 2, NoChange = 3 };
 std::uint16_t ChosenTolerance(int selector, std::uint16_t value, std::uint16_t maxDelta,
                               std::uint16_t current);
+
+// What a teach would leave the captured frames, before it is made: the worst recognition margin
+// among them against the row to be taught (the mean as centre, the chosen tolerances), and the
+// capability of their distances from the centre against its radius. The capability needs two
+// frames and some spread; without them there is none.
+struct TeachOutlook {
+    std::optional<double> worstMargin;  // none without frames
+    std::optional<double> cpu;
+};
+TeachOutlook OutlookOfTeach(std::span<const CapturedFrame> frames,
+                            const std::array<std::uint16_t, kTeachColumns>& row);
 
 }  // namespace tvx

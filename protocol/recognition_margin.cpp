@@ -1,5 +1,6 @@
 #include "recognition_margin.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "teach_table.h"
@@ -103,6 +104,54 @@ std::optional<RecognitionMargin> MarginTable::Evaluate(double x, double y, doubl
 
 std::optional<RecognitionMargin> MarginTable::Evaluate(const LiveValues& live) const {
     return Evaluate(live.dataX, live.dataY, live.dataINT, live.dataCOL);
+}
+
+MarginLevel LevelOfMargin(double margin, double warn) {
+    if (!(margin >= 0)) return MarginLevel::Alarm;
+    return margin < warn ? MarginLevel::Warn : MarginLevel::Clear;
+}
+
+MarginLevel LevelOfMargin(const RecognitionMargin& margin, double warn) {
+    const MarginLevel level = LevelOfMargin(margin.first.margin, warn);
+    return level == MarginLevel::Clear && margin.Ambiguous() ? MarginLevel::Warn : level;
+}
+
+namespace {
+
+// The margin to row r of the point of row n's circle nearest to r's centre, at the intensity of
+// n's band nearest to r's.
+double MarginOfNeighbourEdge(const TeachTable& table, int r, int n) {
+    const auto& row = table[static_cast<std::size_t>(r)];
+    const auto& neighbour = table[static_cast<std::size_t>(n)];
+    const double dx = double(row[kColumnX]) - neighbour[kColumnX];
+    const double dy = double(row[kColumnY]) - neighbour[kColumnY];
+    const double d = std::hypot(dx, dy);
+    const double radius = neighbour[kColumnCto];
+    double x = row[kColumnX], y = row[kColumnY];
+    if (d > radius) {
+        x = neighbour[kColumnX] + dx * radius / d;
+        y = neighbour[kColumnY] + dy * radius / d;
+    }
+    const double intensity =
+        std::clamp<double>(row[kColumnInt], double(neighbour[kColumnInt]) - neighbour[kColumnIto],
+                           double(neighbour[kColumnInt]) + neighbour[kColumnIto]);
+    return TeachRowMargin(row, x, y, intensity);
+}
+
+}  // namespace
+
+std::vector<CrowdedRow> CrowdedRows(const ParameterSet& params, double warn) {
+    // A gap of exactly warn x CTO leaves exactly the warn level; the edge point's square root
+    // must not turn that into a hair less.
+    constexpr double kRounding = 1e-9;
+    const int rows = ActiveTeachRows(params);
+    std::vector<CrowdedRow> crowded;
+    for (int r = 0; r < rows; ++r)
+        for (int n = 0; n < rows; ++n)
+            if (n != r && BandsOverlap(params.ctt, r, n) &&
+                MarginOfNeighbourEdge(params.ctt, r, n) > -warn + kRounding)
+                crowded.push_back({r, n});
+    return crowded;
 }
 
 void DistanceCapability::Add(double distance) {

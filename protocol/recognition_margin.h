@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "parameter_set.h"
 
@@ -23,6 +24,10 @@ namespace tvx {
 // The warn level unless the user sets another: a frame with less margin than this lies close
 // enough to its row's edge that a little more drift, dirt or ageing turns it into a misdetection.
 inline constexpr double kDefaultMarginWarn = 0.2;
+
+// How a margin reads at a glance: clear, within the warn level of the edge, or outside.
+enum class MarginLevel { Clear, Warn, Alarm };
+MarginLevel LevelOfMargin(double margin, double warn = kDefaultMarginWarn);
 
 // The margin of one teach row (columns as in ParameterSet::ctt) for a point and intensity.
 double TeachRowMargin(const std::array<std::uint16_t, kTeachColumns>& row, double x, double y,
@@ -81,6 +86,25 @@ class MarginTable {
     std::array<double, kTeachRows> cto2_{}, ito2_{};
     std::array<bool, kTeachRows> zeroCto_{}, zeroIto_{};
 };
+
+// A frame's level: that of the row it was recognised in (or lies nearest to), and at least Warn
+// while the point lies in two rows at once, where a little drift decides between two colours.
+MarginLevel LevelOfMargin(const RecognitionMargin& margin, double warn = kDefaultMarginWarn);
+
+// Row `row` is crowded by `neighbour`: both active, their intensity bands overlap, and the point
+// of the neighbour's circle nearest to the row's centre (the centre itself when it lies inside
+// that circle), at the neighbour's intensity nearest to the row's, still has a margin to the row
+// above -warn. In the colour plane: the gap between the circles is less than warn x CTO of the
+// row, so a point that strays that far beyond the row's edge is already in the neighbour.
+// Not symmetric: the smaller circle is crowded first.
+struct CrowdedRow {
+    int row = 0;
+    int neighbour = 0;
+
+    bool operator==(const CrowdedRow&) const = default;
+};
+// Every crowded pair of the active rows, by row, then by neighbour.
+std::vector<CrowdedRow> CrowdedRows(const ParameterSet& params, double warn = kDefaultMarginWarn);
 
 // How well a row's circle holds the points recognised in it: the capability of the distance d
 // from the centre against the radius, Cpu = (CTO - mean d) / (3 s_d), s_d the sample standard

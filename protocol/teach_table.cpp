@@ -35,14 +35,17 @@ int RowDistance(const TeachTable& table, int k, int i) {
     return static_cast<int>(std::sqrt(dx * dx + dy * dy));
 }
 
-bool RowBlocks(const TeachTable& table, int k, int i) {
-    const int radii = Value(table, k, kColumnCto) + Value(table, i, kColumnCto);
-    if (RowDistance(table, k, i) > radii) return false;
+bool BandsOverlap(const TeachTable& table, int k, int i) {
     const int lowK = Value(table, k, kColumnInt) - Value(table, k, kColumnIto);
     const int highK = Value(table, k, kColumnInt) + Value(table, k, kColumnIto);
     const int lowI = Value(table, i, kColumnInt) - Value(table, i, kColumnIto);
     const int highI = Value(table, i, kColumnInt) + Value(table, i, kColumnIto);
     return Within(lowI, lowK, highK) || Within(lowK, lowI, highI);
+}
+
+bool RowBlocks(const TeachTable& table, int k, int i) {
+    const int radii = Value(table, k, kColumnCto) + Value(table, i, kColumnCto);
+    return RowDistance(table, k, i) <= radii && BandsOverlap(table, k, i);
 }
 
 void AutoAdjustRadii(TeachTable& table, int activeRows) {

@@ -34,6 +34,9 @@ std::array<std::uint16_t, kTeachColumns> TaughtRow(std::uint16_t x, std::uint16_
 // The integer part of the distance between the points of two rows.
 int RowDistance(const TeachTable& table, int k, int i);
 
+// The closed intensity bands INT - ITO ... INT + ITO of two rows overlap (touching counts).
+bool BandsOverlap(const TeachTable& table, int k, int i);
+
 // Row i keeps row k from growing: their circles meet and their closed intensity bands overlap.
 bool RowBlocks(const TeachTable& table, int k, int i);
 

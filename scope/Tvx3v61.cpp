@@ -69,7 +69,10 @@ void Tvx3v61::LoadPanels() {
         live_->ShowGraph();
     };
     hooks.mayReplaceParameters = [this] { return unsent_->MayReplace(); };
-    hooks.parametersInStep = [this] { unsent_->TakeBaseline(); };
+    hooks.parametersInStep = [this] {
+        unsent_->TakeBaseline();
+        state_.margins = MarginTable(state_.params);
+    };
     commands_ = std::make_unique<ScopeCommands>(*com_, state_.link, state_.exchange, state_.buffers,
                                                 state_.params, state_.live, state_.flags,
                                                 state_.files, popups_, std::move(hooks));
@@ -77,10 +80,11 @@ void Tvx3v61::LoadPanels() {
     controls_ = std::make_unique<ParameterControls>(*panel, *grouppanel,
                                                     ParameterControls::State{s.params, s.exchange},
                                                     popups_, [this] { commands_->SendPara(); });
-    live_ = std::make_unique<LiveDisplay>(*panel, *controls_,
-                                          LiveDisplay::State{s.live, s.params, s.source, s.rgbcolor,
-                                                             s.rawbuf, s.intbuf, s.xramp, s.yramp},
-                                          popups_);
+    live_ = std::make_unique<LiveDisplay>(
+        *panel, *controls_,
+        LiveDisplay::State{s.live, s.params, s.source, s.rgbcolor, s.rawbuf, s.intbuf, s.xramp,
+                           s.yramp, s.margins},
+        popups_);
     teach_ = std::make_unique<TeachOperations>(
         *panel, *controls_, *live_, *commands_,
         TeachOperations::State{s.flags, s.live, s.params, s.rgbcolor, s.rowcolors, s.rawbuf,

@@ -9,6 +9,7 @@
 #include "live_frame_computations.h"
 #include "loop_flags.h"
 #include "parameter_set.h"
+#include "recognition_margin.h"
 #include "record_time.h"
 #include "row_colours.h"
 #include "scope_commands.h"
@@ -22,6 +23,9 @@ struct ScopeState {
     FrameBuffers buffers;
     ParameterSet params;
     LiveValues live;
+    // The teach table the sensor works with (the set last read, loaded, sent or saved whole),
+    // for each frame's recognition margin.
+    MarginTable margins;
     LoopFlags flags;
     ExchangeState exchange;
 

@@ -302,5 +302,27 @@ inline constexpr const char* InfoEditSignal = " Select Signal to be displayed in
 
 inline constexpr const char* InfoGraphPanel = " Displays the signals selected with SIGNAL. ";
 
+// The recognition margin, which this program shows beside the product's displays: on the main
+// panel, on the mean-value teach panel and after AUTO ADJUST.
+inline constexpr const char* InfoDispMargin =
+    " Displays how safely the current color is recognized in its row: 100 % in the center of the \n"
+    " tolerance circle and intensity band, 0 % on their edge, below 0 % outside. \n"
+    " Below 20 % the display turns yellow, below 0 % red. With C-No 255 the nearest row is shown. \n"
+    " A color in two rows at once shows the other row after | and turns at least yellow.";
+
+inline constexpr const char* InfoDispTpWorstMargin =
+    " Displays the smallest margin of the captured frames in the row that TEACH TO TABLE \n"
+    " would write: the mean values with the selected CTO and ITO. \n"
+    " 100 % center, 0 % edge, below 0 % outside.";
+
+inline constexpr const char* InfoDispTpCpu =
+    " Displays how well the circle of that row holds the captured frames: \n"
+    " (CTO - mean distance) / (3 x standard deviation of the distance). \n"
+    " 1.33 or more holds; below 1 about one frame in a thousand falls outside.";
+
+inline constexpr const char* InfoDispCrowdedRows =
+    " Displays the rows whose tolerance circles AUTO ADJUST left closer to a neighbour \n"
+    " with an overlapping intensity band than 20 % of their radius.";
+
 }  // namespace tvx::info
 // clang-format on

@@ -33,6 +33,8 @@ struct RecordEvents {
     // online: the version text; offline: the error and the seconds until the next attempt.
     std::function<void(const QString& name, bool online, const QString& text, double retryIn)>
         status;
+    // The recording is over: stopped, or every sensor has its count of frames.
+    std::function<void()> ended;
     // The sensor's margin alarm changed, or (`first`) is known for the first time since the
     // recorder started: `since` in the frames' local time.
     std::function<void(const QString& name, const MarginAlarmChange& change, const QDateTime& since,
@@ -40,8 +42,6 @@ struct RecordEvents {
         marginAlarm;
     // A minute of the sensor's margins closed: its drift as it stands.
     std::function<void(const QString& name, const MarginTrend::Reading& trend)> marginTrend;
-    // The recording is over: stopped, or every sensor has its count of frames.
-    std::function<void()> ended;
 };
 
 // Records many sensors from the thread it lives in, each at its own pace, without ever waiting:

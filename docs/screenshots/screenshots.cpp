@@ -26,11 +26,13 @@ void Step(const char* what) {
     std::fprintf(stderr, "screenshots: %s\n", what);
 }
 
-void Save(QWidget& panel, const char* name) {
+// The whole panel, or the part `area` of it.
+void Save(QWidget& panel, const char* name,
+          const QRect& area = QRect(QPoint(0, 0), QSize(-1, -1))) {
     panel.raise();
     QCoreApplication::processEvents();
     const QString path = QDir(g_outDir).filePath(QString::fromLatin1(name) + ".png");
-    if (panel.grab().save(path)) {
+    if (panel.grab(area).save(path)) {
         std::printf("%s\n", qPrintable(path));
     } else {
         std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(path));
@@ -190,6 +192,25 @@ void ScopeShots(sim::SimServer& sensor, quint16 port, const QString& dir) {
     scope.SignalGraphOps().buttonShowGraph->click();
     Save(scope.SignalGraph(), "scope-signal-graph");
     scope.SignalGraph().hide();
+
+    // The recognition margin: the taught table sent to the sensor, then the point placed 85 % of
+    // row 0's radius out from its centre, where the display turns yellow.
+    Step("recognition margin");
+    main.buttonSend->click();
+    const WordTable* table = controls.gridTeach;
+    const double sum = 3.0 * table->Value(0, kColumnInt);
+    const double x = table->Value(0, kColumnX) + 0.85 * table->Value(0, kColumnCto);
+    const double red = x * sum / 4095, green = table->Value(0, kColumnY) * sum / 4095;
+    sensor.SetSample({red, green, sum - red - green, 27});
+    RunLoop(main.buttonGo,
+            After(sensor, 10,
+                  [&] {
+                      const QRect numbers = main.planeDisplays->geometry().united(
+                          main.dispTemp->parentWidget()->geometry());
+                      Save(main, "scope-margin", numbers.adjusted(-8, -6, 8, 6));
+                      stop();
+                  }),
+            poll);
 
     scope.Link().CloseCom();
     if (scope.State().link.tcpcon) scope.Link().DisconnectTCP();

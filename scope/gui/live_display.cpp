@@ -1,6 +1,7 @@
 #include "live_display.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "help.h"
 #include "live_frame_computations.h"
@@ -23,7 +24,35 @@ void SetDisplayColours(QLineEdit* display, QRgb background) {
     display->setStyleSheet(QStringLiteral("QLineEdit { %1 }").arg(ColourRules(background)));
 }
 
+constexpr const char* kMarginLevelProperty = "marginLevel";
+constexpr QRgb kWarnColour = 0xFFD020;
+constexpr QRgb kAlarmColour = 0xE02020;
+
 }  // namespace
+
+QString MarginPercent(double margin) {
+    // 0.62 x 100 may come out a hair below 62.
+    return QStringLiteral("%1 %").arg(std::floor(margin * 100 + 1e-9), 0, 'f', 0);
+}
+
+void ShowMarginLevel(QLineEdit* display, std::optional<MarginLevel> level) {
+    const int code = level ? static_cast<int>(*level) : -1;
+    const QVariant shown = display->property(kMarginLevelProperty);
+    if (!shown.isValid() || shown.toInt() != code) {
+        display->setProperty(kMarginLevelProperty, code);
+        if (level == MarginLevel::Warn)
+            SetDisplayColours(display, kWarnColour);
+        else if (level == MarginLevel::Alarm)
+            SetDisplayColours(display, kAlarmColour);
+        else
+            display->setStyleSheet({});
+    }
+    QString words;
+    if (level == MarginLevel::Warn) words = QStringLiteral("warning: close to the edge");
+    if (level == MarginLevel::Alarm) words = QStringLiteral("alarm: outside the row");
+    // Set after the stale mark has been taken back too, hence compared, not remembered.
+    if (display->accessibleDescription() != words) display->setAccessibleDescription(words);
+}
 
 LiveDisplay::LiveDisplay(MainPanel& panel, ParameterControls& controls, State state, Popups& popups)
     : panel_(panel), controls_(controls), state_(state), popups_(popups) {
@@ -79,6 +108,7 @@ void LiveDisplay::AttachHelpTexts() {
         help(display, InfoDispRAW);
     for (QWidget* bar : {panel_.barRed, panel_.barGreen, panel_.barBlue}) help(bar, InfoDispBars);
     help(panel_.dispCOL, InfoDispCOL);
+    help(panel_.dispMargin, InfoDispMargin);
     help(panel_.dispGroup, InfoDispGroup);
     help(panel_.dispTemp, InfoDispTemp);
     help(panel_.graphData1, InfoGraph);
@@ -100,6 +130,7 @@ void LiveDisplay::SetPanelData() {
     ShowCursorReadout(false);
     SetNumber(panel_.dispINT, live.dataINT);
     SetNumber(panel_.dispCOL, live.dataCOL);
+    ShowMargin(state_.margins.Evaluate(live));
     SetNumber(panel_.dispTemp, live.dataTemp);
     SetNumber(panel_.dispGroup, live.dataGroup);
 
@@ -193,13 +224,32 @@ void LiveDisplay::ShowStale(bool stale) {
     MainPanel& p = panel_;
     for (QWidget* display : std::initializer_list<QWidget*>{
              p.barRed, p.barGreen, p.barBlue, p.dispRed, p.dispGreen, p.dispBlue, p.dispX, p.dispY,
-             p.dispINT, p.dispCOL, p.colourBits, p.dispGroup, p.dispTemp, p.colourPatch})
+             p.dispINT, p.dispCOL, p.dispMargin, p.colourBits, p.dispGroup, p.dispTemp,
+             p.colourPatch})
         tvx::ShowStale(display, stale);
 }
 
 void LiveDisplay::ShowCursorReadout(bool readout) {
     tvx::ShowCursorReadout(panel_.dispX, readout);
     tvx::ShowCursorReadout(panel_.dispY, readout);
+}
+
+void LiveDisplay::ShowMargin(const std::optional<RecognitionMargin>& margin) {
+    QLineEdit* display = panel_.dispMargin;
+    display->setEnabled(margin.has_value());
+    QString text;
+    if (margin) {
+        text = QStringLiteral("%1 %2 %3")
+                   .arg(MarginPercent(margin->first.margin),
+                        margin->reported ? QStringLiteral("row") : QStringLiteral("near row"))
+                   .arg(margin->first.row);
+        if (margin->Ambiguous())
+            text += QStringLiteral(" | %1 row %2")
+                        .arg(MarginPercent(margin->second->margin))
+                        .arg(margin->second->row);
+    }
+    if (display->text() != text) display->setText(text);
+    ShowMarginLevel(display, margin ? std::optional(LevelOfMargin(*margin)) : std::nullopt);
 }
 
 void LiveDisplay::CBF_SelectSource() {

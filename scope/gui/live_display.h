@@ -7,8 +7,16 @@
 #include "parameter_controls.h"
 #include "parameter_set.h"
 #include "popups.h"
+#include "recognition_margin.h"
 
 namespace tvx {
+
+// A margin as the displays show it, in whole percent rounded down so that a shown "20 %" is never
+// below the warn level: "62 %", "-35 %".
+QString MarginPercent(double margin);
+// Colours a margin display by its level (yellow for Warn, red for Alarm, its own colours while
+// Clear or without a level) and says the level to assistive technology.
+void ShowMarginLevel(QLineEdit* display, std::optional<MarginLevel> level);
 
 // The main panel's live view: shows each data frame in the displays, bars, colour patch and
 // colour-number indicators, moves the colour-plane cursor or redraws a strip chart from its
@@ -30,6 +38,7 @@ class LiveDisplay : public QObject {
         const StripChartHistory& intbuf;
         const Ramp& xramp;
         const Ramp& yramp;
+        const MarginTable& margins;  // the teach table in force
     };
 
     LiveDisplay(MainPanel& panel, ParameterControls& controls, State state, Popups& popups);
@@ -54,6 +63,8 @@ class LiveDisplay : public QObject {
     void ShowStale(bool stale);
     // Marks X and Y as showing a cursor position the user chose, not a measurement.
     void ShowCursorReadout(bool readout);
+    // The recognition margin of a frame in the MARGIN display; none: empty and grey.
+    void ShowMargin(const std::optional<RecognitionMargin>& margin);
 
   public slots:
     void CBF_SelectSource();

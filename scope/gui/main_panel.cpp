@@ -92,6 +92,8 @@ MainPanel::MainPanel(const QString& title) : Panel(title) {
     planeDisplays = DisplayRow(this, {labelX, labelY, labelINT}, {dispX, dispY, dispINT});
     dispCOL = MakeDisplay(this, 40);
     colourNumber = DisplayRow(this, {new QLabel(QStringLiteral("C-No"), this)}, {dispCOL});
+    dispMargin = MakeDisplay(this, 150);
+    margin = DisplayRow(this, {new QLabel(QStringLiteral("MARGIN"), this)}, {dispMargin});
     colourBits = new QWidget(this);
     auto* bitsLayout = new QHBoxLayout(colourBits);
     bitsLayout->setContentsMargins(0, 0, 0, 0);
@@ -157,6 +159,7 @@ MainPanel::MainPanel(const QString& title) : Panel(title) {
     numbers->addWidget(planeDisplays);
     numbers->addStretch(1);
     numbers->addWidget(colourNumber);
+    numbers->addWidget(margin);
     numbers->addWidget(group);
     numbers->addWidget(temperature);
 

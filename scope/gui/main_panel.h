@@ -61,6 +61,8 @@ class MainPanel : public Panel {
     QLabel* labelINT;
     QWidget* colourNumber;  // the C-No display with its label
     QLineEdit* dispCOL;
+    QWidget* margin;  // the MARGIN display with its label, beside C-No
+    QLineEdit* dispMargin;
     QWidget* colourBits;                      // the four indicators with their frame
     std::array<IndicatorLamp*, 4> colourBit;  // values 8, 4, 2, 1
     QWidget* group;                           // the group display with its label

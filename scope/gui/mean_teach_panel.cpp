@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "help.h"
+#include "recognition_margin.h"
 #include "scope_texts.h"
 #include "shown_values.h"
 #include "teach_table.h"
@@ -77,6 +78,12 @@ MeanTeachPanel::MeanTeachPanel(QWidget* parent)
     dispTpMaxDeltaInt = MakeDisplay(this);
     labelMaxDeltaXY = new QLabel(QStringLiteral("MAX DELTA X/Y"), this);
     labelMaxDeltaInt = new QLabel(QStringLiteral("MAX DELTA INT"), this);
+    dispTpWorstMargin = MakeDisplay(this);
+    dispTpCpu = MakeDisplay(this);
+    dispTpWorstMargin->clear();
+    dispTpCpu->setText(QStringLiteral("no frames"));
+    dispTpWorstMargin->setMaximumWidth(130);
+    dispTpCpu->setMaximumWidth(130);
     editTpTeachCtoWith =
         MakeSelector(this, {QStringLiteral("VALUE CTO"), QStringLiteral("MAX DELTA (X/Y)"),
                             QStringLiteral("MAX DELTA+VALUE CTO"), QStringLiteral("NO CHANGE")});
@@ -106,6 +113,8 @@ MeanTeachPanel::MeanTeachPanel(QWidget* parent)
     add(new QLabel(QStringLiteral("FRAMES"), this), dispTpCounter);
     add(labelMaxDeltaXY, dispMaxDeltaXY);
     add(labelMaxDeltaInt, dispTpMaxDeltaInt);
+    add(new QLabel(QStringLiteral("WORST MARGIN"), this), dispTpWorstMargin);
+    add(new QLabel(QStringLiteral("Cpu"), this), dispTpCpu);
     add(labelTeachCtoWith, editTpTeachCtoWith);
     add(labelValueCto, editTpValueCto);
     add(labelTeachItoWith, editTpTeachItoWith);
@@ -161,6 +170,16 @@ MeanTeachOperations::MeanTeachOperations(MainPanel& panel, MeanTeachPanel& teach
             &MeanTeachOperations::CBF_ButtonTpClose);
     connect(teachpanel_.gridTpValues, &QTableWidget::itemChanged, this,
             &MeanTeachOperations::CBF_GridTpValues);
+    // The outlook follows every choice that changes the row to be taught.
+    for (QComboBox* selector : {teachpanel_.editTpTeachCtoWith, teachpanel_.editTpTeachItoWith})
+        connect(selector, &QComboBox::currentIndexChanged, this,
+                &MeanTeachOperations::ShowTeachOutlook);
+    for (QSpinBox* field :
+         {teachpanel_.editTpValueCto, teachpanel_.editTpValueIto, teachpanel_.editTpRowNo})
+        connect(field, &QSpinBox::valueChanged, this, &MeanTeachOperations::ShowTeachOutlook);
+    // NO CHANGE keeps the row's tolerance as the teach table holds it.
+    connect(controls_.gridTeach, &QTableWidget::itemChanged, this,
+            &MeanTeachOperations::ShowTeachOutlook);
     InitTeachPanel();
     controls_.SetDispNames();
 }
@@ -219,6 +238,8 @@ void MeanTeachOperations::AttachHelpTexts() {
     help(tp.dispTpCounter, InfoDispTpCounter);
     help(tp.dispMaxDeltaXY, InfoDispMaxDeltaXY);
     help(tp.dispTpMaxDeltaInt, InfoDispTpMaxDeltaInt);
+    help(tp.dispTpWorstMargin, InfoDispTpWorstMargin);
+    help(tp.dispTpCpu, InfoDispTpCpu);
     help(tp.editTpTeachCtoWith, InfoEditTpTeachCtoWith);
     help(tp.editTpTeachItoWith, InfoEditTpTeachItoWith);
     help(tp.editTpValueCto, InfoEditTpValueCto);
@@ -251,6 +272,8 @@ void MeanTeachOperations::InitTeachPanel() {
     teachpanel_.editTpValueCto->setEnabled(!fixedCto);
     teachpanel_.editTpTeachItoWith->setEnabled(true);
     teachpanel_.editTpValueIto->setEnabled(true);
+    // Evaluation mode 2 teaches CTO 40 whatever the selector says.
+    ShowTeachOutlook();
 }
 
 void MeanTeachOperations::ResetTpTable() {
@@ -261,6 +284,7 @@ void MeanTeachOperations::ResetTpTable() {
     for (int c = 0; c < kCaptureColumns; ++c) teachpanel_.gridTpMean->SetValue(0, c, 0);
     teachpanel_.dispMaxDeltaXY->setText(QStringLiteral("0"));
     teachpanel_.dispTpMaxDeltaInt->setText(QStringLiteral("0"));
+    ShowTeachOutlook();
 }
 
 void MeanTeachOperations::CaptureFrame() {
@@ -292,6 +316,7 @@ void MeanTeachOperations::CalcMeanValues() {
         for (int c = 0; c < kCaptureColumns; ++c) teachpanel_.gridTpMean->SetValue(0, c, 0);
         teachpanel_.dispMaxDeltaXY->setText(QStringLiteral("0"));
         teachpanel_.dispTpMaxDeltaInt->setText(QStringLiteral("0"));
+        ShowTeachOutlook();
         return;
     }
     const CapturedFrame mean = MeanOfFrames(CapturedFrames());
@@ -310,33 +335,54 @@ void MeanTeachOperations::CalcMaxDelta() {
     const MaxDeltas deltas = MaxDeltaOfFrames(CapturedFrames(), meanx, meany, meanint);
     teachpanel_.dispMaxDeltaXY->setText(QString::number(deltas.xy));
     teachpanel_.dispTpMaxDeltaInt->setText(QString::number(deltas.intensity));
+    ShowTeachOutlook();
+}
+
+std::array<std::uint16_t, kTeachColumns> MeanTeachOperations::RowToTeach() const {
+    const MeanTeachPanel& tp = teachpanel_;
+    const WordTable* table = controls_.gridTeach;
+    const int row = tp.editTpRowNo->value();
+    const std::uint16_t cto =
+        ChosenTolerance(tp.editTpTeachCtoWith->currentData().toInt(),
+                        static_cast<std::uint16_t>(tp.editTpValueCto->value()),
+                        DisplayedNumber(tp.dispMaxDeltaXY), table->Value(row, kColumnCto));
+    const std::uint16_t ito =
+        ChosenTolerance(tp.editTpTeachItoWith->currentData().toInt(),
+                        static_cast<std::uint16_t>(tp.editTpValueIto->value()),
+                        DisplayedNumber(tp.dispTpMaxDeltaInt), table->Value(row, kColumnIto));
+    const bool fixedCto = controls_.editEvalmode->currentData().toInt() == 2;
+    return {tp.gridTpMean->Value(0, kCaptureColumnX), tp.gridTpMean->Value(0, kCaptureColumnY),
+            static_cast<std::uint16_t>(fixedCto ? 40 : cto),
+            tp.gridTpMean->Value(0, kCaptureColumnInt), ito};
+}
+
+void MeanTeachOperations::ShowTeachOutlook() {
+    const std::vector<CapturedFrame> frames = CapturedFrames();
+    const TeachOutlook outlook = OutlookOfTeach(frames, RowToTeach());
+    MeanTeachPanel& tp = teachpanel_;
+    tp.dispTpWorstMargin->setText(outlook.worstMargin ? MarginPercent(*outlook.worstMargin)
+                                                      : QString());
+    ShowMarginLevel(tp.dispTpWorstMargin, outlook.worstMargin
+                                              ? std::optional(LevelOfMargin(*outlook.worstMargin))
+                                              : std::nullopt);
+    if (outlook.cpu)
+        tp.dispTpCpu->setText(QString::number(*outlook.cpu, 'f', 2));
+    else if (frames.empty())
+        tp.dispTpCpu->setText(QStringLiteral("no frames"));
+    else
+        tp.dispTpCpu->setText(frames.size() < 2 ? QStringLiteral("too few frames")
+                                                : QStringLiteral("no spread"));
 }
 
 void MeanTeachOperations::TeachToTable() {
     MeanTeachPanel& tp = teachpanel_;
     if (!TakeShownValues({tp.editTpRowNo, tp.editTpValueCto, tp.editTpValueIto}, popups_)) return;
-    const std::uint16_t x = tp.gridTpMean->Value(0, kCaptureColumnX);
-    const std::uint16_t y = tp.gridTpMean->Value(0, kCaptureColumnY);
-    const std::uint16_t intensity = tp.gridTpMean->Value(0, kCaptureColumnInt);
-    const std::uint16_t deltaXy = DisplayedNumber(tp.dispMaxDeltaXY);
-    const std::uint16_t deltaInt = DisplayedNumber(tp.dispTpMaxDeltaInt);
-    const int row = tp.editTpRowNo->value();
-    WordTable* table = controls_.gridTeach;
-    const std::uint16_t cto =
-        ChosenTolerance(tp.editTpTeachCtoWith->currentData().toInt(),
-                        static_cast<std::uint16_t>(tp.editTpValueCto->value()), deltaXy,
-                        table->Value(row, kColumnCto));
-    const std::uint16_t ito =
-        ChosenTolerance(tp.editTpTeachItoWith->currentData().toInt(),
-                        static_cast<std::uint16_t>(tp.editTpValueIto->value()), deltaInt,
-                        table->Value(row, kColumnIto));
+    const auto taught = RowToTeach();
     state_.params.evalmode =
         static_cast<std::uint16_t>(controls_.editEvalmode->currentData().toInt());
-    table->SetValue(row, kColumnX, x);
-    table->SetValue(row, kColumnY, y);
-    table->SetValue(row, kColumnCto, state_.params.evalmode == 2 ? 40 : cto);
-    table->SetValue(row, kColumnInt, intensity);
-    table->SetValue(row, kColumnIto, ito);
+    for (int c = 0; c < kTeachColumns; ++c)
+        controls_.gridTeach->SetValue(tp.editTpRowNo->value(), c,
+                                      taught[static_cast<std::size_t>(c)]);
 }
 
 void MeanTeachOperations::CBF_ButtonTeachMeanVal() {

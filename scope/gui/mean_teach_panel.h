@@ -37,6 +37,10 @@ class MeanTeachPanel : public Panel {
     QLineEdit* dispTpMaxDeltaInt;
     QLabel* labelMaxDeltaXY;
     QLabel* labelMaxDeltaInt;
+    // What TEACH TO TABLE would leave the captured frames: their worst margin in the row it would
+    // write, and the capability of their distances against its CTO.
+    QLineEdit* dispTpWorstMargin;
+    QLineEdit* dispTpCpu;
     QComboBox* editTpTeachCtoWith;  // 0 value, 1 max delta, 2 both, 3 no change
     QComboBox* editTpTeachItoWith;
     QLabel* labelTeachCtoWith;
@@ -81,6 +85,8 @@ class MeanTeachOperations : public QObject {
     void CalcMeanValues();
     void CalcMaxDelta();
     void TeachToTable();
+    // Shows the worst margin and the Cpu that teaching the captured frames would leave.
+    void ShowTeachOutlook();
 
   public slots:
     void CBF_ButtonTeachMeanVal();
@@ -96,6 +102,8 @@ class MeanTeachOperations : public QObject {
     void AttachHelpTexts();
     void SetCounter(int counter);
     std::vector<CapturedFrame> CapturedFrames() const;
+    // The row TEACH TO TABLE writes: the mean X, Y, INT with the CTO and ITO the selectors choose.
+    std::array<std::uint16_t, kTeachColumns> RowToTeach() const;
 
     MainPanel& panel_;
     MeanTeachPanel& teachpanel_;

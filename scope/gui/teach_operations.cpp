@@ -1,9 +1,12 @@
 #include "teach_operations.h"
 
 #include <QBrush>
+#include <QGridLayout>
+#include <map>
 #include <numbers>
 
 #include "help.h"
+#include "recognition_margin.h"
 #include "scope_texts.h"
 #include "shown_values.h"
 #include "wait.h"
@@ -75,6 +78,15 @@ void TeachOperations::BuildButtons() {
     help(buttonApplyFromAll, InfoButtonApplyFromAll);
     help(buttonAutoAdjust, InfoButtonAutoAdjust);
     help(buttonZoom, InfoButtonZoom);
+
+    dispCrowdedRows = new QLabel(page);
+    dispCrowdedRows->setWordWrap(true);
+    dispCrowdedRows->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    dispCrowdedRows->setAccessibleName(QStringLiteral("AUTO ADJUST result"));
+    dispCrowdedRows->hide();
+    help(dispCrowdedRows, InfoDispCrowdedRows);
+    auto* grid = static_cast<QGridLayout*>(page->layout());
+    grid->addWidget(dispCrowdedRows, 1, 0, 1, grid->columnCount());
 }
 
 void TeachOperations::TeachDataTo() {
@@ -146,7 +158,25 @@ void TeachOperations::AutoAdjust() {
     controls_.GetPanelValues();
     AutoAdjustRadii(Table(), state_.params.maxcolno);
     controls_.SetPanelValues();
+    ShowCrowdedRows();
     ShowGraphData2();
+}
+
+void TeachOperations::ShowCrowdedRows() {
+    const QString warn = MarginPercent(kDefaultMarginWarn);
+    std::map<int, QStringList> neighbours;
+    for (const CrowdedRow& crowded : CrowdedRows(state_.params))
+        neighbours[crowded.row] << QString::number(crowded.neighbour);
+    QStringList rows;
+    for (const auto& [row, by] : neighbours)
+        rows << QStringLiteral("row %1 (by %2)").arg(row).arg(by.join(QStringLiteral(", ")));
+    dispCrowdedRows->setText(
+        rows.isEmpty()
+            ? QStringLiteral("AUTO ADJUST: every active row keeps %1 margin to its neighbours.")
+                  .arg(warn)
+            : QStringLiteral("AUTO ADJUST: less than %1 margin to a neighbour: %2.")
+                  .arg(warn, rows.join(QStringLiteral(", "))));
+    dispCrowdedRows->show();
 }
 
 void TeachOperations::ShowGraphData2() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLabel>
 #include <QObject>
 #include <QPushButton>
 #include <functional>
@@ -43,6 +44,9 @@ class TeachOperations : public QObject {
     QPushButton* buttonApplyFromAll;
     QPushButton* buttonAutoAdjust;
     QPushButton* buttonZoom;
+    // Under the teach table: the rows AUTO ADJUST left crowded by a neighbour. A line to read
+    // while the zoom runs, not a box to close; hidden until the first AUTO ADJUST.
+    QLabel* dispCrowdedRows;
 
     // Whether a taught row takes the measured colour as its row colour (the row-colour panel's
     // switch). Unset: never.
@@ -69,6 +73,7 @@ class TeachOperations : public QObject {
 
   private:
     void BuildButtons();
+    void ShowCrowdedRows();
     void DrawCircles(GraphControl* graph);
     TeachTable& Table() { return state_.params.ctt; }
 

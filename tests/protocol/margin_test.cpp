@@ -268,5 +268,38 @@ TEST(RecognitionMargin, DriftSaidInTime) {
     }
 }
 
+TEST(RecognitionMargin, CrowdedRowsLeaveLessThanTheWarnLevel) {
+    // Row 0 at (1000, 1000), INT 1000 / ITO 50; row 1 beside it. "r:n": row r crowded by n.
+    struct Row {
+        const char* what;
+        std::uint32_t maxcolno;
+        std::uint16_t cto0, x1, y1, cto1, int1;
+        double warn;
+        const char* crowded;
+    };
+    const Row rows[] = {
+        {"touching, as AUTO ADJUST leaves them", 2, 50, 1060, 1080, 50, 1000, 0.2, "0:1 1:0"},
+        {"gap of exactly 20 % of the radius", 2, 50, 1110, 1000, 50, 1000, 0.2, ""},
+        {"gap of 18 %", 2, 50, 1109, 1000, 50, 1000, 0.2, "0:1 1:0"},
+        {"gap 15: the larger circle is crowded", 2, 50, 1165, 1000, 100, 1000, 0.2, "1:0"},
+        {"centre inside the other circle", 2, 20, 1050, 1000, 200, 1000, 0.2, "0:1 1:0"},
+        {"separate intensity bands", 2, 50, 1060, 1080, 50, 1200, 0.2, ""},
+        {"bands that touch overlap", 2, 50, 1060, 1080, 50, 1100, 0.2, "0:1 1:0"},
+        {"neighbour not active", 1, 50, 1060, 1080, 50, 1000, 0.2, ""},
+        {"warn level 0: touching is enough", 2, 50, 1060, 1080, 50, 1000, 0.0, ""},
+    };
+    for (const Row& row : rows) {
+        ParameterSet p;
+        p.maxcolno = row.maxcolno;
+        p.ctt[0] = {1000, 1000, row.cto0, 1000, 50};
+        p.ctt[1] = {row.x1, row.y1, row.cto1, row.int1, 50};
+        std::string crowded;
+        for (const CrowdedRow& c : CrowdedRows(p, row.warn))
+            crowded += (crowded.empty() ? "" : " ") + std::to_string(c.row) + ":" +
+                       std::to_string(c.neighbour);
+        EXPECT_EQ(crowded, row.crowded) << row.what;
+    }
+}
+
 }  // namespace
 }  // namespace tvx

@@ -46,7 +46,7 @@ class ScopePanels : public ::testing::Test {
         live = std::make_unique<LiveDisplay>(
             *panel, *controls,
             LiveDisplay::State{state.live, state.params, state.source, state.rgbcolor, state.rawbuf,
-                               state.intbuf, state.xramp, state.yramp},
+                               state.intbuf, state.xramp, state.yramp, state.margins},
             popups);
         controls->ParaVis();
         live->DispVis();

@@ -155,6 +155,10 @@ TEST_F(TeachTest, AutoAdjustGrowsTheActiveCirclesThenZoomsUntilALeftClick) {
     EXPECT_TRUE(scope->Live().ZoomGraphInFront()) << "a left click freezes the zoom graph";
     EXPECT_EQ(Table()->Value(0, 2), 50);
     EXPECT_EQ(Table()->Value(2, 2), 33) << "inactive rows keep their radius";
+    EXPECT_EQ(Teach().dispCrowdedRows->text(),
+              "AUTO ADJUST: less than 20 % margin to a neighbour: row 0 (by 1), row 1 (by 0).");
+    EXPECT_TRUE(Teach().dispCrowdedRows->isVisible());
+    EXPECT_EQ(popups.Count(), 0) << "named beside the zoom, not in a box";
 }
 
 TEST_F(TeachTest, ZoomEndsByRightClickOrStopAndItsFrozenCursorCanBeTaught) {
@@ -231,6 +235,38 @@ TEST_F(TeachTest, MeanTeachComputesMeansAndTeachesThemToTheTable) {
     EXPECT_FALSE(Tp().editTpTeachCtoWith->isEnabled() || Tp().editTpValueCto->isEnabled());
     Click(Tp().buttonTpTeachToTable);
     EXPECT_EQ(Table()->Value(4, 2), 40);
+}
+
+TEST_F(TeachTest, MeanTeachShowsTheWorstMarginAndCpuTheTeachWouldLeave) {
+    OpenMeanTeachStopped();
+    Enter(Tp().editTpValueCto, 30);
+    Enter(Tp().editTpValueIto, 100);
+    EXPECT_EQ(Tp().dispTpCpu->text(), "no frames");
+    CaptureAt(1000, 500);
+    EXPECT_EQ(Tp().dispTpCpu->text(), "too few frames");
+    CaptureAt(1000, 500);
+    EXPECT_EQ(Tp().dispTpCpu->text(), "no spread");
+    // Means 1006 / 1000 / 510: distances 6, 6, 12 (mean 8, s = 3.46), INT off by 10, 10, 20.
+    CaptureAt(1018, 530);
+    struct Case {
+        int ctoWith, ito;
+        const char* worst;
+        const char* cpu;
+    };
+    const Case cases[] = {
+        {0, 100, "60 %", "2.12"},   // CTO 30: 12 / 30 is the worst
+        {1, 100, "0 %", "0.38"},    // CTO = MAX DELTA 12: the farthest frame on the edge
+        {0, 10, "-100 %", "2.12"},  // ITO 10: 20 off is twice out
+    };
+    for (const Case& c : cases) {
+        Choose(Tp().editTpTeachCtoWith, c.ctoWith);
+        Enter(Tp().editTpValueIto, c.ito);
+        EXPECT_EQ(Tp().dispTpWorstMargin->text(), c.worst) << c.ctoWith << " " << c.ito;
+        EXPECT_EQ(Tp().dispTpCpu->text(), c.cpu) << c.ctoWith << " " << c.ito;
+    }
+    Click(Tp().buttonTpUndo);
+    EXPECT_EQ(Tp().dispTpWorstMargin->text(), "100 %") << "the two frames on the mean";
+    EXPECT_EQ(Tp().dispTpCpu->text(), "no spread");
 }
 
 TEST_F(TeachTest, RowColoursAreSetSavedLoadedAndLoadedAgainAtTheNextStart) {

@@ -19,11 +19,13 @@ struct Heard {
     int ended = 0;
 
     RecordEvents Events() {
-        return {[this](const QString& name, const StampedFrame&) { ++frames[name]; },
-                [this](const QString& name, bool online, const QString& text, double) {
-                    states[name] << (online ? "online " : "offline ") + text;
-                },
-                [this] { ++ended; }};
+        RecordEvents events;
+        events.frame = [this](const QString& name, const StampedFrame&) { ++frames[name]; };
+        events.status = [this](const QString& name, bool online, const QString& text, double) {
+            states[name] << (online ? "online " : "offline ") + text;
+        };
+        events.ended = [this] { ++ended; };
+        return events;
     }
 };
 
@@ -77,7 +79,9 @@ TEST(FleetRecorderTest, SensorsJoinAndLeaveWhileTheOthersRecordOn) {
 
     // With a count, the recording ends once every sensor has it.
     Heard counted;
-    FleetRecorder byCount({0.0, 4}, counted.Events());
+    RecordPace fourFrames;
+    fourFrames.count = 4;
+    FleetRecorder byCount(fourFrames, counted.Events());
     byCount.Add(At("a", a.TcpPort()));
     byCount.Add(At("c", c.TcpPort()));
     ASSERT_TRUE(WaitFor([&] { return counted.ended == 1; }));

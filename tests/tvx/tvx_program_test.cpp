@@ -100,7 +100,7 @@ TEST(TvxArguments, EachUsageErrorNamesItsCause) {
          "--config takes every setting from the file; give no other option with it"},
         {{"record", tcp, "--spool-max", "0"}, "--spool-max expects megabytes above 0, got \"0\""},
         {{"record", tcp, "--mqtt-password-file", "p"}, "--mqtt-password-file needs --mqtt-user"},
-        {{}, "no command given (info, get, send, watch, record, show, diff or check)"},
+        {{}, "no command given (info, get, send, watch, record, show, diff, check or report)"},
         {{"info", tcp, "extra"}, "unexpected argument \"extra\""},
         {{"get", tcp}, "get needs -o PATH"},
         {{"send", tcp}, "send needs the parameter file (or folder) to send"},

@@ -130,7 +130,9 @@ void Evaluate(SensorReport& sensor, const MarginReportSettings& settings) {
         ++row.report.histogram[static_cast<std::size_t>(MarginBin(margin.first.margin))];
         row.margins.push_back(margin.first.margin);
         margins.push_back(margin.first.margin);
-        if (settings.parameters && margin.reported) {
+        // Every frame of the row counts, those outside its circle (C-No 255) too: they are
+        // what a capability has to show.
+        if (settings.parameters) {
             const auto& centre =
                 settings.parameters->ctt[static_cast<std::size_t>(margin.first.row)];
             row.capability.Add(

@@ -134,6 +134,18 @@ QString MarginChart(const SensorReport& sensor, const MarginAlarmSettings& alarm
     if (!sensor.frames.empty()) {
         svg += Label(kLeft, bottom + 18, RecordedTimeText(sensor.frames.front().time), "start");
         svg += Label(right, bottom + 18, RecordedTimeText(sensor.frames.back().time), "end");
+        // Between them the time of day, in the first frame's offset.
+        for (const double share : {0.25, 0.5, 0.75}) {
+            const auto ms =
+                axis.firstMs +
+                static_cast<std::int64_t>(share * static_cast<double>(axis.lastMs - axis.firstMs));
+            const double x = axis.X(ms);
+            svg += QStringLiteral("<line x1=\"%1\" x2=\"%1\" y1=\"%2\" y2=\"%3\" stroke=\"#999\"/>")
+                       .arg(Px(x), Px(bottom), Px(bottom + 5));
+            svg +=
+                Label(x, bottom + 18,
+                      RecordedTimeText({ms, sensor.frames.front().time.offsetSeconds}).mid(11, 8));
+        }
     }
     return svg + QStringLiteral("</svg>");
 }

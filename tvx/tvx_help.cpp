@@ -164,8 +164,9 @@ QString TvxHelp(Command command) {
                 "  --margin-delay S    the alarm rises after S seconds of low frames and\n"
                 "                      clears after S seconds of high ones (default 10)\n"
                 "  --margin-deadband R clearing needs a margin above warn + R (default 0.05)\n"
-                "Exit status: 0 reported, 1 a recording or the parameter file cannot be read,\n"
-                "2 usage error, or a recording without margins and no fitting --parameters.\n");
+                "Exit status: 0 reported; 1 a recording or the parameter file cannot be\n"
+                "read, or the page cannot be written; 2 usage error, or a recording without\n"
+                "margins and no fitting --parameters.\n");
         case Command::None:
             break;
     }

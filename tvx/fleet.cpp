@@ -37,6 +37,9 @@ struct FleetRecorder::Sensor {
     SensorSession session;
     ParameterSet params;  // as last read: tells the value names
     MarginTable margins;  // the teach table of `params`, for each frame's recognition margin
+    MarginAlarm alarm;
+    bool alarmSaid = false;  // the alarm's state has been told since the start
+    MarginTrend trend;
     std::optional<SessionParameterRead> read;
     VersionText version;
     SensorFigures* figures = nullptr;
@@ -64,6 +67,7 @@ void FleetRecorder::Add(const NamedSensor& named) {
     Remove(named.name);
     auto sensor = std::make_unique<Sensor>();
     sensor->named = named;
+    sensor->alarm.SetSettings(pace_.marginAlarm);
     if (metrics_ != nullptr) sensor->figures = &metrics_->Sensor(named.name);
     Sensor* added = sensor.get();
     connect(&added->session, &SensorSession::opened, this,
@@ -79,6 +83,11 @@ void FleetRecorder::Remove(const QString& name) {
     sensors_.erase(found);
     if (metrics_ != nullptr) metrics_->RemoveSensor(name);
     Retire(std::move(sensor));
+}
+
+void FleetRecorder::SetMarginAlarm(const MarginAlarmSettings& settings) {
+    pace_.marginAlarm = settings;
+    for (auto& [name, sensor] : sensors_) sensor->alarm.SetSettings(settings);
 }
 
 void FleetRecorder::Stop() {
@@ -179,6 +188,10 @@ void FleetRecorder::OnParameters(Sensor& sensor, const ExchangeResult& result) {
             sensor, read.Error(),
             read.WrongReply() ? QStringLiteral("wrong_reply") : FailureKind(read.FailedOutcome()));
     }
+    // Another teach table (a SEND or a restore took the sensor over for a moment, which is what
+    // made it reconnect) moves every margin: the drift's usual level is learnt again.
+    if (read.Read().ctt != sensor.params.ctt || read.Read().maxcolno != sensor.params.maxcolno)
+        sensor.trend.Restart();
     sensor.params = read.Read();
     sensor.margins = MarginTable(sensor.params);
     sensor.read.reset();
@@ -200,6 +213,7 @@ void FleetRecorder::OnFrame(Sensor& sensor, const ExchangeResult& result) {
     frame.time = LocalNow();
     frame.siMode = sensor.params.calcmode == 1;
     frame.margin = sensor.margins.Evaluate(frame.values);
+    WatchMargin(sensor, frame);
     if (sensor.figures != nullptr) {
         sensor.figures->CountMargin(frame.margin);
         ++sensor.figures->frames;
@@ -223,8 +237,33 @@ void FleetRecorder::OnFrame(Sensor& sensor, const ExchangeResult& result) {
     Schedule(sensor, sensor.due);
 }
 
+void FleetRecorder::WatchMargin(Sensor& sensor, const StampedFrame& frame) {
+    // On the monotonic clock, so that a clock set back or forward neither holds nor hurries an
+    // alarm; `since` is told in the frame's local time.
+    const double now = SecondsTimer();
+    const auto since = [&](double at) {
+        return frame.time.addMSecs(-static_cast<qint64>((now - at) * 1000.0));
+    };
+    const auto change = sensor.alarm.Take(now, frame.margin);
+    if (change || (!sensor.alarmSaid && frame.margin)) {
+        const MarginAlarmChange told =
+            change ? *change : MarginAlarmChange{false, frame.margin->first, now};
+        if (sensor.figures != nullptr) sensor.figures->marginAlarm = told.alarm;
+        if (events_.marginAlarm)
+            events_.marginAlarm(sensor.named.name, told, since(told.since),
+                                !sensor.alarmSaid && !change);
+        sensor.alarmSaid = true;
+    }
+    if (!sensor.trend.Take(now, frame.margin)) return;
+    const MarginTrend::Reading& trend = sensor.trend.Now();
+    if (sensor.figures != nullptr && trend.state != MarginTrend::State::Learning)
+        sensor.figures->marginTrendPerHour = trend.perHour;
+    if (events_.marginTrend) events_.marginTrend(sensor.named.name, trend);
+}
+
 void FleetRecorder::GoOffline(Sensor& sensor, const QString& why, const QString& failureKind) {
     sensor.session.Close();
+    sensor.alarm.Interrupt();
     Enter(sensor, Step::Offline, why);
     if (sensor.figures != nullptr) {
         sensor.figures->CountFailure(failureKind);

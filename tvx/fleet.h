@@ -9,6 +9,8 @@
 
 #include "fleet_metrics.h"
 #include "frame_line.h"
+#include "margin_alarm.h"
+#include "margin_trend.h"
 #include "nanosecond_timer.h"
 #include "sensor_link.h"
 #include "tvx_options.h"
@@ -22,6 +24,7 @@ bool PauseUnlessStopped(double seconds, const StopSignal& stop);
 struct RecordPace {
     double interval = 0.0;  // 0: the live rate (the 50 ms pause after each frame)
     std::optional<long long> count;
+    MarginAlarmSettings marginAlarm;
 };
 
 // What a recording reports, by the sensor's name, in the recorder's thread.
@@ -30,6 +33,13 @@ struct RecordEvents {
     // online: the version text; offline: the error and the seconds until the next attempt.
     std::function<void(const QString& name, bool online, const QString& text, double retryIn)>
         status;
+    // The sensor's margin alarm changed, or (`first`) is known for the first time since the
+    // recorder started: `since` in the frames' local time.
+    std::function<void(const QString& name, const MarginAlarmChange& change, const QDateTime& since,
+                       bool first)>
+        marginAlarm;
+    // A minute of the sensor's margins closed: its drift as it stands.
+    std::function<void(const QString& name, const MarginTrend::Reading& trend)> marginTrend;
     // The recording is over: stopped, or every sensor has its count of frames.
     std::function<void()> ended;
 };
@@ -52,6 +62,8 @@ class FleetRecorder : public QObject {
     void Add(const NamedSensor& sensor);
     // Stops one sensor: its link is closed and nothing more is heard of it.
     void Remove(const QString& name);
+    // New alarm settings for every sensor, from its next frame on (the configuration read again).
+    void SetMarginAlarm(const MarginAlarmSettings& settings);
     // Ends the whole recording; `ended` follows at once.
     void Stop();
     bool Has(const QString& name) const { return sensors_.count(name) > 0; }
@@ -69,6 +81,7 @@ class FleetRecorder : public QObject {
     void OnHandshake(Sensor& sensor, const ExchangeResult& result);
     void OnParameters(Sensor& sensor, const ExchangeResult& result);
     void OnFrame(Sensor& sensor, const ExchangeResult& result);
+    void WatchMargin(Sensor& sensor, const StampedFrame& frame);
     void GoOffline(Sensor& sensor, const QString& why, const QString& failureKind);
     void Schedule(Sensor& sensor, double due);
     void Unschedule(Sensor& sensor);

@@ -129,6 +129,19 @@ QByteArray FleetMetrics::Exposition() const {
     for (const auto& [label, figures] : labelled)
         if (figures->marginAverage)
             Line(out, {"tvx_margin_ratio{", label, "} ", Number(*figures->marginAverage)});
+    Header(out, "tvx_margin_alarm", "gauge",
+           "1 while the margin has stayed below the warn level (or no colour, or two at once) "
+           "for the delay, until it stays above warn + deadband for as long; else 0.");
+    for (const auto& [label, figures] : labelled)
+        if (figures->marginAlarm)
+            Line(out, {"tvx_margin_alarm{", label, "} ", *figures->marginAlarm ? "1" : "0"});
+    Header(out, "tvx_margin_trend_per_hour", "gauge",
+           "How fast the smoothed margin moves, per hour, while its drift chart says it moves "
+           "(negative: toward the edge); 0 while it is steady.");
+    for (const auto& [label, figures] : labelled)
+        if (figures->marginTrendPerHour)
+            Line(out,
+                 {"tvx_margin_trend_per_hour{", label, "} ", Number(*figures->marginTrendPerHour)});
     perSensor("tvx_last_frame_timestamp_seconds", "gauge",
               "Unix time of the last frame, 0 before the first.",
               [](const SensorFigures& f) { return f.lastFrameSeconds; });

@@ -44,6 +44,11 @@ struct SensorFigures {
     std::optional<double> marginAverage;
     long long noMatchFrames = 0;    // C-No 255 while rows are taught
     long long ambiguousFrames = 0;  // the point in two rows at once
+    // The margin alarm, known from the first frame with a margin.
+    std::optional<bool> marginAlarm;
+    // The margin's trend per hour while its drift chart says it moves, 0 while steady; none
+    // while its usual level is learnt.
+    std::optional<double> marginTrendPerHour;
 
     SensorFigures();
     void CountExchange(double seconds) { exchangeSeconds.Count(seconds); }

@@ -113,6 +113,7 @@ class MqttSink::Delivery : public QObject {
   private:
     struct Sensor {
         QJsonObject status;
+        QJsonObject margin;           // the trend, said in the status as "margin"
         long long statusDropped = 0;  // the "dropped" its last status said
     };
     struct InFlight {
@@ -260,6 +261,16 @@ void MqttSink::Delivery::Take(std::vector<Handed>& handed) {
             case Handed::Status:
                 Status(item.name, item.online, item.text);
                 break;
+            case Handed::Alarm:
+                if (sensors_.count(item.name) != 0)
+                    client_->Publish(Topic(item.name, "alarm"), Payload(item.json), 1, true);
+                break;
+            case Handed::Trend:
+                if (const auto it = sensors_.find(item.name); it != sensors_.end()) {
+                    it->second.margin = item.json;
+                    PublishStatus(item.name, it->second);
+                }
+                break;
         }
     }
 }
@@ -298,6 +309,7 @@ void MqttSink::Delivery::PublishStatus(const QString& name, Sensor& sensor) {
     QJsonObject status = sensor.status;
     sensor.statusDropped = spool_.Dropped(name);
     if (sensor.statusDropped > 0) status.insert(QStringLiteral("dropped"), sensor.statusDropped);
+    if (!sensor.margin.isEmpty()) status.insert(QStringLiteral("margin"), sensor.margin);
     client_->Publish(Topic(name, "status"), Payload(status), 1, true);
 }
 
@@ -568,7 +580,7 @@ bool MqttSink::AddSensor(const NamedSensor& sensor, QString& error) {
         return false;
     }
     names_.push_back(sensor.name);
-    Hand({Handed::Add, sensor.name, {}, false, {}});
+    Hand({Handed::Add, sensor.name, {}, false, {}, {}});
     return true;
 }
 
@@ -576,16 +588,24 @@ void MqttSink::RemoveSensor(const QString& name) {
     const auto it = std::find(names_.begin(), names_.end(), name);
     if (it == names_.end()) return;
     names_.erase(it);
-    Hand({Handed::Remove, name, {}, false, {}});
+    Hand({Handed::Remove, name, {}, false, {}, {}});
 }
 
 bool MqttSink::Frame(const QString& name, const StampedFrame& frame, QString&) {
-    Hand({Handed::Frame, name, frame, false, {}});
+    Hand({Handed::Frame, name, frame, false, {}, {}});
     return true;
 }
 
 void MqttSink::Status(const QString& name, bool online, const QString& text) {
-    Hand({Handed::Status, name, {}, online, text});
+    Hand({Handed::Status, name, {}, online, text, {}});
+}
+
+void MqttSink::MarginAlarm(const QString& name, const QJsonObject& state) {
+    Hand({Handed::Alarm, name, {}, false, {}, state});
+}
+
+void MqttSink::MarginTrend(const QString& name, const QJsonObject& trend) {
+    Hand({Handed::Trend, name, {}, false, {}, trend});
 }
 
 void MqttSink::Shut(bool deliver) {

@@ -72,6 +72,9 @@ class MqttSink : public QObject, public RecordSink {
     void RemoveSensor(const QString& name) override;
     bool Frame(const QString& name, const StampedFrame& frame, QString& error) override;
     void Status(const QString& name, bool online, const QString& text) override;
+    // PREFIX/NAME/alarm, retained; the trend goes into the sensor's status as "margin".
+    void MarginAlarm(const QString& name, const QJsonObject& state) override;
+    void MarginTrend(const QString& name, const QJsonObject& trend) override;
     // Marks every sensor offline ("recording ended"), gives the broker a few seconds for what
     // is left and disconnects; what it has not acknowledged stays in the spool for the next
     // start.
@@ -88,11 +91,12 @@ class MqttSink : public QObject, public RecordSink {
     class Delivery;
     // What the recorder's thread hands to the sink's thread.
     struct Handed {
-        enum Kind { Add, Remove, Frame, Status } kind;
+        enum Kind { Add, Remove, Frame, Status, Alarm, Trend } kind;
         QString name;
         StampedFrame frame;
         bool online = false;
         QString text;
+        QJsonObject json;  // the alarm's state, the trend
     };
 
     // Queues one thing for the sink's thread, in the order given, and wakes it.

@@ -180,6 +180,16 @@ RecordConfig ReadRecordConfig(const QString& path) {
     return config;
 }
 
+namespace {
+
+// The keys a running recording takes on a reload without a restart.
+bool IsMarginAlarmKey(const QString& key) {
+    return key == QLatin1String("margin-warn") || key == QLatin1String("margin-delay") ||
+           key == QLatin1String("margin-deadband");
+}
+
+}  // namespace
+
 ReloadPlan PlanReload(const RecordConfig& running, const RecordConfig& reread) {
     ReloadPlan plan;
     const auto find = [](const std::vector<NamedSensor>& sensors, const QString& name) {
@@ -203,7 +213,11 @@ ReloadPlan PlanReload(const RecordConfig& running, const RecordConfig& reread) {
         const auto now = reread.recordKeys.find(key);
         const bool same = old != running.recordKeys.end() && now != reread.recordKeys.end() &&
                           old->second == now->second;
-        if (!same) plan.restartKeys << key;
+        if (same) continue;
+        if (IsMarginAlarmKey(key))
+            plan.marginAlarm = reread.options.marginAlarm;
+        else
+            plan.restartKeys << key;
     }
     return plan;
 }
@@ -239,6 +253,20 @@ void RecordReloader::Reload() {
                              moved ? QStringLiteral("moved to") : QStringLiteral("added,"),
                              sensor.address.Format(), later));
             if (live) changes_.add(sensor);
+        }
+        if (plan.marginAlarm && changes_.marginAlarm) {
+            const MarginAlarmSettings& alarm = *plan.marginAlarm;
+            changes_.marginAlarm(alarm);
+            report_(QStringLiteral("margin alarm: warn %1, delay %2 s, deadband %3")
+                        .arg(alarm.warn)
+                        .arg(alarm.delaySeconds)
+                        .arg(alarm.deadband));
+            running_.options.marginAlarm = alarm;
+            // What the recording runs with now, so that the next reload compares with it.
+            for (auto it = running_.recordKeys.begin(); it != running_.recordKeys.end();)
+                it = IsMarginAlarmKey(it->first) ? running_.recordKeys.erase(it) : std::next(it);
+            for (const auto& [key, value] : reread.recordKeys)
+                if (IsMarginAlarmKey(key)) running_.recordKeys[key] = value;
         }
         if (!plan.restartKeys.isEmpty())
             report_(QStringLiteral("restart to apply: ") +

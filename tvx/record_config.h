@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "tvx_options.h"
@@ -31,7 +32,11 @@ struct ReloadPlan {
     std::vector<NamedSensor> added;  // in the new file's order
     QStringList removed;             // in the old file's order
     QStringList restartKeys;         // [record] keys that changed: only a restart applies them
-    bool Empty() const { return added.empty() && removed.empty() && restartKeys.isEmpty(); }
+    // The margin alarm's keys changed: a running recording takes them at once.
+    std::optional<MarginAlarmSettings> marginAlarm;
+    bool Empty() const {
+        return added.empty() && removed.empty() && restartKeys.isEmpty() && !marginAlarm;
+    }
 };
 
 ReloadPlan PlanReload(const RecordConfig& running, const RecordConfig& reread);
@@ -41,6 +46,7 @@ ReloadPlan PlanReload(const RecordConfig& running, const RecordConfig& reread);
 struct SensorChanges {
     std::function<void(const NamedSensor& sensor)> add;
     std::function<void(const QString& name)> remove;
+    std::function<void(const MarginAlarmSettings& settings)> marginAlarm;
 };
 
 // Reads the configuration again on request (SIGHUP) and applies what a running recording can

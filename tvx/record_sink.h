@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QString>
 
 #include "frame_line.h"
@@ -20,6 +21,11 @@ class RecordSink {
     virtual bool Frame(const QString& name, const StampedFrame& frame, QString& error) = 0;
     // online: the version text; offline: why.
     virtual void Status(const QString& name, bool online, const QString& text) = 0;
+    // The sensor's margin alarm as it stands now ({"state":"margin low"|"ok","row":...,
+    // "margin":...,"since":...}), and its margin's trend for its status; a sink without a place
+    // for them (a CSV file) leaves them, as the frames carry the margin all the same.
+    virtual void MarginAlarm(const QString& /*name*/, const QJsonObject& /*state*/) {}
+    virtual void MarginTrend(const QString& /*name*/, const QJsonObject& /*trend*/) {}
     // Ends every sensor's recording.
     virtual void Close() = 0;
 };

@@ -6,9 +6,11 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QJsonObject>
 #include <QSaveFile>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -159,6 +161,47 @@ int RunSend(const TvxOptions& options) {
     return ReportSensorErrors(options, errors);
 }
 
+namespace {
+
+// A margin as the recorder tells it: three decimals.
+double Rounded(double margin) {
+    return std::round(margin * 1000.0) / 1000.0;
+}
+
+// "line3: margin low: row 3 at 0.140, below 0.2 since 2026-12-09T14:02:11.250+01:00"
+QString MarginAlarmLine(const QString& name, const MarginAlarmChange& change, const QString& since,
+                        const MarginAlarmSettings& settings) {
+    if (change.alarm)
+        return QStringLiteral("%1: margin low: row %2 at %3, below %4 since %5")
+            .arg(name)
+            .arg(change.at.row)
+            .arg(MarginText(change.at.margin))
+            .arg(settings.warn)
+            .arg(since);
+    return QStringLiteral("%1: margin ok: row %2 at %3, above %4 since %5")
+        .arg(name)
+        .arg(change.at.row)
+        .arg(MarginText(change.at.margin))
+        .arg(settings.warn + settings.deadband)
+        .arg(since);
+}
+
+QJsonObject MarginTrendJson(const MarginTrend::Reading& trend) {
+    using State = MarginTrend::State;
+    static const std::map<State, const char*> kStates = {
+        {State::Unknown, "unknown"}, {State::Learning, "learning"}, {State::Steady, "steady"},
+        {State::Falling, "falling"}, {State::LowNotFalling, "low"}, {State::Rising, "rising"}};
+    QJsonObject json{{"value", Rounded(trend.margin)},
+                     {"state", kStates.at(trend.state)},
+                     {"trend_per_hour", Rounded(trend.perHour)},
+                     {"text", trend.Text()}};
+    if (trend.state != State::Learning) json.insert("usual", Rounded(trend.usual));
+    if (trend.edgeHours) json.insert("edge_hours", std::round(*trend.edgeHours * 10.0) / 10.0);
+    return json;
+}
+
+}  // namespace
+
 int RunWatch(const TvxOptions& options) {
     StopSignal stop;
     StopOnTerminationSignals(&stop);
@@ -205,7 +248,7 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
         reporter.Say(QStringLiteral("metrics on %1").arg(metricsServer.Url()));
     }
 
-    CsvSink csv;
+    CsvSink csv(reporter);
     MqttSink mqtt(reporter);
     const bool toMqtt = !options.mqttHost.isEmpty();
     if (toMqtt) {
@@ -290,8 +333,22 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
         state = online ? 1 : 0;
         service.Status(recordingStatus());
     };
+    MarginAlarmSettings alarmSettings = options.marginAlarm;  // SIGHUP may change them
+    events.marginAlarm = [&](const QString& name, const MarginAlarmChange& change,
+                             const QDateTime& since, bool first) {
+        const QString at = IsoLocalTime(since);
+        if (!first) reporter.Say(MarginAlarmLine(name, change, at, alarmSettings));
+        sink.MarginAlarm(name, {{"state", change.alarm ? "margin low" : "ok"},
+                                {"row", change.at.row},
+                                {"margin", Rounded(change.at.margin)},
+                                {"since", at}});
+    };
+    events.marginTrend = [&](const QString& name, const MarginTrend::Reading& trend) {
+        sink.MarginTrend(name, MarginTrendJson(trend));
+    };
     events.ended = [&recording] { recording.quit(); };
-    FleetRecorder recorder({options.interval, options.count}, events, &metrics);
+    FleetRecorder recorder({options.interval, options.count, options.marginAlarm}, events,
+                           &metrics);
     QObject::connect(&stop, &StopSignal::requested, &recorder, &FleetRecorder::Stop);
     for (const NamedSensor& sensor : sensors) {
         seen[sensor.name];
@@ -314,6 +371,10 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
                                   recorder.Remove(name);
                                   sink.RemoveSensor(name);
                                   seen.erase(name);
+                              },
+                              [&](const MarginAlarmSettings& settings) {
+                                  alarmSettings = settings;
+                                  recorder.SetMarginAlarm(settings);
                               }};
         reloader.emplace(*config, changes, Error, &service);
         ReloadOnHangUp(&stop, [&reloader] { reloader->Reload(); });

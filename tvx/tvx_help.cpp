@@ -56,6 +56,8 @@ QString TvxHelp(Command command) {
                        "                   [--mqtt-user NAME [--mqtt-password-file FILE]]\n"
                        "                   [--mqtt-client-id ID]]\n"
                        "                  [--metrics [HOST:]PORT]\n"
+                       "                  [--margin-warn RATIO] [--margin-delay SECONDS]\n"
+                       "                  [--margin-deadband RATIO]\n"
                        "                  SENSORS...\n"
                        "       tvx record --config FILE\n"
                        "Records all sensors at once, each at the live rate or one frame per\n"
@@ -90,7 +92,15 @@ QString TvxHelp(Command command) {
                        "  --metrics [HOST:]PORT\n"
                        "                      serve the recorder's figures to Prometheus at\n"
                        "                      http://HOST:PORT/metrics; HOST is 127.0.0.1 unless "
-                       "given\n") +
+                       "given\n"
+                       "  --margin-warn RATIO a sensor whose recognition margin (1 at the centre\n"
+                       "                      of its colour, 0 on the edge) stays below RATIO\n"
+                       "                      (default 0.2; no colour or two colours count as\n"
+                       "                      below) for --margin-delay SECONDS (default 10) is\n"
+                       "                      in alarm until it stays above RATIO +\n"
+                       "                      --margin-deadband RATIO (default 0.05) as long;\n"
+                       "                      each change is one line here and, with --mqtt,\n"
+                       "                      retained on PREFIX/NAME/alarm\n") +
                    sensors;
         case Command::Show:
             return QStringLiteral(

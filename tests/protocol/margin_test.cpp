@@ -1,6 +1,7 @@
 // The recognition margin of a frame against the teach table in force, one case a row.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,7 @@
 
 #include "frame_line.h"
 #include "margin_alarm.h"
+#include "margin_trend.h"
 #include "recognition_margin.h"
 
 namespace tvx {
@@ -231,6 +233,39 @@ TEST(RecognitionMargin, AlarmSettingsOutOfRangeAreNamed) {
                       .left(*problem ? static_cast<qsizetype>(std::strlen(problem)) : -1)
                       .toStdString(),
                   problem);
+}
+
+// A frame a second for 80 minutes through the drift chart: a margin of 0.5 with a little noise
+// (+-0.02), then what happens after `from` minutes, at `perHour`.
+TEST(RecognitionMargin, DriftSaidInTime) {
+    struct Row {
+        const char* what;
+        double from, perHour, step;  // a drift from minute `from`; a step there
+        double minutes;
+        const char* says;
+    };
+    const Row rows[] = {
+        {"no margin yet", 0, 0, 0, 0.5, "no margin yet"},
+        {"learning", 99, 0, 0, 4, "margin 0.50, its usual level is learnt in the first 10 minutes"},
+        {"steady for hours", 99, 0, 0, 80, "margin 0.50, steady"},
+        {"falling", 20, -0.2, 0, 80, "margin 0.34, falling 0.2 per hour: the edge in about 2 h"},
+        {"fell, then stays", 20, 0, -0.1, 80, "margin 0.40, below its usual 0.50, not falling now"},
+        {"cleaned: rising", 20, 0.3, 0, 40, "margin 0.55, rising 0.23 per hour"},
+        {"past the edge", 12, -1.0, 0, 60, "margin -0.13, falling 0.99 per hour: past the edge"},
+    };
+    for (const Row& row : rows) {
+        MarginTrend trend;
+        unsigned noise = 12345;
+        for (int s = 0; s < row.minutes * 60; ++s) {
+            noise = noise * 1103515245u + 12345u;
+            const double minute = s / 60.0,
+                         jitter = (static_cast<int>((noise >> 16) % 41) - 20) / 1000.0;
+            double margin = 0.5 + jitter;
+            if (minute >= row.from) margin += row.step + row.perHour * (minute - row.from) / 60;
+            trend.Take(s, RecognitionMargin{{0, std::clamp(margin, -1.0, 1.0)}, true});
+        }
+        EXPECT_EQ(trend.Now().Text().toStdString(), row.says) << row.what;
+    }
 }
 
 }  // namespace

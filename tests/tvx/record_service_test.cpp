@@ -76,6 +76,11 @@ TEST(RecordConfig, AReloadAppliesWhatChangedOnceAndSaysEachInOneLine) {
         {"mqtt = b\ntopic = t\n", a + b, "", "restart to apply: csv, interval, mqtt, topic"},
         {"speed = 1\n", a, "",
          "FILE:2: unknown key \"speed\" in [record]; the recording goes on unchanged"},
+        {record + "margin-warn = 0.3\nmargin-delay = 5\n", b + a, "~0.3/5",
+         "margin alarm: warn 0.3, delay 5 s, deadband 0.05"},
+        {record + "margin-warn = 2\n", b + a, "",
+         "FILE:4: key \"margin-warn\": --margin-warn 2: a margin lies within -1 ... 1; the "
+         "recording goes on unchanged"},
     };
     QTemporaryDir dir;
     for (const auto& [keys, sensors, calls, report] : cases) {
@@ -83,12 +88,16 @@ TEST(RecordConfig, AReloadAppliesWhatChangedOnceAndSaysEachInOneLine) {
         const QString path = running.options.configFile =
             Write(dir, "[record]\n" + keys + "[sensors]\n" + sensors);
         QStringList called, lines;
-        cli::RecordReloader reloader(running,
-                                     {[&](const cli::NamedSensor& s) { called << "+" + s.name; },
-                                      [&](const QString& name) { called << "-" + name; }},
-                                     [&](const QString& line) { lines << line; });
+        cli::RecordReloader reloader(
+            running,
+            {[&](const cli::NamedSensor& s) { called << "+" + s.name; },
+             [&](const QString& name) { called << "-" + name; },
+             [&](const MarginAlarmSettings& alarm) {
+                 called << QStringLiteral("~%1/%2").arg(alarm.warn).arg(alarm.delaySeconds);
+             }},
+            [&](const QString& line) { lines << line; });
         reloader.Reload();
-        EXPECT_EQ(lines.join('|').replace(path, "FILE"), report);
+        EXPECT_EQ(lines.join('|').replace(path, "FILE").toStdString(), report.toStdString());
         reloader.Reload();
         EXPECT_EQ(called.join(' '), calls);
     }

@@ -19,12 +19,16 @@
 #include "ageing.h"
 #include "closed_port.h"
 #include "event_wait.h"
+#include "frame_line.h"
 #include "parameter_file.h"
+#include "parameter_image.h"
 #include "program_process.h"
+#include "scenario.h"
 #include "scope_commands.h"
 #include "scripted_popups.h"
 #include "sensor_state.h"
 #include "sim_thread.h"
+#include "teach_table.h"
 #include "tvx_options.h"
 
 namespace tvx {
@@ -352,6 +356,62 @@ TEST_F(TvxTest, RecordToCsvKeepsGoingWhenOneSensorIsStoppedAndRestarted) {
 }
 
 // The same set, named: its file and the sensor it came from, over the pseudo-terminal and TCP.
+// A file is continued only under its own header: a recording from before the margin columns and a
+// calculation mode changed by a SEND each go on in a file of their own. A SEND takes the sensor
+// over for a moment; the recorder reads the new teach table when it reconnects, and the margins
+// follow it.
+TEST_F(TvxTest, RecordToCsvFollowsASentTeachTableAndKeepsEachFileUnderItsHeader) {
+    const QString folder = Path(QStringLiteral("rec"));
+    QDir().mkpath(folder);
+    QFile old(folder + "/a.csv");
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write(
+        "time,R,G,B,X,Y,INT,C-No,GROUP,TEMP\r\n"
+        "2026-12-01T01:02:03.456+01:00,2000,1200,800,2047,1228,1333,0,0,25\r\n");
+    old.close();
+    QProcess recorder;
+    StartProgram(recorder, QStringLiteral(TVX_EXE),
+                 {"record", "--csv", folder, "--sensor", "a=" + Tcp()}, false);
+    Output err{recorder, true};
+    const auto lines = [&](const char* file) {
+        return QString::fromUtf8(ReadAll(folder + "/" + file)).split("\r\n", Qt::SkipEmptyParts);
+    };
+    QTimer tick;
+    tick.start(100);
+    const auto waitForLine = [&](const char* file, const QString& tail) {
+        return WaitUntil(
+                   [&] {
+                       err.Take();
+                       const QStringList now = lines(file);
+                       return !now.isEmpty() && now.last().endsWith(tail);
+                   },
+                   30.0, WaitMode::ServeUserInput, {WakeSource(&tick, &QTimer::timeout)})
+            .done;
+    };
+    ASSERT_TRUE(waitForLine("a-2.csv", ",1.000,0,-1.000")) << qPrintable(err.text);
+    EXPECT_TRUE(err.text.contains("a: " + folder +
+                                  "/a.csv has the columns of another calculation "
+                                  "mode or version; recording to " +
+                                  folder + "/a-2.csv"))
+        << qPrintable(err.text);
+
+    // Row 0 moved by half its radius: the same point now has a margin of 0.5.
+    ParameterSet set = ParameterSetOf(sensor.Server().State().ram);
+    set.ctt[0][kColumnX] += 50;
+    const auto send = [&](const char* file) {
+        ASSERT_TRUE(WriteParameterFile(Path(file), ImageOf(set)).ok);
+        EXPECT_EQ(RunTvx({"send", Path(file), "--tcp", Tcp().mid(6)}).status, 0);
+    };
+    send("moved.dat");
+    ASSERT_TRUE(waitForLine("a-2.csv", ",0.500,0,-1.000")) << qPrintable(err.text);
+    set.calcmode = 1;
+    send("si.dat");
+    ASSERT_TRUE(waitForLine("a-3.csv", ",0,-1.000")) << qPrintable(err.text);
+    EXPECT_EQ(lines("a-3.csv").first(), CsvHeader(true));
+    EXPECT_EQ(lines("a.csv").size(), 2);
+    EXPECT_EQ(Terminate(recorder), 0);
+}
+
 TEST_F(TvxTest, ShowDiffAndCheckNameWhatDiffersAndLeaveTheSensorWorkingAsItWas) {
     sim::SimThread net;
     ASSERT_TRUE(net.Start());
@@ -741,6 +801,67 @@ TEST_F(TvxTest, ReportOfARecordingFindsTheDriftingSensor) {
     for (int y = 0; y < shot.height(); y += 2)
         for (int x = 0; x < shot.width(); x += 2) colours.insert(shot.pixel(x, y));
     EXPECT_GE(colours.size(), 8);
+}
+
+// Three sensors; b's point walks toward the edge of its colour, lingers in the deadband and comes
+// back: b's alarm rises only after its delay, holds in the deadband and clears after it again; a
+// and c, steady, raise none. Every sensor's alarm topic starts from a retained "ok".
+TEST_F(TvxTest, MarginAlarmRisesAfterItsDelayHoldsInTheDeadbandAndClears) {
+    Broker broker;
+    ASSERT_TRUE(broker.Start());
+    // Row 0 is taught at the start-up sample's point with a radius of 100: X 2136, 2125 and 2097
+    // give margins of about 0.11 (low), 0.22 (in the deadband) and 0.50 (clear).
+    QString error;
+    sim::SimConfig drifting;
+    drifting.scenario = sim::Scenario::Parse(
+        "0 2000 1200 800\n2000 2087 1200 713\n5000 2076 1200 724\n8000 2049 1200 751\n", &error);
+    ASSERT_TRUE(drifting.scenario) << qPrintable(error);
+    sim::SimThread a, b, c;
+    ASSERT_TRUE(a.Start() && b.Start(drifting) && c.Start());
+    QProcess sub, recorder;
+    broker.Subscribe(sub, QStringLiteral("plant/+/alarm"));
+    Output alarms{sub};
+    StartProgram(recorder, QStringLiteral(TVX_EXE),
+                 {"record", broker.Address().prepend("--mqtt="), "--topic", "plant",
+                  "--margin-delay", "1.5", "--sensor", "a=" + Tcp(a.TcpPort()), "--sensor",
+                  "b=" + Tcp(b.TcpPort()), "--sensor", "c=" + Tcp(c.TcpPort())},
+                 false);
+    Output err{recorder, true};
+    ASSERT_TRUE(err.WaitForCount(QStringLiteral("b: margin ok"))) << qPrintable(err.text);
+    ASSERT_TRUE(alarms.WaitForCount(QStringLiteral("\"state\":\"ok\""), 4))
+        << qPrintable(alarms.text);
+    EXPECT_EQ(Terminate(recorder), 0);
+
+    const QRegularExpression said(QStringLiteral(
+        "b: margin (low|ok): row 0 at ([-.0-9]+), (below 0.2|above 0.25) since (\\S+)"));
+    QStringList states;
+    std::vector<double> margins;
+    std::vector<QDateTime> since;
+    for (auto match = said.globalMatch(err.text); match.hasNext();) {
+        const auto m = match.next();
+        states << m.captured(1);
+        margins.push_back(m.captured(2).toDouble());
+        since.push_back(QDateTime::fromString(m.captured(4), Qt::ISODateWithMs));
+    }
+    ASSERT_EQ(states.join(' '), QStringLiteral("low ok")) << qPrintable(err.text);
+    EXPECT_LT(margins[0], 0.2);
+    EXPECT_GT(margins[1], 0.25);
+    // The low run began with the first low frame (2 s); the clearing run not in the deadband
+    // (5 s) but with the first clear frame (8 s).
+    EXPECT_NEAR(since[0].msecsTo(since[1]), 6000, 600);
+    EXPECT_FALSE(err.text.contains(QStringLiteral("a: margin")) ||
+                 err.text.contains(QStringLiteral("c: margin")))
+        << qPrintable(err.text);
+    for (const char* steady : {"a", "c"})
+        EXPECT_EQ(alarms.text.count(QStringLiteral("plant/%1/alarm {").arg(steady)), 1) << steady;
+    const QString bAlarms = alarms.text.split('\n').filter("plant/b/alarm").join('\n');
+    EXPECT_EQ(bAlarms.count("\"state\":\"ok\""), 2);
+    EXPECT_EQ(bAlarms.count("\"state\":\"margin low\""), 1);
+    EXPECT_LT(bAlarms.indexOf("margin low"), bAlarms.lastIndexOf("\"ok\"")) << qPrintable(bAlarms);
+    EXPECT_TRUE(broker.Retained("plant/b/alarm").endsWith("\"state\":\"ok\"}"));
+    sub.kill();
+    sub.waitForFinished();
+    Terminate(broker.process);
 }
 
 }  // namespace

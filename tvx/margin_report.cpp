@@ -6,9 +6,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 
 #include "frame_line.h"
 
@@ -44,7 +46,6 @@ double Seconds(std::int64_t fromMs, std::int64_t toMs) {
 SensorReport MergeFiles(std::vector<Recording>& files) {
     SensorReport sensor;
     sensor.name = files.front().sensor;
-    sensor.siMode = files.front().siMode;
     for (Recording& file : files) {
         sensor.files << file.path;
         sensor.frames.insert(sensor.frames.end(), std::make_move_iterator(file.frames.begin()),
@@ -131,8 +132,8 @@ void Evaluate(SensorReport& sensor, const MarginReportSettings& settings) {
         row.margins.push_back(margin.first.margin);
         margins.push_back(margin.first.margin);
         // Every frame of the row counts, those outside its circle (C-No 255) too: they are
-        // what a capability has to show.
-        if (settings.parameters) {
+        // what a capability has to show. Distances in the other colour plane would mean nothing.
+        if (settings.parameters && frame.siMode == (settings.parameters->calcmode == 1)) {
             const auto& centre =
                 settings.parameters->ctt[static_cast<std::size_t>(margin.first.row)];
             row.capability.Add(
@@ -223,6 +224,7 @@ std::optional<Recording> ReadRecording(const QString& path, QString* error) {
         frame.y = record->values[kY];
         frame.intensity = record->values[kIntensity];
         frame.colour = record->values[kColour];
+        frame.siMode = layout->siMode;
         frame.margin = RecordedMargin(*record, frame.colour);
         recording.frames.push_back(frame);
     }
@@ -231,24 +233,20 @@ std::optional<Recording> ReadRecording(const QString& path, QString* error) {
 }
 
 QString ReportProblem(const std::vector<Recording>& recordings,
-                      const MarginReportSettings& settings) {
-    std::map<QString, const Recording*> firstOfSensor;
+                      const MarginReportSettings& settings, QStringList* warnings) {
     for (const Recording& recording : recordings) {
-        const Recording*& first = firstOfSensor[recording.sensor];
-        if (first && first->siMode != recording.siMode)
-            return QStringLiteral("%1 and %2 are both %3, but one is in %4 and the other in %5")
-                .arg(first->path, recording.path, recording.sensor, ModeName(first->siMode),
-                     ModeName(recording.siMode));
-        if (!first) first = &recording;
         if (!recording.hasMargins && !settings.parameters)
             return QStringLiteral(
                        "%1 has no margin columns (MARGIN, MARGIN-ROW, SECOND): give "
                        "--parameters FILE.dat, the teach table it was recorded with")
                 .arg(recording.path);
-        if (settings.parameters && (settings.parameters->calcmode == 1) != recording.siMode)
-            return QStringLiteral("%1 is in %2, but %3 is for %4")
-                .arg(recording.path, ModeName(recording.siMode), settings.parametersFile,
-                     ModeName(!recording.siMode));
+        if (!settings.parameters || (settings.parameters->calcmode == 1) == recording.siMode)
+            continue;
+        const QString mismatch = QStringLiteral("%1 is in %2, but %3 is for %4")
+                                     .arg(recording.path, ModeName(recording.siMode),
+                                          settings.parametersFile, ModeName(!recording.siMode));
+        if (!recording.hasMargins) return mismatch;
+        if (warnings) *warnings << mismatch + QStringLiteral(": its frames give no Cpu");
     }
     return {};
 }
@@ -278,6 +276,15 @@ MarginReport BuildMarginReport(std::vector<Recording> recordings,
         report.cpuNote = QStringLiteral(
             "Cpu needs each row's centre and radius: give --parameters FILE.dat, the teach table "
             "the sensor had");
+    // NAME-2.csv ... go on from NAME.csv.
+    std::set<QString> names;
+    for (const Recording& recording : recordings) names.insert(recording.sensor);
+    static const QRegularExpression continuation(QStringLiteral("^(.+)-([2-9]|[1-9][0-9]+)$"));
+    for (Recording& recording : recordings) {
+        const QRegularExpressionMatch match = continuation.match(recording.sensor);
+        if (match.hasMatch() && names.count(match.captured(1)))
+            recording.sensor = match.captured(1);
+    }
     std::map<QString, std::vector<Recording>> bySensor;
     for (Recording& recording : recordings) {
         if (!recording.hasMargins) {
@@ -375,7 +382,6 @@ QByteArray MarginReportJson(const MarginReport& report) {
         sensors.append(QJsonObject{
             {"name", sensor.name},
             {"files", QJsonArray::fromStringList(sensor.files)},
-            {"calculation_mode", sensor.siMode ? 1 : 0},
             {"frames", static_cast<qint64>(sensor.frames.size())},
             {"start",
              any ? QJsonValue(RecordedTimeText(sensor.frames.front().time)) : QJsonValue()},

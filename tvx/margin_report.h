@@ -33,13 +33,14 @@ struct RecordedFrame {
     RecordedTime time;
     std::uint16_t x = 0, y = 0, intensity = 0;  // X, Y, INT (s, i, M in calculation mode 1)
     std::int32_t colour = 255;                  // C-No
+    bool siMode = false;                        // s, i, M
     std::optional<RecognitionMargin> margin;    // none without an active row
 };
 
 // One CSV file, frames in file order.
 struct Recording {
     QString path;
-    QString sensor;  // the file's name without ".csv"
+    QString sensor;  // the file's name without ".csv"; see BuildMarginReport for NAME-2.csv
     bool siMode = false;
     bool hasMargins = false;  // the file has the columns MARGIN, MARGIN-ROW and SECOND
     std::vector<RecordedFrame> frames;
@@ -56,10 +57,11 @@ struct MarginReportSettings {
 };
 
 // Why the recordings cannot be reported with these settings, in one line; empty when they can:
-// a file without margins and no parameter file, a parameter file of the other calculation mode,
-// files of one sensor in different calculation modes.
+// a file without margins and no parameter file, or one of the other calculation mode than the
+// parameter file. A file with margins in the other mode can be reported, but gives no Cpu: one
+// line each in *warnings.
 QString ReportProblem(const std::vector<Recording>& recordings,
-                      const MarginReportSettings& settings);
+                      const MarginReportSettings& settings, QStringList* warnings = nullptr);
 
 // Minimum, 5th percentile and median (nearest rank) of a set of margins; none when it is empty.
 struct MarginSummary {
@@ -96,7 +98,6 @@ struct RowReport {
 struct SensorReport {
     QString name;
     QStringList files;
-    bool siMode = false;
     std::vector<RecordedFrame> frames;  // every file's, in time order
     double recordedSeconds = 0;         // without the gaps
     MarginSummary margin;
@@ -114,7 +115,9 @@ struct MarginReport {
     QString cpuNote;
 };
 
-// The report of recordings that ReportProblem accepts. Files of one sensor are merged.
+// The report of recordings that ReportProblem accepts. Files of one sensor are merged: those of
+// one name, and NAME-2.csv, NAME-3.csv ... with NAME.csv, where the recorder went on when the
+// columns changed (a file NAME-2.csv alone is the sensor NAME-2).
 MarginReport BuildMarginReport(std::vector<Recording> recordings,
                                const MarginReportSettings& settings);
 

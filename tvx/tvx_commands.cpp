@@ -417,10 +417,13 @@ int RunReport(const TvxOptions& options) {
         recordings.push_back(std::move(*recording));
     }
     if (status != 0) return status;
-    if (const QString problem = ReportProblem(recordings, settings); !problem.isEmpty()) {
+    QStringList warnings;
+    if (const QString problem = ReportProblem(recordings, settings, &warnings);
+        !problem.isEmpty()) {
         Error(problem);
         return 2;
     }
+    for (const QString& warning : warnings) Error(warning);
     const MarginReport report = BuildMarginReport(std::move(recordings), settings);
     if (!options.htmlFile.isEmpty()) {
         QSaveFile page(options.htmlFile);

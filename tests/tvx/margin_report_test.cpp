@@ -159,9 +159,9 @@ TEST_F(MarginReportTest, AlarmEpisodesFollowTheDelayTheDeadbandAndTheGaps) {
     }
 }
 
-// Recordings of one sensor from several folders become one, in time order; another sensor gets
-// a section of its own, in name order; a recording without margins takes them from the teach
-// table, and the teach table gives Cpu.
+// Recordings of one sensor from several folders become one, in time order, and so does the file
+// the recorder went on in (NAME-2.csv); another sensor gets a section of its own, in name order; a
+// recording without margins takes them from the teach table, and the teach table gives Cpu.
 TEST_F(MarginReportTest, FilesOfOneSensorMergeAndTheTeachTableGivesMarginsAndCpu) {
     ParameterSet params;
     params.maxcolno = 1;
@@ -171,8 +171,8 @@ TEST_F(MarginReportTest, FilesOfOneSensorMergeAndTheTeachTableGivesMarginsAndCpu
     // 10, 20 and 30 units from the centre: margins 0.9, 0.8, 0.7; the frame without a match lies
     // 200 units out: margin -1. Cpu: mean 65, standard deviation 90.37, (100 - 65) / (3 x 90.37).
     const QStringList paths = {
-        Write(QStringLiteral("other.csv"), {{0, 0.5}, {1, 0.5}}),
-        Write(QStringLiteral("day2/line.csv"), {{40, 0, 0, {}, 2020}, {41, 0, 255, {}, 2200}},
+        Write(QStringLiteral("other-2.csv"), {{0, 0.5}, {1, 0.5}}),
+        Write(QStringLiteral("day2/line-2.csv"), {{40, 0, 0, {}, 2020}, {41, 0, 255, {}, 2200}},
               false),
         Write(QStringLiteral("day1/line.csv"), {{0, 0, 0, {}, 2010}, {1, 0, 0, {}, 2030}}, false),
     };
@@ -180,7 +180,7 @@ TEST_F(MarginReportTest, FilesOfOneSensorMergeAndTheTeachTableGivesMarginsAndCpu
     ASSERT_EQ(report.sensors.size(), 2u);
     const SensorReport& line = report.sensors[0];
     EXPECT_EQ(line.name, QStringLiteral("line"));
-    EXPECT_EQ(report.sensors[1].name, QStringLiteral("other"));
+    EXPECT_EQ(report.sensors[1].name, QStringLiteral("other-2")) << "no other.csv to go on from";
     EXPECT_EQ(line.files, QStringList({paths[1], paths[2]}));
     std::vector<double> times, margins;
     for (const RecordedFrame& frame : line.frames) {
@@ -205,32 +205,39 @@ TEST_F(MarginReportTest, WhatCannotBeReportedIsSaidInOneLine) {
     const QString plain = Write(QStringLiteral("plain.csv"), {{0, 0}}, false);
     const QString margins = Write(QStringLiteral("a/plain.csv"), {{0, 0.5}});
     const QString si = dir.filePath(QStringLiteral("si.csv"));
-    QFile siFile(si);
-    ASSERT_TRUE(siFile.open(QIODevice::WriteOnly));
-    siFile.write("time,R,G,B,s,i,M,C-No,GROUP,TEMP\n");
-    siFile.close();
+    const QString siMargins = dir.filePath(QStringLiteral("si-margins.csv"));
+    for (const QString& path : {si, siMargins}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(path == si ? "time,R,G,B,s,i,M,C-No,GROUP,TEMP\n"
+                              : "time,R,G,B,s,i,M,C-No,GROUP,TEMP,MARGIN,MARGIN-ROW,SECOND\n");
+    }
+    const QString mismatch =
+        " is in calculation mode 1 (s, i, M), but xy.dat is for calculation "
+        "mode 0 (X, Y, INT)";
     ParameterSet xy;
     const struct {
         QStringList files;
         std::optional<ParameterSet> parameters;
         QString problem;
+        QString warning = {};
     } cases[] = {
         {{margins}, {}, ""},
         {{plain}, xy, ""},
+        {{margins, siMargins}, xy, "", siMargins + mismatch + ": its frames give no Cpu"},
         {{plain},
          {},
          plain + " has no margin columns (MARGIN, MARGIN-ROW, SECOND): give --parameters FILE.dat, "
                  "the teach table it was recorded with"},
-        {{si},
-         xy,
-         si + " is in calculation mode 1 (s, i, M), but xy.dat is for calculation mode 0 (X, Y, "
-              "INT)"},
+        {{si}, xy, si + mismatch},
     };
     for (const auto& c : cases) {
         MarginReportSettings settings;
         settings.parameters = c.parameters;
         settings.parametersFile = QStringLiteral("xy.dat");
-        EXPECT_EQ(ReportProblem(Read(c.files), settings), c.problem);
+        QStringList warnings;
+        EXPECT_EQ(ReportProblem(Read(c.files), settings, &warnings), c.problem);
+        EXPECT_EQ(warnings.join('\n'), c.warning);
     }
 
     const struct {

@@ -116,9 +116,12 @@ void Evaluate(SensorReport& sensor, const MarginReportSettings& settings) {
         sensor.noMatch += noMatch ? 1 : 0;
         if (const auto change =
                 alarm.Take(Seconds(originMs, frame.time.msSinceEpoch), frame.margin)) {
-            if (change->alarm)
-                sensor.alarms.push_back({frame.time, std::nullopt, change->at});
-            else
+            if (change->alarm) {
+                const RecordedTime since{
+                    originMs + static_cast<std::int64_t>(std::llround(change->since * 1000.0)),
+                    frame.time.offsetSeconds};
+                sensor.alarms.push_back({frame.time, since, std::nullopt, change->at});
+            } else
                 sensor.alarms.back().end = frame.time;
         }
         if (!frame.margin) continue;
@@ -339,12 +342,13 @@ QString MarginReportText(const MarginReport& report) {
                         .arg(Percent(row.alarmShare), 9)
                         .arg(row.cpu ? QString::number(*row.cpu, 'f', 2) : QStringLiteral("-"), 6);
         for (const AlarmEpisode& episode : sensor.alarms)
-            text += QStringLiteral("  alarm %1 ... %2, raised in row %3 at margin %4\n")
-                        .arg(RecordedTimeText(episode.start),
-                             episode.end ? RecordedTimeText(*episode.end)
-                                         : QStringLiteral("(still on at the end)"))
-                        .arg(episode.raisedAt.row)
-                        .arg(MarginText(episode.raisedAt.margin));
+            text +=
+                QStringLiteral("  alarm %1 ... %2, raised in row %3 at margin %4 (low since %5)\n")
+                    .arg(RecordedTimeText(episode.start),
+                         episode.end ? RecordedTimeText(*episode.end)
+                                     : QStringLiteral("(still on at the end)"))
+                    .arg(episode.raisedAt.row)
+                    .arg(MarginText(episode.raisedAt.margin), RecordedTimeText(episode.lowSince));
         for (const RecordingGap& gap : sensor.gaps)
             text += QStringLiteral("  gap %1 ... %2 (%3 s without frames)\n")
                         .arg(RecordedTimeText(gap.from), RecordedTimeText(gap.to))
@@ -362,6 +366,7 @@ QByteArray MarginReportJson(const MarginReport& report) {
         for (const AlarmEpisode& episode : sensor.alarms)
             alarms.append(QJsonObject{
                 {"start", RecordedTimeText(episode.start)},
+                {"low_since", RecordedTimeText(episode.lowSince)},
                 {"end", episode.end ? QJsonValue(RecordedTimeText(*episode.end)) : QJsonValue()},
                 {"row", episode.raisedAt.row},
                 {"margin", JsonMargin(episode.raisedAt.margin)}});

@@ -75,6 +75,7 @@ int MarginBin(double margin);
 
 struct AlarmEpisode {
     RecordedTime start;               // the frame that raised the alarm
+    RecordedTime lowSince;            // when the frames began to be low, as the recorder says it
     std::optional<RecordedTime> end;  // the frame that cleared it; none: on to the end
     RowMargin raisedAt;               // that frame's row and margin
 };

@@ -251,12 +251,14 @@ QString MarginReportPage(const MarginReport& report) {
         if (!sensor.alarms.empty()) {
             page += QStringLiteral("<p>Alarms:</p><ul>\n");
             for (const AlarmEpisode& episode : sensor.alarms)
-                page += QStringLiteral("<li>%1 ... %2, raised in row %3 at margin %4</li>\n")
+                page += QStringLiteral(
+                            "<li>%1 ... %2, raised in row %3 at margin %4 (low since %5)</li>\n")
                             .arg(RecordedTimeText(episode.start),
                                  episode.end ? RecordedTimeText(*episode.end)
                                              : QStringLiteral("the end"))
                             .arg(episode.raisedAt.row)
-                            .arg(MarginText(episode.raisedAt.margin));
+                            .arg(MarginText(episode.raisedAt.margin),
+                                 RecordedTimeText(episode.lowSince));
             page += QStringLiteral("</ul>\n");
         }
     }

@@ -151,6 +151,8 @@ TEST_F(MarginReportTest, AlarmEpisodesFollowTheDelayTheDeadbandAndTheGaps) {
         ASSERT_EQ(sensor.alarms.size(), c.episodes.size());
         for (std::size_t i = 0; i < c.episodes.size(); ++i) {
             EXPECT_EQ(At(sensor.alarms[i].start), c.episodes[i].first);
+            // Frames a second apart: the low run began exactly the delay before.
+            EXPECT_EQ(At(sensor.alarms[i].lowSince), c.episodes[i].first - 2);
             const auto& end = sensor.alarms[i].end;
             EXPECT_EQ(end ? std::optional(At(*end)) : std::nullopt, c.episodes[i].second);
         }

@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonObject>
+#include <QSaveFile>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -19,8 +20,10 @@
 #include "event_wait.h"
 #include "fleet.h"
 #include "fleet_metrics.h"
+#include "margin_report.h"
 #include "metrics_server.h"
 #include "mqtt_sink.h"
+#include "parameter_file.h"
 #include "parameter_names.h"
 #include "sensor_threads.h"
 #include "service_notify.h"
@@ -387,6 +390,56 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
     return 0;
 }
 
+int RunReport(const TvxOptions& options) {
+    MarginReportSettings settings;
+    settings.alarm = options.marginAlarm;
+    if (!options.parametersFile.isEmpty()) {
+        const ParameterFileRead read = ReadParameterFile(options.parametersFile);
+        if (!read.ok()) {
+            Error(read.message.simplified());
+            return 1;
+        }
+        settings.parameters = ParameterSetOf(*read.image);
+        settings.parametersFile = options.parametersFile;
+    }
+    // Every file is read before anything is reported: a report without one of the files would
+    // look complete.
+    std::vector<Recording> recordings;
+    int status = 0;
+    for (const QString& path : options.recordings) {
+        QString error;
+        std::optional<Recording> recording = ReadRecording(path, &error);
+        if (!recording) {
+            Error(error);
+            status = 1;
+            continue;
+        }
+        recordings.push_back(std::move(*recording));
+    }
+    if (status != 0) return status;
+    QStringList warnings;
+    if (const QString problem = ReportProblem(recordings, settings, &warnings);
+        !problem.isEmpty()) {
+        Error(problem);
+        return 2;
+    }
+    for (const QString& warning : warnings) Error(warning);
+    const MarginReport report = BuildMarginReport(std::move(recordings), settings);
+    if (!options.htmlFile.isEmpty()) {
+        QSaveFile page(options.htmlFile);
+        if (!page.open(QIODevice::WriteOnly) || page.write(MarginReportPage(report).toUtf8()) < 0 ||
+            !page.commit()) {
+            Error(QStringLiteral("cannot write %1: %2").arg(options.htmlFile, page.errorString()));
+            return 1;
+        }
+    }
+    if (options.reportFormat == ReportFormat::Json)
+        std::fputs(MarginReportJson(report).constData(), stdout);
+    else
+        std::fputs(qPrintable(MarginReportText(report)), stdout);
+    return 0;
+}
+
 int RunTvx(const QStringList& arguments) {
     const ParsedTvxOptions parsed = ParseTvxArguments(arguments);
     const TvxOptions& options = parsed.options;
@@ -427,6 +480,8 @@ int RunTvx(const QStringList& arguments) {
             return RunDiff(options);
         case Command::Check:
             return RunCheck(options);
+        case Command::Report:
+            return RunReport(options);
         case Command::None:
             break;
     }

@@ -21,6 +21,9 @@ int RunWatch(const TvxOptions& options);
 int RunShow(const TvxOptions& options);
 int RunDiff(const TvxOptions& options);
 int RunCheck(const TvxOptions& options);
+// The margin report of recordings: 0 reported, 1 when a file cannot be read or the page cannot
+// be written, 2 when the recordings need a parameter file that is not given or does not fit.
+int RunReport(const TvxOptions& options);
 // With `config` (the file of --config), SIGHUP reads the file again.
 int RunRecord(const TvxOptions& options, const RecordConfig* config = nullptr);
 

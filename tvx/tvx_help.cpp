@@ -149,6 +149,34 @@ QString TvxHelp(Command command) {
                        "a sensor not checked, a restore that did not read back equal, or a\n"
                        "working set not restored.\n") +
                    sensors;
+        case Command::Report:
+            return QStringLiteral(
+                "Usage: tvx report [--format text|json] [--html FILE] [--parameters FILE.dat]\n"
+                "                  [--margin-warn R] [--margin-delay S] [--margin-deadband R]\n"
+                "                  RECORDING.csv...\n"
+                "How safely each sensor recognised its colours in recordings of tvx record\n"
+                "--csv or tvx watch. The sensor is the file's name (NAME.csv): files of one\n"
+                "name, from different folders, are merged in time order; each sensor gets a\n"
+                "section, in name order. Per sensor and per row (MARGIN-ROW): frames, the\n"
+                "margin's minimum, 5th percentile and median, frames without a match (C-No\n"
+                "255) and ambiguous ones (SECOND 0 or more), the share of the recorded time\n"
+                "in margin alarm and each alarm with its start and end, and Cpu = (CTO -\n"
+                "mean d) / (3 s_d) of the distance d from the row's centre. Frames more than\n"
+                "max(5 s, 10 x their median spacing) apart are a gap: listed, not counted as\n"
+                "recorded time, and the alarm's delay starts again after it.\n"
+                "  --format json       one JSON document instead of the text tables\n"
+                "  --html FILE         also write one self-contained page: the margin over\n"
+                "                      time with the warn band and the alarms, a histogram\n"
+                "                      per row, a summary table\n"
+                "  --parameters FILE.dat  the teach table the sensor had: needed for Cpu and\n"
+                "                      for recordings without the margin columns\n"
+                "  --margin-warn R     a frame below this margin is low (default 0.2)\n"
+                "  --margin-delay S    the alarm rises after S seconds of low frames and\n"
+                "                      clears after S seconds of high ones (default 10)\n"
+                "  --margin-deadband R clearing needs a margin above warn + R (default 0.05)\n"
+                "Exit status: 0 reported; 1 a recording or the parameter file cannot be\n"
+                "read, or the page cannot be written; 2 usage error, or a recording without\n"
+                "margins and no fitting --parameters.\n");
         case Command::None:
             break;
     }
@@ -164,6 +192,7 @@ QString TvxHelp(Command command) {
                "  show     print a parameter set by name, from a file or a sensor\n"
                "  diff     the differences of two parameter sets, by name\n"
                "  check    compare sensors with their golden parameter files\n"
+               "  report   the recognition margin of recordings: tables, JSON or a page\n"
                "  tvx COMMAND --help describes a command.\n"
                "Options:\n"
                "  --help      this text\n"

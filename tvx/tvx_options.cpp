@@ -13,10 +13,10 @@ struct CommandName {
     const char* name;
     Command command;
 };
-constexpr CommandName kCommands[] = {{"info", Command::Info},     {"get", Command::Get},
-                                     {"send", Command::Send},     {"watch", Command::Watch},
-                                     {"record", Command::Record}, {"show", Command::Show},
-                                     {"diff", Command::Diff},     {"check", Command::Check}};
+constexpr CommandName kCommands[] = {
+    {"info", Command::Info},   {"get", Command::Get},       {"send", Command::Send},
+    {"watch", Command::Watch}, {"record", Command::Record}, {"show", Command::Show},
+    {"diff", Command::Diff},   {"check", Command::Check},   {"report", Command::Report}};
 
 // A set of commands, one bit each.
 using Commands = unsigned;
@@ -25,7 +25,8 @@ constexpr Commands Of(std::initializer_list<Command> commands) {
     for (const Command c : commands) set |= 1u << static_cast<unsigned>(c);
     return set;
 }
-constexpr Commands kEveryCommand = ~Of({Command::None});
+// Every command but report, which reads recordings.
+constexpr Commands kSensorCommands = ~Of({Command::None, Command::Report});
 
 // Stores an option's value in the options, or says in `error` why it does not fit.
 using Take = void (*)(TvxOptions& o, const QString& option, const QString& value, QString& error);
@@ -185,12 +186,12 @@ void TakeSpoolMax(TvxOptions& o, const QString&, const QString& value, QString& 
 
 constexpr Commands kParameterSets = Of({Command::Get, Command::Send, Command::Show, Command::Diff});
 constexpr Commands kRecord = Of({Command::Record});
-constexpr Commands kMarginAlarm = Of({Command::Record});
+constexpr Commands kMarginAlarm = Of({Command::Record, Command::Report});
 
 constexpr OptionRule kOptions[] = {
-    {"--sensor", kEveryCommand, true, TakeSensor},
-    {"--tcp", kEveryCommand, true, TakeSensor},
-    {"--serial", kEveryCommand, true, TakeSensor},
+    {"--sensor", kSensorCommands, true, TakeSensor},
+    {"--tcp", kSensorCommands, true, TakeSensor},
+    {"--serial", kSensorCommands, true, TakeSensor},
     {"--eeprom", kParameterSets, false, TakeEeprom},
     {"--strict", Of({Command::Send}), false, Set<&TvxOptions::strict, true>},
     {"--no-verify", Of({Command::Send}), false, Set<&TvxOptions::verify, false>},
@@ -199,8 +200,12 @@ constexpr OptionRule kOptions[] = {
     {"--restore", Of({Command::Check}), false, Set<&TvxOptions::restore, true>},
     {"--quiet", Of({Command::Check}), false, Set<&TvxOptions::quiet, true>},
     {"--count", Of({Command::Watch, Command::Record}), true, TakeCount},
-    {"--format", Of({Command::Watch, Command::Show, Command::Diff, Command::Check}), true,
+    {"--format",
+     Of({Command::Watch, Command::Show, Command::Diff, Command::Check, Command::Report}), true,
      TakeFormat},
+    {"--html", Of({Command::Report}), true, TakeName<&TvxOptions::htmlFile, Lacks::File>},
+    {"--parameters", Of({Command::Report}), true,
+     TakeName<&TvxOptions::parametersFile, Lacks::File>},
     {"--config", kRecord, true, TakeName<&TvxOptions::configFile, Lacks::File>},
     {"--interval", kRecord, true, TakeSeconds},
     {"--duration", kRecord, true, TakeSeconds},
@@ -233,7 +238,7 @@ bool Accepts(const OptionRule* rule, Command command) {
 QString CheckTogether(TvxOptions& o, QStringList& positional, bool besidesConfig) {
     if (o.command == Command::None)
         return QStringLiteral(
-            "no command given (info, get, send, watch, record, show, diff or check)");
+            "no command given (info, get, send, watch, record, show, diff, check or report)");
     if (const QString problem = o.marginAlarm.Problem(); !problem.isEmpty()) return problem;
     if (!o.configFile.isEmpty()) {
         // One place for every setting: what the service runs is what the file says.
@@ -255,6 +260,12 @@ QString CheckTogether(TvxOptions& o, QStringList& positional, bool besidesConfig
         if (o.sources.size() != 2)
             return QStringLiteral(
                 "diff compares two sets: give two of FILE and --sensor NAME=URL [--eeprom]");
+        return {};
+    }
+    if (o.command == Command::Report) {
+        if (positional.isEmpty())
+            return QStringLiteral("report needs one or more recordings (NAME.csv)");
+        o.recordings = positional;
         return {};
     }
     if (!positional.isEmpty())

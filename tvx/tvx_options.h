@@ -16,9 +16,9 @@ struct NamedSensor {
     SensorAddress address;
 };
 
-enum class Command { None, Info, Get, Send, Watch, Record, Show, Diff, Check };
+enum class Command { None, Info, Get, Send, Watch, Record, Show, Diff, Check, Report };
 enum class LineFormat { Csv, Jsonl };
-enum class ReportFormat { Text, Json };  // show, diff and check
+enum class ReportFormat { Text, Json };  // show, diff, check and report
 
 // One parameter set that show or diff reads: a parameter file, or a sensor's RAM or EEPROM.
 struct SetSource {
@@ -65,8 +65,13 @@ struct TvxOptions {
     QString mqttUser;
     QString mqttPasswordFile;  // its first line is the password
     QString mqttClientId;      // empty: derived from the host and the spool
-    // record: when a sensor's recognition margin is low enough to say so
+    // record and report: when a sensor's recognition margin is low enough to say so
     MarginAlarmSettings marginAlarm;
+    // report: the recordings (NAME.csv), the page to write, and the teach table they were
+    // recorded with
+    QStringList recordings;
+    QString htmlFile;
+    QString parametersFile;
 };
 
 struct ParsedTvxOptions {

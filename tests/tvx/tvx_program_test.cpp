@@ -5,14 +5,18 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <csignal>
 
+#include "ageing.h"
 #include "closed_port.h"
 #include "event_wait.h"
 #include "frame_line.h"
@@ -104,7 +108,7 @@ TEST(TvxArguments, EachUsageErrorNamesItsCause) {
          "--config takes every setting from the file; give no other option with it"},
         {{"record", tcp, "--spool-max", "0"}, "--spool-max expects megabytes above 0, got \"0\""},
         {{"record", tcp, "--mqtt-password-file", "p"}, "--mqtt-password-file needs --mqtt-user"},
-        {{}, "no command given (info, get, send, watch, record, show, diff or check)"},
+        {{}, "no command given (info, get, send, watch, record, show, diff, check or report)"},
         {{"info", tcp, "extra"}, "unexpected argument \"extra\""},
         {{"get", tcp}, "get needs -o PATH"},
         {{"send", tcp}, "send needs the parameter file (or folder) to send"},
@@ -126,6 +130,11 @@ TEST(TvxArguments, EachUsageErrorNamesItsCause) {
         {{"record", tcp, "--metrics", "h:0"},
          "--metrics expects [HOST:]PORT, PORT from 1 to 65535, got \"h:0\""},
         {{"get", "-o", "x", tcp, "--format", "csv"}, "unknown option \"--format\" for get"},
+        {{"report"}, "report needs one or more recordings (NAME.csv)"},
+        {{"report", "a.csv", tcp}, "unknown option \"--tcp\" for report"},
+        {{"report", "a.csv", "--margin-warn", "1.5"},
+         "--margin-warn 1.5: a margin lies within -1 ... 1"},
+        {{"report", "a.csv", "--margin-delay=-1"}, "--margin-delay -1: seconds, 0 or more"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(qPrintable(c.args.join(' ')));
@@ -684,6 +693,114 @@ TEST_F(TvxTest, RecordToMqttPublishesFramesStatusAndLastWill) {
     EXPECT_EQ(broker.Retained(recorderStatus),
               recorderStatus + R"( {"error":"recording ended","state":"offline"})");
     Terminate(broker.process);
+}
+
+// A shift in a few seconds: three sensors recorded, one drifting toward its row's edge. The report
+// names the drifting one in text, JSON and a page that a real browser renders; what it cannot
+// report is said in one line.
+TEST_F(TvxTest, ReportOfARecordingFindsTheDriftingSensor) {
+    sim::SimThread steady1, steady2, drifting;
+    ASSERT_TRUE(steady1.Start() && steady2.Start() && drifting.Start());
+    steady1.Server().SetNoise(8);
+    steady2.Server().SetNoise(8, 2);
+    sim::Ageing ageing;
+    ageing.driftX = 1;
+    ageing.driftPerMinute = 60;  // 60 units a second: past the edge (100 units) within 2 s
+    ageing.timeScale = 60;
+    drifting.Server().SetAgeing(ageing);
+    const QString folder = Path(QStringLiteral("rec"));
+    const TvxRun record = RunTvx({"record", "--csv", folder, "--interval", "0.05", "--count", "60",
+                                  "--sensor", "steady1=" + Tcp(steady1.TcpPort()), "--sensor",
+                                  "steady2=" + Tcp(steady2.TcpPort()), "--sensor",
+                                  "drifting=" + Tcp(drifting.TcpPort())});
+    ASSERT_EQ(record.status, 0) << qPrintable(record.err);
+    ASSERT_EQ(RunTvx({"get", "-o", Path("table.dat"), "--tcp", Tcp().mid(6)}).status, 0);
+    const QStringList report = {"report",
+                                "--margin-delay",
+                                "0.2",
+                                "--parameters",
+                                Path("table.dat"),
+                                folder + "/steady1.csv",
+                                folder + "/drifting.csv",
+                                folder + "/steady2.csv"};
+
+    const TvxRun text = RunTvx(report + QStringList{"--html", Path("report.html")});
+    EXPECT_EQ(text.status, 0) << qPrintable(text.err);
+    EXPECT_EQ(text.out.count(QRegularExpression("^(drifting|steady1|steady2): 60 frames, ",
+                                                QRegularExpression::MultilineOption)),
+              3)
+        << qPrintable(text.out);
+    EXPECT_GE(text.out.count("\n  alarm "), 1);
+
+    const TvxRun json = RunTvx(report + QStringList{"--format", "json"});
+    EXPECT_EQ(json.status, 0) << qPrintable(json.err);
+    const QJsonArray sensors = QJsonDocument::fromJson(json.out.toUtf8())["sensors"].toArray();
+    QStringList names;
+    for (const auto& value : sensors) {
+        const QJsonObject sensor = value.toObject();
+        const QString name = sensor["name"].toString();
+        SCOPED_TRACE(qPrintable(name));
+        const bool drifts = name == QLatin1String("drifting");
+        names << name;
+        EXPECT_EQ(sensor["frames"].toInt(), 60);
+        EXPECT_EQ(sensor["alarms"].toArray().isEmpty(), !drifts);
+        EXPECT_EQ(sensor["margin"]["min"].toDouble() < 0, drifts);
+        EXPECT_EQ(sensor["alarm_share"].toDouble() > 0, drifts);
+        EXPECT_TRUE(sensor["gaps"].toArray().isEmpty());
+        for (const char* key : {"no_match", "ambiguous"})
+            EXPECT_TRUE(sensor[key].isDouble()) << key;
+        for (const char* key : {"min", "p5", "median"})
+            EXPECT_TRUE(sensor["margin"][key].isDouble());
+        for (const QJsonValue row : sensor["rows"].toArray()) {
+            EXPECT_EQ(row["row"].toInt(), 0);
+            EXPECT_GT(row["frames"].toInt(), 0);
+            EXPECT_TRUE(row["cpu"].isDouble());
+            EXPECT_TRUE(row["margin"]["median"].isDouble());
+        }
+    }
+    EXPECT_EQ(names, QStringList({"drifting", "steady1", "steady2"})) << qPrintable(json.out);
+
+    QFile bad(Path("bad.csv"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("time,R,G,B,X,Y,INT,C-No,GROUP,TEMP\n2026-12-09T10:00:00.000+01:00,1,2,3\n");
+    bad.close();
+    const struct {
+        QStringList args;
+        int status;
+        QString says;
+    } cases[] = {
+        {{"report", Path("none.csv")}, 1, Path("none.csv") + ": No such file or directory"},
+        {{"report", Path("bad.csv")}, 1, Path("bad.csv") + ":2: expected 10 fields, found 4"},
+        {{"report", "--parameters", Path("none.dat"), Path("bad.csv")}, 1, Path("none.dat")},
+        {{"report", Path("bad.csv"), "--margin-warn", "2"}, 2, "--margin-warn 2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(qPrintable(c.args.join(' ')));
+        const TvxRun run = RunTvx(c.args);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_TRUE(run.err.contains(c.says)) << qPrintable(run.err);
+        EXPECT_EQ(run.err.count('\n'), 1);
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+
+    // The page stands alone and a browser draws it: the chart, its bands and the table in colour.
+    const QByteArray page = ReadAll(Path("report.html"));
+    for (const char* outside : {"<script", "src=", "href=", "url("})
+        EXPECT_FALSE(page.contains(outside)) << outside;
+    const QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
+    if (chromium.isEmpty()) GTEST_SKIP() << "chromium is not installed (scripts/setup installs it)";
+    QProcess browser;
+    browser.start(chromium,
+                  {"--headless", "--no-sandbox", "--disable-gpu",
+                   "--user-data-dir=" + Path("browser"), "--screenshot=" + Path("page.png"),
+                   "--window-size=1100,1000", QUrl::fromLocalFile(Path("report.html")).toString()});
+    ASSERT_TRUE(browser.waitForFinished(120000));
+    const QImage shot(Path("page.png"));
+    ASSERT_FALSE(shot.isNull());
+    QSet<QRgb> colours;
+    for (int y = 0; y < shot.height(); y += 2)
+        for (int x = 0; x < shot.width(); x += 2) colours.insert(shot.pixel(x, y));
+    EXPECT_GE(colours.size(), 8);
 }
 
 // Three sensors; b's point walks toward the edge of its colour, lingers in the deadband and comes

@@ -202,10 +202,10 @@ void Tvx3CalibV61::CBF_ButtonCalcCF() {
                          popups_))
         return;
     Sequence sequence(*this);
-    commands_->CalcCF();
+    const QString unchanged = commands_->CalcCF();
     if (quitRequested_) return;
     // Whatever the calculation gave: the boxes hold the new factors or the unchanged ones.
-    commands_->SendCF();
+    commands_->SendCF(unchanged);
     PauseBetweenSteps();
     commands_->GetData();
 }

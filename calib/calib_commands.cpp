@@ -24,6 +24,8 @@ constexpr ExchangeLimits EchoReply() {
     return ToolReply(kFrameBytes, true, false);
 }
 
+const char* const kChannelNames[3] = {"RED", "GREEN", "BLUE"};
+
 }  // namespace
 
 CalibCommands::CalibCommands(Com232& com, CalibState& state, Popups& popups, CalibPanelHooks hooks)
@@ -54,8 +56,7 @@ void CalibCommands::SendCalibPara() {
     state_.exchange.order = kOrderWriteModes;
     FillTxBuf(state_.buffers, kOrderWriteModes, 0, state_.calib.factors);
     cmd_.SendFrameOrReport();
-    line.EndTransfer(failures, QStringLiteral("POWER sent"),
-                     QStringLiteral("sending POWER failed"));
+    line.EndTransfer(failures, QStringLiteral("POWER sent"), QStringLiteral("POWER not sent"));
 }
 
 void CalibCommands::SendPara() {
@@ -78,7 +79,7 @@ void CalibCommands::SendPara() {
         Befehl6plus8();
     }
     line.EndTransfer(failures, QStringLiteral("default parameters sent to EEPROM"),
-                     QStringLiteral("sending default parameters failed"));
+                     QStringLiteral("default parameters not sent"));
 }
 
 void CalibCommands::Befehl6plus8() {
@@ -94,7 +95,7 @@ void CalibCommands::Befehl6plus8() {
                                                                                                : 0;
 }
 
-void CalibCommands::SendCF() {
+void CalibCommands::SendCF(const QString& calculation) {
     StateLineModel& line = com_.StateLineData();
     const ActivityScope activity(line, Activity::Sending, QStringLiteral("CF"));
     const int failures = line.Failures();
@@ -103,19 +104,24 @@ void CalibCommands::SendCF() {
     state_.exchange.order = kOrderWriteCF;
     FillTxBuf(state_.buffers, kOrderWriteCF, 0, state_.calib.factors);
     cmd_.SendFrameOrReport();
-    line.EndTransfer(failures, QStringLiteral("CF sent to EEPROM"),
-                     QStringLiteral("sending CF failed"));
+    if (calculation.isEmpty())
+        line.EndTransfer(failures, QStringLiteral("CF sent to EEPROM"),
+                         QStringLiteral("CF not sent"));
+    else
+        line.EndTransfer(failures, calculation + QStringLiteral("; unchanged CF sent to EEPROM"),
+                         calculation + QStringLiteral("; CF not sent"));
 }
 
 void CalibCommands::GetCF() {
     StateLineModel& line = com_.StateLineData();
     const ActivityScope activity(line, Activity::Reading, QStringLiteral("CF"));
+    const int failures = line.Failures();
     state_.flags.poll = 0;
     cmd_.FlushSerialQueues();
     state_.exchange.order = kOrderReadCF;
     FillTxBuf(state_.buffers, kOrderReadCF, 0, state_.calib.factors);
     if (!cmd_.ExchangeOrReport(DataReply(), true)) {
-        line.SetLastTransfer(QStringLiteral("reading CF failed"));
+        line.EndTransfer(failures, QStringLiteral("CF not read"), QStringLiteral("CF not read"));
         return;
     }
     GetRxBufPara(state_.buffers);
@@ -154,14 +160,14 @@ void CalibCommands::SetPanelData() {
     hooks_.showFrame();
 }
 
-bool CalibCommands::CalcCF() {
+QString CalibCommands::CalcCF() {
     state_.flags.poll = 0;
     cmd_.FlushSerialQueues();
     if (!popups_.ConfirmPopup(Text(info::calib::kConfirmCalculationTitle),
                               Text(info::calib::ConfirmCalculation))) {
         popups_.MessagePopup(QString::fromLatin1(kInfoTitle),
                              Text(info::calib::InfoInsertRightValues));
-        return false;
+        return QStringLiteral("calibration cancelled");
     }
     StateLineModel& line = com_.StateLineData();
     const ActivityScope activity(line, Activity::Calibrating);
@@ -170,7 +176,7 @@ bool CalibCommands::CalcCF() {
         line.SetActivityDetail(QStringLiteral("frame %1/%2").arg(i + 1).arg(kCalibFrames));
         if (hooks_.closing()) {
             hooks_.setCalcButtonColour(kColourLightGrey);
-            return false;
+            return QStringLiteral("calibration broken off");
         }
         if (const auto colour = CalcButtonColourAt(i)) hooks_.setCalcButtonColour(*colour);
         if (!FetchDataFrame()) {
@@ -179,7 +185,7 @@ bool CalibCommands::CalcCF() {
             hooks_.showMainStatus(QStringLiteral("TIMEOUT"));
             popups_.MessagePopup(Text(info::calib::kAttentionTitle),
                                  Text(info::calib::CalibrationFailed));
-            return false;
+            return QStringLiteral("calibration failed: ") + line.LastCause();
         }
         SetPanelData();
         line.FrameShown(SecondsTimer());
@@ -187,11 +193,10 @@ bool CalibCommands::CalcCF() {
         ServePendingEvents(WaitMode::ServeUserInput);
     }
     state_.calib.means = average.Result();
-    SetCF();
-    return true;
+    return SetCF();
 }
 
-bool CalibCommands::SetCF() {
+QString CalibCommands::SetCF() {
     CalibrationValues& c = state_.calib;
     c.setvalue = hooks_.readSetValue();
     c.maxdelta = hooks_.readMaxDelta();
@@ -200,12 +205,20 @@ bool CalibCommands::SetCF() {
         case FactorOutcome::SpreadTooHigh:
             popups_.MessagePopup(Text(info::calib::kAttentionTitle),
                                  Text(info::calib::MaximumDelta));
-            return false;
-        case FactorOutcome::OutOfRange:
+            return QStringLiteral("calibration refused: raw delta %1 above %2")
+                .arg(c.means.meanD)
+                .arg(c.maxdelta);
+        case FactorOutcome::OutOfRange: {
             c.means = result.means;
             popups_.MessagePopup(Text(info::calib::kAttentionTitle),
                                  Text(info::calib::CFOutOfRange));
-            return false;
+            const auto channel = static_cast<std::size_t>(result.failedChannel);
+            return QStringLiteral("calibration refused: CF %1 %2 outside %3...%4")
+                .arg(QLatin1String(kChannelNames[channel]))
+                .arg(result.quotients[channel])
+                .arg(kCfMin)
+                .arg(kCfMax);
+        }
         case FactorOutcome::Passed:
             break;
     }
@@ -214,7 +227,7 @@ bool CalibCommands::SetCF() {
     hooks_.showFactors(c.factors);
     popups_.MessagePopup(Text(info::calib::kCalibrationPassedTitle),
                          Text(info::calib::CalibrationPassed));
-    return true;
+    return {};
 }
 
 }  // namespace tvx::calib

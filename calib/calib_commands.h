@@ -45,8 +45,10 @@ class CalibCommands {
     void SendPara();
     // The order-6 exchange that closes a parameter transfer: comecho = 1 when the echo is right.
     void Befehl6plus8();
-    // The three CF boxes to the sensor (order 30).
-    void SendCF();
+    // The three CF boxes to the sensor (order 30). After a calculation that gave no new factors,
+    // `calculation` says why ("calibration refused: ..."), and the state line says that the
+    // factors sent are the unchanged ones.
+    void SendCF(const QString& calculation = {});
     // The sensor's stored factors into the CF boxes (order 31); ends a running GO loop.
     void GetCF();
     // The GO loop: one data frame after another until poll is cleared.
@@ -54,12 +56,12 @@ class CalibCommands {
     // Asks for one data frame (order 5) and, when the write went out whole and the reply came
     // complete, unpacks it into the live values; nothing is reported.
     bool FetchDataFrame();
-    // The calibration run: confirmation, 100 frames averaged, then SetCF. True when the run
-    // reached SetCF.
-    bool CalcCF();
-    // The factor computation on the means of the last run, with its checks and messages. True
-    // when the factors passed and were taken.
-    bool SetCF();
+    // The calibration run: confirmation, 100 frames averaged, then SetCF. Empty when new factors
+    // passed, else why the CF boxes hold the factors from before ("calibration cancelled").
+    QString CalcCF();
+    // The factor computation on the means of the last run, with its checks and messages. Empty
+    // when the factors passed and were taken, else why not.
+    QString SetCF();
     // The spreads of the last frame, then the frame onto the displays.
     void SetPanelData();
 

@@ -72,6 +72,10 @@ QString ConnectCause(const OpenResult& result) {
 }  // namespace
 
 void StateLineModel::AttemptStarted(const QString& endpoint) {
+    if (!endpoint_.isEmpty() && endpoint != endpoint_) {
+        lastTransfer_.clear();
+        stale_ = true;
+    }
     endpoint_ = endpoint;
     phase_ = Phase::Connecting;
     cause_.clear();
@@ -80,7 +84,7 @@ void StateLineModel::AttemptStarted(const QString& endpoint) {
 
 void StateLineModel::OpenFailed(const OpenResult& result, bool tcp) {
     const QString cause = tcp ? ConnectCause(result) : result.text.trimmed();
-    Record(QStringLiteral("%1: %2").arg(cause, endpoint_), true);
+    Record(QStringLiteral("%1: %2").arg(cause, endpoint_), {}, true);
 }
 
 void StateLineModel::HandshakeEnded(bool answered, const ExchangeResult& result) {
@@ -91,35 +95,36 @@ void StateLineModel::HandshakeEnded(bool answered, const ExchangeResult& result)
         return;
     }
     if (result.outcome == LinkOutcome::NoReply)
-        Record(QStringLiteral("no answer to the handshake"), true);
+        Record(QStringLiteral("no answer to the handshake"), {}, true);
     else
-        Record(QStringLiteral("handshake: %1").arg(result.Describe()), true);
+        Record(QStringLiteral("handshake: %1").arg(result.Describe()), {}, true);
 }
 
 void StateLineModel::ExchangeFailed(const ExchangeResult& result) {
     if (result.ok() || result.outcome == LinkOutcome::Superseded) return;
     const bool down =
         result.outcome == LinkOutcome::ClosedBySensor || result.outcome == LinkOutcome::LineHungUp;
-    Record(result.Describe() + During(), down);
+    Record(result.Describe(), During(), down);
 }
 
 void StateLineModel::LinkLost(LinkDownReason reason) {
     if (reason == LinkDownReason::ClosedHere) return;
-    Record(DescribeLinkDown(reason) + During(), true);
+    Record(DescribeLinkDown(reason), During(), true);
 }
 
 void StateLineModel::Failure(const QString& cause) {
-    Record(cause + During(), false);
+    Record(cause, During(), false);
 }
 
-void StateLineModel::Record(const QString& cause, bool linkDown) {
+void StateLineModel::Record(const QString& cause, const QString& during, bool linkDown) {
     ++failures_;
+    lastCause_ = cause;
     stale_ = true;
     // The frames stopped coming: no rate until they come again.
     if (!running_.empty()) running_.back().frameTimes.clear();
     // The first cause is the real one; what follows from it (the handshake on a port that did
     // not open, the exchanges on a closed conversation) only repeats it.
-    if (cause_.isEmpty()) cause_ = cause;
+    if (cause_.isEmpty()) cause_ = cause + during;
     if (linkDown || phase_ != Phase::Up) phase_ = Phase::Down;
     emit changed();
 }
@@ -168,8 +173,9 @@ void StateLineModel::SetLastTransfer(const QString& result, const QTime& at) {
     emit changed();
 }
 
-void StateLineModel::EndTransfer(int failuresBefore, const QString& done, const QString& failed) {
-    SetLastTransfer(failures_ == failuresBefore ? done : failed);
+void StateLineModel::EndTransfer(int failuresBefore, const QString& done, const QString& notDone) {
+    SetLastTransfer(
+        failures_ == failuresBefore ? done : QStringLiteral("%1: %2").arg(notDone, lastCause_));
 }
 
 void StateLineModel::SetUnsentChanges(int count) {
@@ -183,7 +189,7 @@ QString StateLineModel::LinkText() const {
         case Phase::None:
             break;
         case Phase::Connecting:
-            return QStringLiteral("connecting");
+            return QStringLiteral("connecting to %1").arg(endpoint_);
         case Phase::Up:
             return cause_.isEmpty() ? QStringLiteral("connected")
                                     : QStringLiteral("connected, last failure: %1").arg(cause_);

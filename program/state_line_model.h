@@ -34,7 +34,8 @@ class StateLineModel : public QObject {
 
     // --- the link ---
     // A connection attempt to `endpoint` ("127.0.0.1:50010", "/dev/ttyUSB0") begins: what an
-    // earlier attempt left is over.
+    // earlier attempt left is over. Another endpoint than before is another sensor: the last
+    // transfer and the live values shown were the previous one's.
     void AttemptStarted(const QString& endpoint);
     void OpenFailed(const OpenResult& result, bool tcp);
     // The handshake's exchange ended; an answer brings the link up and clears the kept cause.
@@ -57,8 +58,9 @@ class StateLineModel : public QObject {
 
     // --- results ---
     void SetLastTransfer(const QString& result, const QTime& at = QTime::currentTime());
-    // Records the result of a transfer begun when Failures() was `failuresBefore`.
-    void EndTransfer(int failuresBefore, const QString& done, const QString& failed);
+    // Records the result of a transfer begun when Failures() was `failuresBefore`: `done`, or
+    // `notDone` with the cause of the failure that came meanwhile ("CF not sent: ...").
+    void EndTransfer(int failuresBefore, const QString& done, const QString& notDone);
     // Parameter changes not yet sent to, read from or saved with the sensor's set.
     void SetUnsentChanges(int count);
 
@@ -73,6 +75,8 @@ class StateLineModel : public QObject {
     bool Running(Activity activity) const;
     // Failures recorded since the start, so that a transfer can tell whether one came.
     int Failures() const { return failures_; }
+    // The cause of the latest failure, without the command it hit.
+    QString LastCause() const { return lastCause_; }
 
   signals:
     void changed();
@@ -84,12 +88,13 @@ class StateLineModel : public QObject {
         QString detail;
         std::deque<double> frameTimes;
     };
-    void Record(const QString& cause, bool linkDown);
+    void Record(const QString& cause, const QString& during, bool linkDown);
     QString During() const;
 
     QString endpoint_;
     Phase phase_ = Phase::None;
     QString cause_;
+    QString lastCause_;  // of the latest failure, without the command it hit
     std::vector<Entry> running_;
     QString lastTransfer_;
     int unsent_ = 0;

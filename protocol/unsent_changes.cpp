@@ -34,4 +34,15 @@ QString UnsentChangesQuestion(int count) {
         .arg(count);
 }
 
+QString UnsentChangesCloseQuestion(int count) {
+    if (count == 1)
+        return QStringLiteral(
+            "1 value differs from the sensor and has not been sent.\nClose the program and lose "
+            "it?");
+    return QStringLiteral(
+               "%1 values differ from the sensor and have not been sent.\n"
+               "Close the program and lose them?")
+        .arg(count);
+}
+
 }  // namespace tvx

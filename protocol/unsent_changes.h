@@ -27,5 +27,7 @@ inline constexpr const char* kUnsentChangesTitle = "UNSENT CHANGES";
 
 // The question asked before a read replaces `count` unsent values.
 QString UnsentChangesQuestion(int count);
+// The question asked before the program ends with `count` unsent values.
+QString UnsentChangesCloseQuestion(int count);
 
 }  // namespace tvx

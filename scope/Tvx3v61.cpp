@@ -6,6 +6,7 @@
 #include "help.h"
 #include "scope_texts.h"
 #include "serial_port_names.h"
+#include "termination.h"
 #include "wait.h"
 #include "window_placement.h"
 
@@ -229,6 +230,8 @@ void Tvx3v61::ChangePanel() {
 }
 
 void Tvx3v61::CBF_P() {
+    // Work not sent is not lost to a slip of the hand; a termination request asks nobody.
+    if (!TerminationRequested() && !unsent_->MayClose()) return;
     state_.flags.poll = 0;
     state_.flags.pollrecord = 0;
     RequestQuit(*panel);

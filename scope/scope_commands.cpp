@@ -50,7 +50,7 @@ void ScopeCommands::SendPara() {
     const int failures = line.Failures();
     SendParaFrames();
     line.EndTransfer(failures, QStringLiteral("sent to ") + memory,
-                     QStringLiteral("sending to %1 failed").arg(memory));
+                     QStringLiteral("not sent to ") + memory);
 }
 
 void ScopeCommands::SendParaFrames() {
@@ -87,7 +87,7 @@ void ScopeCommands::GetPara() {
     const int failures = line.Failures();
     GetParaFrames();
     line.EndTransfer(failures, QStringLiteral("read from ") + memory,
-                     QStringLiteral("reading from %1 failed").arg(memory));
+                     QStringLiteral("not read from ") + memory);
 }
 
 void ScopeCommands::GetParaFrames() {
@@ -171,7 +171,7 @@ void ScopeCommands::SendParaToFile() {
     const ParameterFileResult result = WriteParameterFile(*path, TakeImageFromPp(buffers_));
     const QString name = QFileInfo(*path).fileName();
     StateLine().SetLastTransfer(result.ok ? QStringLiteral("saved ") + name
-                                          : QStringLiteral("saving %1 failed").arg(name));
+                                          : QStringLiteral("%1 not saved").arg(name));
     if (!result.ok) {
         popups_.MessagePopup(QString::fromLatin1(kFileErrorTitle), result.message);
         return;
@@ -189,7 +189,7 @@ void ScopeCommands::ReadParaFromFile() {
     const ParameterFileRead read = ReadParameterFile(*path);
     const QString name = QFileInfo(*path).fileName();
     StateLine().SetLastTransfer(read.ok() ? QStringLiteral("loaded ") + name
-                                          : QStringLiteral("loading %1 failed").arg(name));
+                                          : QStringLiteral("%1 not loaded").arg(name));
     if (!read.ok()) {
         popups_.MessagePopup(QString::fromLatin1(kFileErrorTitle), read.message);
         return;

@@ -50,7 +50,7 @@ void TempCompCommands::SendPara() {
     const int failures = line.Failures();
     if (!SendTables()) {
         line.EndTransfer(failures, QStringLiteral("tables not sent"),
-                         QStringLiteral("table transfer failed"));
+                         QStringLiteral("tables not sent"));
         return;
     }
     hooks_.tryToConnect();
@@ -108,13 +108,15 @@ bool TempCompCommands::SendTables() {
 bool TempCompCommands::GetPara() {
     StateLineModel& line = com_.StateLineData();
     const ActivityScope activity(line, Activity::Reading, QStringLiteral("tables"));
+    const int failures = line.Failures();
     const bool complete = ReadTables();
     if (complete)
         line.SetLastTransfer(
             QStringLiteral("tables read back: %1")
                 .arg(CheckSaving() ? QStringLiteral("SUCCESS") : QStringLiteral("FAILURE")));
     else if (!hooks_.closing())
-        line.SetLastTransfer(QStringLiteral("table read-back failed"));
+        line.EndTransfer(failures, QStringLiteral("tables not read back"),
+                         QStringLiteral("tables not read back"));
     return complete;
 }
 

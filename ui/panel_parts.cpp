@@ -46,9 +46,10 @@ QString ColourRules(QRgb background) {
 
 QString ButtonColourSheet(QRgb background, bool running) {
     if (running) return QStringLiteral("QPushButton { %1 }").arg(ColourRules(background));
+    // Colours only: a border of its own would draw the dimmed button by the style sheet's box
+    // rather than the style's, a smaller one, and the panel would shrink while a sequence runs.
     return QStringLiteral(
-               "QPushButton { %1 } QPushButton:disabled { color: #8c8c8c; "
-               "background: #d4d4d4; border: 1px solid #b0b0b0; }")
+               "QPushButton { %1 } QPushButton:disabled { color: #8c8c8c; background: #d4d4d4; }")
         .arg(ColourRules(background));
 }
 

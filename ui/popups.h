@@ -31,8 +31,14 @@ class Popups {
     virtual void NoticePopup(const QString& title, const QString& text) {
         MessagePopup(title, text);
     }
+    // The answer a modal yes/no question gives on Enter: No where Yes would throw work away.
+    enum class DefaultAnswer { Yes, No };
     // A modal yes/no question; true for yes.
-    virtual bool ConfirmPopup(const QString& title, const QString& text) = 0;
+    virtual bool ConfirmPopup(const QString& title, const QString& text,
+                              DefaultAnswer byDefault) = 0;
+    bool ConfirmPopup(const QString& title, const QString& text) {
+        return ConfirmPopup(title, text, DefaultAnswer::Yes);
+    }
     // A modal file selection; the chosen path, or nothing when the user cancelled.
     virtual std::optional<QString> FileSelectPopup(const FileSelectRequest& request) = 0;
 };

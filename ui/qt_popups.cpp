@@ -105,12 +105,12 @@ void QtPopups::NoticePopup(const QString& title, const QString& text) {
     box->show();
 }
 
-bool QtPopups::ConfirmPopup(const QString& title, const QString& text) {
+bool QtPopups::ConfirmPopup(const QString& title, const QString& text, DefaultAnswer byDefault) {
     QMessageBox box(QMessageBox::Question, WindowTitleFor(title), text,
                     QMessageBox::Yes | QMessageBox::No, PopupParent());
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(byDefault == DefaultAnswer::Yes ? QMessageBox::Yes : QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

@@ -21,7 +21,8 @@ class QtPopups : public Popups {
   public:
     void MessagePopup(const QString& title, const QString& text) override;
     void NoticePopup(const QString& title, const QString& text) override;
-    bool ConfirmPopup(const QString& title, const QString& text) override;
+    using Popups::ConfirmPopup;
+    bool ConfirmPopup(const QString& title, const QString& text, DefaultAnswer byDefault) override;
     std::optional<QString> FileSelectPopup(const FileSelectRequest& request) override;
 };
 

@@ -22,11 +22,13 @@ void ScriptedPopups::MessagePopup(const QString& title, const QString& text) {
     Appear(record);
 }
 
-bool ScriptedPopups::ConfirmPopup(const QString& title, const QString& text) {
+bool ScriptedPopups::ConfirmPopup(const QString& title, const QString& text,
+                                  DefaultAnswer byDefault) {
     PopupRecord record;
     record.kind = PopupKind::Confirm;
     record.title = title;
     record.text = text;
+    record.byDefault = byDefault;
     const size_t index = records_.size();
     Appear(record);
     bool answer = defaultConfirm_;

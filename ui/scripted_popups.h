@@ -18,9 +18,10 @@ enum class PopupKind { Message, Confirm, FileSelect };
 struct PopupRecord {
     PopupKind kind = PopupKind::Message;
     QString title;
-    QString text;                         // empty for a file selection
-    FileSelectRequest request;            // filled for a file selection only
-    std::optional<bool> confirmed;        // the answer given to a confirmation
+    QString text;                   // empty for a file selection
+    FileSelectRequest request;      // filled for a file selection only
+    std::optional<bool> confirmed;  // the answer given to a confirmation
+    Popups::DefaultAnswer byDefault = Popups::DefaultAnswer::Yes;  // a confirmation's Enter
     std::optional<QString> selectedFile;  // the answer given to a file selection
 };
 
@@ -39,7 +40,8 @@ class ScriptedPopups : public Popups {
     using Hook = std::function<void(const PopupRecord&)>;
 
     void MessagePopup(const QString& title, const QString& text) override;
-    bool ConfirmPopup(const QString& title, const QString& text) override;
+    using Popups::ConfirmPopup;
+    bool ConfirmPopup(const QString& title, const QString& text, DefaultAnswer byDefault) override;
     std::optional<QString> FileSelectPopup(const FileSelectRequest& request) override;
 
     // Scripted answers, taken first in first out.

@@ -14,6 +14,7 @@ namespace tvx {
 namespace {
 
 int signalPipe[2] = {-1, -1};
+bool terminationRequested = false;
 
 void WriteSignal(int) {
     const char byte = 1;
@@ -31,6 +32,7 @@ void CloseOnTerminationSignal(QWidget* window) {
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [target] {
         char byte = 0;
         [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
+        terminationRequested = true;
         if (target) target->close();
         // Nobody is there to answer a box that is open now, nor one a running sequence would
         // open next: the open ones are closed and every loop, theirs included, is told to end.
@@ -45,6 +47,10 @@ void CloseOnTerminationSignal(QWidget* window) {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+}
+
+bool TerminationRequested() {
+    return terminationRequested;
 }
 
 }  // namespace tvx

@@ -10,4 +10,7 @@ namespace tvx {
 // per program.
 void CloseOnTerminationSignal(QWidget* window);
 
+// True once a termination signal came: the window closes without asking the user anything.
+bool TerminationRequested();
+
 }  // namespace tvx

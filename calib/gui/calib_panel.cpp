@@ -33,19 +33,25 @@ QSpinBox* MakeBox(int low, int high, int start, QWidget* parent) {
 }
 
 // Displays and bars of one kind (raw or calibrated), a column per channel, with the spread below.
-QGroupBox* ValueGroup(const QString& title, std::array<QLineEdit*, 3>& displays,
-                      std::array<QProgressBar*, 3>& bars, QLineEdit*& spread, QWidget* parent) {
+// Both groups label their columns alike; a screen reader, which reads a control without its
+// group, hears which kind it is from the name ("RED raw", "DELTA calibrated").
+QGroupBox* ValueGroup(const QString& title, const QString& kind,
+                      std::array<QLineEdit*, 3>& displays, std::array<QProgressBar*, 3>& bars,
+                      QLineEdit*& spread, QWidget* parent) {
     auto* group = new QGroupBox(title, parent);
     auto* grid = new QGridLayout(group);
     for (int c = 0; c < 3; ++c) {
+        const QString channel = QString::fromLatin1(kChannelNames[c]);
         bars[c] = MakeColourBar(kChannelColours[c], kBarTop, 140, group);
+        bars[c]->setAccessibleName(QStringLiteral("%1 %2 bar").arg(channel, kind));
         displays[c] = MakeDisplay(group, 56);
+        displays[c]->setAccessibleName(QStringLiteral("%1 %2").arg(channel, kind));
         grid->addWidget(bars[c], 0, c, Qt::AlignHCenter);
         grid->addWidget(displays[c], 1, c);
-        grid->addWidget(LabelFor(displays[c], QString::fromLatin1(kChannelNames[c])), 2, c,
-                        Qt::AlignHCenter);
+        grid->addWidget(LabelFor(displays[c], channel), 2, c, Qt::AlignHCenter);
     }
     spread = MakeDisplay(group, 56);
+    spread->setAccessibleName(QStringLiteral("DELTA ") + kind);
     grid->addWidget(LabelFor(spread, QStringLiteral("DELTA")), 3, 0, 1, 2, Qt::AlignRight);
     grid->addWidget(spread, 3, 2);
     return group;
@@ -124,9 +130,10 @@ CalibPanel::CalibPanel(const QString& title) : Panel(title) {
     left->addStretch(1);
 
     auto* values = new QHBoxLayout;
-    values->addWidget(ValueGroup(QStringLiteral("RAW DATAS"), dispRaw, barRaw, dispDeltaRaw, this));
-    values->addWidget(
-        ValueGroup(QStringLiteral("CALIBRATED DATAS"), dispCalib, barCalib, dispDeltaCalib, this));
+    values->addWidget(ValueGroup(QStringLiteral("RAW DATAS"), QStringLiteral("raw"), dispRaw,
+                                 barRaw, dispDeltaRaw, this));
+    values->addWidget(ValueGroup(QStringLiteral("CALIBRATED DATAS"), QStringLiteral("calibrated"),
+                                 dispCalib, barCalib, dispDeltaCalib, this));
 
     auto* middle = new QHBoxLayout;
     middle->addLayout(left);

@@ -92,6 +92,14 @@ void UnsentWork::Mark(int word, bool unsent) {
 }
 
 bool UnsentWork::MayReplace() {
+    return MayLoseWork(&UnsentChangesQuestion);
+}
+
+bool UnsentWork::MayClose() {
+    return MayLoseWork(&UnsentChangesCloseQuestion);
+}
+
+bool UnsentWork::MayLoseWork(QString (*question)(int count)) {
     // A number typed and not committed counts as the user sees it; a text that is no number was
     // named by its box and counts with the value held before.
     controls_.TakeShownValues();
@@ -101,10 +109,11 @@ bool UnsentWork::MayReplace() {
     // the work; the open question still decides for its own read.
     if (asking_) return false;
     asking_ = true;
-    const bool replace = popups_.ConfirmPopup(QString::fromLatin1(kUnsentChangesTitle),
-                                              UnsentChangesQuestion(count_));
+    // Enter, the answer given without reading, keeps the work.
+    const bool lose = popups_.ConfirmPopup(QString::fromLatin1(kUnsentChangesTitle),
+                                           question(count_), Popups::DefaultAnswer::No);
     asking_ = false;
-    return replace;
+    return lose;
 }
 
 }  // namespace tvx

@@ -27,6 +27,9 @@ class UnsentWork : public QObject {
     // Before a read replaces the panels' set: with unsent values, asks whether to replace them.
     // True when the read may go on.
     bool MayReplace();
+    // Before the program ends: with unsent values, asks whether to end and lose them. True when
+    // it may end.
+    bool MayClose();
     // The control that shows mode word `word`; none for the spare words 14 and 15.
     QWidget* ControlOfModeWord(int word) const;
 
@@ -40,6 +43,9 @@ class UnsentWork : public QObject {
   private:
     void WatchControls();
     void Mark(int word, bool unsent);
+    // With unsent values (a number typed and not committed counting), asks `question`; the
+    // default answer keeps the work.
+    bool MayLoseWork(QString (*question)(int count));
 
     ParameterControls& controls_;
     GroupPanel& grouppanel_;

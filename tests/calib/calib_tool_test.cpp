@@ -204,20 +204,51 @@ TEST_F(CalibToolTest, CalculationChecksTheMeansThenSendsTheFactorsAndGoes) {
         const char *title, *text;
         Cf sent;  // the new factors, or the boxes as they were
         Means means;
-        int closeAt = 0;  // the window is closed at this data request
+        const char* transfer;  // the state line's last transfer, its time left off
+        int closeAt = 0;       // the window is closed at this data request
     };
     const Means white{2800, 3000, 3200, 400}, kept{1, 2, 3, 4};
     const Cf boxes{1010, 1020, 1030};
     const char *silent57 = "noreply,order=5,skip=56,times=1", *attention = "ATTENTION!",
                *passed = "CALIBRATION PASSED!";
+    const char* unchanged = "; unchanged CF sent to EEPROM";
     const Case cases[] = {
-        {"passed", 3000, 400, 1, "", passed, CalibrationPassed, {1097, 1024, 960}, white},
-        {"declined", 3000, 400, 0, "", "INFO!", InfoInsertRightValues, boxes, kept},
-        {"spread one above", 3000, 399, 1, "", attention, MaximumDelta, boxes, white},
-        {"dark channel", 0, 4095, 1, "", attention, CFOutOfRange, boxes, {2800, 1, 3200, 3200}},
-        {"frame 57 unanswered", 3000, 400, 1, silent57, attention, CalibrationFailed, boxes, kept},
-        {"window closed", 3000, 400, 1, "", "", "", boxes, kept, 10},
+        {"passed",
+         3000,
+         400,
+         1,
+         "",
+         passed,
+         CalibrationPassed,
+         {1097, 1024, 960},
+         white,
+         "CF sent to EEPROM"},
+        {"declined", 3000, 400, 0, "", "INFO!", InfoInsertRightValues, boxes, kept,
+         "calibration cancelled"},
+        {"spread one above", 3000, 399, 1, "", attention, MaximumDelta, boxes, white,
+         "calibration refused: raw delta 400 above 399"},
+        {"dark channel",
+         0,
+         4095,
+         1,
+         "",
+         attention,
+         CFOutOfRange,
+         boxes,
+         {2800, 1, 3200, 3200},
+         "calibration refused: CF GREEN 3072000 outside 750...1300"},
+        {"frame 57 unanswered", 3000, 400, 1, silent57, attention, CalibrationFailed, boxes, kept,
+         "calibration failed: no reply within 2.0 s"},
+        {"window closed", 3000, 400, 1, "", "", "", boxes, kept, nullptr, 10},
     };
+    // The buttons keep their sizes, dimmed or not, whatever colours the run gives them.
+    auto buttonSizes = [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QList<QSize> sizes;
+        for (QPushButton* b : Main().findChildren<QPushButton*>()) sizes << b->size();
+        return sizes;
+    };
+    const QList<QSize> idleSizes = buttonSizes();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         popups.Clear();
@@ -236,8 +267,12 @@ TEST_F(CalibToolTest, CalculationChecksTheMeansThenSendsTheFactorsAndGoes) {
                 if (c.closeAt && Count(5) == std::size_t(c.closeAt)) Main().close();
             },
             Qt::QueuedConnection);
+        QList<QSize> goSizes;
         RunSequence(Main().buttonCalcCF, [&] {  // STOP once GO mode shows three frames
-            return Count(30) && Count(5) >= DataBefore(30) + 3 && (Click(Main().buttonStop), true);
+            if (!Count(30) || Count(5) < DataBefore(30) + 3) return false;
+            goSizes = buttonSizes();
+            Click(Main().buttonStop);
+            return true;
         });
         EXPECT_EQ(popups.Texts().value(0), Text(ConfirmCalculation));
         EXPECT_EQ(popups.Titles().value(1), QString::fromLatin1(c.title));
@@ -249,6 +284,14 @@ TEST_F(CalibToolTest, CalculationChecksTheMeansThenSendsTheFactorsAndGoes) {
         EXPECT_EQ(Sensor().State().cf, c.sent);
         EXPECT_EQ(State().calib.means, c.means);
         EXPECT_EQ(CalibPanel::ButtonColour(Main().buttonCalcCF), kColourLightGrey);
+        if (c.transfer) {
+            const QString last = Main().stateLine->lastTransfer->text();
+            const QString expected = QLatin1String(c.transfer) +
+                                     (c.sent == boxes ? QLatin1String(unchanged) : QString());
+            EXPECT_EQ(last.chopped(9), expected);
+        }
+        EXPECT_EQ(buttonSizes(), idleSizes);
+        EXPECT_TRUE(c.closeAt || goSizes == idleSizes);
     }
     EXPECT_TRUE(tool->QuitRequested());
     ForgetQuitRequest();

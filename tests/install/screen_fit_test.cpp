@@ -1,6 +1,6 @@
-// Where windows open: the placement rule, and every window of the three programs on a laptop's
-// 1366x768 and on 1920x1080 and 2560x1440 at 150 % and 200 %, each case this binary run again
-// under Xvfb with the scale factor.
+// Where windows open: the placement rule, and every window of the three programs on a small
+// 1280x720 screen and on 1920x1080 and 2560x1440 at 150 % and 200 % (the same room in logical
+// pixels), each case this binary run again under Xvfb with the scale factor.
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
@@ -15,6 +15,7 @@
 #include "Tvx3v61.h"
 #include "remembered_settings.h"
 #include "scripted_popups.h"
+#include "state_line.h"
 #include "wait.h"
 #include "window_placement.h"
 
@@ -47,10 +48,12 @@ TEST(WindowPlacement, OverTheMainWindowAndWhollyOnTheScreen) {
 constexpr const char* kOnThisScreen = "TVX_SCREEN_FIT_CASE";
 // Xvfb has no desktop: the height a desktop's panel and a window's title bar take from it.
 constexpr int kPanelAndTitleBar = 64;
+// Nor a window manager: the title bar a main window leaves room for until one frames it.
+constexpr int kTitleBar = 32;
 
 TEST(ScreenFit, EveryWindowFitsTheScreenAtEachScale) {
     for (const auto& [screen, scale] :
-         {std::pair{"1366x768", "1"}, {"1920x1080", "1.5"}, {"2560x1440", "2"}}) {
+         {std::pair{"1280x720", "1"}, {"1920x1080", "1.5"}, {"2560x1440", "2"}}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("DISPLAY"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -67,6 +70,14 @@ TEST(ScreenFit, EveryWindowFitsTheScreenAtEachScale) {
         EXPECT_EQ(child.exitCode(), 0) << screen << " at " << scale << ":\n" << output;
         EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
     }
+}
+
+// A state line shows an endpoint of 21 characters whole.
+void ExpectWholeEndpoint(StateLine* line) {
+    const QString endpoint = QStringLiteral("192.168.100.200:50010");
+    line->SetTexts({endpoint, QStringLiteral("connected"), QStringLiteral("idle"), {}, {}});
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_EQ(line->endpoint->ShownText(), endpoint) << line->window()->windowTitle().toStdString();
 }
 
 // Run by the test above, once per screen.
@@ -91,6 +102,9 @@ TEST(ScreenFitOnThisScreen, EveryWindowOpensWhollyOnScreenOverItsMainWindow) {
     for (QWidget* main :
          std::initializer_list<QWidget*>{&scope.Main(), &calib.Main(), &tempcomp.Main()})
         ASSERT_TRUE(ShowExposed(*main));
+    for (StateLine* line :
+         {scope.Main().stateLine, calib.Main().stateLine, tempcomp.Main().stateLine})
+        ExpectWholeEndpoint(line);
     scope.State().flags.poll = 1;  // as if GO ran: mean-value teach then only opens its panel
     for (QAbstractButton* opens : std::initializer_list<QAbstractButton*>{
              scope.MeanTeach().buttonTeachMeanVal, scope.Controls().buttonColorGroups,
@@ -122,7 +136,9 @@ TEST(ScreenFitOnThisScreen, EveryWindowOpensWhollyOnScreenOverItsMainWindow) {
         EXPECT_LE(least.width(), available.width()) << name;
         EXPECT_LE(least.height() + kPanelAndTitleBar, available.height()) << name;
         EXPECT_TRUE(over == nullptr || frame.intersects(over->frameGeometry())) << name;
+        if (over == nullptr) EXPECT_LE(frame.height() + kTitleBar, available.height()) << name;
     }
+    ExpectWholeEndpoint(scope.Recorder().stateLine);
     for (Com232* link : {&scope.Link(), &calib.Link(), &tempcomp.Link()}) link->CloseCom();
 }
 

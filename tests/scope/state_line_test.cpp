@@ -4,6 +4,7 @@
 
 #include "closed_port.h"
 #include "orders.h"
+#include "paint_counter.h"
 #include "scope_fixture.h"
 #include "state_line.h"
 
@@ -87,6 +88,72 @@ TEST_F(StateLineTest, ShowsTheActivityAndTheLastTransferOfEachCommand) {
             << last.toStdString();
     }
     EXPECT_EQ(Main().stateLine->link->text(), "connected");
+}
+
+TEST_F(StateLineTest, AnotherEndpointStartsWithoutTheLastTransferAndWithGreyValues) {
+    sim::SimThread other;
+    ASSERT_TRUE(other.Start()) << other.Error().toStdString();
+    // Its handshake reply comes late, so that the attempt is seen waiting.
+    other.Server().AddFault(*sim::Fault::Parse(QStringLiteral("delay:300,order=7"), nullptr));
+    InterfacePanel& ip = scope->Interface();
+    StatePart* link = Main().stateLine->link;
+    PaintCounter paints;
+    link->installEventFilter(&paints);
+    auto tryPort = [&](quint16 port) {
+        Click(Main().buttonConnect);
+        ip.stringPortNumber->setText(QString::number(port));
+        Click(ip.buttonTryToConnect);
+    };
+    const quint16 closed = ClosedLocalPort();
+    const struct {
+        const char* name;
+        quint16 port;
+        bool keeps;  // the last transfer and the values shown are this sensor's
+        QString link;
+    } cases[] = {
+        {"the same sensor again", sensor.TcpPort(), true, "connected"},
+        {"another sensor", other.TcpPort(), false, "connected"},
+        {"a closed port", closed, false,
+         QStringLiteral("not connected: connection refused: 127.0.0.1:%1").arg(closed)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The first sensor's parameters read and its values shown live.
+        tryPort(sensor.TcpPort());
+        Click(Main().selectRAM);
+        Click(Main().buttonGet);
+        RunLoop(Main().buttonGo,
+                [&] { return !ShownStale(Main().dispTemp) && (Click(Main().buttonStop), true); });
+        const QString read = Main().stateLine->lastTransfer->text();
+        ASSERT_TRUE(read.startsWith("read from RAM")) << read.toStdString();
+
+        // While the attempt waits, the line says so and is drawn; the read that follows the
+        // handshake is the new sensor's own transfer.
+        QString whileWaiting, transferWhileWaiting = QStringLiteral("-");
+        int paintsWhileWaiting = 0;
+        QObject context;
+        QObject::connect(
+            &other.Server(), &sim::SimServer::requestReceived, &context,
+            [&] {
+                if (!whileWaiting.isEmpty()) return;
+                whileWaiting = link->text();
+                transferWhileWaiting = Main().stateLine->lastTransfer->text();
+                paintsWhileWaiting = paints.paints;
+            },
+            Qt::QueuedConnection);
+        paints.paints = 0;
+        tryPort(c.port);
+        if (c.port == other.TcpPort()) {
+            EXPECT_EQ(whileWaiting, QStringLiteral("connecting to 127.0.0.1:%1").arg(c.port));
+            EXPECT_EQ(transferWhileWaiting, QString());
+            EXPECT_GT(paintsWhileWaiting, 0);
+        } else {
+            EXPECT_EQ(Main().stateLine->lastTransfer->text(), c.keeps ? read : QString());
+        }
+        EXPECT_EQ(link->text(), c.link);
+        EXPECT_EQ(ShownStale(Main().dispTemp), !c.keeps);
+        popups.Clear();
+    }
 }
 
 TEST_F(StateLineTest, MeanValueTeachDimsGoAndF12FromItsPanelStopsTheLoop) {

@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QSignalSpy>
 
+#include "quit_request.h"
 #include "scope_fixture.h"
 #include "unsent_mark.h"
 
@@ -136,6 +137,8 @@ TEST_F(UnsentTest, AWholeTransferTakesTheMarksAReadAsksFirst) {
             EXPECT_EQ(popups.Texts().value(0),
                       "1 value differs from the sensor and has not been sent.\n"
                       "Replace it with what is read?");
+            // Enter keeps the work.
+            EXPECT_EQ(popups.Records().front().byDefault, Popups::DefaultAnswer::No);
         }
         EXPECT_EQ(Unsent().UnsentCount(), c.unsentAfter);
         EXPECT_EQ(Teach()->MarkedUnsent(3, 0), c.unsentAfter > 0);
@@ -147,6 +150,38 @@ TEST_F(UnsentTest, AWholeTransferTakesTheMarksAReadAsksFirst) {
             EXPECT_TRUE(m.stateLine->lastTransfer->text().contains("skipped, unsent changes kept"));
         }
         EXPECT_TRUE(m.buttonGet->isEnabled());
+    }
+}
+
+TEST_F(UnsentTest, ClosingWithUnsentChangesAsksFirstAndNoKeepsTheWindow) {
+    const struct {
+        const char* name;
+        bool edit;
+        std::optional<bool> answer;  // none: no question
+        bool closed;
+    } cases[] = {{"nothing unsent", false, {}, true},
+                 {"unsent, kept", true, false, false},
+                 {"unsent, lost", true, true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Settle(c.edit);
+        if (c.answer) popups.QueueConfirm(*c.answer);
+        Main().close();
+        EXPECT_EQ(popups.Count(PopupKind::Confirm), c.answer ? 1 : 0);
+        if (c.answer) {
+            EXPECT_EQ(popups.LastTitle(), "UNSENT CHANGES");
+            EXPECT_EQ(popups.LastText(),
+                      "1 value differs from the sensor and has not been sent.\n"
+                      "Close the program and lose it?");
+            EXPECT_EQ(popups.Records().back().byDefault, Popups::DefaultAnswer::No);
+        }
+        EXPECT_EQ(scope->QuitRequested(), c.closed);
+        EXPECT_EQ(Main().isVisible(), !c.closed);
+        if (!c.closed) continue;
+        ForgetQuitRequest();
+        StopScope();
+        popups.Clear();
+        StartScope();
     }
 }
 

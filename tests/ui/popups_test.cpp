@@ -60,13 +60,18 @@ class NextModal {
 TEST(QtPopups, BoxesShowTitleAndPlainTextAndConfirmationsAnswerYesOrNo) {
     QtPopups popups;
     const QString text = " ATTENTION! \n \n MAXCOL-No. <b>IS</b> TOO HIGH ";
-    // OK, by click and by Enter; then Yes, No, Escape (closing the box: a no) and Enter (a yes).
-    for (const auto& [button, key, yes] : {std::tuple{QMessageBox::Ok, 0, false},
-                                           {QMessageBox::Ok, Qt::Key_Return, false},
-                                           {QMessageBox::Yes, 0, true},
-                                           {QMessageBox::No, 0, false},
-                                           {QMessageBox::No, Qt::Key_Escape, false},
-                                           {QMessageBox::Yes, Qt::Key_Return, true}}) {
+    // OK, by click and by Enter; then Yes, No, Escape (closing the box: a no) and Enter (the
+    // question's default answer: yes, or no where yes would lose work).
+    using Answer = Popups::DefaultAnswer;
+    for (const auto& [button, key, byDefault, yes] :
+         {std::tuple{QMessageBox::Ok, 0, Answer::Yes, false},
+          {QMessageBox::Ok, Qt::Key_Return, Answer::Yes, false},
+          {QMessageBox::Yes, 0, Answer::Yes, true},
+          {QMessageBox::No, 0, Answer::Yes, false},
+          {QMessageBox::No, Qt::Key_Escape, Answer::Yes, false},
+          {QMessageBox::Yes, Qt::Key_Return, Answer::Yes, true},
+          {QMessageBox::No, Qt::Key_Return, Answer::No, false},
+          {QMessageBox::Yes, 0, Answer::No, true}}) {
         NextModal user([&, button = button, key = key](QWidget* w) {
             auto* box = qobject_cast<QMessageBox*>(w);
             ASSERT_NE(box, nullptr);
@@ -84,7 +89,7 @@ TEST(QtPopups, BoxesShowTitleAndPlainTextAndConfirmationsAnswerYesOrNo) {
         if (button == QMessageBox::Ok)
             popups.MessagePopup("CONFIRM!", text);
         else
-            EXPECT_EQ(popups.ConfirmPopup("CONFIRM!", text), yes) << button;
+            EXPECT_EQ(popups.ConfirmPopup("CONFIRM!", text, byDefault), yes) << button;
     }
 }
 

@@ -1,5 +1,7 @@
 // The three programs' windows as assistive technology reads them.
 #include <QAccessible>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <set>
 
@@ -63,12 +65,60 @@ void ExpectReadable(Panel& main, const QList<Panel*>& secondaries) {
     }
 }
 
+// A screen reader's "read the status bar" finds the state line as the window's status bar; each
+// part says its name and gives its whole text, also where the line draws it cut in the middle.
+void ExpectStatusBar(StateLine* line) {
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(line);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->role(), QAccessible::StatusBar);
+    const QString cause = QStringLiteral("not connected: connection refused: ").repeated(9);
+    line->SetTexts({"192.168.100.200:50010", cause + "192.168.100.200:50010", "idle",
+                    "read from RAM 12:00:00", ""});
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    const std::pair<StatePart*, const char*> parts[] = {{line->endpoint, "endpoint"},
+                                                        {line->link, "link"},
+                                                        {line->activity, "activity"},
+                                                        {line->lastTransfer, "last transfer"}};
+    for (const auto& [part, name] : parts) {
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(part);
+        EXPECT_EQ(read->role(), QAccessible::StaticText) << name;
+        EXPECT_EQ(read->text(QAccessible::Name), name);
+        EXPECT_EQ(read->text(QAccessible::Value), part->text()) << name;
+        ASSERT_NE(read->textInterface(), nullptr) << name;
+        EXPECT_EQ(read->textInterface()->text(0, read->textInterface()->characterCount()),
+                  part->text());
+        EXPECT_EQ(part->toolTip(), part->text()) << name;
+        EXPECT_EQ(bar->indexOfChild(read) >= 0, true) << name;
+    }
+    EXPECT_EQ(line->endpoint->ShownText(), line->endpoint->text());
+    const QString cut = line->link->ShownText();
+    EXPECT_TRUE(cut.contains(QChar(0x2026)) && cut.endsWith(":50010")) << cut.toStdString();
+}
+
 using CalibAccess = ToolWithSensor<calib::Tvx3CalibV61>;
 TEST_F(CalibAccess, EveryWindowAndControlIsNamedAsShownAndDimmedButtonsLookDimmed) {
     StartOverTcp();
     ExpectReadable(tool->Main(), {&tool->Interface()});
-    // Dimmed, the coloured buttons fade as any other button does.
+    ExpectStatusBar(tool->Main().stateLine);
     calib::CalibPanel& p = tool->Main();
+    // Raw and calibrated values are labelled alike on screen, each group under its title.
+    QStringList names;
+    for (QWidget* display : {p.dispRaw[0], p.dispRaw[1], p.dispRaw[2], p.dispDeltaRaw,
+                             p.dispCalib[0], p.dispCalib[1], p.dispCalib[2], p.dispDeltaCalib})
+        names << QAccessible::queryAccessibleInterface(display)->text(QAccessible::Name);
+    EXPECT_EQ(names, QStringList({"RED raw", "GREEN raw", "BLUE raw", "DELTA raw", "RED calibrated",
+                                  "GREEN calibrated", "BLUE calibrated", "DELTA calibrated"}));
+    // The file dialog keeps Qt's own reading of its "Look in" box: its folder.
+    QFileDialog dialog(&p);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.show();
+    auto* lookIn = dialog.findChild<QComboBox*>(QStringLiteral("lookInCombo"));
+    ASSERT_NE(lookIn, nullptr);
+    const QString lookInName =
+        QAccessible::queryAccessibleInterface(lookIn)->text(QAccessible::Name);
+    EXPECT_FALSE(lookInName.isEmpty());
+    EXPECT_EQ(lookInName, lookIn->currentText());
+    // Dimmed, the coloured buttons fade as any other button does.
     for (int dimmed : {1, 0}) {
         p.SetButtonsDimmed(dimmed);
         for (QPushButton* b : {p.buttonCalcCF, p.buttonFinishCalib})
@@ -80,6 +130,7 @@ using TempCompAccess = ToolWithSensor<tempcomp::Tvx3TempCompV61>;
 TEST_F(TempCompAccess, EveryWindowAndControlIsNamedAsShown) {
     StartOverTcp();
     ExpectReadable(tool->Main(), {&tool->Interface()});
+    ExpectStatusBar(tool->Main().stateLine);
 }
 
 using ScopeAccess = ScopeWithSensor;
@@ -90,6 +141,7 @@ TEST_F(ScopeAccess, EveryWindowAndControlIsNamedAsShownAndTabFollowsTheParameter
     ExpectReadable(Main(),
                    {&scope->Interface(), &scope->Recorder(), &scope->RowColours(),
                     &scope->SignalGraph(), &scope->MeanValueTeach(), &scope->ColourGroups()});
+    ExpectStatusBar(Main().stateLine);
     ParameterControls& c = Controls();
     const QList<QWidget*> rowByRow{c.slidePower,   c.editPmode,    c.editEvalmode, c.editCalcmode,
                                    c.editDynWinLo, c.editMaxcolNo, c.editAverage,  c.editDynWinHi,

@@ -136,7 +136,9 @@ TEST(ScreenFitOnThisScreen, EveryWindowOpensWhollyOnScreenOverItsMainWindow) {
         EXPECT_LE(least.width(), available.width()) << name;
         EXPECT_LE(least.height() + kPanelAndTitleBar, available.height()) << name;
         EXPECT_TRUE(over == nullptr || frame.intersects(over->frameGeometry())) << name;
-        if (over == nullptr) EXPECT_LE(frame.height() + kTitleBar, available.height()) << name;
+        if (over == nullptr) {
+            EXPECT_LE(frame.height() + kTitleBar, available.height()) << name;
+        }
     }
     ExpectWholeEndpoint(scope.Recorder().stateLine);
     for (Com232* link : {&scope.Link(), &calib.Link(), &tempcomp.Link()}) link->CloseCom();

@@ -27,7 +27,7 @@ TEST_F(ReplayIntoScope, TheLiveViewShowsTheRecordedFramesInTheirOrder) {
         QStringList recorded;
         const auto first = QDateTime::fromMSecsSinceEpoch(1796774400000, Qt::OffsetFromUTC, 3600);
         for (int i = 0; i < 4; ++i) {
-            const QString line = CsvLine({first.addMSecs(250 * i), frames[i], serial});
+            const QString line = CsvLine({first.addMSecs(250 * i), frames[i], serial, {}});
             csv += line + "\r\n";
             recorded << line.section(',', 1, kFrameLineValues);  // the values, not the margin
         }

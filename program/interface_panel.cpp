@@ -41,6 +41,8 @@ InterfacePanel::InterfacePanel(const QString& title) : Panel(title) {
     buttonDiscard = new QPushButton(QStringLiteral("DISCARD"), this);
     // Only a successful handshake lets the user keep new settings.
     buttonAccept->setEnabled(false);
+    // Return after typing an address or a port tries it.
+    SetDefaultButton(buttonTryToConnect);
     dispConnectStatus = new QLineEdit(this);
     dispConnectStatus->setReadOnly(true);
     dispConnectStatus->setFocusPolicy(Qt::NoFocus);

@@ -6,6 +6,7 @@
 #include <QSignalBlocker>
 #include <utility>
 
+#include "dimming.h"
 #include "help.h"
 #include "parameter_names.h"
 #include "scope_texts.h"
@@ -492,7 +493,7 @@ void ParameterControls::ParaInVis() {
 }
 
 void ParameterControls::SetButtonsDimmed(bool dimmed) {
-    for (QWidget* control : dimmedCommands_) control->setEnabled(!dimmed);
+    SetControlsDimmed(QList<QWidget*>(dimmedCommands_.begin(), dimmedCommands_.end()), dimmed);
 }
 
 void ParameterControls::MarkActiveRows(std::uint32_t maxcolno) {

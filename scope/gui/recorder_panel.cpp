@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "dimming.h"
 #include "frames.h"
 #include "help.h"
 #include "orders.h"
@@ -516,12 +517,11 @@ void RecorderOperations::CBF_ButtonSelRecFile() {
 
 void RecorderOperations::CBF_ButtonStartRecord() {
     if (!TakeShownValues({recpanel_.editInterval, recpanel_.editRecVal}, popups_)) return;
-    recpanel_.editSelectDataRec->setEnabled(false);
-    recpanel_.buttonStartRecord->setEnabled(false);
+    const QList<QWidget*> dimmed{recpanel_.editSelectDataRec, recpanel_.buttonStartRecord};
+    SetControlsDimmed(dimmed, true);
     graph_.InitPanelGraph();
     Record();
-    recpanel_.editSelectDataRec->setEnabled(true);
-    recpanel_.buttonStartRecord->setEnabled(true);
+    SetControlsDimmed(dimmed, false);
 }
 
 void RecorderOperations::CBF_ButtonStopRecord() {
@@ -529,11 +529,10 @@ void RecorderOperations::CBF_ButtonStopRecord() {
 }
 
 void RecorderOperations::CBF_ButtonStartPolling() {
-    recpanel_.buttonStartPolling->setEnabled(false);
-    recpanel_.editSelectDataRec->setEnabled(false);
+    const QList<QWidget*> dimmed{recpanel_.buttonStartPolling, recpanel_.editSelectDataRec};
+    SetControlsDimmed(dimmed, true);
     RecordPolling();
-    recpanel_.buttonStartPolling->setEnabled(true);
-    recpanel_.editSelectDataRec->setEnabled(true);
+    SetControlsDimmed(dimmed, false);
 }
 
 void RecorderOperations::CBF_ButtonStopPolling() {

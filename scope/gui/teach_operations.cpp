@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <numbers>
 
+#include "dimming.h"
 #include "help.h"
 #include "scope_texts.h"
 #include "shown_values.h"
@@ -195,9 +196,9 @@ void TeachOperations::CBF_ButtonApplyFromAll() {
 void TeachOperations::CBF_AutoAdjust() {
     // Its zoom loop is a live loop like any other: GO waits until it is over. The other
     // commands stay usable, as they always were during AUTO ADJUST.
-    panel_.buttonGo->setEnabled(false);
+    SetControlsDimmed({panel_.buttonGo}, true);
     AutoAdjust();
-    panel_.buttonGo->setEnabled(true);
+    SetControlsDimmed({panel_.buttonGo}, false);
 }
 
 void TeachOperations::CBF_ButtonZoom() {

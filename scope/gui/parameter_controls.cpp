@@ -492,8 +492,11 @@ void ParameterControls::ParaInVis() {
     panel_.teachPage->show();
 }
 
-void ParameterControls::SetButtonsDimmed(bool dimmed) {
-    SetControlsDimmed(QList<QWidget*>(dimmedCommands_.begin(), dimmedCommands_.end()), dimmed);
+void ParameterControls::SetButtonsDimmed(bool dimmed, QWidget* keptUsable) {
+    QList<QWidget*> commands;
+    for (QWidget* control : dimmedCommands_)
+        if (control != keptUsable) commands << control;
+    SetControlsDimmed(commands, dimmed);
 }
 
 void ParameterControls::MarkActiveRows(std::uint32_t maxcolno) {

@@ -117,6 +117,12 @@ RecorderPanel::RecorderPanel(QWidget* parent)
     buttonStopPolling = new QPushButton(QStringLiteral("STOP POLLING"), this);
     buttonManualRecord = new QPushButton(QStringLiteral("MANUAL RECORD"), this);
     buttonCloseRecorder = new QPushButton(QStringLiteral("CLOSE"), this);
+    // The recorder takes the main panel's place, and its data transfer that of GO and STOP: F11
+    // and F12 start and stop it in either mode (the other mode's buttons are hidden).
+    for (QPushButton* start : {buttonStartRecord, buttonStartPolling})
+        start->setShortcut(QKeySequence(Qt::Key_F11));
+    for (QPushButton* stop : {buttonStopRecord, buttonStopPolling})
+        stop->setShortcut(QKeySequence(Qt::Key_F12));
     SetButtonColour(buttonStartRecord, QColor(0xE0E0E0));
 
     barRed = MakeColourBar(Qt::red, 4095, 160, this);

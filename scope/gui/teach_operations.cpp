@@ -202,6 +202,11 @@ void TeachOperations::CBF_AutoAdjust() {
 }
 
 void TeachOperations::CBF_ButtonZoom() {
+    if (commands_.StateLine().Running(Activity::Live)) {
+        zoomAfterLive_ = true;
+        state_.flags.poll = 0;
+        return;
+    }
     live_.ShowZoomGraph();
     controls_.SetButtonsDimmed(true);
     ShowGraphData2();

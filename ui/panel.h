@@ -19,7 +19,8 @@ class Panel : public QWidget {
 
     // A secondary panel: Escape asks to close it, as the window frame does.
     void CloseOnEscape();
-    // The button that Return presses when no button has the focus; drawn as the default.
+    // The button that Return presses when no button has the focus (a focused one takes Return
+    // itself, as Space); drawn as the default.
     void SetDefaultButton(QPushButton* button);
 
   signals:
@@ -28,8 +29,7 @@ class Panel : public QWidget {
   protected:
     // Tab follows the layout; set when the panel is first shown, once every part is in place.
     void showEvent(QShowEvent* event) override;
-    // Return (or Enter) that no control took presses the focused button, as Space does, or else
-    // the default button.
+    // Return (or Enter) that no control took presses the default button.
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override {
         event->ignore();

@@ -198,10 +198,15 @@ TEST_F(ScopeKeys, ReturnPressesTheFocusedButtonOrTheDefaultOne) {
              {"CLOSE", &g, g.buttonGroupPanelClose, [] {}, [&] { return !g.isVisible(); }},
              {"TRY TO CONNECT", &ip, ip.buttonTryToConnect, [&] { Sensor().ClearRequests(); },
               [&] { return Sensor().RequestCount() > 0; }},
-             {"the default button: TRY TO CONNECT from the port", &ip, ip.stringPortNumber,
-              [&] { Sensor().ClearRequests(); }, [&] { return Sensor().RequestCount() > 0; }},
-             {"the default button: TRY TO CONNECT from the address", &ip, ip.stringIpAdress,
-              [&] { Sensor().ClearRequests(); }, [&] { return Sensor().RequestCount() > 0; }},
+             {"the default button, ACCEPT, after a successful attempt", &ip, ip.stringPortNumber,
+              [&] { Click(ip.buttonTryToConnect); }, [&] { return !ip.isVisible(); }},
+             {"a changed address commits; ACCEPT is dimmed", &ip, ip.stringIpAdress,
+              [&] {
+                  Click(ip.buttonTryToConnect);
+                  Sensor().ClearRequests();
+                  QTest::keyClicks(ip.stringIpAdress->lineEdit(), " ");
+              },
+              [&] { return ip.isVisible() && Sensor().RequestCount() == 0; }},
              {"DISCARD", &ip, ip.buttonDiscard, [] {}, [&] { return !ip.isVisible(); }},
          }) {
         SCOPED_TRACE(c.what);

@@ -206,7 +206,10 @@ TEST_F(ScopeKeys, ReturnPressesTheFocusedButtonOrTheDefaultOne) {
                   Sensor().ClearRequests();
                   QTest::keyClicks(ip.stringIpAdress->lineEdit(), " ");
               },
-              [&] { return ip.isVisible() && Sensor().RequestCount() == 0; }},
+              [&] {
+                  return ip.isVisible() && !ip.buttonAccept->isEnabled() &&
+                         Sensor().RequestCount() == 0;
+              }},
              {"DISCARD", &ip, ip.buttonDiscard, [] {}, [&] { return !ip.isVisible(); }},
          }) {
         SCOPED_TRACE(c.what);

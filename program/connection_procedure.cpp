@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "address_history.h"
+#include "dimming.h"
 #include "serial_port_names.h"
 #include "window_placement.h"
 
@@ -86,6 +87,7 @@ void ConnectionProcedure::InitConnectPanel() {
 }
 
 void ConnectionProcedure::TryToConnect() {
+    sensorAnswered_ = false;
     com_.CloseCom();
     // Both status displays: from here on the link of the last attempt is gone.
     panel_.dispConnectStatus->setText(QStringLiteral("TRY"));
@@ -164,9 +166,14 @@ void ConnectionProcedure::CBF_StringPortNumber() {
 }
 
 void ConnectionProcedure::CBF_ButtonTryToConnect() {
-    panel_.buttonTryToConnect->setEnabled(false);
+    QPushButton* const tryButton = panel_.buttonTryToConnect;
+    SetControlsDimmed({tryButton}, true);
     TryToConnect();
-    panel_.buttonTryToConnect->setEnabled(true);
+    SetControlsDimmed({tryButton}, false);
+    // With the focus on TRY, after a successful attempt the next key keeps the link.
+    const bool focusOnTry = panel_.focusWidget() == tryButton || panel_.focusWidget() == nullptr;
+    if (focusOnTry && sensorAnswered_ && panel_.buttonAccept->isEnabled() && panel_.isVisible())
+        panel_.buttonAccept->setFocus(Qt::OtherFocusReason);
 }
 
 void ConnectionProcedure::CBF_ButtonAccept() {

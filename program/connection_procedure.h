@@ -46,7 +46,10 @@ class ConnectionProcedure : public QObject {
     // panel over `over` (not modal).
     void OpenInterfacePanel(const QWidget& over);
     // The handshake succeeded: the settings may be kept.
-    void EnableAccept() { panel_.buttonAccept->setEnabled(true); }
+    void EnableAccept() {
+        panel_.buttonAccept->setEnabled(true);
+        sensorAnswered_ = true;
+    }
 
     // The decimal value of the leading digits of a port text; 0 when it does not start with one.
     static int PortNumberFromText(const QString& text);
@@ -79,6 +82,7 @@ class ConnectionProcedure : public QObject {
     QString comportold;
     QString ipBufOld;
     QString portNumStrOld;
+    bool sensorAnswered_ = false;  // by the handshake of the last attempt
 };
 
 }  // namespace tvx

@@ -41,6 +41,9 @@ InterfacePanel::InterfacePanel(const QString& title) : Panel(title) {
     buttonDiscard = new QPushButton(QStringLiteral("DISCARD"), this);
     // Only a successful handshake lets the user keep new settings.
     buttonAccept->setEnabled(false);
+    // Return keeps the settings, once an attempt with them has succeeded: typing into a field
+    // dims ACCEPT before the Return that commits it reaches the panel.
+    SetDefaultButton(buttonAccept);
     dispConnectStatus = new QLineEdit(this);
     dispConnectStatus->setReadOnly(true);
     dispConnectStatus->setFocusPolicy(Qt::NoFocus);

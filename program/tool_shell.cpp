@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "dimming.h"
 #include "wait.h"
 
 namespace tvx {
@@ -14,15 +15,15 @@ ToolShell::~ToolShell() = default;
 ToolShell::Sequence::Sequence(ToolShell& shell) : shell_(shell) {
     if (shell_.busy_++ > 0) return;
     shell_.SetCommandsDimmed(true);
-    shell_.interfacepanel->buttonTryToConnect->setEnabled(false);
-    shell_.interfacepanel->buttonDiscard->setEnabled(false);
+    SetControlsDimmed(
+        {shell_.interfacepanel->buttonTryToConnect, shell_.interfacepanel->buttonDiscard}, true);
 }
 
 ToolShell::Sequence::~Sequence() {
     if (--shell_.busy_ > 0) return;
     shell_.SetCommandsDimmed(false);
-    shell_.interfacepanel->buttonTryToConnect->setEnabled(true);
-    shell_.interfacepanel->buttonDiscard->setEnabled(true);
+    SetControlsDimmed(
+        {shell_.interfacepanel->buttonTryToConnect, shell_.interfacepanel->buttonDiscard}, false);
     // The main panel was closed meanwhile: the program ends now that the sequence is over.
     if (shell_.quitRequested_) QCoreApplication::exit(0);
 }

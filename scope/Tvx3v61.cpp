@@ -274,10 +274,12 @@ void Tvx3v61::CBF_ButtonGet() {
 }
 
 void Tvx3v61::CBF_ButtonGo() {
-    controls_->SetButtonsDimmed(true);
+    // ZOOM stays usable: it ends the live loop and starts once the loop is over.
+    controls_->SetButtonsDimmed(true, teach_->buttonZoom);
     live_->PrepareColourPlane();
     commands_->GetData();
     controls_->SetButtonsDimmed(false);
+    if (teach_->TakeZoomAfterLive() && !QuitRequested()) teach_->CBF_ButtonZoom();
 }
 
 void Tvx3v61::CBF_ButtonStop() {

@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include "address_history.h"
+#include "dimming.h"
 #include "equation_file.h"
 #include "shown_values.h"
 #include "tempcomp_texts.h"
@@ -107,9 +108,9 @@ int Tvx3TempCompV61::Run() {
 
 void Tvx3TempCompV61::SetCommandsDimmed(bool dimmed) {
     TempCompPanel& p = *panel;
-    for (QPushButton* b :
-         {p.buttonSendCF, p.buttonGet, p.buttonCalcCurves, p.buttonCalcCalib, p.buttonGetEquation})
-        b->setEnabled(!dimmed);
+    SetControlsDimmed(
+        {p.buttonSendCF, p.buttonGet, p.buttonCalcCurves, p.buttonCalcCalib, p.buttonGetEquation},
+        dimmed);
 }
 
 void Tvx3TempCompV61::CheckComLine() {

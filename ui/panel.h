@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QPushButton>
 #include <QShowEvent>
 #include <QWidget>
 
@@ -16,6 +19,9 @@ class Panel : public QWidget {
 
     // A secondary panel: Escape asks to close it, as the window frame does.
     void CloseOnEscape();
+    // The button that Return presses when no button has the focus (a focused one takes Return
+    // itself, as Space); drawn as the default.
+    void SetDefaultButton(QPushButton* button);
 
   signals:
     void closeRequested();
@@ -23,6 +29,8 @@ class Panel : public QWidget {
   protected:
     // Tab follows the layout; set when the panel is first shown, once every part is in place.
     void showEvent(QShowEvent* event) override;
+    // Return (or Enter) that no control took presses the default button.
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override {
         event->ignore();
         emit closeRequested();
@@ -30,6 +38,7 @@ class Panel : public QWidget {
 
   private:
     bool tabsOrdered_ = false;
+    QPointer<QPushButton> defaultButton_;
 };
 
 }  // namespace tvx

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "dimming.h"
 #include "panel_parts.h"
 
 namespace tvx::calib {
@@ -161,9 +162,9 @@ void CalibPanel::ShowStale(bool stale) {
 }
 
 void CalibPanel::SetButtonsDimmed(int dimmed) {
-    for (QPushButton* button :
-         {buttonSendPower, buttonSendCF, buttonGetCF, buttonGo, buttonCalcCF, buttonFinishCalib})
-        button->setEnabled(dimmed == 0);
+    SetControlsDimmed(
+        {buttonSendPower, buttonSendCF, buttonGetCF, buttonGo, buttonCalcCF, buttonFinishCalib},
+        dimmed != 0);
 }
 
 CalibrationFactors CalibPanel::Factors() const {

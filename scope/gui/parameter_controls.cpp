@@ -6,6 +6,7 @@
 #include <QSignalBlocker>
 #include <utility>
 
+#include "dimming.h"
 #include "help.h"
 #include "parameter_names.h"
 #include "scope_texts.h"
@@ -491,8 +492,11 @@ void ParameterControls::ParaInVis() {
     panel_.teachPage->show();
 }
 
-void ParameterControls::SetButtonsDimmed(bool dimmed) {
-    for (QWidget* control : dimmedCommands_) control->setEnabled(!dimmed);
+void ParameterControls::SetButtonsDimmed(bool dimmed, QWidget* keptUsable) {
+    QList<QWidget*> commands;
+    for (QWidget* control : dimmedCommands_)
+        if (control != keptUsable) commands << control;
+    SetControlsDimmed(commands, dimmed);
 }
 
 void ParameterControls::MarkActiveRows(std::uint32_t maxcolno) {

@@ -141,8 +141,9 @@ class ParameterControls : public QObject {
     // The parameter page / the teach page.
     void ParaVis();
     void ParaInVis();
-    // Dims or undims SEND, GET, GO, the calculation-mode ring, CONNECT and the added commands.
-    void SetButtonsDimmed(bool dimmed);
+    // Dims or undims SEND, GET, GO, the calculation-mode ring, CONNECT and the added commands,
+    // all but `keptUsable` when one is given.
+    void SetButtonsDimmed(bool dimmed, QWidget* keptUsable = nullptr);
 
     // Row labels 1 ... maxcolno green, the others red, in the teach table and the group table.
     void MarkActiveRows(std::uint32_t maxcolno);

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "dimming.h"
 #include "frames.h"
 #include "help.h"
 #include "orders.h"
@@ -116,6 +117,12 @@ RecorderPanel::RecorderPanel(QWidget* parent)
     buttonStopPolling = new QPushButton(QStringLiteral("STOP POLLING"), this);
     buttonManualRecord = new QPushButton(QStringLiteral("MANUAL RECORD"), this);
     buttonCloseRecorder = new QPushButton(QStringLiteral("CLOSE"), this);
+    // The recorder takes the main panel's place, and its data transfer that of GO and STOP: F11
+    // and F12 start and stop it in either mode (the other mode's buttons are hidden).
+    for (QPushButton* start : {buttonStartRecord, buttonStartPolling})
+        start->setShortcut(QKeySequence(Qt::Key_F11));
+    for (QPushButton* stop : {buttonStopRecord, buttonStopPolling})
+        stop->setShortcut(QKeySequence(Qt::Key_F12));
     SetButtonColour(buttonStartRecord, QColor(0xE0E0E0));
 
     barRed = MakeColourBar(Qt::red, 4095, 160, this);
@@ -516,12 +523,11 @@ void RecorderOperations::CBF_ButtonSelRecFile() {
 
 void RecorderOperations::CBF_ButtonStartRecord() {
     if (!TakeShownValues({recpanel_.editInterval, recpanel_.editRecVal}, popups_)) return;
-    recpanel_.editSelectDataRec->setEnabled(false);
-    recpanel_.buttonStartRecord->setEnabled(false);
+    const QList<QWidget*> dimmed{recpanel_.editSelectDataRec, recpanel_.buttonStartRecord};
+    SetControlsDimmed(dimmed, true);
     graph_.InitPanelGraph();
     Record();
-    recpanel_.editSelectDataRec->setEnabled(true);
-    recpanel_.buttonStartRecord->setEnabled(true);
+    SetControlsDimmed(dimmed, false);
 }
 
 void RecorderOperations::CBF_ButtonStopRecord() {
@@ -529,11 +535,10 @@ void RecorderOperations::CBF_ButtonStopRecord() {
 }
 
 void RecorderOperations::CBF_ButtonStartPolling() {
-    recpanel_.buttonStartPolling->setEnabled(false);
-    recpanel_.editSelectDataRec->setEnabled(false);
+    const QList<QWidget*> dimmed{recpanel_.buttonStartPolling, recpanel_.editSelectDataRec};
+    SetControlsDimmed(dimmed, true);
     RecordPolling();
-    recpanel_.buttonStartPolling->setEnabled(true);
-    recpanel_.editSelectDataRec->setEnabled(true);
+    SetControlsDimmed(dimmed, false);
 }
 
 void RecorderOperations::CBF_ButtonStopPolling() {

@@ -5,6 +5,7 @@
 #include <map>
 #include <numbers>
 
+#include "dimming.h"
 #include "help.h"
 #include "recognition_margin.h"
 #include "scope_texts.h"
@@ -225,12 +226,17 @@ void TeachOperations::CBF_ButtonApplyFromAll() {
 void TeachOperations::CBF_AutoAdjust() {
     // Its zoom loop is a live loop like any other: GO waits until it is over. The other
     // commands stay usable, as they always were during AUTO ADJUST.
-    panel_.buttonGo->setEnabled(false);
+    SetControlsDimmed({panel_.buttonGo}, true);
     AutoAdjust();
-    panel_.buttonGo->setEnabled(true);
+    SetControlsDimmed({panel_.buttonGo}, false);
 }
 
 void TeachOperations::CBF_ButtonZoom() {
+    if (commands_.StateLine().Running(Activity::Live)) {
+        zoomAfterLive_ = true;
+        state_.flags.poll = 0;
+        return;
+    }
     live_.ShowZoomGraph();
     controls_.SetButtonsDimmed(true);
     ShowGraphData2();

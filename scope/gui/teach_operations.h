@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPushButton>
 #include <functional>
+#include <utility>
 
 #include "live_display.h"
 #include "live_frame_computations.h"
@@ -59,12 +60,16 @@ class TeachOperations : public QObject {
     // The zoom loop: draws the circles on the zoom graph, then fetches frames and keeps the
     // measurement and the circles in view until poll is cleared.
     void ShowGraphData2();
+    // Whether ZOOM asked to start after the live loop; the request is taken.
+    bool TakeZoomAfterLive() { return std::exchange(zoomAfterLive_, false); }
 
   public slots:
     void CBF_ButtonTeachDataTo();
     void CBF_ButtonResetTable();
     void CBF_ButtonApplyFromAll();
     void CBF_AutoAdjust();
+    // Pressed while the live loop runs, ZOOM ends that loop and asks to start once it is over:
+    // started inside it, the zoom's exchanges would wait within the live loop's.
     void CBF_ButtonZoom();
     // The zoom graph: the user moved its cursor / clicked it with the left / the right button.
     void CBF_GraphData2CursorMoved(QPointF position);
@@ -83,6 +88,7 @@ class TeachOperations : public QObject {
     ScopeCommands& commands_;
     State state_;
     Popups& popups_;
+    bool zoomAfterLive_ = false;
 };
 
 }  // namespace tvx

@@ -1,11 +1,14 @@
 #include "word_table.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStyledItemDelegate>
 #include <limits>
+#include <optional>
 
 #include "mode_rules.h"
 #include "shown_values.h"
@@ -17,6 +20,13 @@ namespace {
 
 constexpr int kWordMax = std::numeric_limits<std::uint16_t>::max();
 constexpr int kUnsentRole = Qt::UserRole + 1;
+
+// Tab, Shift+Tab (Backtab) and their Ctrl forms: forward or backward, else nothing.
+std::optional<bool> TabDirection(const QKeyEvent& key) {
+    if (key.key() == Qt::Key_Backtab) return false;
+    if (key.key() == Qt::Key_Tab) return !(key.modifiers() & Qt::ShiftModifier);
+    return std::nullopt;
+}
 
 // Cell editor limited to what a cell can hold, so a typed value is never cut to 16 bits.
 class WordDelegate : public QStyledItemDelegate {
@@ -35,6 +45,22 @@ class WordDelegate : public QStyledItemDelegate {
         editor->setButtonSymbols(QAbstractSpinBox::NoButtons);
         editor->setFrame(false);
         return editor;
+    }
+
+    // Ctrl+Tab in an open editor commits it and leaves the table, as from a cell.
+    bool eventFilter(QObject* object, QEvent* event) override {
+        auto* editor = qobject_cast<QWidget*>(object);
+        if (editor != nullptr && event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (TabDirection(*key) && (key->modifiers() & Qt::ControlModifier)) {
+                emit commitData(editor);
+                emit closeEditor(editor, NoHint);
+                QKeyEvent leave(QEvent::KeyPress, key->key(), key->modifiers());
+                QCoreApplication::sendEvent(parent(), &leave);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
     }
 
     void setEditorData(QWidget* editor, const QModelIndex& index) const override {
@@ -145,6 +171,49 @@ QColor WordTable::RowColour(int row) const {
     const QTableWidgetItem* cell = item(row, valueColumns_);
     if (cell == nullptr || cell->background().style() == Qt::NoBrush) return {};
     return cell->background().color();
+}
+
+bool WordTable::AtEdge(bool forward) {
+    const QModelIndex current = currentIndex();
+    if (!current.isValid()) return false;
+    const QModelIndex to = moveCursor(forward ? MoveNext : MovePrevious, Qt::NoModifier);
+    if (!to.isValid() || to == current) return true;
+    const auto place = [this](const QModelIndex& index) {
+        return index.row() * columnCount() + index.column();
+    };
+    return forward ? place(to) < place(current) : place(to) > place(current);
+}
+
+void WordTable::LeaveTable(bool forward) {
+    // Past the item view, which would take the key for its cells.
+    QAbstractScrollArea::focusNextPrevChild(forward);
+}
+
+bool WordTable::focusNextPrevChild(bool next) {
+    if (AtEdge(next)) {
+        LeaveTable(next);
+        return true;
+    }
+    return QTableWidget::focusNextPrevChild(next);
+}
+
+void WordTable::keyPressEvent(QKeyEvent* event) {
+    const std::optional<bool> forward = TabDirection(*event);
+    if (forward && (event->modifiers() & Qt::ControlModifier)) {
+        LeaveTable(*forward);
+        return;
+    }
+    QTableWidget::keyPressEvent(event);
+}
+
+void WordTable::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    const bool onward = hint == QAbstractItemDelegate::EditNextItem;
+    if ((onward || hint == QAbstractItemDelegate::EditPreviousItem) && AtEdge(onward)) {
+        QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
+        LeaveTable(onward);
+        return;
+    }
+    QTableWidget::closeEditor(editor, hint);
 }
 
 bool WordTable::TakeOpenEditor(Popups& popups) {

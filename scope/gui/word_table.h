@@ -48,7 +48,19 @@ class WordTable : public QTableWidget {
     // table is read; false (the user told by popups) when the editor's text is no value.
     bool TakeOpenEditor(Popups& popups);
 
+  protected:
+    // Tab and Shift+Tab go from cell to cell and, past the last or before the first cell, on to
+    // the panel's next or previous control; Ctrl+Tab and Ctrl+Shift+Tab leave from any cell. An
+    // open editor commits first.
+    bool focusNextPrevChild(bool next) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+
   private:
+    // True when a Tab in this direction would wrap around the table (or find no cell to go to).
+    bool AtEdge(bool forward);
+    void LeaveTable(bool forward);
+
     int valueColumns_;
 };
 

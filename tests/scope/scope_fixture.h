@@ -112,6 +112,10 @@ class ScopeWithSensor : public ::testing::Test {
     // Clicks `button`, which runs a loop, calling `step` every 20 ms until it returns true; a loop
     // still running after 20 s is stopped and fails the test.
     void RunLoop(QAbstractButton* button, const std::function<bool()>& step) {
+        RunLoop([button] { Click(button); }, step);
+    }
+    // The same for a loop that `startLoop` starts (a key, say).
+    void RunLoop(const std::function<void()>& startLoop, const std::function<bool()>& step) {
         QTimer user;
         bool done = false;
         const double start = SecondsTimer();
@@ -123,7 +127,7 @@ class ScopeWithSensor : public ::testing::Test {
             }
         });
         user.start(20);
-        Click(button);
+        startLoop();
         user.stop();
     }
     QTemporaryDir programDir;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 #include "frame_line.h"
 #include "tvx_options.h"
@@ -20,8 +21,41 @@ class RecordSink {
     virtual bool Frame(const QString& name, const StampedFrame& frame, QString& error) = 0;
     // online: the version text; offline: why.
     virtual void Status(const QString& name, bool online, const QString& text) = 0;
+    // The parameter set just read from the sensor, before it goes online with it.
+    virtual void Parameters(const QString&, const ParameterSet&) {}
     // Ends every sensor's recording.
     virtual void Close() = 0;
+};
+
+// The same recording to several sinks at once, in the order given.
+class RecordSinks : public RecordSink {
+  public:
+    explicit RecordSinks(std::vector<RecordSink*> sinks) : sinks_(std::move(sinks)) {}
+    bool AddSensor(const NamedSensor& sensor, QString& error) override {
+        for (RecordSink* sink : sinks_)
+            if (!sink->AddSensor(sensor, error)) return false;
+        return true;
+    }
+    void RemoveSensor(const QString& name) override {
+        for (RecordSink* sink : sinks_) sink->RemoveSensor(name);
+    }
+    bool Frame(const QString& name, const StampedFrame& frame, QString& error) override {
+        bool kept = true;
+        for (RecordSink* sink : sinks_) kept = sink->Frame(name, frame, error) && kept;
+        return kept;
+    }
+    void Status(const QString& name, bool online, const QString& text) override {
+        for (RecordSink* sink : sinks_) sink->Status(name, online, text);
+    }
+    void Parameters(const QString& name, const ParameterSet& params) override {
+        for (RecordSink* sink : sinks_) sink->Parameters(name, params);
+    }
+    void Close() override {
+        for (RecordSink* sink : sinks_) sink->Close();
+    }
+
+  private:
+    std::vector<RecordSink*> sinks_;
 };
 
 }  // namespace tvx::cli

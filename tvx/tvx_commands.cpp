@@ -22,6 +22,7 @@
 #include "parameter_names.h"
 #include "sensor_threads.h"
 #include "service_notify.h"
+#include "sparkplug_sink.h"
 #include "trivex_version.h"
 #include "tvx_help.h"
 #include "unix_signals.h"
@@ -223,7 +224,16 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
             reporter.Say(QStringLiteral("recording to %1").arg(folder));
     }
 
-    RecordSink& sink = toMqtt ? static_cast<RecordSink&>(mqtt) : csv;
+    SparkplugSink sparkplug(reporter);
+    const bool toSparkplug = !options.sparkplugEdge.isEmpty();
+    if (toSparkplug && !sparkplug.Open(SparkplugSettingsFrom(options), sensors, error)) {
+        reporter.Say(error);
+        return 1;
+    }
+    RecordSinks both({&mqtt, &sparkplug});
+    RecordSink& sink = toSparkplug ? static_cast<RecordSink&>(both)
+                       : toMqtt    ? static_cast<RecordSink&>(mqtt)
+                                   : csv;
 
     StopSignal stop;
     StopOnTerminationSignals(&stop);
@@ -286,6 +296,9 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
         if (state != (online ? 1 : 0)) sink.Status(name, online, text);
         state = online ? 1 : 0;
         service.Status(recordingStatus());
+    };
+    events.parameters = [&sink](const QString& name, const ParameterSet& params) {
+        sink.Parameters(name, params);
     };
     events.ended = [&recording] { recording.quit(); };
     FleetRecorder recorder({options.interval, options.count}, events, &metrics);

@@ -65,6 +65,11 @@ struct TvxOptions {
     QString mqttUser;
     QString mqttPasswordFile;  // its first line is the password
     QString mqttClientId;      // empty: derived from the host and the spool
+    // record --sparkplug GROUP/EDGE: the recording as a Sparkplug B edge node as well, its births
+    // waiting for the primary host --sparkplug-host HOST_ID when one is given
+    QString sparkplugGroup;
+    QString sparkplugEdge;
+    QString sparkplugHost;
     // record: when a sensor's recognition margin is low enough to say so
     MarginAlarmSettings marginAlarm;
 };

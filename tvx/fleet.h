@@ -30,10 +30,10 @@ struct RecordEvents {
     // online: the version text; offline: the error and the seconds until the next attempt.
     std::function<void(const QString& name, bool online, const QString& text, double retryIn)>
         status;
-    // The parameter set just read, before the sensor goes online with it; may be empty.
-    std::function<void(const QString& name, const ParameterSet& params)> parameters;
     // The recording is over: stopped, or every sensor has its count of frames.
     std::function<void()> ended;
+    // The parameter set just read, before the sensor goes online with it; may be empty.
+    std::function<void(const QString& name, const ParameterSet& params)> parameters = {};
 };
 
 // Records many sensors from the thread it lives in, each at its own pace, without ever waiting:

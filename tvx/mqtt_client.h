@@ -85,6 +85,9 @@ class MqttClient : public QObject {
     // message(); a subscription lasts as long as the session.
     int Subscribe(const QString& filter, int qos);
     void Flush();
+    // The largest packet the broker takes (its CONNACK's Maximum Packet Size); 0: no bound but
+    // MQTT's own. A larger message is never written.
+    qint64 MaximumPacketSize() const { return maximumPacketSize_; }
     // Messages of quality 1 the broker has not acknowledged yet.
     int Unacknowledged() const { return unacknowledged_; }
     // Ends the session cleanly: the broker drops the last will.

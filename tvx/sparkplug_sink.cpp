@@ -225,9 +225,19 @@ void SparkplugSink::Delivery::DeviceBirth(Device& device) {
                                      "second is left out")
                           .arg(device.id, QString::fromStdString(name)));
     if (device.latest) device.metrics.Latest(*device.latest);
-    client_->Publish(settings_.node.Topic("DBIRTH", device.id),
-                     sparkplug::BirthPayload(NowMs(), NextSeq(), device.metrics.All()), 0, false,
-                     false);
+    const QByteArray birth = sparkplug::BirthPayload(NowMs(), seq_, device.metrics.All());
+    const qint64 most = client_->MaximumPacketSize();
+    if (most > 0 && birth.size() + 256 > most) {
+        // Without its birth the device stays unborn: its frames wait, none goes unexplained.
+        reporter_.Say(QStringLiteral("sparkplug: the DBIRTH of %1 has %2 bytes, the broker takes "
+                                     "%3 at most; its frames wait in the spool")
+                          .arg(device.id)
+                          .arg(birth.size())
+                          .arg(most));
+        return;
+    }
+    NextSeq();
+    client_->Publish(settings_.node.Topic("DBIRTH", device.id), birth, 0, false, false);
     device.born = true;
     device.bornAt = spool_.LastId() + 1;
     // Frames of this device passed over while it was not born are looked at again.

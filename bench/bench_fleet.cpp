@@ -5,7 +5,7 @@
 // Mosquitto of the bench's own on a loopback port, and the frames are counted where a plant would
 // see them: at a QoS 1 subscriber to every sensor's frame topic.
 //
-//   tvx-bench-fleet --sensors N [--seconds S] [--mqtt] [--tvx PATH] [--broker PATH]
+//   tvx-bench-fleet --sensors N [--seconds S] [--mqtt [--sparkplug]] [--tvx PATH] [--broker PATH]
 #include <mosquitto.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -121,10 +121,10 @@ QString SensorName(int index) {
     return QStringLiteral("s%1").arg(index, 4, 10, QLatin1Char('0'));
 }
 
-// A QoS 1 subscriber to PREFIX/+/frame, served by libmosquitto's own thread so that the bench's
-// pauses do not hold the broker's deliveries back. Per sensor it keeps the messages that came,
-// repeats included, and the highest "seq" among them: frames of one sensor arrive in order, so
-// the highest number is how many distinct frames have come.
+// A QoS 1 subscriber to PREFIX/+/frame (or the Sparkplug node's DDATA), served by libmosquitto's
+// own thread so that the bench's pauses do not hold the broker's deliveries back. Per sensor it
+// keeps the messages that came, repeats included, and the highest "seq" among them: frames of one
+// sensor arrive in order, so the highest number is how many distinct frames have come.
 class Subscriber {
   public:
     struct Counts {
@@ -132,8 +132,9 @@ class Subscriber {
         std::vector<long> distinct;
     };
 
-    explicit Subscriber(int sensors)
+    Subscriber(int sensors, std::string filter)
         : sensors_(sensors),
+          filter_(std::move(filter)),
           messages_(new std::atomic<long>[static_cast<std::size_t>(sensors)]),
           highest_(new std::atomic<long>[static_cast<std::size_t>(sensors)]) {
         for (int i = 0; i < sensors; ++i) {
@@ -155,8 +156,8 @@ class Subscriber {
     // Connects and waits until the broker has confirmed the subscription, so that the recorder
     // started after it loses no frame to the subscriber.
     bool Connect(quint16 port, QString& error) {
-        filter_ = std::string(kTopicPrefix) + "/+/frame";
-        const std::string id = "tvx-bench-fleet-" + std::to_string(::getpid());
+        const std::string id =
+            "tvx-bench-fleet-" + std::to_string(::getpid()) + "-" + std::to_string(filter_.size());
         client_ = mosquitto_new(id.c_str(), true, this);
         if (client_ == nullptr) {
             error = QStringLiteral("no MQTT client for the subscriber");
@@ -219,14 +220,17 @@ class Subscriber {
             highest.store(now, std::memory_order_relaxed);
     }
 
-    // PREFIX/sNNNN/frame -> NNNN; -1 for another name.
+    // PREFIX/sNNNN/frame or spBv1.0/GROUP/DDATA/EDGE/sNNNN -> NNNN; -1 for another name.
     static int SensorIndex(const char* topic) {
-        const char* name = std::strchr(topic, '/');
-        if (name == nullptr || name[1] != 's') return -1;
-        int index = 0;
-        const char* digit = name + 2;
-        for (; *digit >= '0' && *digit <= '9'; ++digit) index = index * 10 + (*digit - '0');
-        return digit > name + 2 && *digit == '/' ? index : -1;
+        for (const char* name = std::strchr(topic, '/'); name != nullptr;
+             name = std::strchr(name + 1, '/')) {
+            if (name[1] != 's') continue;
+            int index = 0;
+            const char* digit = name + 2;
+            for (; *digit >= '0' && *digit <= '9'; ++digit) index = index * 10 + (*digit - '0');
+            if (digit > name + 2 && (*digit == '/' || *digit == '\0')) return index;
+        }
+        return -1;
     }
 
     // The "seq" the frame's JSON leads with; 0 if it has none.
@@ -246,9 +250,9 @@ class Subscriber {
     }
 
     int sensors_;
+    std::string filter_;
     std::unique_ptr<std::atomic<long>[]> messages_;
     std::unique_ptr<std::atomic<long>[]> highest_;
-    std::string filter_;
     mosquitto* client_ = nullptr;
     std::atomic<bool> subscribed_{false};
     std::atomic<long> tid_{0};
@@ -262,6 +266,7 @@ struct Started {
     std::unique_ptr<QProcess> simulator;
     std::unique_ptr<QProcess> broker;
     std::unique_ptr<Subscriber> subscriber;
+    std::unique_ptr<Subscriber> sparkplugSubscriber;  // of the node's DDATA
     std::unique_ptr<QProcess> recorder;
     bool mosquittoLibrary = false;  // initialised, to be cleaned up
 };
@@ -288,6 +293,7 @@ void EndAll() {
     // The recorder first, while the broker still takes what it has left to say.
     End(ours.recorder, SIGINT, 60000);
     ours.subscriber.reset();
+    ours.sparkplugSubscriber.reset();
     End(ours.broker, SIGTERM, 10000);
     End(ours.simulator, SIGTERM, 10000);
     ours.folder.reset();
@@ -392,13 +398,15 @@ int main(int argc, char** argv) {
     parser.addOption(
         {"seconds", "Seconds measured after the warm-up.", "S", QString::number(kMeasureSeconds)});
     parser.addOption({"mqtt", "Record to a Mosquitto of the bench's own instead of CSV files."});
+    parser.addOption({"sparkplug", "With --mqtt, also as the Sparkplug B node bench/fleet."});
     parser.addOption({"tvx", "The tvx program to measure.", "PATH", QStringLiteral(TVX_EXE)});
     parser.addOption({"broker", "The Mosquitto program for --mqtt.", "PATH",
                       QStringLiteral("/usr/sbin/mosquitto")});
     parser.process(app);
     const int total = parser.value("sensors").toInt();
     const double seconds = parser.value("seconds").toDouble();
-    const bool mqtt = parser.isSet("mqtt");
+    const bool sparkplug = parser.isSet("sparkplug");
+    const bool mqtt = parser.isSet("mqtt") || sparkplug;
     if (total < 1 || seconds <= 0.0)
         Fail(QStringLiteral("--sensors and --seconds expect numbers above 0"));
     const int dead = std::min(20, total / 10);
@@ -450,9 +458,16 @@ int main(int argc, char** argv) {
         const QString spool = folder.filePath(QStringLiteral("spool"));
         if (!folder.mkpath(brokerFolder)) Fail(QStringLiteral("cannot make ") + brokerFolder);
         const quint16 port = StartBroker(parser.value("broker"), brokerFolder);
-        ours.subscriber = std::make_unique<Subscriber>(answering);
+        ours.subscriber =
+            std::make_unique<Subscriber>(answering, std::string(kTopicPrefix) + "/+/frame");
         QString error;
         if (!ours.subscriber->Connect(port, error)) Fail(error);
+        if (sparkplug) {
+            ours.sparkplugSubscriber =
+                std::make_unique<Subscriber>(answering, "spBv1.0/bench/DDATA/fleet/+");
+            if (!ours.sparkplugSubscriber->Connect(port, error)) Fail(error);
+            arguments << QStringLiteral("--sparkplug") << QStringLiteral("bench/fleet");
+        }
         arguments << QStringLiteral("--mqtt") << QStringLiteral("127.0.0.1:%1").arg(port)
                   << QStringLiteral("--topic") << QLatin1String(kTopicPrefix)
                   << QStringLiteral("--spool") << spool;
@@ -513,6 +528,13 @@ int main(int argc, char** argv) {
     recorderRunning();
     const std::vector<long> before = frames();
     const std::vector<long> messagesBefore = messages;
+    const auto ddata = [&] {
+        long count = 0;
+        if (sparkplug)
+            for (long n : ours.sparkplugSubscriber->Read().messages) count += n;
+        return count;
+    };
+    const long ddataBefore = ddata();
     const RecorderFigures figuresBefore = mqtt ? Scrape(metricsPort) : RecorderFigures{};
     const double cpuBefore = CpuSeconds(recorder.processId());
     const double simCpuBefore = CpuSeconds(simulator.processId());
@@ -521,6 +543,7 @@ int main(int argc, char** argv) {
     const double start = SecondsTimer();
     PauseOrStop(seconds);
     const std::vector<long> after = frames();
+    const long ddataAfter = ddata();
     const RecorderFigures figuresAfter = mqtt ? Scrape(metricsPort) : RecorderFigures{};
     const double cpuAfter = CpuSeconds(recorder.processId());
     const double simCpuAfter = CpuSeconds(simulator.processId());
@@ -584,6 +607,9 @@ int main(int argc, char** argv) {
     if (mqtt)
         std::printf(", delivered %ld frames (%.0f/s)", delivered,
                     static_cast<double>(delivered) / wall);
+    if (sparkplug)
+        std::printf(", Sparkplug DDATA %ld (%.0f/s)", ddataAfter - ddataBefore,
+                    static_cast<double>(ddataAfter - ddataBefore) / wall);
     std::printf("\n");
     return 0;
 }

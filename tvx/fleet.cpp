@@ -199,6 +199,8 @@ void FleetRecorder::OnParameters(Sensor& sensor, const ExchangeResult& result) {
     Enter(sensor, Step::Live, sensor.version.Text());
     sensor.due = SecondsTimer();
     if (sensor.figures != nullptr) sensor.figures->linkUp = true;
+    if (events_.parameters) events_.parameters(sensor.named.name, sensor.params);
+    if (sensor.gone) return;
     events_.status(sensor.named.name, true, sensor.version.Text(), 0.0);
     if (!sensor.gone) Exchange(sensor, RequestFrame({kOrderData, 0}), ScopeReply());
 }

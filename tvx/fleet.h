@@ -35,6 +35,8 @@ struct RecordEvents {
         status;
     // The recording is over: stopped, or every sensor has its count of frames.
     std::function<void()> ended;
+    // The parameter set just read, before the sensor goes online with it; may be empty.
+    std::function<void(const QString& name, const ParameterSet& params)> parameters = {};
     // The sensor's margin alarm changed, or (`first`) is known for the first time since the
     // recorder started: `since` in the frames' local time.
     std::function<void(const QString& name, const MarginAlarmChange& change, const QDateTime& since,

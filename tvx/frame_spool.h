@@ -44,6 +44,8 @@ class FrameSpool {
 
     // The next sequence number of a sensor: 1 for its first frame ever.
     long long NextSeq(const QString& sensor);
+    // The id the last frame appended was given (0 before the first): frames later get higher ones.
+    long long LastId() const { return nextId_ - 1; }
     // Gathers a frame (its payload holds its number) for the next Commit().
     void Append(const QString& sensor, const QByteArray& payload);
     // Forgets a frame the broker has acknowledged (its deletion is written with the next

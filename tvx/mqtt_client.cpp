@@ -479,16 +479,18 @@ void MqttClient::DropSocket() {
     std::fill(inUse_.begin(), inUse_.end(), false);
     sent_ = 0;
     pingOutstanding_ = false;
+    pings_.clear();
 }
 
 void MqttClient::OnSocketConnected() {
     // The client gathers its packets itself; Nagle's wait would only delay each batch.
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    emit connecting();
     const bool v5 = protocol_ == 5;
     const QByteArray user = credentials_.user.toUtf8();
     const QByteArray willTopic = willTopic_.toUtf8();
     quint8 flags = 0x02;  // a clean session: the owner sends again what the last one lost
-    if (!willTopic.isEmpty()) flags |= 0x04 | 0x08 | 0x20;  // a will of quality 1, retained
+    if (!willTopic.isEmpty()) flags |= 0x04 | 0x08 | (willRetained_ ? 0x20 : 0);  // quality 1
     if (!user.isEmpty()) {
         flags |= 0x80;
         if (!credentials_.password.isNull()) flags |= 0x40;
@@ -605,9 +607,16 @@ bool MqttClient::Handle(const MqttInbound& packet) {
             return HandlePuback(packet);
         case kSuback:
             return HandleSuback(packet);
-        case kPingresp:
-            pingOutstanding_ = false;
-            return true;
+        case kPingresp: {
+            const bool fence = !pings_.empty() && pings_.front();
+            if (!pings_.empty()) pings_.pop_front();
+            if (!fence) {
+                pingOutstanding_ = false;
+                return true;
+            }
+            emit fenced();
+            return socket_ != nullptr;
+        }
         case kDisconnect:
             Lost(packet.code == 0
                      ? QStringLiteral("the broker ended the session")
@@ -757,6 +766,7 @@ void MqttClient::KeepAlive() {
         return Lost(QStringLiteral("the broker stopped answering"));
     if (!wrote_ && !pingOutstanding_) {
         Append(kPingreq << 4, {});
+        pings_.push_back(false);
         pingOutstanding_ = true;
         pingSent_.start();
         Flush();
@@ -866,6 +876,19 @@ void MqttClient::Flush() {
     wrote_ = true;
     socket_->write(gathered);
     if (socket_ != nullptr) socket_->flush();
+}
+
+void MqttClient::SetWill(const QString& topic, const QByteArray& payload, bool retained) {
+    willTopic_ = topic;
+    willPayload_ = payload;
+    willRetained_ = retained;
+}
+
+void MqttClient::Fence() {
+    if (!connected_) return;
+    Append(kPingreq << 4, {});
+    pings_.push_back(true);
+    Flush();
 }
 
 void MqttClient::Disconnect() {

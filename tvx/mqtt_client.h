@@ -85,10 +85,18 @@ class MqttClient : public QObject {
     // message(); a subscription lasts as long as the session.
     int Subscribe(const QString& filter, int qos);
     void Flush();
+    // The largest packet the broker takes (its CONNACK's Maximum Packet Size); 0: no bound but
+    // MQTT's own. A larger message is never written.
+    qint64 MaximumPacketSize() const { return maximumPacketSize_; }
     // Messages of quality 1 the broker has not acknowledged yet.
     int Unacknowledged() const { return unacknowledged_; }
     // Ends the session cleanly: the broker drops the last will.
     void Disconnect();
+    // The last will of the next CONNECT; one not retained when `retained` is false.
+    void SetWill(const QString& topic, const QByteArray& payload, bool retained);
+    // Asks the broker for an answer that comes only after everything written before it has been
+    // taken: fenced() then says so. Messages of quality 0 have no acknowledgement of their own.
+    void Fence();
     // Why the last attempt failed or the session was lost, in plain words; empty once connected.
     QString LastError() const { return lastError_; }
     // The last failure is one that trying again cannot mend: the broker refused the login (bad
@@ -111,6 +119,10 @@ class MqttClient : public QObject {
     void refused(int mid, const QString& why);
     // A message on a subscribed topic.
     void message(const QString& topic, const QByteArray& payload, bool retained);
+    // A CONNECT is about to be written: its owner may set the will for it now (SetWill).
+    void connecting();
+    // The broker has answered the oldest outstanding Fence().
+    void fenced();
 
   private:
     struct Held {
@@ -143,6 +155,7 @@ class MqttClient : public QObject {
     int port_;
     QString willTopic_;
     QByteArray willPayload_;
+    bool willRetained_ = true;
     MqttCredentials credentials_;
     QTcpSocket* socket_ = nullptr;
     QString certificateError_;  // why the broker's certificate did not pass, this attempt
@@ -164,6 +177,8 @@ class MqttClient : public QObject {
     int keepAliveSeconds_ = 10;
     bool wrote_ = false;  // since the last keep-alive look
     bool pingOutstanding_ = false;
+    // Every ping written and not answered yet, oldest first: true for a Fence().
+    std::deque<bool> pings_;
     QElapsedTimer pingSent_;
     QTimer keepAlive_;
     QTimer retryTimer_;

@@ -110,9 +110,12 @@ QStringList RecordArguments(const QString& key, const QString& value, QString& e
     const QString option = QStringLiteral("--") + key;
     const bool valued = OptionTakesValue(option);
     const QStringList probe = valued ? QStringList{option, value} : QStringList{option};
-    // Checked on its own beside a stand-in sensor, so the message is about this key alone.
-    error =
-        ParseTvxArguments(QStringList{kRecord, QStringLiteral("--tcp=127.0.0.1:1")} + probe).error;
+    // Checked on its own beside a stand-in sensor (and the Sparkplug keys beside a stand-in
+    // broker and node), so the message is about this key alone.
+    QStringList standIns{kRecord, QStringLiteral("--tcp=127.0.0.1:1")};
+    if (key.startsWith(QLatin1String("sparkplug")))
+        standIns << QStringLiteral("--mqtt=127.0.0.1:1") << QStringLiteral("--sparkplug=g/e");
+    error = ParseTvxArguments(standIns + probe).error;
     if (error.startsWith(QLatin1String("unknown option")) || key == QLatin1String("config") ||
         key == QLatin1String("help")) {
         error = QStringLiteral("unknown key \"%1\" in [record]").arg(key);

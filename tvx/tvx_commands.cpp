@@ -27,6 +27,7 @@
 #include "parameter_names.h"
 #include "sensor_threads.h"
 #include "service_notify.h"
+#include "sparkplug_sink.h"
 #include "trivex_version.h"
 #include "tvx_help.h"
 #include "unix_signals.h"
@@ -269,7 +270,16 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
             reporter.Say(QStringLiteral("recording to %1").arg(folder));
     }
 
-    RecordSink& sink = toMqtt ? static_cast<RecordSink&>(mqtt) : csv;
+    SparkplugSink sparkplug(reporter);
+    const bool toSparkplug = !options.sparkplugEdge.isEmpty();
+    if (toSparkplug && !sparkplug.Open(SparkplugSettingsFrom(options), sensors, error)) {
+        reporter.Say(error);
+        return 1;
+    }
+    RecordSinks both({&mqtt, &sparkplug});
+    RecordSink& sink = toSparkplug ? static_cast<RecordSink&>(both)
+                       : toMqtt    ? static_cast<RecordSink&>(mqtt)
+                                   : csv;
 
     StopSignal stop;
     StopOnTerminationSignals(&stop);
@@ -345,6 +355,9 @@ int RunRecord(const TvxOptions& options, const RecordConfig* config) {
     };
     events.marginTrend = [&](const QString& name, const MarginTrend::Reading& trend) {
         sink.MarginTrend(name, MarginTrendJson(trend));
+    };
+    events.parameters = [&sink](const QString& name, const ParameterSet& params) {
+        sink.Parameters(name, params);
     };
     events.ended = [&recording] { recording.quit(); };
     FleetRecorder recorder({options.interval, options.count, options.marginAlarm}, events,

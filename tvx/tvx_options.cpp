@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "host_port.h"
+#include "sparkplug_node.h"
 
 namespace tvx::cli {
 
@@ -163,6 +164,20 @@ void TakeTopic(TvxOptions& o, const QString&, const QString& value, QString& err
     o.topic = value;
 }
 
+void TakeSparkplug(TvxOptions& o, const QString&, const QString& value, QString& error) {
+    if (const auto node = sparkplug::ParseNodeName(value, error)) {
+        o.sparkplugGroup = node->group;
+        o.sparkplugEdge = node->edge;
+    }
+}
+
+void TakeSparkplugHost(TvxOptions& o, const QString&, const QString& value, QString& error) {
+    if (value.isEmpty() || value != sparkplug::DeviceId(value))
+        error = QStringLiteral("--sparkplug-host expects a host id without /, + or #, got \"%1\"")
+                    .arg(value);
+    o.sparkplugHost = value;
+}
+
 void TakeMetrics(TvxOptions& o, const QString&, const QString& value, QString& error) {
     // Loopback unless a host is given: the figures name the plant's sensors.
     const bool hostGiven = value.contains(QLatin1Char(':'));
@@ -212,6 +227,8 @@ constexpr OptionRule kOptions[] = {
     {"--csv", kRecord, true, TakeName<&TvxOptions::csvFolder, Lacks::Folder>},
     {"--mqtt", kRecord, true, TakeBroker},
     {"--topic", kRecord, true, TakeTopic},
+    {"--sparkplug", kRecord, true, TakeSparkplug},
+    {"--sparkplug-host", kRecord, true, TakeSparkplugHost},
     {"--metrics", kRecord, true, TakeMetrics},
     {"--spool", kRecord, true, TakeName<&TvxOptions::spoolFolder, Lacks::Value>},
     {"--spool-max", kRecord, true, TakeSpoolMax},
@@ -285,6 +302,10 @@ QString CheckTogether(TvxOptions& o, QStringList& positional, bool besidesConfig
         return QStringLiteral("give --csv or --mqtt, not both");
     if (!o.mqttPasswordFile.isEmpty() && o.mqttUser.isEmpty())
         return QStringLiteral("--mqtt-password-file needs --mqtt-user");
+    if (!o.sparkplugEdge.isEmpty() && o.mqttHost.isEmpty())
+        return QStringLiteral("--sparkplug needs --mqtt HOST[:PORT]");
+    if (!o.sparkplugHost.isEmpty() && o.sparkplugEdge.isEmpty())
+        return QStringLiteral("--sparkplug-host needs --sparkplug GROUP/EDGE");
     return {};
 }
 

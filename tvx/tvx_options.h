@@ -65,7 +65,12 @@ struct TvxOptions {
     QString mqttUser;
     QString mqttPasswordFile;  // its first line is the password
     QString mqttClientId;      // empty: derived from the host and the spool
-    // record and report: when a sensor's recognition margin is low enough to say so
+    // record --sparkplug GROUP/EDGE: the recording as a Sparkplug B edge node as well, its births
+    // waiting for the primary host --sparkplug-host HOST_ID when one is given
+    QString sparkplugGroup;
+    QString sparkplugEdge;
+    QString sparkplugHost;
+    // record: when a sensor's recognition margin is low enough to say so
     MarginAlarmSettings marginAlarm;
     // report: the recordings (NAME.csv), the page to write, and the teach table they were
     // recorded with

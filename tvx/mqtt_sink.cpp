@@ -553,25 +553,8 @@ bool MqttSink::Open(const MqttSettings& settings, const std::vector<NamedSensor>
 
 void MqttSink::Hand(Handed handed) {
     if (delivery_ == nullptr || closed_) return;
-    bool wake = false;
-    {
-        const std::lock_guard<std::mutex> lock(handedLock_);
-        wake = handed_.empty();
-        handed_.push_back(std::move(handed));
-    }
-    if (!wake) return;
-    // One wake-up takes everything handed until then, in the order it was handed.
-    QMetaObject::invokeMethod(
-        delivery_,
-        [this] {
-            std::vector<Handed> taken;
-            {
-                const std::lock_guard<std::mutex> lock(handedLock_);
-                taken.swap(handed_);
-            }
-            delivery_->Take(taken);
-        },
-        Qt::QueuedConnection);
+    handOff_.Hand(delivery_, std::move(handed),
+                  [this](std::vector<Handed>& taken) { delivery_->Take(taken); });
 }
 
 bool MqttSink::AddSensor(const NamedSensor& sensor, QString& error) {

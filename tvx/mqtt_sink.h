@@ -4,9 +4,9 @@
 #include <QObject>
 #include <QString>
 #include <QThread>
-#include <mutex>
 #include <vector>
 
+#include "hand_off.h"
 #include "record_sink.h"
 #include "reporter.h"
 
@@ -110,8 +110,7 @@ class MqttSink : public QObject, public RecordSink {
     std::vector<QString> names_;  // the sensors recorded now
     QThread thread_;
     Delivery* delivery_ = nullptr;  // lives in thread_
-    std::mutex handedLock_;
-    std::vector<Handed> handed_;  // guarded by handedLock_
+    HandOff<Handed> handOff_;
     bool brokerConnected_ = false;
     bool closed_ = false;
 };

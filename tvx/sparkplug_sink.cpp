@@ -492,24 +492,8 @@ bool SparkplugSink::Open(const SparkplugSettings& settings, const std::vector<Na
 
 void SparkplugSink::Hand(Handed handed) {
     if (delivery_ == nullptr || closed_) return;
-    bool wake = false;
-    {
-        const std::lock_guard<std::mutex> lock(handedLock_);
-        wake = handed_.empty();
-        handed_.push_back(std::move(handed));
-    }
-    if (!wake) return;
-    QMetaObject::invokeMethod(
-        delivery_,
-        [this] {
-            std::vector<Handed> taken;
-            {
-                const std::lock_guard<std::mutex> lock(handedLock_);
-                taken.swap(handed_);
-            }
-            delivery_->Take(taken);
-        },
-        Qt::QueuedConnection);
+    handOff_.Hand(delivery_, std::move(handed),
+                  [this](std::vector<Handed>& taken) { delivery_->Take(taken); });
 }
 
 bool SparkplugSink::AddSensor(const NamedSensor& sensor, QString&) {

@@ -3,9 +3,9 @@
 #include <QObject>
 #include <QString>
 #include <QThread>
-#include <mutex>
 #include <vector>
 
+#include "hand_off.h"
 #include "mqtt_sink.h"
 #include "record_sink.h"
 #include "reporter.h"
@@ -66,8 +66,7 @@ class SparkplugSink : public QObject, public RecordSink {
     Reporter reporter_;
     QThread thread_;
     Delivery* delivery_ = nullptr;  // lives in thread_
-    std::mutex handedLock_;
-    std::vector<Handed> handed_;  // guarded by handedLock_
+    HandOff<Handed> handOff_;
     bool closed_ = false;
 };
 

@@ -11,6 +11,13 @@ QString MarginAlarmSettings::Problem() const {
         return QStringLiteral("--margin-delay %1: seconds, 0 or more").arg(delaySeconds);
     if (!(deadband >= 0.0 && deadband <= 2.0))
         return QStringLiteral("--margin-deadband %1: a margin difference, 0 ... 2").arg(deadband);
+    // A margin is at most 1: above that no frame could ever clear the alarm.
+    if (warn + deadband >= 1.0)
+        return QStringLiteral(
+                   "--margin-warn %1 with --margin-deadband %2: the alarm could never "
+                   "clear (warn + deadband must stay below 1)")
+            .arg(warn)
+            .arg(deadband);
     return {};
 }
 

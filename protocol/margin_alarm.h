@@ -17,7 +17,7 @@ struct MarginAlarmSettings {
 
     // Empty when the settings can work, else why not in one line naming the option: a warn level
     // outside -1 ... 1, a negative or endless delay, a deadband below 0 or beyond the margin's
-    // range.
+    // range, or the two together at 1 or more, which no frame could clear.
     QString Problem() const;
 };
 

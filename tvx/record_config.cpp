@@ -257,6 +257,9 @@ void RecordReloader::Reload() {
                              sensor.address.Format(), later));
             if (live) changes_.add(sensor);
         }
+        // A recording that cannot take them now says so, as for the keys only a restart applies.
+        if (plan.marginAlarm && !changes_.marginAlarm)
+            report_(QStringLiteral("restart to apply: the margin alarm's settings"));
         if (plan.marginAlarm && changes_.marginAlarm) {
             const MarginAlarmSettings& alarm = *plan.marginAlarm;
             changes_.marginAlarm(alarm);

@@ -226,6 +226,8 @@ TEST(RecognitionMargin, AlarmSettingsOutOfRangeAreNamed) {
         {{1.5, 10, 0.05}, "--margin-warn 1.5: a margin lies within -1 ... 1"},
         {{0.2, -1, 0.05}, "--margin-delay -1: seconds, 0 or more"},
         {{0.2, 10, -0.1}, "--margin-deadband -0.1: a margin difference, 0 ... 2"},
+        {{1.0, 10, 0.05}, "--margin-warn 1 with --margin-deadband 0.05: the alarm could never"},
+        {{0.9, 10, 0.0}, ""},
         {{std::numeric_limits<double>::quiet_NaN(), 10, 0.05}, "--margin-warn nan: a margin"},
     };
     for (const auto& [settings, problem] : rows)
